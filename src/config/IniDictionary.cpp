@@ -1,0 +1,148 @@
+// INI parsing: comments start at column 0 with ';', only spaces are trimmed,
+// the first value of a repeated key wins and repeated sections merge.
+#include "config/IniDictionary.h"
+
+#include "engine/DataError.h"
+
+#include <cerrno>
+#include <cstring>
+#include <cstdio>
+#include <limits>
+
+namespace {
+
+void trimSpaces(std::string& text) {
+    size_t end = text.find_last_not_of(' ');
+    if (end == std::string::npos) {
+        text.clear();
+        return;
+    }
+    text.erase(end + 1);
+    text.erase(0, text.find_first_not_of(' '));
+}
+
+bool isIniWhiteSpace(char c) {
+    return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
+}
+
+} // namespace
+
+IniDictionary::IniDictionary(const std::string& fileName) {
+    std::FILE* pFile = std::fopen(fileName.c_str(), "rb");
+    if (pFile == nullptr) {
+        throw DataError(fileName, std::string("cannot open: ") + std::strerror(errno));
+    }
+    std::string text;
+    char buffer[4096];
+    size_t count = 0;
+    while ((count = std::fread(buffer, 1, sizeof buffer, pFile)) > 0) {
+        text.append(buffer, count);
+    }
+    // A directory, for one, opens but fails on the first read.
+    bool failed = std::ferror(pFile) != 0;
+    int readErrno = errno;
+    std::fclose(pFile);
+    if (failed) {
+        throw DataError(fileName, std::string("cannot read: ") + std::strerror(readErrno));
+    }
+    parse(text);
+}
+
+IniDictionary IniDictionary::fromText(const std::string& text) {
+    IniDictionary dictionary;
+    dictionary.parse(text);
+    return dictionary;
+}
+
+void IniDictionary::parse(const std::string& text) {
+    std::string section;
+    size_t start = 0;
+    while (start < text.size()) {
+        size_t end = text.find('\n', start);
+        if (end == std::string::npos) {
+            end = text.size();
+        }
+        std::string line = text.substr(start, end - start);
+        start = end + 1;
+
+        if (line.empty() || line[0] == ';') {
+            continue;
+        }
+        if (line.back() == '\r') {
+            line.pop_back();
+        }
+        trimSpaces(line);
+        if (line.empty()) {
+            continue;
+        }
+        if (line.size() >= 2 && line.front() == '[' && line.back() == ']') {
+            section = line.substr(1, line.size() - 2);
+            m_sections[section];
+            continue;
+        }
+        // A line without "=" becomes an entry whose key and value are both
+        // the whole line, as splitting at a missing "=" gives.
+        size_t equals = line.find('=');
+        std::string key = equals == std::string::npos ? line : line.substr(0, equals);
+        std::string value = equals == std::string::npos ? line : line.substr(equals + 1);
+        trimSpaces(key);
+        trimSpaces(value);
+        m_sections[section].emplace(std::move(key), std::move(value));
+    }
+}
+
+const std::string* IniDictionary::find(const std::string& key, const std::string& section) const {
+    auto sectionIt = m_sections.find(section);
+    if (sectionIt == m_sections.end()) {
+        return nullptr;
+    }
+    auto keyIt = sectionIt->second.find(key);
+    return keyIt == sectionIt->second.end() ? nullptr : &keyIt->second;
+}
+
+std::string IniDictionary::getString(const std::string& key, const std::string& section,
+                                     const std::string& defaultValue) const {
+    const std::string* pValue = find(key, section);
+    return pValue == nullptr ? defaultValue : *pValue;
+}
+
+int32_t IniDictionary::getInt(const std::string& key, const std::string& section,
+                              int32_t defaultValue) const {
+    const std::string* pValue = find(key, section);
+    return pValue == nullptr ? defaultValue : parseIniInt(*pValue);
+}
+
+bool IniDictionary::hasKey(const std::string& key, const std::string& section) const {
+    return find(key, section) != nullptr;
+}
+
+bool IniDictionary::hasSection(const std::string& section) const {
+    return m_sections.count(section) != 0;
+}
+
+int32_t parseIniInt(const std::string& text) {
+    size_t i = 0;
+    while (i < text.size() && isIniWhiteSpace(text[i])) {
+        ++i;
+    }
+    bool negative = false;
+    if (i < text.size() && (text[i] == '+' || text[i] == '-')) {
+        negative = text[i] == '-';
+        ++i;
+    }
+    // Accumulated as a magnitude that stops growing past the 32-bit range.
+    constexpr int64_t LIMIT = int64_t{std::numeric_limits<int32_t>::max()} + 1;
+    int64_t magnitude = 0;
+    while (i < text.size() && text[i] >= '0' && text[i] <= '9') {
+        magnitude = magnitude * 10 + (text[i] - '0');
+        if (magnitude > LIMIT) {
+            magnitude = LIMIT;
+        }
+        ++i;
+    }
+    int64_t value = negative ? -magnitude : magnitude;
+    if (value > std::numeric_limits<int32_t>::max()) {
+        return std::numeric_limits<int32_t>::max();
+    }
+    return static_cast<int32_t>(value);
+}

@@ -1,0 +1,37 @@
+// The one reader of the game's INI files: read whole at construction, then
+// queried by key and section with a default. Read-only afterwards.
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <string>
+
+class IniDictionary {
+public:
+    // Reads and parses the whole file; throws DataError naming the file when
+    // it cannot be opened or read.
+    explicit IniDictionary(const std::string& fileName);
+
+    // Parses text already in memory; name is used only in messages.
+    static IniDictionary fromText(const std::string& text);
+
+    // The key comes first and the section second, as in every loader.
+    std::string getString(const std::string& key, const std::string& section,
+                          const std::string& defaultValue) const;
+    // Digits beyond the 32-bit range saturate at its ends.
+    int32_t getInt(const std::string& key, const std::string& section,
+                   int32_t defaultValue) const;
+    bool hasKey(const std::string& key, const std::string& section) const;
+    bool hasSection(const std::string& section) const;
+
+private:
+    IniDictionary() = default;
+    void parse(const std::string& text);
+    const std::string* find(const std::string& key, const std::string& section) const;
+
+    std::map<std::string, std::map<std::string, std::string>> m_sections;
+};
+
+// The integer conversion of stored value texts: leading white space, an
+// optional sign, digits up to the first non-digit; no digits give 0.
+int32_t parseIniInt(const std::string& text);

@@ -1,0 +1,94 @@
+// The one object that talks to SDL for the game: window, drawing primitives,
+// camera, keyboard model, pause, single-step and quit flags.
+#pragma once
+
+#include "engine/KeyState.h"
+#include "engine/Surface.h"
+
+#include <SDL.h>
+#include <memory>
+#include <string>
+
+class Font;
+class GameEngine;
+
+extern GameEngine* gEngine;
+
+// Told about every event that pollEvents actually handles, so a recording
+// replays to the same game.
+class InputObserver {
+public:
+    virtual ~InputObserver() = default;
+    virtual void keyEvent(SDLKey key, bool down) = 0;
+    virtual void quitEvent() = 0;
+};
+
+class GameEngine {
+public:
+    static constexpr int SCREEN_WIDTH = 256;  // px
+    static constexpr int SCREEN_HEIGHT = 240; // px
+    static constexpr Uint8 KEY_RED = 255;
+    static constexpr Uint8 KEY_GREEN = 128;
+    static constexpr Uint8 KEY_BLUE = 255;
+
+    // Starts SDL, opens the window and loads the font from "font.ini".
+    // Throws StartupError when SDL or the window cannot start, DataError for
+    // a bad font.
+    GameEngine();
+    ~GameEngine();
+    GameEngine(const GameEngine&) = delete;
+    GameEngine& operator=(const GameEngine&) = delete;
+
+    // Input and control.
+    void pollEvents();
+    bool isPaused() const { return m_paused; }
+    bool isQuitRequested() const { return m_quitRequested; }
+    void requestQuit() { m_quitRequested = true; }
+    KeyState getKeys() const { return m_keys; }
+    void setInputObserver(InputObserver* pObserver) { m_pInputObserver = pObserver; }
+    // Puts a key or quit event into SDL's own queue, the path real input takes.
+    static void pushKeyEvent(SDLKey key, bool down);
+    static void pushQuitEvent();
+
+    // Camera.
+    SDL_Rect getCamera() const { return m_camera; }
+    void moveCamera(int dx, int dy);
+    void setBounds(SDL_Rect rect);
+    void followTarget(SDL_Rect rect);
+
+    // Drawing. A null source rectangle means the whole source; a null source
+    // surface draws nothing.
+    int blitToWorld(Sint16 x, Sint16 y, SDL_Surface* pSource, SDL_Rect* pSourceRect);
+    int blitToScreen(Sint16 x, Sint16 y, SDL_Surface* pSource, SDL_Rect* pSourceRect);
+    int blitToSurface(Sint16 x, Sint16 y, SDL_Surface* pSource, SDL_Surface* pTarget,
+                      SDL_Rect* pSourceRect);
+    void clearScreen();
+    int flip();
+
+    // Surfaces. loadBitmap throws DataError naming the file when it cannot
+    // be loaded; createSurface of zero width or height gives no surface.
+    Surface loadBitmap(const std::string& path);
+    Surface createSurface(int width, int height);
+    static void freeSurface(SDL_Surface* pSurface);
+    // Writes the screen to a BMP file; false when it cannot be written.
+    bool saveScreen(const std::string& path);
+    SDL_Surface* getScreen() { return m_pScreen; }
+
+    Font& getFont() { return *m_pFont; }
+    static bool intersects(const SDL_Rect& a, const SDL_Rect& b);
+
+private:
+    void keyDown(SDLKey key);
+    void keyUp(SDLKey key);
+
+    bool m_paused = false;
+    bool m_quitRequested = false;
+    bool m_stepRequested = false;
+    KeyState m_keys;
+    std::unique_ptr<Font> m_pFont;
+    SDL_Event m_event{};
+    SDL_Rect m_camera{0, 1920, SCREEN_WIDTH, SCREEN_HEIGHT};
+    SDL_Rect m_bounds{0, 0, SCREEN_WIDTH, SCREEN_HEIGHT};
+    SDL_Surface* m_pScreen = nullptr; // owned by SDL
+    InputObserver* m_pInputObserver = nullptr;
+};

@@ -1,0 +1,78 @@
+// Text, zero-padded numbers and the diagnostic readout from the glyph sheet.
+#include "graphics/Font.h"
+
+#include "engine/GameEngine.h"
+
+namespace {
+
+constexpr int SCREEN_WIDTH = 256;  // px: the readout shows x within one screen
+constexpr int SCREEN_HEIGHT = 240; // px
+constexpr int32_t FRACTION_MASK = 0xFF;
+constexpr int FRACTION_BITS = 8;
+
+} // namespace
+
+Font::Font(const std::string& fileName, GameEngine* pEngine)
+    : m_dictionary(fileName), m_pEngine(pEngine) {
+    m_pSheet = m_pEngine->loadBitmap(m_dictionary.getString("sheet", "Properties", "empty"));
+    m_characterHeight = m_dictionary.getInt("characterHeight", "Properties", 0);
+    m_characterWidth = m_dictionary.getInt("characterWidth", "Properties", 0);
+}
+
+int Font::glyphY(char c) const {
+    if (c == ' ') {
+        return m_dictionary.getInt("space", "Characters", 0);
+    }
+    return m_dictionary.getInt(std::string(1, c), "Characters", 0);
+}
+
+void Font::drawCell(int cellY, int x, int y, SDL_Surface* pTarget) {
+    SDL_Rect source{0, static_cast<Sint16>(cellY), static_cast<Uint16>(m_characterWidth),
+                    static_cast<Uint16>(m_characterHeight)};
+    m_pEngine->blitToSurface(static_cast<Sint16>(x), static_cast<Sint16>(y), m_pSheet.get(),
+                             pTarget, &source);
+}
+
+void Font::drawText(const std::string& text, int x, int y) {
+    drawTextOnSurface(text, m_pEngine->getScreen(), x, y);
+}
+
+void Font::drawTextOnSurface(const std::string& text, SDL_Surface* pTarget, int x, int y) {
+    for (size_t i = 0; i < text.size(); ++i) {
+        drawCell(glyphY(text[i]), x + static_cast<int>(i) * m_characterWidth, y, pTarget);
+    }
+}
+
+void Font::drawNumber(int32_t value, int x, int y, int digitCount) {
+    SDL_Surface* pScreen = m_pEngine->getScreen();
+    // Worked in 64 bits so the most negative value has a magnitude too.
+    int64_t remaining = value;
+    if (remaining < 0) {
+        drawCell(glyphY('-'), x, y, pScreen);
+        remaining = -remaining;
+    }
+    x += m_characterWidth;
+    for (int k = digitCount; k >= 1; --k) {
+        // Past 10^10 every digit of a 32-bit magnitude is 0.
+        int64_t divisor = 1;
+        for (int power = 1; power < k && divisor <= INT32_MAX; ++power) {
+            divisor *= 10;
+        }
+        int64_t digit = divisor > INT32_MAX && k > 11 ? 0 : remaining / divisor;
+        drawCell(static_cast<int>(digit * m_characterHeight), x, y, pScreen);
+        remaining -= digit * divisor;
+        x += m_characterWidth;
+    }
+}
+
+void Font::drawDiagnostics(int32_t x, int32_t y, int32_t speedX, int32_t speedY, int32_t flags) {
+    drawNumber((x >> FRACTION_BITS) % SCREEN_WIDTH, 8, 8, 3);
+    drawNumber(x & FRACTION_MASK, 40, 8, 3);
+    drawNumber((y >> FRACTION_BITS) % SCREEN_HEIGHT, 8, 16, 3);
+    drawNumber(y & FRACTION_MASK, 40, 16, 3);
+    drawNumber(speedX >> FRACTION_BITS, 16, 24, 2);
+    drawNumber(speedX & FRACTION_MASK, 40, 24, 3);
+    drawNumber(speedY >> FRACTION_BITS, 16, 32, 2);
+    drawNumber(speedY & FRACTION_MASK, 40, 32, 3);
+    drawNumber(flags, 16, 48, 2);
+}

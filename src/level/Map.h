@@ -1,0 +1,87 @@
+// The level's tile map: screens of 16x15 tiles loaded from the binary map
+// file, the tile sheet, boundaries, drawing, and the queries the player asks
+// (tiles, clearances, ladders, boundaries, start and teleport values).
+#pragma once
+
+#include "engine/FixedPoint.h"
+#include "engine/Surface.h"
+
+#include <SDL.h>
+#include <memory>
+#include <string>
+#include <vector>
+
+class IniDictionary;
+
+struct Tile {
+    int32_t type = 0;   // map code - 1: index of the tile image; LADDER_TILE is a ladder
+    bool solid = false; // blocks movement
+    int32_t x = 0;      // world px of the left edge
+    int32_t y = 0;      // world px of the top edge
+};
+
+struct LadderProbe {
+    bool belowNext = false; // (x, next y + 12), probed only when not rising
+    bool atFeet = false;    // (x, y + 11)
+    bool atBody = false;    // (x, y - 4)
+    bool atHead = false;    // (x, y - 12)
+    bool aboveNext = false; // (x, next y - 12), probed only when rising
+};
+
+class Map {
+public:
+    static constexpr int32_t LADDER_TILE = 4;
+    static constexpr int TILE_SIZE = 16;      // px
+    static constexpr int SCREEN_TILES_X = 16; // tiles across a screen
+    static constexpr int SCREEN_TILES_Y = 15; // tiles down a screen
+    static constexpr int SCREEN_WIDTH = 256;  // px
+    static constexpr int SCREEN_HEIGHT = 240; // px
+
+    // Loads the level's section of "levels.ini": tile sheet, map file,
+    // boundaries and teleport values. Throws DataError naming the file and
+    // the broken rule for anything it cannot use.
+    Map(const std::string& levelName, const IniDictionary& levels);
+    ~Map();
+    Map(const Map&) = delete;
+    Map& operator=(const Map&) = delete;
+
+    // Draws the screen under the camera and at most one neighbour.
+    void draw();
+
+    Tile tileAt(int32_t x, int32_t y) const;
+    int32_t horizontalClearance(SDL_Rect rect, int32_t direction) const; // px
+    int32_t verticalClearance(SDL_Rect rect, int32_t direction) const;   // px
+    LadderProbe probeLadders(int32_t x, int32_t y, int32_t nextY, bool rising) const;
+    void selectBoundary(int32_t x, int32_t y);
+    SDL_Rect currentBoundary() const;
+    int32_t currentBoundaryIndex() const { return m_currentBoundary; }
+    bool isBottomless(int32_t x, int32_t y) const;
+    bool isNearBoundaryBottom(int32_t y) const;
+    bool isNearBoundaryTop(int32_t y) const;
+    FixedPoint startX() const;
+    FixedPoint startY() const;
+    FixedPoint teleportStartYSpeed() const;
+    FixedPoint teleportStopY() const;
+
+private:
+    using Screen = std::unique_ptr<Tile[]>; // 240 tiles, row by row
+
+    const Tile* screenAt(int32_t index) const;
+    void drawScreen(int32_t index);
+
+    int32_t m_width = 0;  // px
+    int32_t m_height = 0; // px
+    int32_t m_boundaryCount = 0;
+    int32_t m_currentBoundary = 0;
+    int32_t m_tileCount = 0;
+    int32_t m_tileTypeCount = 0;
+    int32_t m_screenCount = 0;
+    int32_t m_screensAcross = 0;
+    int32_t m_screensDown = 0;
+    int32_t m_teleportStopPosY = 0; // world px
+    FixedPoint m_teleportStartYSpeed;
+    std::vector<SDL_Rect> m_pBoundaries;
+    std::vector<SDL_Rect> m_pTileRects;
+    Surface m_pTileSetBitmap;
+    std::vector<Screen> m_pScreens; // null for an absent screen
+};

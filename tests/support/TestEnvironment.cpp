@@ -1,0 +1,140 @@
+// The shared headless engine, created once for the whole test program.
+#include "support/TestEnvironment.h"
+
+#include "engine/GameEngine.h"
+
+#include <gtest/gtest.h>
+
+#include <array>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace testing_support {
+
+namespace {
+
+constexpr int TEST_FONT_CELLS = 16;
+
+std::string gScratch;
+
+class EngineEnvironment : public ::testing::Environment {
+public:
+    void SetUp() override {
+        char pattern[] = "/tmp/kcs-tests-XXXXXX";
+        char* pDir = mkdtemp(pattern);
+        ASSERT_NE(pDir, nullptr);
+        gScratch = pDir;
+        std::filesystem::current_path(gScratch);
+        setenv("SDL_VIDEODRIVER", "dummy", 1);
+        writeBmp("testfont.bmp", TEST_GLYPH_SIZE, TEST_GLYPH_SIZE * TEST_FONT_CELLS,
+                 [](int, int y) { return testGlyphColour(y / TEST_GLYPH_SIZE); });
+        writeFile("font.ini", "[Properties]\nsheet=testfont.bmp\ncharacterHeight=8\n"
+                              "characterWidth=8\n[Characters]\nA=80\nB=88\nspace=96\n-=104\n"
+                              "C=112\n");
+        m_pEngine = new GameEngine();
+        gEngine = m_pEngine;
+    }
+
+    void TearDown() override {
+        delete m_pEngine;
+        gEngine = nullptr;
+        std::filesystem::current_path("/");
+        std::filesystem::remove_all(gScratch);
+    }
+
+private:
+    GameEngine* m_pEngine = nullptr;
+};
+
+[[maybe_unused]] ::testing::Environment* const gEnvironment =
+    ::testing::AddGlobalTestEnvironment(new EngineEnvironment());
+
+
+} // namespace
+
+const std::string& scratchDir() { return gScratch; }
+
+void writeFile(const std::string& path, const std::string& contents) {
+    std::ofstream file(path, std::ios::binary | std::ios::trunc);
+    file << contents;
+}
+
+void writeBmp(const std::string& path, int width, int height,
+              const std::function<uint32_t(int, int)>& colour) {
+    SDL_Surface* pSurface =
+        SDL_CreateRGBSurface(SDL_SWSURFACE, width, height, 32, 0xFF0000, 0xFF00, 0xFF, 0);
+    for (int y = 0; y < height; ++y) {
+        auto* pRow = reinterpret_cast<uint32_t*>(static_cast<uint8_t*>(pSurface->pixels) +
+                                                 y * pSurface->pitch);
+        for (int x = 0; x < width; ++x) {
+            pRow[x] = colour(x, y);
+        }
+    }
+    SDL_SaveBMP(pSurface, path.c_str());
+    SDL_FreeSurface(pSurface);
+}
+
+uint32_t pixelAt(SDL_Surface* pSurface, int x, int y) {
+    SDL_LockSurface(pSurface);
+    const uint8_t* pPixel = static_cast<const uint8_t*>(pSurface->pixels) + y * pSurface->pitch +
+                            x * pSurface->format->BytesPerPixel;
+    uint32_t value = 0;
+    switch (pSurface->format->BytesPerPixel) {
+    case 4:
+        value = *reinterpret_cast<const uint32_t*>(pPixel);
+        break;
+    case 3:
+        value = static_cast<uint32_t>(pPixel[0]) | static_cast<uint32_t>(pPixel[1]) << 8 |
+                static_cast<uint32_t>(pPixel[2]) << 16;
+        break;
+    case 2:
+        value = *reinterpret_cast<const uint16_t*>(pPixel);
+        break;
+    default:
+        value = *pPixel;
+        break;
+    }
+    SDL_UnlockSurface(pSurface);
+    Uint8 r = 0, g = 0, b = 0;
+    SDL_GetRGB(value, pSurface->format, &r, &g, &b);
+    return static_cast<uint32_t>(r) << 16 | static_cast<uint32_t>(g) << 8 | b;
+}
+
+uint32_t testGlyphColour(int cell) {
+    if (cell == 12) {
+        return 0xFF80FF; // the blank is the key colour: transparent
+    }
+    return static_cast<uint32_t>(0x10 + cell) << 16 | 0x3050;
+}
+
+int cellOfColour(uint32_t colour) {
+    if ((colour & 0xFFFF) != 0x3050) {
+        return -1;
+    }
+    int cell = static_cast<int>(colour >> 16) - 0x10;
+    return cell >= 0 && cell < TEST_FONT_CELLS ? cell : -1;
+}
+
+RunResult runProgram(const std::string& commandLine) {
+    std::string outPath = gScratch + "/run.out";
+    std::string errPath = gScratch + "/run.err";
+    std::string full = "(" + commandLine + ") >" + outPath + " 2>" + errPath;
+    int raw = std::system(full.c_str());
+    RunResult result;
+    if (WIFEXITED(raw)) {
+        result.status = WEXITSTATUS(raw);
+    } else if (WIFSIGNALED(raw)) {
+        result.status = 128 + WTERMSIG(raw);
+    }
+    std::ifstream out(outPath, std::ios::binary);
+    result.out.assign(std::istreambuf_iterator<char>(out), {});
+    std::ifstream err(errPath, std::ios::binary);
+    result.err.assign(std::istreambuf_iterator<char>(err), {});
+    return result;
+}
+
+} // namespace testing_support
