@@ -42,6 +42,14 @@ private:
         std::vector<Frame> frames;
     };
 
+    void loadSheets(const IniDictionary& dictionary, const std::string& fileName,
+                    int requiredSheets);
+    void loadRectangles(const IniDictionary& dictionary, const std::string& fileName);
+    void loadAnimations(const IniDictionary& dictionary, const std::string& fileName,
+                        int requiredAnimations);
+    // The current animation, or null when the sprite has none to step or draw.
+    const Animation* currentAnimationData() const;
+
     void stepLoop();
     void stepPingPong();
 
