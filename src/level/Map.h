@@ -66,8 +66,10 @@ public:
 private:
     using Screen = std::unique_ptr<Tile[]>; // 240 tiles, row by row
 
-    const Tile* screenAt(int32_t index) const;
-    void drawScreen(int32_t index);
+    // Null for an absent screen and for any index outside the table, so
+    // callers may pass whatever their arithmetic gives.
+    const Tile* screenAt(int64_t index) const;
+    void drawScreen(int64_t index);
 
     int32_t m_width = 0;  // px
     int32_t m_height = 0; // px

@@ -1,0 +1,286 @@
+// The level's tile map: loading from "levels.ini" and the map file, drawing,
+// and the tile, clearance, ladder and boundary queries of the player.
+#include "level/Map.h"
+
+#include "config/IniDictionary.h"
+#include "engine/DataError.h"
+#include "engine/Direction.h"
+#include "engine/GameEngine.h"
+#include "level/MapFile.h"
+
+#include <cstdio>
+#include <fstream>
+#include <iterator>
+
+namespace {
+
+// The Level reads the same file; its name only appears in messages here.
+const char* const LEVELS_FILE = "levels.ini";
+
+constexpr int SCREEN_TILE_COUNT = Map::SCREEN_TILES_X * Map::SCREEN_TILES_Y;
+// How far the clearance queries look ahead: one tile, px.
+constexpr int32_t LOOK_AHEAD = Map::TILE_SIZE;
+// The clearance when nothing blocks within the look-ahead, px.
+constexpr int32_t UNBLOCKED = Map::TILE_SIZE;
+// Ladder probe offsets from the body's y, px.
+constexpr int32_t FEET_OFFSET = 11;
+constexpr int32_t BODY_OFFSET = -4;
+constexpr int32_t HEAD_OFFSET = -12;
+constexpr int32_t BELOW_NEXT_OFFSET = 12;
+constexpr int32_t ABOVE_NEXT_OFFSET = -12;
+// Distances from the current boundary's top that count as its edges, px.
+constexpr int64_t NEAR_BOTTOM = 232;
+constexpr int64_t NEAR_TOP = 4;
+// The player starts this far right of and below boundary 0's corner, px.
+constexpr int32_t START_OFFSET_X = 128;
+constexpr int32_t START_OFFSET_Y = 4;
+constexpr int32_t START_FRACTION_Y = 248; // 1/256 px
+
+// The game's positions are 32-bit and wrap there; this keeps the wrap defined.
+int32_t add32(int32_t a, int32_t b) {
+    return static_cast<int32_t>(static_cast<uint32_t>(a) + static_cast<uint32_t>(b));
+}
+
+} // namespace
+
+Map::Map(const std::string& levelName, const IniDictionary& levels) {
+    std::string sheetName = levels.getString("tileSheet", levelName, "empty");
+    m_pTileSetBitmap = gEngine->loadBitmap(sheetName);
+
+    std::string mapName = levels.getString("tileMap", levelName, "empty");
+    std::ifstream mapStream(mapName, std::ios::binary);
+    std::printf("Map::load: mapFilename: %s\n", mapName.c_str());
+    std::fflush(stdout);
+    if (mapStream.fail()) {
+        throw DataError(mapName, "cannot open the map file");
+    }
+    std::vector<uint8_t> bytes{std::istreambuf_iterator<char>(mapStream),
+                               std::istreambuf_iterator<char>()};
+    if (mapStream.bad()) {
+        throw DataError(mapName, "cannot read the map file");
+    }
+    mapStream.close();
+    MapFile file = MapFile::parse(mapName, bytes);
+
+    std::string sheetProblem = MapFile::tileSheetProblem(m_pTileSetBitmap->h, file.codeCount());
+    if (!sheetProblem.empty()) {
+        throw DataError(sheetName, sheetProblem + " (map " + mapName + ")");
+    }
+
+    m_tileTypeCount = file.codeCount() - 1;
+    m_tileCount = file.tilesAcross() * file.tilesDown();
+    m_width = file.tilesAcross() * TILE_SIZE;
+    m_height = file.tilesDown() * TILE_SIZE;
+    for (int32_t k = 0; k < m_tileTypeCount; ++k) {
+        m_pTileRects.push_back(SDL_Rect{0, static_cast<Sint16>(TILE_SIZE * k), TILE_SIZE,
+                                        TILE_SIZE});
+    }
+    m_screensAcross = file.screensAcross();
+    m_screensDown = file.screensDown();
+    m_screenCount = m_screensAcross * m_screensDown;
+    m_pScreens.resize(static_cast<size_t>(m_screenCount));
+    for (int32_t s = 0; s < m_screenCount; ++s) {
+        if (!file.isScreenPresent(s)) {
+            continue;
+        }
+        Screen screen = std::make_unique<Tile[]>(SCREEN_TILE_COUNT);
+        int32_t left = s % m_screensAcross * SCREEN_TILES_X;  // tiles
+        int32_t top = s / m_screensAcross * SCREEN_TILES_Y;   // tiles
+        for (int32_t cell = 0; cell < SCREEN_TILE_COUNT; ++cell) {
+            int32_t column = left + cell % SCREEN_TILES_X;
+            int32_t row = top + cell / SCREEN_TILES_X;
+            Tile& tile = screen[static_cast<size_t>(cell)];
+            tile.type = file.codeAt(column, row) - 1;
+            tile.solid = file.isSolidAt(column, row);
+            tile.x = column * TILE_SIZE;
+            tile.y = row * TILE_SIZE;
+        }
+        m_pScreens[static_cast<size_t>(s)] = std::move(screen);
+    }
+
+    m_boundaryCount = levels.getInt("boundaries", levelName, 0);
+    std::string boundaryProblem = MapFile::boundaryCountProblem(m_boundaryCount);
+    if (!boundaryProblem.empty()) {
+        throw DataError(LEVELS_FILE, "[" + levelName + "] " + boundaryProblem);
+    }
+    for (int32_t i = 0; i < m_boundaryCount; ++i) {
+        std::string prefix = "boundary" + std::to_string(i);
+        // The keys are stored in SDL_Rect's 16-bit fields, truncated as by the
+        // 16-bit conversion.
+        SDL_Rect boundary{};
+        boundary.x = static_cast<Sint16>(levels.getInt(prefix + "x", levelName, 0));
+        boundary.y = static_cast<Sint16>(levels.getInt(prefix + "y", levelName, 0));
+        boundary.w = static_cast<Uint16>(levels.getInt(prefix + "w", levelName, 0));
+        boundary.h = SCREEN_HEIGHT;
+        m_pBoundaries.push_back(boundary);
+    }
+
+    m_teleportStartYSpeed = fromParts(0, levels.getInt("teleportStartYSpeedFraction", levelName, 0));
+    int32_t teleportStopPosY = levels.getInt("teleportStopPosY", levelName, 0);
+    std::string teleportProblem = MapFile::teleportStopProblem(teleportStopPosY);
+    if (!teleportProblem.empty()) {
+        throw DataError(LEVELS_FILE, "[" + levelName + "] " + teleportProblem);
+    }
+    m_teleportStopPosY = add32(teleportStopPosY, m_pBoundaries[0].y);
+}
+
+Map::~Map() = default;
+
+void Map::draw() {
+    SDL_Rect camera = gEngine->getCamera();
+    int64_t screen = static_cast<int64_t>(camera.y / SCREEN_HEIGHT) * m_screensAcross +
+                     camera.x / SCREEN_WIDTH;
+    drawScreen(screen);
+    if (camera.x % SCREEN_WIDTH > 0) {
+        drawScreen(screen + 1);
+    } else if (camera.y % SCREEN_HEIGHT > 0) {
+        drawScreen(screen + m_screensAcross);
+    }
+}
+
+void Map::drawScreen(int64_t index) {
+    const Tile* pScreen = screenAt(index);
+    if (pScreen == nullptr) {
+        return;
+    }
+    for (int cell = 0; cell < SCREEN_TILE_COUNT; ++cell) {
+        const Tile& tile = pScreen[cell];
+        SDL_Rect source = m_pTileRects[static_cast<size_t>(tile.type)];
+        gEngine->blitToWorld(static_cast<Sint16>(tile.x), static_cast<Sint16>(tile.y),
+                             m_pTileSetBitmap.get(), &source);
+    }
+}
+
+const Tile* Map::screenAt(int64_t index) const {
+    if (index < 0 || index >= m_screenCount) {
+        return nullptr;
+    }
+    return m_pScreens[static_cast<size_t>(index)].get();
+}
+
+Tile Map::tileAt(int32_t x, int32_t y) const {
+    if (x < 0) {
+        x = 0;
+    }
+    if (y < 0) {
+        y = 0;
+    }
+    int64_t screen = static_cast<int64_t>(y / SCREEN_HEIGHT) * m_screensAcross + x / SCREEN_WIDTH;
+    int32_t cell = y % SCREEN_HEIGHT / TILE_SIZE * SCREEN_TILES_X + x % SCREEN_WIDTH / TILE_SIZE;
+    if (const Tile* pScreen = screenAt(screen)) {
+        return pScreen[cell];
+    }
+    // Beside the current strip there is wall, above and below it open space.
+    SDL_Rect boundary = currentBoundary();
+    Tile madeUp;
+    madeUp.type = 0;
+    madeUp.x = x - x % TILE_SIZE;
+    madeUp.y = y - y % TILE_SIZE;
+    madeUp.solid = boundary.y <= y && y <= static_cast<int64_t>(boundary.y) + SCREEN_HEIGHT;
+    return madeUp;
+}
+
+int32_t Map::horizontalClearance(SDL_Rect rect, int32_t direction) const {
+    int32_t probeX = 0;  // px
+    int32_t blocked = 0; // px
+    if (direction == RIGHT) {
+        probeX = rect.x + rect.w + LOOK_AHEAD;
+        blocked = TILE_SIZE - 1 - probeX % TILE_SIZE;
+    } else if (direction == LEFT) {
+        probeX = rect.x - LOOK_AHEAD;
+        if (probeX < 0) {
+            return rect.x;
+        }
+        blocked = probeX % TILE_SIZE;
+    }
+    const int32_t probeRows[] = {rect.y + rect.h, rect.y + rect.h / 2, rect.y};
+    for (int32_t probeY : probeRows) {
+        if (tileAt(probeX, probeY).solid) {
+            return blocked;
+        }
+    }
+    return UNBLOCKED;
+}
+
+int32_t Map::verticalClearance(SDL_Rect rect, int32_t direction) const {
+    int32_t probeY = 0;  // px
+    int32_t blocked = 0; // px
+    if (direction == DOWN) {
+        probeY = rect.y + rect.h + LOOK_AHEAD;
+        blocked = TILE_SIZE - 1 - probeY % TILE_SIZE;
+    } else if (direction == UP) {
+        probeY = rect.y - LOOK_AHEAD;
+        blocked = probeY % TILE_SIZE;
+    }
+    // A ladder top is a floor for a body coming from above; a body whose
+    // bottom row is already on a ladder passes down through it.
+    const int32_t columns[] = {rect.x + rect.w, rect.x};
+    for (int32_t column : columns) {
+        Tile ahead = tileAt(column, probeY);
+        if (ahead.solid) {
+            return blocked;
+        }
+        if (ahead.type == LADDER_TILE && direction == DOWN &&
+            tileAt(column, rect.y + rect.h).type != LADDER_TILE) {
+            return blocked;
+        }
+    }
+    return UNBLOCKED;
+}
+
+LadderProbe Map::probeLadders(int32_t x, int32_t y, int32_t nextY, bool rising) const {
+    auto isLadder = [&](int32_t probeY) { return tileAt(x, probeY).type == LADDER_TILE; };
+    LadderProbe probe;
+    probe.atFeet = isLadder(add32(y, FEET_OFFSET));
+    probe.atBody = isLadder(add32(y, BODY_OFFSET));
+    probe.atHead = isLadder(add32(y, HEAD_OFFSET));
+    if (rising) {
+        probe.aboveNext = isLadder(add32(nextY, ABOVE_NEXT_OFFSET));
+    } else {
+        probe.belowNext = isLadder(add32(nextY, BELOW_NEXT_OFFSET));
+    }
+    return probe;
+}
+
+void Map::selectBoundary(int32_t x, int32_t y) {
+    for (int32_t i = 0; i < m_boundaryCount; ++i) {
+        const SDL_Rect& b = m_pBoundaries[static_cast<size_t>(i)];
+        if (b.x <= x && x < static_cast<int64_t>(b.x) + b.w && b.y <= y &&
+            y < static_cast<int64_t>(b.y) + b.h) {
+            m_currentBoundary = i;
+            return;
+        }
+    }
+}
+
+SDL_Rect Map::currentBoundary() const {
+    return m_pBoundaries[static_cast<size_t>(m_currentBoundary)];
+}
+
+bool Map::isBottomless(int32_t x, int32_t y) const {
+    int64_t boundaryTop = currentBoundary().y;
+    int64_t probeY = y;
+    if (probeY - boundaryTop < SCREEN_HEIGHT) {
+        probeY = boundaryTop + SCREEN_HEIGHT; // the first row of screens below the strip
+    }
+    int64_t screen = probeY / SCREEN_HEIGHT * m_screensAcross + x / SCREEN_WIDTH;
+    return screenAt(screen) == nullptr;
+}
+
+bool Map::isNearBoundaryBottom(int32_t y) const {
+    return static_cast<int64_t>(y) - currentBoundary().y > NEAR_BOTTOM;
+}
+
+bool Map::isNearBoundaryTop(int32_t y) const {
+    return static_cast<int64_t>(y) - currentBoundary().y <= NEAR_TOP;
+}
+
+FixedPoint Map::startX() const { return fromInt(m_pBoundaries[0].x + START_OFFSET_X); }
+
+FixedPoint Map::startY() const {
+    return fromParts(m_pBoundaries[0].y + START_OFFSET_Y, START_FRACTION_Y);
+}
+
+FixedPoint Map::teleportStartYSpeed() const { return m_teleportStartYSpeed; }
+
+FixedPoint Map::teleportStopY() const { return fromInt(m_teleportStopPosY); }
