@@ -1,0 +1,94 @@
+// BMP bytes by hand: a 14-byte file header, a 40-byte BITMAPINFOHEADER with
+// BI_BITFIELDS and its three colour masks, then bottom-up rows of blue, green,
+// red, 0. Plain BI_RGB at 32 bits would load with an alpha mask 0xFF000000;
+// explicit masks without an alpha mask load exactly as the screen's format.
+#include "BmpWriter.h"
+
+#include "ArtError.h"
+#include "PixelGrid.h"
+
+#include <cerrno>
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <unistd.h>
+#include <vector>
+
+namespace {
+
+constexpr uint32_t FILE_HEADER_SIZE = 14; // bytes
+constexpr uint32_t INFO_HEADER_SIZE = 40; // bytes
+constexpr uint32_t MASKS_SIZE = 12;      // bytes: red, green and blue masks
+constexpr uint16_t BITS_PER_PIXEL = 32;
+constexpr uint32_t BI_BITFIELDS = 3;
+constexpr uint32_t RED_MASK = 0xFF0000;
+constexpr uint32_t GREEN_MASK = 0xFF00;
+constexpr uint32_t BLUE_MASK = 0xFF;
+constexpr int32_t PIXELS_PER_METRE = 2835; // 72 dpi, as most writers put it
+
+void put16(std::vector<uint8_t>& bytes, uint16_t value) {
+    bytes.push_back(static_cast<uint8_t>(value & 0xFF));
+    bytes.push_back(static_cast<uint8_t>(value >> 8));
+}
+
+void put32(std::vector<uint8_t>& bytes, uint32_t value) {
+    for (int shift = 0; shift < 32; shift += 8) {
+        bytes.push_back(static_cast<uint8_t>((value >> shift) & 0xFF));
+    }
+}
+
+std::vector<uint8_t> encode(const PixelGrid& grid) {
+    const auto width = static_cast<uint32_t>(grid.width());
+    const auto height = static_cast<uint32_t>(grid.height());
+    const uint32_t pixelBytes = width * height * 4;
+    const uint32_t offset = FILE_HEADER_SIZE + INFO_HEADER_SIZE + MASKS_SIZE;
+    std::vector<uint8_t> bytes;
+    bytes.reserve(offset + pixelBytes);
+    bytes.push_back('B');
+    bytes.push_back('M');
+    put32(bytes, offset + pixelBytes);
+    put32(bytes, 0); // reserved
+    put32(bytes, offset);
+    put32(bytes, INFO_HEADER_SIZE);
+    put32(bytes, width);
+    put32(bytes, height); // positive: rows stored bottom-up
+    put16(bytes, 1);      // planes
+    put16(bytes, BITS_PER_PIXEL);
+    put32(bytes, BI_BITFIELDS);
+    put32(bytes, pixelBytes);
+    put32(bytes, static_cast<uint32_t>(PIXELS_PER_METRE));
+    put32(bytes, static_cast<uint32_t>(PIXELS_PER_METRE));
+    put32(bytes, 0); // colours used
+    put32(bytes, 0); // important colours
+    put32(bytes, RED_MASK);
+    put32(bytes, GREEN_MASK);
+    put32(bytes, BLUE_MASK);
+    for (int y = grid.height() - 1; y >= 0; --y) {
+        for (int x = 0; x < grid.width(); ++x) {
+            uint32_t colour = grid.at(x, y);
+            bytes.push_back(static_cast<uint8_t>(colour & 0xFF));
+            bytes.push_back(static_cast<uint8_t>((colour >> 8) & 0xFF));
+            bytes.push_back(static_cast<uint8_t>((colour >> 16) & 0xFF));
+            bytes.push_back(0);
+        }
+    }
+    return bytes;
+}
+
+} // namespace
+
+void writeBmpAtomically(const PixelGrid& grid, const std::string& path) {
+    std::vector<uint8_t> bytes = encode(grid);
+    std::string temporary = path + ".tmp" + std::to_string(getpid());
+    std::FILE* pFile = std::fopen(temporary.c_str(), "wb");
+    if (pFile == nullptr) {
+        throw ArtError(path, 0, 0, std::string("cannot write: ") + std::strerror(errno));
+    }
+    bool written = std::fwrite(bytes.data(), 1, bytes.size(), pFile) == bytes.size();
+    written = std::fclose(pFile) == 0 && written;
+    if (!written || std::rename(temporary.c_str(), path.c_str()) != 0) {
+        std::string reason = std::strerror(errno);
+        std::remove(temporary.c_str());
+        throw ArtError(path, 0, 0, "cannot write: " + reason);
+    }
+}

@@ -1,0 +1,250 @@
+// Reading the text pixel format: directives, colour definitions and rows.
+#include "PixelGrid.h"
+
+#include "ArtError.h"
+
+#include <algorithm>
+#include <array>
+#include <charconv>
+#include <fstream>
+#include <optional>
+#include <sstream>
+
+namespace {
+
+constexpr int MAX_SIZE = 4096; // px, far beyond any sheet the game uses
+
+struct Word {
+    std::string text;
+    int column = 0; // 1-based column of the word's first character
+};
+
+std::vector<Word> splitWords(const std::string& line) {
+    std::vector<Word> words;
+    size_t i = 0;
+    while (i < line.size()) {
+        while (i < line.size() && (line[i] == ' ' || line[i] == '\t')) {
+            ++i;
+        }
+        size_t start = i;
+        while (i < line.size() && line[i] != ' ' && line[i] != '\t') {
+            ++i;
+        }
+        if (i > start) {
+            words.push_back({line.substr(start, i - start), static_cast<int>(start) + 1});
+        }
+    }
+    return words;
+}
+
+std::optional<int> parseNumber(const std::string& text) {
+    int value = 0;
+    auto [pEnd, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (error != std::errc() || pEnd != text.data() + text.size()) {
+        return std::nullopt;
+    }
+    return value;
+}
+
+// Reads the line's state as the parser walks the file.
+class SourceParser {
+public:
+    explicit SourceParser(const std::string& fileName) : m_fileName(fileName) {}
+
+    void line(std::string text, int lineNumber);
+    void finish(int lastLine) const;
+
+    int width = 0; // px
+    std::vector<std::vector<uint32_t>> rows;
+
+private:
+    [[noreturn]] void fail(int column, const std::string& what) const {
+        throw ArtError(m_fileName, m_line, column, what);
+    }
+    int number(const Word& word, int low, int high, const char* what) const;
+    void widthDirective(const std::vector<Word>& words);
+    void colourDirective(const std::vector<Word>& words);
+    void blankDirective(const std::vector<Word>& words);
+    void pixelRow(const std::string& text);
+    void needWidth(int column) const;
+
+    std::string m_fileName;
+    int m_line = 0;
+    int m_widthLine = 0;
+    std::array<std::optional<uint32_t>, 128> m_colours{};
+};
+
+int SourceParser::number(const Word& word, int low, int high, const char* what) const {
+    std::optional<int> value = parseNumber(word.text);
+    if (!value || *value < low || *value > high) {
+        fail(word.column, std::string(what) + " must be a whole number from " +
+                              std::to_string(low) + " to " + std::to_string(high) + ", not \"" +
+                              word.text + "\"");
+    }
+    return *value;
+}
+
+void SourceParser::needWidth(int column) const {
+    if (width == 0) {
+        fail(column, "\"width N\" must come before the first row");
+    }
+}
+
+void SourceParser::widthDirective(const std::vector<Word>& words) {
+    if (words.size() != 2) {
+        fail(words[0].column, "expected \"width N\"");
+    }
+    if (width != 0) {
+        fail(words[0].column, "width given twice (first on line " + std::to_string(m_widthLine) +
+                                  ")");
+    }
+    width = number(words[1], 1, MAX_SIZE, "width");
+    m_widthLine = m_line;
+}
+
+void SourceParser::colourDirective(const std::vector<Word>& words) {
+    if (words.size() != 5) {
+        fail(words[0].column, "expected \"colour C R G B\"");
+    }
+    const Word& name = words[1];
+    if (name.text.size() != 1 || name.text[0] < '!' || name.text[0] > '~') {
+        fail(name.column, "a colour is named by one printable character, not \"" + name.text +
+                              "\"");
+    }
+    auto index = static_cast<size_t>(name.text[0]);
+    if (m_colours[index]) {
+        fail(name.column, "colour '" + name.text + "' is defined twice");
+    }
+    uint32_t red = static_cast<uint32_t>(number(words[2], 0, 255, "red"));
+    uint32_t green = static_cast<uint32_t>(number(words[3], 0, 255, "green"));
+    uint32_t blue = static_cast<uint32_t>(number(words[4], 0, 255, "blue"));
+    m_colours[index] = red << 16 | green << 8 | blue;
+}
+
+void SourceParser::blankDirective(const std::vector<Word>& words) {
+    if (words.size() != 2) {
+        fail(words[0].column, "expected \"blank N\"");
+    }
+    needWidth(words[0].column);
+    int count = number(words[1], 1, MAX_SIZE, "blank row count");
+    rows.insert(rows.end(), static_cast<size_t>(count),
+                std::vector<uint32_t>(static_cast<size_t>(width), PixelGrid::KEY_COLOUR));
+}
+
+void SourceParser::pixelRow(const std::string& text) {
+    needWidth(1);
+    std::vector<uint32_t> row;
+    row.reserve(static_cast<size_t>(width));
+    for (size_t i = 0; i < text.size(); ++i) {
+        auto c = static_cast<unsigned char>(text[i]);
+        int column = static_cast<int>(i) + 1;
+        if (c >= m_colours.size() || !m_colours[c]) {
+            fail(column, std::string("'") + text[i] + "' is not a defined colour");
+        }
+        if (column > width) {
+            fail(column, "row is longer than the width " + std::to_string(width));
+        }
+        row.push_back(*m_colours[c]);
+    }
+    if (static_cast<int>(row.size()) < width) {
+        fail(static_cast<int>(text.size()) + 1, "row has " + std::to_string(row.size()) +
+                                                    " pixels, the width is " +
+                                                    std::to_string(width));
+    }
+    if (static_cast<int>(rows.size()) >= MAX_SIZE) {
+        fail(1, "more than " + std::to_string(MAX_SIZE) + " rows");
+    }
+    rows.push_back(std::move(row));
+}
+
+void SourceParser::line(std::string text, int lineNumber) {
+    m_line = lineNumber;
+    if (!text.empty() && text.back() == '\r') {
+        text.pop_back();
+    }
+    while (!text.empty() && (text.back() == ' ' || text.back() == '\t')) {
+        text.pop_back();
+    }
+    std::vector<Word> words = splitWords(text);
+    if (words.empty() || words[0].text.starts_with("//")) {
+        return;
+    }
+    const std::string& first = words[0].text;
+    if (first == "width") {
+        widthDirective(words);
+    } else if (first == "colour") {
+        colourDirective(words);
+    } else if (first == "blank") {
+        blankDirective(words);
+    } else if (words[0].column != 1) {
+        fail(1, "a row must start in the first column");
+    } else if (words.size() > 1) {
+        fail(static_cast<int>(first.size()) + 1,
+             "unknown directive \"" + first + "\", or a blank inside a row");
+    } else {
+        pixelRow(text);
+    }
+}
+
+void SourceParser::finish(int lastLine) const {
+    if (width == 0) {
+        throw ArtError(m_fileName, lastLine, 1, "no \"width N\" line");
+    }
+    if (rows.empty()) {
+        throw ArtError(m_fileName, lastLine, 1, "no pixel rows");
+    }
+}
+
+} // namespace
+
+PixelGrid PixelGrid::parse(const std::string& text, const std::string& fileName) {
+    SourceParser parser(fileName);
+    std::istringstream stream(text);
+    std::string line;
+    int lineNumber = 0;
+    while (std::getline(stream, line)) {
+        ++lineNumber;
+        parser.line(line, lineNumber);
+    }
+    parser.finish(lineNumber == 0 ? 1 : lineNumber);
+    PixelGrid grid;
+    grid.m_width = parser.width;
+    grid.m_rows = std::move(parser.rows);
+    return grid;
+}
+
+PixelGrid PixelGrid::load(const std::string& fileName) {
+    std::ifstream file(fileName, std::ios::binary);
+    if (!file) {
+        throw ArtError(fileName, 0, 0, "cannot open the source");
+    }
+    std::ostringstream contents;
+    contents << file.rdbuf();
+    if (file.bad()) {
+        throw ArtError(fileName, 0, 0, "cannot read the source");
+    }
+    return parse(contents.str(), fileName);
+}
+
+void PixelGrid::mirror() {
+    for (std::vector<uint32_t>& row : m_rows) {
+        std::reverse(row.begin(), row.end());
+    }
+}
+
+void PixelGrid::overlay(const PixelGrid& other, const std::string& overlayName) {
+    if (other.width() != width() || other.height() != height()) {
+        throw ArtError(overlayName, 1, 1,
+                       "overlay is " + std::to_string(other.width()) + "x" +
+                           std::to_string(other.height()) + " px, the picture is " +
+                           std::to_string(width()) + "x" + std::to_string(height()));
+    }
+    for (int y = 0; y < height(); ++y) {
+        for (int x = 0; x < width(); ++x) {
+            uint32_t colour = other.at(x, y);
+            if (colour != KEY_COLOUR) {
+                m_rows[static_cast<size_t>(y)][static_cast<size_t>(x)] = colour;
+            }
+        }
+    }
+}
