@@ -1,0 +1,212 @@
+// kcs-map: lets level designers write maps as text, compile them to the
+// game's binary map file, print a map file back as text, and check a map
+// file (and its tile sheet) with the game's own rules.
+#include "MapSource.h"
+
+#include "engine/DataError.h"
+#include "level/MapFile.h"
+
+#include <SDL.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <iostream>
+#include <iterator>
+#include <string>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <vector>
+
+namespace {
+
+constexpr int EXIT_BAD = 2; // bad usage or bad data, as the game itself
+
+const char* const USAGE =
+    "usage: kcs-map build SOURCE.txt OUT.map   compile a text map into a map file\n"
+    "       kcs-map show FILE.map              print a map file as text\n"
+    "       kcs-map check FILE.map [--tiles SHEET.bmp]\n"
+    "                                          check a map file (and its tile sheet)\n"
+    "       kcs-map --help                     show this help\n"
+    "Exit status: 0 on success, 2 for bad usage or bad data (one line per problem).\n"
+    "The text form is described in docs/map-format.md.\n";
+
+class UsageError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+std::string readText(const std::string& fileName) {
+    std::ifstream file(fileName, std::ios::binary);
+    if (file.fail()) {
+        throw DataError(fileName, "cannot open the file");
+    }
+    return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+}
+
+// Writes beside the target and renames over it, so a failed write never
+// leaves half a map where the game would read it.
+void writeAtomically(const std::string& fileName, const std::vector<uint8_t>& bytes) {
+    std::string temporary = fileName + ".XXXXXX";
+    int descriptor = mkstemp(temporary.data());
+    if (descriptor < 0) {
+        throw DataError(fileName, std::string("cannot create a temporary file beside it: ") +
+                                      std::strerror(errno));
+    }
+    size_t written = 0;
+    while (written < bytes.size()) {
+        ssize_t count = write(descriptor, bytes.data() + written, bytes.size() - written);
+        if (count < 0 && errno == EINTR) {
+            continue;
+        }
+        if (count <= 0) {
+            std::string reason = std::strerror(errno);
+            close(descriptor);
+            std::remove(temporary.c_str());
+            throw DataError(fileName, "cannot write: " + reason);
+        }
+        written += static_cast<size_t>(count);
+    }
+    // mkstemp makes the file private; a map is an ordinary data file.
+    fchmod(descriptor, 0644);
+    if (fsync(descriptor) != 0 || close(descriptor) != 0) {
+        std::string reason = std::strerror(errno);
+        std::remove(temporary.c_str());
+        throw DataError(fileName, "cannot write: " + reason);
+    }
+    if (std::rename(temporary.c_str(), fileName.c_str()) != 0) {
+        std::string reason = std::strerror(errno);
+        std::remove(temporary.c_str());
+        throw DataError(fileName, "cannot replace: " + reason);
+    }
+}
+
+int build(const std::string& sourceName, const std::string& outName) {
+    MapFile map = MapSource::parse(sourceName, readText(sourceName));
+    std::vector<uint8_t> bytes = map.encode();
+    // A compiled map must pass the game's rules; this guards the compiler itself.
+    std::vector<std::string> problems = MapFile::findProblems(bytes);
+    if (!problems.empty()) {
+        throw DataError(outName, "internal error, compiled map is broken: " + problems.front());
+    }
+    writeAtomically(outName, bytes);
+    return EXIT_SUCCESS;
+}
+
+int show(const std::string& mapName) {
+    MapFile map = MapFile::read(mapName);
+    std::cout << MapSource::format(mapName, map);
+    return EXIT_SUCCESS;
+}
+
+// The height of a BMP as the game loads it, or a problem line.
+std::string sheetHeight(const std::string& sheetName, int& height) {
+    SDL_RWops* pStream = SDL_RWFromFile(sheetName.c_str(), "rb");
+    if (pStream == nullptr) {
+        return sheetName + ": cannot open bitmap: " + SDL_GetError();
+    }
+    SDL_Surface* pSurface = SDL_LoadBMP_RW(pStream, 1);
+    if (pSurface == nullptr) {
+        return sheetName + ": not a loadable BMP image: " + SDL_GetError();
+    }
+    height = pSurface->h;
+    SDL_FreeSurface(pSurface);
+    return "";
+}
+
+int check(const std::string& mapName, const std::string& sheetName) {
+    std::vector<uint8_t> bytes = MapFile::readBytes(mapName);
+    std::vector<std::string> problems;
+    for (const std::string& problem : MapFile::findProblems(bytes)) {
+        problems.push_back(mapName + ": " + problem);
+    }
+    if (!sheetName.empty()) {
+        int height = 0;
+        std::string loadProblem = sheetHeight(sheetName, height);
+        if (!loadProblem.empty()) {
+            problems.push_back(loadProblem);
+        } else if (bytes.size() >= MapFile::HEADER_SIZE && bytes[2] != 0) {
+            std::string problem = MapFile::tileSheetProblem(height, bytes[2]);
+            if (!problem.empty()) {
+                problems.push_back(sheetName + ": " + problem + " (map " + mapName + ")");
+            }
+        }
+    }
+    for (const std::string& problem : problems) {
+        std::cerr << problem << "\n";
+    }
+    if (!problems.empty()) {
+        return EXIT_BAD;
+    }
+    MapFile map = MapFile::parse(mapName, bytes);
+    int present = 0;
+    for (int s = 0; s < map.screensAcross() * map.screensDown(); ++s) {
+        present += map.isScreenPresent(s) ? 1 : 0;
+    }
+    std::cout << mapName << ": sound: " << map.tilesAcross() << " x " << map.tilesDown()
+              << " tiles, " << present << " of " << map.screensAcross() * map.screensDown()
+              << " screens present, " << map.codeCount() << " tile codes\n";
+    return EXIT_SUCCESS;
+}
+
+int run(const std::vector<std::string>& arguments) {
+    if (arguments.empty()) {
+        throw UsageError("missing command");
+    }
+    const std::string& command = arguments[0];
+    if (command == "--help" || command == "-h" || command == "help") {
+        std::cout << USAGE;
+        return EXIT_SUCCESS;
+    }
+    if (command == "build") {
+        if (arguments.size() != 3) {
+            throw UsageError("build takes SOURCE.txt and OUT.map");
+        }
+        return build(arguments[1], arguments[2]);
+    }
+    if (command == "show") {
+        if (arguments.size() != 2) {
+            throw UsageError("show takes one FILE.map");
+        }
+        return show(arguments[1]);
+    }
+    if (command == "check") {
+        std::string mapName;
+        std::string sheetName;
+        for (size_t i = 1; i < arguments.size(); ++i) {
+            if (arguments[i] == "--tiles") {
+                if (i + 1 >= arguments.size()) {
+                    throw UsageError("--tiles needs a SHEET.bmp");
+                }
+                sheetName = arguments[++i];
+            } else if (mapName.empty() && arguments[i].rfind("--", 0) != 0) {
+                mapName = arguments[i];
+            } else {
+                throw UsageError("unexpected \"" + arguments[i] + "\" for check");
+            }
+        }
+        if (mapName.empty()) {
+            throw UsageError("check takes one FILE.map");
+        }
+        return check(mapName, sheetName);
+    }
+    throw UsageError("unknown command \"" + command + "\"");
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    std::vector<std::string> arguments(argv + 1, argv + argc);
+    try {
+        return run(arguments);
+    } catch (const UsageError& error) {
+        std::cerr << "kcs-map: " << error.what() << " (see kcs-map --help)\n";
+    } catch (const DataError& error) {
+        std::cerr << error.what() << "\n";
+    } catch (const std::exception& error) {
+        std::cerr << "kcs-map: " << error.what() << "\n";
+    }
+    return EXIT_BAD;
+}
