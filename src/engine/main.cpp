@@ -1,1 +1,4 @@
-int main() { return 0; }
+// The kcs program.
+#include "engine/Game.h"
+
+int main(int argc, char** argv) { return runKcs(argc, argv); }

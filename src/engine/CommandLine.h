@@ -1,0 +1,37 @@
+// The options of the kcs command line.
+#pragma once
+
+#include <cstdint>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+struct Screenshot {
+    int64_t frame = 0; // the pass after whose draw the screen is saved
+    std::string path;
+};
+
+struct Options {
+    std::string dataDir;
+    int scale = 3;
+    bool headless = false;
+    bool pacing = true;
+    int64_t frames = -1; // -1: until the window is closed
+    std::string replayPath;
+    std::string recordPath;
+    std::string tracePath; // "-" is standard output
+    std::vector<Screenshot> screenshots;
+    bool check = false;
+    bool help = false;
+    bool version = false;
+};
+
+class UsageError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+// Throws UsageError with a one-line reason.
+Options parseCommandLine(int argc, const char* const* argv);
+
+extern const char* const USAGE_TEXT;

@@ -1,0 +1,48 @@
+// Replay files: "<frame> <key> down|up" and "<frame> quit" lines, fed into
+// SDL's own queue just before the frame's event polling; and the recorder
+// that writes what the engine actually handled in the same format.
+#pragma once
+
+#include "engine/GameEngine.h"
+
+#include <cstdint>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+struct ReplayEvent {
+    int64_t frame = 0;
+    bool quit = false;
+    SDLKey key = SDLK_UNKNOWN;
+    bool down = false;
+};
+
+class ReplayScript {
+public:
+    // Throws DataError naming the file and line for a malformed line.
+    static ReplayScript load(const std::string& path);
+    static ReplayScript parse(const std::string& text, const std::string& name);
+
+    // Pushes every event of this frame into SDL's queue, in file order.
+    void pushEventsFor(int64_t frame);
+    const std::vector<ReplayEvent>& events() const { return m_events; }
+
+private:
+    std::vector<ReplayEvent> m_events;
+    size_t m_next = 0;
+};
+
+// The replay name of a game key, or nullptr for any other key.
+const char* replayKeyName(SDLKey key);
+
+class Recorder : public InputObserver {
+public:
+    explicit Recorder(std::FILE* pFile) : m_pFile(pFile) {}
+    void setFrame(int64_t frame) { m_frame = frame; }
+    void keyEvent(SDLKey key, bool down) override;
+    void quitEvent() override;
+
+private:
+    std::FILE* m_pFile;
+    int64_t m_frame = 0;
+};

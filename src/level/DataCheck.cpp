@@ -1,0 +1,127 @@
+// kcs --check: every file the game could reach from "stageselect.ini" is
+// loaded by the game's own loaders, so the check and the game agree on what
+// is sound. Each problem is reported once, as one line.
+#include "level/DataCheck.h"
+
+#include "config/IniDictionary.h"
+#include "enemy/Enemy.h"
+#include "engine/DataError.h"
+#include "engine/GameEngine.h"
+#include "level/Map.h"
+#include "menu/StageSelect.h"
+#include "player/Kalvorn.h"
+
+#include <cstdio>
+#include <functional>
+#include <memory>
+#include <set>
+#include <string>
+#include <vector>
+
+namespace {
+
+class Checker {
+public:
+    // Runs one load; a problem becomes one line and the check goes on.
+    bool attempt(const std::function<void()>& load) {
+        try {
+            load();
+            return true;
+        } catch (const DataError& error) {
+            report(error.what());
+        } catch (const std::bad_alloc&) {
+            report("out of memory while loading");
+        }
+        return false;
+    }
+
+    void report(const std::string& line) {
+        std::fprintf(stderr, "kcs: %s\n", line.c_str());
+        ++m_problems;
+    }
+
+    int problems() const { return m_problems; }
+
+private:
+    int m_problems = 0;
+};
+
+std::vector<std::string> namesIn(const IniDictionary& file, const char* section,
+                                 const std::string& prefix) {
+    std::vector<std::string> names;
+    int32_t count = file.getInt("amount", section, 0);
+    for (int32_t i = 0; i < count && i < 1000; ++i) {
+        names.push_back(file.getString(prefix + std::to_string(i), section, "empty"));
+    }
+    return names;
+}
+
+} // namespace
+
+int runDataCheck() {
+    Checker checker;
+    std::unique_ptr<GameEngine> pEngine;
+    try {
+        pEngine = std::make_unique<GameEngine>();
+    } catch (const DataError& error) {
+        checker.report(error.what());
+        return 2; // without the font nothing else can be loaded
+    } catch (const StartupError& error) {
+        checker.report(error.what());
+        return 2;
+    }
+    gEngine = pEngine.get();
+
+    std::vector<std::string> levelNames;
+    std::vector<std::string> characterNames;
+    checker.attempt([&] {
+        StageSelect menu(nullptr);
+        IniDictionary stageSelect("stageselect.ini");
+        levelNames = namesIn(stageSelect, "Levels", "level");
+        characterNames = namesIn(stageSelect, "Kalvorns", "kalvorn");
+    });
+
+    std::unique_ptr<IniDictionary> pLevels;
+    checker.attempt([&] { pLevels = std::make_unique<IniDictionary>("levels.ini"); });
+    std::unique_ptr<Map> pSoundMap;
+    if (pLevels) {
+        std::set<std::string> seen;
+        for (const std::string& level : levelNames) {
+            if (!seen.insert(level).second) {
+                continue;
+            }
+            if (!pLevels->hasSection(level)) {
+                checker.report("levels.ini: no section [" + level +
+                               "] for the level named in stageselect.ini");
+                continue;
+            }
+            checker.attempt([&] {
+                auto pMap = std::make_unique<Map>(level, *pLevels);
+                if (!pSoundMap) {
+                    pSoundMap = std::move(pMap);
+                }
+            });
+        }
+    }
+
+    std::set<std::string> seen;
+    for (const std::string& character : characterNames) {
+        if (!seen.insert(character).second) {
+            continue;
+        }
+        if (!pSoundMap) {
+            checker.report(character + ": not checked, because no level loaded to place it in");
+            continue;
+        }
+        checker.attempt([&] { Kalvorn player(character, pSoundMap.get()); });
+    }
+    checker.attempt([] { Enemy enemy; });
+
+    gEngine = nullptr;
+    if (checker.problems() != 0) {
+        return 2;
+    }
+    std::printf("kcs: the data is sound (%zu levels, %zu characters)\n", levelNames.size(),
+                characterNames.size());
+    return 0;
+}

@@ -1,0 +1,36 @@
+// The playing screen: the map, the player and one enemy; a ready phase of
+// 180 drawn frames at the start and after every fall-out, then play.
+#pragma once
+
+#include "engine/GameState.h"
+#include "engine/Surface.h"
+
+#include <cstdint>
+#include <memory>
+
+class Enemy;
+class GameStateManager;
+class Kalvorn;
+class Map;
+
+class Level : public GameState {
+public:
+    static constexpr int32_t READY_FRAMES = 180; // drawn frames
+    static constexpr int READY_MESSAGE_Y = 98;   // screen px
+
+    // Builds the level for the manager's chosen level and character.
+    explicit Level(GameStateManager* pManager);
+    ~Level() override;
+
+    void draw() override;
+    void update() override;
+    void appendTrace(std::string& out) const override;
+
+private:
+    int32_t m_readyCountdown = READY_FRAMES;
+    std::unique_ptr<Enemy> m_pEnemy;
+    GameStateManager* m_pManager;
+    std::unique_ptr<Map> m_pMap;
+    std::unique_ptr<Kalvorn> m_pPlayer;
+    Surface m_pReadySurface;
+};

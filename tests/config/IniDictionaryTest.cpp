@@ -1,0 +1,137 @@
+// The INI reader's rules: comments, trimming, headers, duplicates, line ends,
+// tabs and the integer conversion.
+#include "config/IniDictionary.h"
+#include "engine/DataError.h"
+#include "support/TestEnvironment.h"
+
+#include <gtest/gtest.h>
+
+using testing_support::writeFile;
+
+TEST(IniDictionary, EmptyOrCommentOnlyFileHasNoSections) {
+    IniDictionary dictionary = IniDictionary::fromText("; only a comment\n\n   \n;[Properties]\n");
+    EXPECT_FALSE(dictionary.hasSection(""));
+    EXPECT_FALSE(dictionary.hasSection("Properties"));
+    EXPECT_EQ(dictionary.getString("a", "Properties", "fallback"), "fallback");
+    EXPECT_EQ(dictionary.getInt("a", "", 42), 42);
+}
+
+TEST(IniDictionary, EntriesBeforeAnyHeaderLiveInTheEmptySection) {
+    IniDictionary dictionary = IniDictionary::fromText("loose=1\n[S]\nkey=2\n");
+    EXPECT_EQ(dictionary.getInt("loose", "", 0), 1);
+    EXPECT_EQ(dictionary.getInt("key", "S", 0), 2);
+    EXPECT_EQ(dictionary.getInt("loose", "S", -1), -1);
+}
+
+TEST(IniDictionary, RepeatedSectionsMergeAndTheFirstValueWins) {
+    IniDictionary dictionary = IniDictionary::fromText(
+        "[Properties]\na=1\nb=2\nb=3\n[Other]\nc=4\n[Properties]\na=9\nd=5\n");
+    EXPECT_EQ(dictionary.getInt("a", "Properties", 0), 1);
+    EXPECT_EQ(dictionary.getInt("b", "Properties", 0), 2);
+    EXPECT_EQ(dictionary.getInt("d", "Properties", 0), 5);
+    EXPECT_EQ(dictionary.getInt("c", "Other", 0), 4);
+}
+
+TEST(IniDictionary, SpacesAroundTheEqualsSignAreTrimmedButNotInside) {
+    IniDictionary dictionary = IniDictionary::fromText(
+        "[P]\ncharacterWidth = 8\nempty=\n  two words  =  a value \na=b=c\n=7\n");
+    EXPECT_EQ(dictionary.getString("characterWidth", "P", ""), "8");
+    EXPECT_EQ(dictionary.getString("empty", "P", "default"), "");
+    EXPECT_EQ(dictionary.getInt("empty", "P", 99), 0);
+    EXPECT_EQ(dictionary.getString("two words", "P", ""), "a value");
+    EXPECT_EQ(dictionary.getString("a", "P", ""), "b=c");
+    EXPECT_EQ(dictionary.getInt("", "P", 0), 7);
+}
+
+TEST(IniDictionary, OnlyASemicolonInTheFirstColumnStartsAComment) {
+    IniDictionary dictionary =
+        IniDictionary::fromText("[P]\n  ;indented=1\nvalue=2 ; not a comment\n#hash=3\n");
+    EXPECT_EQ(dictionary.getInt(";indented", "P", 0), 1);
+    EXPECT_EQ(dictionary.getString("value", "P", ""), "2 ; not a comment");
+    EXPECT_EQ(dictionary.getInt("#hash", "P", 0), 3);
+}
+
+TEST(IniDictionary, HeadersKeepInnerSpacesAndTrailingTextMakesAnEntry) {
+    IniDictionary dictionary =
+        IniDictionary::fromText("[ Properties ]\na=1\n[Real] ; note\nb=2\n[]\nc=3\n");
+    EXPECT_TRUE(dictionary.hasSection(" Properties "));
+    EXPECT_EQ(dictionary.getInt("a", "Properties", -1), -1);
+    EXPECT_EQ(dictionary.getInt("a", " Properties ", -1), 1);
+    EXPECT_FALSE(dictionary.hasSection("Real"));
+    // The line was an entry of the section before it, and so was b.
+    EXPECT_TRUE(dictionary.hasKey("[Real] ; note", " Properties "));
+    EXPECT_EQ(dictionary.getInt("b", " Properties ", 0), 2);
+    EXPECT_EQ(dictionary.getInt("c", "", 0), 3);
+}
+
+TEST(IniDictionary, LookupsAreCaseSensitive) {
+    IniDictionary dictionary = IniDictionary::fromText("[Properties]\nKey=1\n");
+    EXPECT_EQ(dictionary.getInt("Key", "properties", 5), 5);
+    EXPECT_EQ(dictionary.getInt("key", "Properties", 5), 5);
+}
+
+TEST(IniDictionary, CrLfReadsLikeLf) {
+    IniDictionary lf = IniDictionary::fromText("[S]\na = 1\nb=x y\n");
+    IniDictionary crlf = IniDictionary::fromText("[S]\r\na = 1\r\nb=x y\r\n");
+    EXPECT_EQ(crlf.getString("a", "S", ""), lf.getString("a", "S", "?"));
+    EXPECT_EQ(crlf.getString("b", "S", ""), "x y");
+    EXPECT_TRUE(crlf.hasSection("S"));
+}
+
+TEST(IniDictionary, TabsAreNotTrimmed) {
+    IniDictionary dictionary = IniDictionary::fromText("[S]\nkey\t=\t5\n");
+    EXPECT_EQ(dictionary.getString("key\t", "S", ""), "\t5");
+    EXPECT_EQ(dictionary.getInt("key\t", "S", 0), 5);
+    EXPECT_FALSE(dictionary.hasKey("key", "S"));
+}
+
+TEST(IniDictionary, LineWithoutEqualsIsBothKeyAndValue) {
+    IniDictionary dictionary = IniDictionary::fromText("[S]\n  just words  \n");
+    EXPECT_EQ(dictionary.getString("just words", "S", ""), "just words");
+}
+
+TEST(IniDictionary, LastLineWithoutLineFeedIsRead) {
+    IniDictionary dictionary = IniDictionary::fromText("[S]\nlast=3");
+    EXPECT_EQ(dictionary.getInt("last", "S", 0), 3);
+}
+
+TEST(IniDictionary, IntegerConversion) {
+    EXPECT_EQ(parseIniInt("12abc"), 12);
+    EXPECT_EQ(parseIniInt("-3"), -3);
+    EXPECT_EQ(parseIniInt("0x10"), 0);
+    EXPECT_EQ(parseIniInt("1.5"), 1);
+    EXPECT_EQ(parseIniInt("-12"), -12);
+    EXPECT_EQ(parseIniInt("+4"), 4);
+    EXPECT_EQ(parseIniInt("- 4"), 0);
+    EXPECT_EQ(parseIniInt(" \t\v\f\r\n42"), 42);
+    EXPECT_EQ(parseIniInt("words"), 0);
+    EXPECT_EQ(parseIniInt(""), 0);
+}
+
+TEST(IniDictionary, IntegersBeyondThirtyTwoBitsSaturate) {
+    EXPECT_EQ(parseIniInt("2147483647"), 2147483647);
+    EXPECT_EQ(parseIniInt("2147483648"), 2147483647);
+    EXPECT_EQ(parseIniInt("99999999999999999999999"), 2147483647);
+    EXPECT_EQ(parseIniInt("-2147483648"), INT32_MIN);
+    EXPECT_EQ(parseIniInt("-2147483649"), INT32_MIN);
+    EXPECT_EQ(parseIniInt("-99999999999999999999999"), INT32_MIN);
+}
+
+TEST(IniDictionary, ReadsAFileWhole) {
+    writeFile("reader.ini", "[Properties]\r\nsheet = font.bmp\r\ncharacterHeight=8");
+    IniDictionary dictionary("reader.ini");
+    EXPECT_EQ(dictionary.getString("sheet", "Properties", ""), "font.bmp");
+    EXPECT_EQ(dictionary.getInt("characterHeight", "Properties", 0), 8);
+}
+
+TEST(IniDictionary, AFileThatCannotBeReadIsNamedInTheError) {
+    try {
+        IniDictionary dictionary("no-such-file.ini");
+        FAIL() << "a missing file was read";
+    } catch (const DataError& error) {
+        EXPECT_EQ(error.file(), "no-such-file.ini");
+        EXPECT_NE(std::string(error.what()).find("cannot open"), std::string::npos);
+    }
+    // A folder opens on this system but cannot be read as a file.
+    EXPECT_THROW(IniDictionary("."), DataError);
+}

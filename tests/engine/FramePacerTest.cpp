@@ -1,0 +1,88 @@
+// The 17/17/16 ms schedule, the 1 ms sleep loop and the late-frame reset,
+// on a fake clock.
+#include "engine/FramePacer.h"
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+namespace {
+
+// A clock that advances only when slept on, or when a test says a frame
+// took time.
+class FakeClock : public FrameClock {
+public:
+    uint32_t ticks() override {
+        ++m_reads;
+        return m_now;
+    }
+    void delay(uint32_t milliseconds) override {
+        m_delays.push_back(milliseconds);
+        m_now += milliseconds;
+    }
+    void work(uint32_t milliseconds) { m_now += milliseconds; }
+
+    uint32_t m_now = 1000;
+    int m_reads = 0;
+    std::vector<uint32_t> m_delays;
+};
+
+} // namespace
+
+TEST(FramePacer, SlotsOfSeventeenSeventeenSixteen) {
+    FakeClock clock;
+    FramePacer pacer(clock);
+    pacer.start();
+    std::vector<uint32_t> starts;
+    for (int frame = 0; frame < 6; ++frame) {
+        starts.push_back(clock.m_now);
+        clock.work(2);
+        pacer.wait();
+    }
+    EXPECT_EQ(starts, (std::vector<uint32_t>{1000, 1017, 1034, 1050, 1067, 1084}));
+    EXPECT_EQ(clock.m_now, 1100u);
+}
+
+TEST(FramePacer, WaitsInOneMillisecondSleeps) {
+    FakeClock clock;
+    FramePacer pacer(clock);
+    pacer.start();
+    clock.work(10);
+    pacer.wait();
+    EXPECT_EQ(clock.m_delays, std::vector<uint32_t>(7, 1));
+    EXPECT_EQ(clock.m_now, 1017u);
+}
+
+TEST(FramePacer, ALateFrameRestartsTheScheduleWithoutCatchingUp) {
+    FakeClock clock;
+    FramePacer pacer(clock);
+    pacer.start();
+    clock.work(40); // a frame far longer than its 17 ms slot
+    pacer.wait();
+    EXPECT_TRUE(clock.m_delays.empty());
+    EXPECT_EQ(pacer.deadline(), 1040u);
+    // The next slot (17 ms, the second entry) is measured from the late end.
+    clock.work(1);
+    pacer.wait();
+    EXPECT_EQ(clock.m_now, 1057u);
+}
+
+TEST(FramePacer, AFrameExactlyOnTimeDoesNotSleep) {
+    FakeClock clock;
+    FramePacer pacer(clock);
+    pacer.start();
+    clock.work(17);
+    pacer.wait();
+    EXPECT_TRUE(clock.m_delays.empty());
+    EXPECT_EQ(pacer.deadline(), 1017u);
+}
+
+TEST(FramePacer, TheDeadlineIsComparedUnsignedAcrossTheWrap) {
+    FakeClock clock;
+    clock.m_now = 0xFFFFFFF0u;
+    FramePacer pacer(clock);
+    pacer.start();
+    pacer.wait(); // deadline 0xFFFFFFF0 + 17 wraps to 1
+    // The deadline (1) is below the clock, so it counts as a late frame.
+    EXPECT_EQ(pacer.deadline(), 0xFFFFFFF0u);
+}
