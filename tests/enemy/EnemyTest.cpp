@@ -1,0 +1,199 @@
+// The enemy's box edges, its picture on the screen, its animation and its
+// contact with the player.
+#include "enemy/Enemy.h"
+
+#include "config/IniDictionary.h"
+#include "engine/DataError.h"
+#include "engine/GameEngine.h"
+#include "level/Map.h"
+#include "player/Kalvorn.h"
+#include "support/TestEnvironment.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <string>
+
+using testing_support::pixelAt;
+using testing_support::writeBmp;
+using testing_support::writeFile;
+
+namespace {
+
+constexpr uint32_t BLACK = 0x000000;
+constexpr uint32_t FRAME0_COLOUR = 0x30A010;
+constexpr uint32_t FRAME1_COLOUR = 0x1030A0;
+constexpr int PICTURE_SIZE = 16;     // px, rectangle width and height in the enemy's sheet
+constexpr int CAMERA_START_Y = 1920; // px, the engine's starting camera y
+constexpr int ENEMY_SCREEN_Y = 184;  // px, 2104 - 1920
+
+// A sheet with two 16 by 16 pictures, one above the other, each of one colour.
+void writeEnemyFiles(const std::string& sprites) {
+    writeBmp("enemy.bmp", PICTURE_SIZE, 2 * PICTURE_SIZE,
+             [](int, int y) { return y < PICTURE_SIZE ? FRAME0_COLOUR : FRAME1_COLOUR; });
+    writeFile("enemy.ini", sprites);
+}
+
+// Two frames of one update each, pictures at sheet rows 0 and 16.
+const std::string TWO_FRAMES = "[Spritesheets]\namount=1\nspritesheet0=enemy.bmp\n"
+                               "[Sprites]\namount=2\nwidth=16\nheight=16\nxOffset=0\nyOffset=0\n"
+                               "sprite0YPos=0\nsprite1YPos=16\n"
+                               "[Animations]\namount=1\n[Animation0]\nnFrames=2\n"
+                               "frame0SpriteIndex=0\nframe0Duration=1\n"
+                               "frame1SpriteIndex=1\nframe1Duration=1\n";
+
+// Puts the camera at a world position for one test and restores it after.
+class CameraAt {
+public:
+    CameraAt(int x, int y) : m_saved(gEngine->getCamera()) {
+        gEngine->moveCamera(x - m_saved.x, y - m_saved.y);
+    }
+    ~CameraAt() {
+        SDL_Rect now = gEngine->getCamera();
+        gEngine->moveCamera(m_saved.x - now.x, m_saved.y - now.y);
+    }
+    CameraAt(const CameraAt&) = delete;
+    CameraAt& operator=(const CameraAt&) = delete;
+
+private:
+    SDL_Rect m_saved;
+};
+
+bool touches(const Enemy& enemy, SDL_Rect playerBox) {
+    return Hitbox(&playerBox).collidesWith(enemy.hitbox());
+}
+
+} // namespace
+
+class EnemyTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        writeEnemyFiles(TWO_FRAMES);
+        gEngine->clearScreen();
+    }
+};
+
+TEST_F(EnemyTest, BoxesMeetingTheLeftEdgeDoNotTouch) {
+    Enemy enemy;
+    // Vertically inside the enemy's rows 2104 to 2111.
+    EXPECT_FALSE(touches(enemy, SDL_Rect{96, 2100, 16, 24})); // right edge exactly 112
+    EXPECT_TRUE(touches(enemy, SDL_Rect{97, 2100, 16, 24}));
+}
+
+TEST_F(EnemyTest, BoxesMeetingTheBottomEdgeDoNotTouch) {
+    Enemy enemy;
+    // Horizontally inside the enemy's columns 112 to 127.
+    EXPECT_FALSE(touches(enemy, SDL_Rect{110, 2112, 16, 24}));
+    EXPECT_TRUE(touches(enemy, SDL_Rect{110, 2111, 16, 24}));
+}
+
+TEST_F(EnemyTest, BoxesOverlappingOnlyOneWayDoNotTouch) {
+    Enemy enemy;
+    EXPECT_FALSE(touches(enemy, SDL_Rect{97, 2000, 16, 24})); // columns overlap, rows do not
+    EXPECT_FALSE(touches(enemy, SDL_Rect{0, 2100, 16, 24}));  // rows overlap, columns do not
+}
+
+TEST_F(EnemyTest, DrawnAtItsBoxCornerOnTheScreen) {
+    CameraAt camera(0, CAMERA_START_Y);
+    Enemy enemy;
+    enemy.draw();
+    SDL_Surface* pScreen = gEngine->getScreen();
+    EXPECT_EQ(pixelAt(pScreen, Enemy::BOX_X, ENEMY_SCREEN_Y), FRAME0_COLOUR);
+    EXPECT_EQ(pixelAt(pScreen, Enemy::BOX_X + PICTURE_SIZE - 1, ENEMY_SCREEN_Y + PICTURE_SIZE - 1),
+              FRAME0_COLOUR);
+    EXPECT_EQ(pixelAt(pScreen, Enemy::BOX_X - 1, ENEMY_SCREEN_Y), BLACK);
+    EXPECT_EQ(pixelAt(pScreen, Enemy::BOX_X, ENEMY_SCREEN_Y - 1), BLACK);
+}
+
+TEST_F(EnemyTest, EachUpdateStepsTheAnimation) {
+    CameraAt camera(0, CAMERA_START_Y);
+    Enemy enemy;
+    const uint32_t expected[] = {FRAME0_COLOUR, FRAME1_COLOUR, FRAME0_COLOUR, FRAME1_COLOUR};
+    for (uint32_t colour : expected) {
+        enemy.update();
+        enemy.draw();
+        EXPECT_EQ(pixelAt(gEngine->getScreen(), Enemy::BOX_X, ENEMY_SCREEN_Y), colour);
+    }
+}
+
+TEST_F(EnemyTest, FileWithoutAnAnimationIsRefused) {
+    writeEnemyFiles("[Spritesheets]\namount=1\nspritesheet0=enemy.bmp\n");
+    try {
+        Enemy enemy;
+        FAIL() << "an enemy with nothing to show was built";
+    } catch (const DataError& error) {
+        EXPECT_STREQ(error.what(), "enemy.ini: [Animations] amount 0 is fewer than the 1 "
+                                   "animations this sprite needs");
+    }
+}
+
+TEST_F(EnemyTest, MissingFileIsRefused) {
+    std::remove("enemy.ini");
+    EXPECT_THROW(Enemy(), DataError);
+}
+
+// --- Contact with the player ---------------------------------------------
+
+namespace {
+
+const std::string LEVEL_NAME = "EnemyTouchLevel";
+const std::string CHARACTER_FILE = "enemy_touch_player.ini";
+constexpr int INVINCIBLE_UPDATES = 60;
+
+// One screen of empty tiles, one boundary, and a character whose hit makes it
+// invincible for a known number of updates.
+void writePlayerFiles() {
+    writeBmp("enemy_touch_tiles.bmp", Map::TILE_SIZE, Map::TILE_SIZE,
+             [](int, int) { return BLACK; });
+    std::string map = {static_cast<char>(Map::SCREEN_TILES_X),
+                       static_cast<char>(Map::SCREEN_TILES_Y), 2};
+    for (int tile = 0; tile < Map::SCREEN_TILES_X * Map::SCREEN_TILES_Y; ++tile) {
+        map += '\x01'; // code 1
+        map += '\0';   // not solid
+    }
+    writeFile("enemy_touch.map", map);
+
+    std::string character = "[Spritesheets]\namount=4\n";
+    for (int i = 0; i < Kalvorn::SHEET_COUNT; ++i) {
+        character += "spritesheet" + std::to_string(i) + "=enemy.bmp\n";
+    }
+    character += "[Sprites]\namount=1\nwidth=16\nheight=16\n[Animations]\namount=9\n";
+    for (int a = 0; a < Kalvorn::ANIMATION_COUNT; ++a) {
+        character += "[Animation" + std::to_string(a) + "]\nnFrames=1\n";
+    }
+    character += "[Durations]\nscrolling=1\ninvincible=" + std::to_string(INVINCIBLE_UPDATES) +
+                 "\n[BoundingBox]\nwidth=16\nheight=24\n[Bullet]\nspritesheet=enemy.bmp\n";
+    writeFile(CHARACTER_FILE, character);
+}
+
+// The player sets the camera's bounds; the engine's own are put back after.
+class StartingBounds {
+public:
+    StartingBounds() = default;
+    ~StartingBounds() {
+        gEngine->setBounds(SDL_Rect{0, 0, GameEngine::SCREEN_WIDTH, GameEngine::SCREEN_HEIGHT});
+    }
+    StartingBounds(const StartingBounds&) = delete;
+    StartingBounds& operator=(const StartingBounds&) = delete;
+};
+
+} // namespace
+
+TEST_F(EnemyTest, TouchHitsThePlayer) {
+    writePlayerFiles();
+    CameraAt camera(0, CAMERA_START_Y);
+    StartingBounds bounds;
+    IniDictionary levels = IniDictionary::fromText(
+        "[" + LEVEL_NAME +
+        "]\ntileSheet=enemy_touch_tiles.bmp\ntileMap=enemy_touch.map\nboundaries=1\n"
+        "boundary0x=0\nboundary0y=0\nboundary0w=256\nteleportStopPosY=4\n");
+    Map map(LEVEL_NAME, levels);
+    Kalvorn player(CHARACTER_FILE, &map);
+    Enemy enemy;
+
+    enemy.touch(player);
+    std::string trace;
+    player.appendTraceFields(trace);
+    EXPECT_NE(trace.find("\"invincible\":" + std::to_string(INVINCIBLE_UPDATES)), std::string::npos)
+        << trace;
+}
