@@ -11,7 +11,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <string>
 
 using testing_support::pixelAt;
@@ -87,12 +86,6 @@ TEST_F(EnemyTest, BoxesMeetingTheBottomEdgeDoNotTouch) {
     EXPECT_TRUE(touches(enemy, SDL_Rect{110, 2111, 16, 24}));
 }
 
-TEST_F(EnemyTest, BoxesOverlappingOnlyOneWayDoNotTouch) {
-    Enemy enemy;
-    EXPECT_FALSE(touches(enemy, SDL_Rect{97, 2000, 16, 24})); // columns overlap, rows do not
-    EXPECT_FALSE(touches(enemy, SDL_Rect{0, 2100, 16, 24}));  // rows overlap, columns do not
-}
-
 TEST_F(EnemyTest, DrawnAtItsBoxCornerOnTheScreen) {
     CameraAt camera(0, CAMERA_START_Y);
     Enemy enemy;
@@ -125,11 +118,6 @@ TEST_F(EnemyTest, FileWithoutAnAnimationIsRefused) {
         EXPECT_STREQ(error.what(), "enemy.ini: [Animations] amount 0 is fewer than the 1 "
                                    "animations this sprite needs");
     }
-}
-
-TEST_F(EnemyTest, MissingFileIsRefused) {
-    std::remove("enemy.ini");
-    EXPECT_THROW(Enemy(), DataError);
 }
 
 // --- Contact with the player ---------------------------------------------

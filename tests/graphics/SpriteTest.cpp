@@ -282,16 +282,6 @@ TEST_F(SpriteDrawTest, SheetIndexOutsideTheSheetsDrawsNothing) {
     EXPECT_EQ(pixelAt(gEngine->getScreen(), 20, 30), BLACK);
 }
 
-TEST_F(SpriteDrawTest, PictureIsClippedAtTheScreenEdge) {
-    CameraAt camera(0, 0);
-    Sprite sprite = makeSprite(text(0, 0), 2, 1);
-    sprite.draw(-2, GameEngine::SCREEN_HEIGHT - 3, 0);
-    EXPECT_EQ(pixelAt(gEngine->getScreen(), 0, GameEngine::SCREEN_HEIGHT - 3),
-              sheetPixel(SHEET_A, 2, Y0));
-    EXPECT_EQ(pixelAt(gEngine->getScreen(), WIDTH - 3, GameEngine::SCREEN_HEIGHT - 1),
-              sheetPixel(SHEET_A, WIDTH - 1, Y0 + 2));
-}
-
 // --- Key names ------------------------------------------------------------
 
 TEST_F(SpriteDrawTest, SheetTenIsReadFromSpritesheet10) {
@@ -382,16 +372,13 @@ TEST_F(SpriteDataTest, NegativeDurationIsRefused) {
               "test.ini: [Animation0] frame1Duration -2 is negative");
 }
 
-TEST_F(SpriteDataTest, NegativeCountsAreRefused) {
+TEST_F(SpriteDataTest, NegativeCountsAndSizesAreRefused) {
     EXPECT_EQ(refusal("[Spritesheets]\namount=-1\n"),
               "test.ini: [Spritesheets] amount -1 is negative");
     EXPECT_EQ(refusal("[Sprites]\namount=-3\n"), "test.ini: [Sprites] amount -3 is negative");
     EXPECT_EQ(refusal("[Animations]\namount=-1\n"), "test.ini: [Animations] amount -1 is negative");
     EXPECT_EQ(refusal("[Animations]\namount=1\n[Animation0]\nnFrames=-5\n"),
               "test.ini: [Animation0] nFrames -5 is negative");
-}
-
-TEST_F(SpriteDataTest, NegativeSizesAreRefused) {
     EXPECT_EQ(refusal("[Sprites]\nwidth=-8\n"), "test.ini: [Sprites] width -8 is negative");
     EXPECT_EQ(refusal("[Sprites]\nheight=-1\n"), "test.ini: [Sprites] height -1 is negative");
 }
