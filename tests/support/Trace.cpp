@@ -1,0 +1,57 @@
+// A small reader for the flat JSON lines kcs writes.
+#include "support/Trace.h"
+
+#include <cstdlib>
+#include <sstream>
+
+namespace testing_support {
+
+std::vector<std::string> traceLines(const std::string& output) {
+    std::vector<std::string> lines;
+    std::istringstream stream(output);
+    std::string line;
+    while (std::getline(stream, line)) {
+        if (!line.empty() && line.front() == '{') {
+            lines.push_back(line);
+        }
+    }
+    return lines;
+}
+
+std::string traceField(const std::string& line, const std::string& name) {
+    std::string key = "\"" + name + "\":";
+    size_t start = line.find(key);
+    if (start == std::string::npos) {
+        return "";
+    }
+    start += key.size();
+    int depth = 0;
+    bool inString = false;
+    size_t end = start;
+    for (; end < line.size(); ++end) {
+        char c = line[end];
+        if (inString) {
+            inString = c != '"';
+            continue;
+        }
+        if (c == '"') {
+            inString = true;
+        } else if (c == '[' || c == '{') {
+            ++depth;
+        } else if (c == ']' || c == '}') {
+            if (depth == 0) {
+                break;
+            }
+            --depth;
+        } else if (c == ',' && depth == 0) {
+            break;
+        }
+    }
+    return line.substr(start, end - start);
+}
+
+long long traceInt(const std::string& line, const std::string& name) {
+    return std::strtoll(traceField(line, name).c_str(), nullptr, 10);
+}
+
+} // namespace testing_support
