@@ -1,0 +1,277 @@
+// What the player tests share: small levels drawn as text pictures, a test
+// character file with named changes, keys pushed through SDL's queue the way
+// the main loop takes them, and the player's trace fields read back.
+#pragma once
+
+#include "config/IniDictionary.h"
+#include "engine/GameEngine.h"
+#include "level/Map.h"
+#include "player/Kalvorn.h"
+#include "support/MapFiles.h"
+#include "support/TestEnvironment.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <stdexcept>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace player_test {
+
+constexpr int SCREEN_COLUMNS = 16; // tiles
+constexpr int SCREEN_ROWS = 15;    // tiles
+constexpr int32_t PX = 256;        // 1/256 px in one pixel
+
+// Tile picture: '.' open, '#' solid, 'H' ladder (open), 'x' absent screen.
+// Rows are whole map rows; a screen is absent when its top-left tile is 'x'.
+inline std::string mapFromPicture(const std::vector<std::string>& rows) {
+    int columns = static_cast<int>(rows.at(0).size());
+    int tileRows = static_cast<int>(rows.size());
+    if (columns % SCREEN_COLUMNS != 0 || tileRows % SCREEN_ROWS != 0) {
+        throw std::invalid_argument("picture is not made of whole screens");
+    }
+    testing_support::MapBytes map(columns / SCREEN_COLUMNS, tileRows / SCREEN_ROWS);
+    for (int row = 0; row < tileRows; ++row) {
+        for (int column = 0; column < columns; ++column) {
+            char c = rows[static_cast<size_t>(row)].at(static_cast<size_t>(column));
+            if (c == '#') {
+                map.tile(column, row, 2, true);
+            } else if (c == 'H') {
+                map.tile(column, row, 5); // type 4, the ladder
+            }
+        }
+    }
+    for (int screenRow = 0; screenRow < tileRows / SCREEN_ROWS; ++screenRow) {
+        for (int screenColumn = 0; screenColumn < columns / SCREEN_COLUMNS; ++screenColumn) {
+            char corner = rows[static_cast<size_t>(screenRow * SCREEN_ROWS)].at(
+                static_cast<size_t>(screenColumn * SCREEN_COLUMNS));
+            if (corner == 'x') {
+                map.removeScreen(screenColumn, screenRow);
+            }
+        }
+    }
+    return map.bytes();
+}
+
+// A level from a picture; "teleportStopPosY" 196 puts the arrival exactly on
+// a floor in tile row 13 (the box bottom is y + 11).
+inline std::unique_ptr<Map> makeMap(const std::vector<std::string>& rows,
+                                    const std::vector<testing_support::LevelBoundary>& bounds =
+                                        {{0, 0, 256}},
+                                    int teleportStopPosY = 196) {
+    testing_support::writeLevel("PlayerLevel", mapFromPicture(rows), bounds,
+                                "teleportStopPosY=" + std::to_string(teleportStopPosY) + "\n");
+    IniDictionary levels("levels.ini");
+    return std::make_unique<Map>("PlayerLevel", levels);
+}
+
+// One screen: open space over a solid floor in tile rows 13 and 14.
+inline std::vector<std::string> flatScreen() {
+    std::vector<std::string> rows(13, "................");
+    rows.push_back("################");
+    rows.push_back("################");
+    return rows;
+}
+
+// Sheet colours of the test character: 0 right, 1 left, 2 and 3 shooting.
+constexpr uint32_t SHEET_COLOURS[4] = {0xC00000, 0x00C000, 0x0000C0, 0xC0C000};
+constexpr uint32_t SHOT_COLOUR = 0xF0F0F0;
+constexpr int SPRITE_SIZE = 16; // px
+constexpr int SPRITE_X_OFFSET = -8; // px
+constexpr int SPRITE_Y_OFFSET = -12; // px
+
+// Changes to the test character: {"Section", "key", "value"}.
+struct Change {
+    std::string section;
+    std::string key;
+    std::string value;
+};
+
+// The test character. Speeds in pixels per update: accelerating 0.5,
+// decelerating 0.25, jumpAccelerating 0.75, jumping 1.25, reeling 0.625,
+// running 1.5; climbing down -1.5 and up 1.5, collision -1, falling -1,
+// gravity 0.25, jumping 4, jumpReleased 1, jumpReleasedMax 2, min -3.5,
+// scrolling 0.25, reeling 1. Box 15 x 23 from (x - 8, y - 12).
+inline std::string writeCharacter(const std::string& name, const std::vector<Change>& changes = {}) {
+    std::vector<std::pair<std::string, std::vector<std::pair<std::string, std::string>>>> file = {
+        {"XSpeed",
+         {{"acceleratingInt", "0"}, {"acceleratingFraction", "128"},
+          {"deceleratingInt", "0"}, {"deceleratingFraction", "64"},
+          {"jumpAcceleratingInt", "0"}, {"jumpAcceleratingFraction", "192"},
+          {"jumpingInt", "1"}, {"jumpingFraction", "64"},
+          {"reelingInt", "0"}, {"reelingFraction", "160"},
+          {"runningInt", "1"}, {"runningFraction", "128"}}},
+        {"YSpeed",
+         {{"climbingDownInt", "-2"}, {"climbingDownFraction", "128"},
+          {"climbingUpInt", "1"}, {"climbingUpFraction", "128"},
+          {"collisionInt", "-1"}, {"collisionFraction", "0"},
+          {"fallingInt", "-1"}, {"fallingFraction", "0"},
+          {"gravityInt", "0"}, {"gravityFraction", "64"},
+          {"jumpingInt", "4"}, {"jumpingFraction", "0"},
+          {"jumpReleasedInt", "1"}, {"jumpReleasedFraction", "0"},
+          {"jumpReleasedMaxInt", "2"}, {"jumpReleasedMaxFraction", "0"},
+          {"minInt", "-4"}, {"minFraction", "128"},
+          {"scrollingInt", "0"}, {"scrollingFraction", "64"},
+          {"reelingInt", "1"}, {"reelingFraction", "0"}}},
+        {"Durations",
+         {{"accelerating", "10"}, {"acceleratingPreviousAnimation", "4"},
+          {"decelerating", "6"}, {"deceleratingPreviousAnimation", "3"},
+          {"invincible", "20"}, {"reeling", "8"}, {"scrolling", "60"}, {"shooting", "8"}}},
+        {"BoundingBox",
+         {{"heightHalf", "12"}, {"xOffset", "-8"}, {"yOffset", "-12"}, {"width", "15"},
+          {"height", "23"}}},
+        {"Bullet",
+         {{"spritesheet", "shot.bmp"}, {"xOffsetLeft", "-8"}, {"xOffsetRight", "8"},
+          {"yOffset", "-4"}}},
+        {"Spritesheets",
+         {{"amount", "4"}, {"spritesheet0", "sheet0.bmp"}, {"spritesheet1", "sheet1.bmp"},
+          {"spritesheet2", "sheet2.bmp"}, {"spritesheet3", "sheet3.bmp"}}},
+        {"Sprites",
+         {{"amount", "1"}, {"width", "16"}, {"height", "16"}, {"xOffset", "-8"},
+          {"yOffset", "-12"}, {"sprite0YPos", "0"}}},
+        {"Animations", {{"amount", "9"}}},
+    };
+    for (int a = 0; a < 9; ++a) {
+        file.push_back({"Animation" + std::to_string(a),
+                        {{"nFrames", "1"}, {"frame0SpriteIndex", "0"}, {"frame0Duration", "1"}}});
+    }
+    for (const Change& change : changes) {
+        bool applied = false;
+        for (auto& [section, keys] : file) {
+            if (section != change.section) {
+                continue;
+            }
+            for (auto& [key, value] : keys) {
+                if (key == change.key) {
+                    value = change.value;
+                    applied = true;
+                }
+            }
+            if (!applied) {
+                keys.emplace_back(change.key, change.value);
+                applied = true;
+            }
+        }
+        if (!applied) {
+            file.push_back({change.section, {{change.key, change.value}}});
+        }
+    }
+    std::string text;
+    for (const auto& [section, keys] : file) {
+        text += "[" + section + "]\n";
+        for (const auto& [key, value] : keys) {
+            text += key + "=" + value + "\n";
+        }
+    }
+    for (int sheet = 0; sheet < 4; ++sheet) {
+        uint32_t colour = SHEET_COLOURS[sheet];
+        testing_support::writeBmp("sheet" + std::to_string(sheet) + ".bmp", SPRITE_SIZE,
+                                  SPRITE_SIZE, [colour](int, int) { return colour; });
+    }
+    testing_support::writeBmp("shot.bmp", 4, 4, [](int, int) { return SHOT_COLOUR; });
+    testing_support::writeFile(name, text);
+    return name;
+}
+
+inline std::string traceOf(const Kalvorn& player) {
+    std::string out;
+    player.appendTraceFields(out);
+    return out;
+}
+
+// The text of one trace member's value (strings without their quotes).
+inline std::string field(const std::string& trace, const std::string& name) {
+    std::string label = "\"" + name + "\":";
+    size_t start = trace.find(label);
+    if (start == std::string::npos) {
+        return "<missing " + name + ">";
+    }
+    start += label.size();
+    size_t end = start;
+    int depth = 0;
+    while (end < trace.size() && (depth > 0 || trace[end] != ',')) {
+        if (trace[end] == '[') {
+            ++depth;
+        } else if (trace[end] == ']') {
+            --depth;
+        }
+        ++end;
+    }
+    std::string value = trace.substr(start, end - start);
+    if (value.size() >= 2 && value.front() == '"') {
+        value = value.substr(1, value.size() - 2);
+    }
+    return value;
+}
+
+inline long number(const std::string& trace, const std::string& name) {
+    return std::stol(field(trace, name));
+}
+
+// Drives the player like the main loop: key events go into SDL's queue and
+// the engine polls them before each update. Every key pressed is released
+// when the test ends, and the engine is left unpaused.
+class PlayerTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        gEngine->pollEvents();
+        if (gEngine->isPaused()) {
+            GameEngine::pushKeyEvent(SDLK_RETURN, true);
+            gEngine->pollEvents();
+        }
+    }
+
+    void TearDown() override {
+        for (SDLKey key : {SDLK_LEFT, SDLK_RIGHT, SDLK_UP, SDLK_DOWN, SDLK_SPACE, SDLK_b}) {
+            GameEngine::pushKeyEvent(key, false);
+        }
+        gEngine->pollEvents();
+        gEngine->pollEvents();
+    }
+
+    void load(const std::vector<std::string>& rows,
+              const std::vector<testing_support::LevelBoundary>& bounds = {{0, 0, 256}},
+              const std::vector<Change>& changes = {}, int teleportStopPosY = 196) {
+        m_pPlayer.reset();
+        m_pMap = makeMap(rows, bounds, teleportStopPosY);
+        m_pPlayer = std::make_unique<Kalvorn>(writeCharacter("hero.ini", changes), m_pMap.get());
+    }
+
+    static void press(SDLKey key) { GameEngine::pushKeyEvent(key, true); }
+    static void release(SDLKey key) { GameEngine::pushKeyEvent(key, false); }
+
+    // One frame's polling and one player update.
+    void step(int count = 1) {
+        for (int i = 0; i < count; ++i) {
+            gEngine->pollEvents();
+            m_pPlayer->update();
+        }
+    }
+
+    // Updates until the state is `state`; the number of updates taken, or -1.
+    int stepUntil(const std::string& state, int limit = 400) {
+        for (int i = 1; i <= limit; ++i) {
+            step();
+            if (field(trace(), "state") == state) {
+                return i;
+            }
+        }
+        return -1;
+    }
+
+    // Through the teleport descent until the player stands.
+    void arrive() { ASSERT_NE(stepUntil("Standing"), -1); }
+
+    std::string trace() const { return traceOf(*m_pPlayer); }
+    long num(const std::string& name) const { return number(trace(), name); }
+    std::string text(const std::string& name) const { return field(trace(), name); }
+
+    std::unique_ptr<Map> m_pMap;
+    std::unique_ptr<Kalvorn> m_pPlayer;
+};
+
+} // namespace player_test
