@@ -177,6 +177,26 @@ inline std::string writeCharacter(const std::string& name, const std::vector<Cha
     return name;
 }
 
+// Puts the camera at a world position for one test and restores it after,
+// through the engine's own bounds and centring.
+class CameraAt {
+public:
+    CameraAt(int x, int y) : m_saved(gEngine->getCamera()) { place(x, y); }
+    ~CameraAt() { place(m_saved.x, m_saved.y); }
+    CameraAt(const CameraAt&) = delete;
+    CameraAt& operator=(const CameraAt&) = delete;
+
+private:
+    static void place(int x, int y) {
+        constexpr int HALF_SCREEN = GameEngine::SCREEN_WIDTH / 2; // px
+        gEngine->setBounds(SDL_Rect{static_cast<Sint16>(x), static_cast<Sint16>(y),
+                                    GameEngine::SCREEN_WIDTH, GameEngine::SCREEN_HEIGHT});
+        gEngine->followTarget(SDL_Rect{static_cast<Sint16>(x + HALF_SCREEN), 0, 0, 0});
+    }
+
+    SDL_Rect m_saved;
+};
+
 inline std::string traceOf(const Kalvorn& player) {
     std::string out;
     player.appendTraceFields(out);
