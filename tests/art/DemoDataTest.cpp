@@ -14,18 +14,20 @@ namespace {
 
 const std::string DATA = KCS_DEMO_DATA;
 
-constexpr int TILE_SIZE = 16;          // px
-constexpr int LADDER_IMAGE = 4;        // tile image of map code 5
-constexpr int MIN_TILE_IMAGES = 5;     // sky, ground top, fill, wall, ladder
-constexpr int PLAYER_SHEETS = 4;       // right, left, right and left shooting
-constexpr int PLAYER_ANIMATIONS = 9;   // standing ... teleport landing
-constexpr int LADDER_FEET_REACH = 11;  // box "yOffset" + "height", px
-constexpr int CLEARANCE_REACH = 16;    // px per update the map can check
-constexpr int FIRST_BOUNDARY_Y = 1920; // px, where the camera starts
+constexpr int TILE_SIZE = 16;           // px
+constexpr int LADDER_IMAGE = 4;         // tile image of map code 5
+constexpr int MIN_TILE_IMAGES = 5;      // sky, ground top, fill, wall, ladder
+constexpr int PLAYER_SHEETS = 4;        // right, left, right and left shooting
+constexpr int PLAYER_ANIMATIONS = 9;    // standing ... teleport landing
+constexpr int LADDER_FEET_REACH = 11;   // box "yOffset" + "height", px
+constexpr int CLEARANCE_REACH = 16;     // px per update the map can check
+constexpr int FIRST_BOUNDARY_Y = 1920;  // px, where the camera starts
 constexpr int BOUNDARY_BOTTOM_ZONE = 7; // px from the bottom edge zone to the next strip
 constexpr int BOUNDARY_TOP_ZONE = 5;    // px from the top edge zone past the strip's top
 
-std::string inData(const std::string& name) { return DATA + "/" + name; }
+std::string inData(const std::string& name) {
+    return DATA + "/" + name;
+}
 
 IniDictionary loadIni(const std::string& name) {
     EXPECT_TRUE(std::filesystem::exists(inData(name))) << name;
@@ -60,8 +62,7 @@ int32_t speed(const IniDictionary& ini, const std::string& section, const std::s
 
 // Checks the sprite sections: sheets load, rectangles fit every sheet,
 // animations name existing rectangles.
-void checkSprite(const IniDictionary& ini, const std::string& owner, int sheets,
-                 int animations) {
+void checkSprite(const IniDictionary& ini, const std::string& owner, int sheets, int animations) {
     SCOPED_TRACE(owner);
     ASSERT_EQ(ini.getInt("amount", "Spritesheets", 0), sheets);
     int count = ini.getInt("amount", "Sprites", 0);
@@ -153,8 +154,8 @@ TEST(ArtDemoData, StageSelectNamesLevelsCharactersAndSelector) {
         ASSERT_TRUE(tiles);
         EXPECT_EQ(tiles->w, TILE_SIZE);
         EXPECT_EQ(tiles->h % TILE_SIZE, 0);
-        EXPECT_GE(tiles->h / TILE_SIZE, MIN_TILE_IMAGES) << "image " << LADDER_IMAGE
-                                                         << " is the ladder";
+        EXPECT_GE(tiles->h / TILE_SIZE, MIN_TILE_IMAGES)
+            << "image " << LADDER_IMAGE << " is the ladder";
         EXPECT_NE(levels.getString("tileMap", level, "empty"), "empty");
         EXPECT_GE(levels.getInt("boundaries", level, 0), 1);
         EXPECT_EQ(levels.getInt("boundary0x", level, -1), 0);
@@ -184,7 +185,8 @@ TEST(ArtDemoData, CharactersHaveSheetsShotAndPlayableValues) {
         checkSprite(hero, name, PLAYER_SHEETS, PLAYER_ANIMATIONS);
         loadChecked(hero.getString("spritesheet", "Bullet", "empty"));
 
-        EXPECT_EQ(hero.getInt("yOffset", "BoundingBox", 0) + hero.getInt("height", "BoundingBox", 0),
+        EXPECT_EQ(hero.getInt("yOffset", "BoundingBox", 0) +
+                      hero.getInt("height", "BoundingBox", 0),
                   LADDER_FEET_REACH);
         EXPECT_EQ(hero.getInt("width", "BoundingBox", 0), 15) << "stays inside a ladder column";
         EXPECT_GT(hero.getInt("heightHalf", "BoundingBox", 0), 0);
@@ -195,9 +197,9 @@ TEST(ArtDemoData, CharactersHaveSheetsShotAndPlayableValues) {
             EXPECT_GE(raw, 0) << key;
             EXPECT_LT(raw, CLEARANCE_REACH * 256) << key;
         }
-        for (const char* key : {"climbingDown", "climbingUp", "collision", "falling", "gravity",
-                                "jumping", "jumpReleased", "jumpReleasedMax", "min", "scrolling",
-                                "reeling"}) {
+        for (const char* key :
+             {"climbingDown", "climbingUp", "collision", "falling", "gravity", "jumping",
+              "jumpReleased", "jumpReleasedMax", "min", "scrolling", "reeling"}) {
             int32_t raw = speed(hero, "YSpeed", key);
             EXPECT_LT(raw, CLEARANCE_REACH * 256) << key;
             EXPECT_GT(raw, -CLEARANCE_REACH * 256) << key;
@@ -211,8 +213,8 @@ TEST(ArtDemoData, CharactersHaveSheetsShotAndPlayableValues) {
         int32_t travelled = speed(hero, "YSpeed", "scrolling") * scrolling; // 1/256 px
         EXPECT_GE(travelled, BOUNDARY_BOTTOM_ZONE * 256);
         EXPECT_GE(travelled, BOUNDARY_TOP_ZONE * 256);
-        for (const char* key : {"accelerating", "decelerating", "invincible", "reeling",
-                                "shooting"}) {
+        for (const char* key :
+             {"accelerating", "decelerating", "invincible", "reeling", "shooting"}) {
             EXPECT_GT(hero.getInt(key, "Durations", 0), 0) << key;
         }
     }

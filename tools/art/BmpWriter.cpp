@@ -18,7 +18,7 @@ namespace {
 
 constexpr uint32_t FILE_HEADER_SIZE = 14; // bytes
 constexpr uint32_t INFO_HEADER_SIZE = 40; // bytes
-constexpr uint32_t MASKS_SIZE = 12;      // bytes: red, green and blue masks
+constexpr uint32_t MASKS_SIZE = 12;       // bytes: red, green and blue masks
 constexpr uint16_t BITS_PER_PIXEL = 32;
 constexpr uint32_t BI_BITFIELDS = 3;
 constexpr uint32_t RED_MASK = 0xFF0000;

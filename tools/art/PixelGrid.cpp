@@ -95,8 +95,8 @@ void SourceParser::widthDirective(const std::vector<Word>& words) {
         fail(words[0].column, "expected \"width N\"");
     }
     if (width != 0) {
-        fail(words[0].column, "width given twice (first on line " + std::to_string(m_widthLine) +
-                                  ")");
+        fail(words[0].column,
+             "width given twice (first on line " + std::to_string(m_widthLine) + ")");
     }
     width = number(words[1], 1, MAX_SIZE, "width");
     m_widthLine = m_line;
@@ -108,8 +108,8 @@ void SourceParser::colourDirective(const std::vector<Word>& words) {
     }
     const Word& name = words[1];
     if (name.text.size() != 1 || name.text[0] < '!' || name.text[0] > '~') {
-        fail(name.column, "a colour is named by one printable character, not \"" + name.text +
-                              "\"");
+        fail(name.column,
+             "a colour is named by one printable character, not \"" + name.text + "\"");
     }
     auto index = static_cast<size_t>(name.text[0]);
     if (m_colours[index]) {

@@ -20,7 +20,9 @@ public:
 
     int width() const { return m_width; }
     int height() const { return static_cast<int>(m_rows.size()); }
-    uint32_t at(int x, int y) const { return m_rows[static_cast<size_t>(y)][static_cast<size_t>(x)]; }
+    uint32_t at(int x, int y) const {
+        return m_rows[static_cast<size_t>(y)][static_cast<size_t>(x)];
+    }
 
     // Flips every row left to right.
     void mirror();
