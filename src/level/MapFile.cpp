@@ -58,6 +58,13 @@ std::vector<std::string> MapFile::findProblems(const std::vector<uint8_t>& bytes
         problems.push_back(
             format("height %d tiles (byte 1) is not a multiple of %d", tilesDown, SCREEN_TILES_Y));
     }
+    // Zero is a multiple of both, but a map without a screen has nowhere for
+    // the player to start.
+    if (tilesAcross == 0 || tilesDown == 0) {
+        problems.push_back(format("size %d x %d tiles (bytes 0 and 1) holds no screen; a map "
+                                  "needs at least one",
+                                  tilesAcross, tilesDown));
+    }
     if (codeCount == 0) {
         problems.push_back("tile code count N (byte 2) is 0; it must be at least 1");
     }

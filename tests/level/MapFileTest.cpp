@@ -50,6 +50,8 @@ const BrokenMap BROKEN_MAPS[] = {
      "width 17 tiles (byte 0) is not a multiple of 16"},
     {"HeightNotWholeScreens", [] { return withByte(MapBytes(1, 1).bytes(), 1, 14); },
      "height 14 tiles (byte 1) is not a multiple of 15"},
+    {"NoScreen", [] { return std::string("\x00\x0F\x06", 3); },
+     "size 0 x 15 tiles (bytes 0 and 1) holds no screen; a map needs at least one"},
     {"NoCodes", [] { return withByte(MapBytes(1, 1).bytes(), 2, 0); },
      "tile code count N (byte 2) is 0; it must be at least 1"},
     {"BodyCutShort", [] { return MapBytes(1, 1).bytes().substr(0, 482); },

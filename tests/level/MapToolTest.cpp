@@ -159,6 +159,7 @@ TEST(MapToolTest, SourceErrorsNameLineAndColumn) {
         {legend + "layer 2\nmap\n",
          "bad.txt:4:1: unknown line \"layer\"; before the map only tile, absent, codes and map "
          "lines may appear"},
+        {legend + "map\n; nothing\n", "bad.txt:5:1: no rows of tiles after the map line"},
         {legend, "bad.txt:4:1: no \"map\" line: the rows of tiles follow a line that says map"},
     };
     for (const Case& bad : cases) {

@@ -143,6 +143,7 @@ private:
             if (word == "map") {
                 expectCount(tokens, 1, lineNumber, "map stands alone on its line");
                 inMap = true;
+                m_mapLine = lineNumber;
             } else if (word == "tile") {
                 readTile(tokens, lineNumber);
             } else if (word == "absent") {
@@ -299,7 +300,7 @@ private:
 
     void checkRows() const {
         if (m_rows.empty()) {
-            return;
+            m_errors.fail(m_mapLine + 1, 1, "no rows of tiles after the map line");
         }
         const Row& first = m_rows.front();
         int width = static_cast<int>(first.text.size());
@@ -357,6 +358,7 @@ private:
     char m_absent = 0;                    // 0: no absent character
     std::optional<int> m_codes;
     int m_codesLine = 0;
+    int m_mapLine = 0;
     std::vector<Row> m_rows;
 };
 
