@@ -72,8 +72,8 @@ Map::Map(const std::string& levelName, const IniDictionary& levels) {
     m_width = file.tilesAcross() * TILE_SIZE;
     m_height = file.tilesDown() * TILE_SIZE;
     for (int32_t k = 0; k < m_tileTypeCount; ++k) {
-        m_pTileRects.push_back(SDL_Rect{0, static_cast<Sint16>(TILE_SIZE * k), TILE_SIZE,
-                                        TILE_SIZE});
+        m_pTileRects.push_back(
+            SDL_Rect{0, static_cast<Sint16>(TILE_SIZE * k), TILE_SIZE, TILE_SIZE});
     }
     m_screensAcross = file.screensAcross();
     m_screensDown = file.screensDown();
@@ -84,8 +84,8 @@ Map::Map(const std::string& levelName, const IniDictionary& levels) {
             continue;
         }
         Screen screen = std::make_unique<Tile[]>(SCREEN_TILE_COUNT);
-        int32_t left = s % m_screensAcross * SCREEN_TILES_X;  // tiles
-        int32_t top = s / m_screensAcross * SCREEN_TILES_Y;   // tiles
+        int32_t left = s % m_screensAcross * SCREEN_TILES_X; // tiles
+        int32_t top = s / m_screensAcross * SCREEN_TILES_Y;  // tiles
         for (int32_t cell = 0; cell < SCREEN_TILE_COUNT; ++cell) {
             int32_t column = left + cell % SCREEN_TILES_X;
             int32_t row = top + cell / SCREEN_TILES_X;
@@ -115,7 +115,8 @@ Map::Map(const std::string& levelName, const IniDictionary& levels) {
         m_pBoundaries.push_back(boundary);
     }
 
-    m_teleportStartYSpeed = fromParts(0, levels.getInt("teleportStartYSpeedFraction", levelName, 0));
+    m_teleportStartYSpeed =
+        fromParts(0, levels.getInt("teleportStartYSpeedFraction", levelName, 0));
     int32_t teleportStopPosY = levels.getInt("teleportStopPosY", levelName, 0);
     std::string teleportProblem = MapFile::teleportStopProblem(teleportStopPosY);
     if (!teleportProblem.empty()) {
@@ -128,8 +129,8 @@ Map::~Map() = default;
 
 void Map::draw() {
     SDL_Rect camera = gEngine->getCamera();
-    int64_t screen = static_cast<int64_t>(camera.y / SCREEN_HEIGHT) * m_screensAcross +
-                     camera.x / SCREEN_WIDTH;
+    int64_t screen =
+        static_cast<int64_t>(camera.y / SCREEN_HEIGHT) * m_screensAcross + camera.x / SCREEN_WIDTH;
     drawScreen(screen);
     if (camera.x % SCREEN_WIDTH > 0) {
         drawScreen(screen + 1);
@@ -275,12 +276,18 @@ bool Map::isNearBoundaryTop(int32_t y) const {
     return static_cast<int64_t>(y) - currentBoundary().y <= NEAR_TOP;
 }
 
-FixedPoint Map::startX() const { return fromInt(m_pBoundaries[0].x + START_OFFSET_X); }
+FixedPoint Map::startX() const {
+    return fromInt(m_pBoundaries[0].x + START_OFFSET_X);
+}
 
 FixedPoint Map::startY() const {
     return fromParts(m_pBoundaries[0].y + START_OFFSET_Y, START_FRACTION_Y);
 }
 
-FixedPoint Map::teleportStartYSpeed() const { return m_teleportStartYSpeed; }
+FixedPoint Map::teleportStartYSpeed() const {
+    return m_teleportStartYSpeed;
+}
 
-FixedPoint Map::teleportStopY() const { return fromInt(m_teleportStopPosY); }
+FixedPoint Map::teleportStopY() const {
+    return fromInt(m_teleportStopPosY);
+}

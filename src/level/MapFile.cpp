@@ -30,7 +30,9 @@ size_t segmentOffset(int tilesAcross, int row, int segment) {
                MapFile::SEGMENT_SIZE;
 }
 
-const char* presence(bool present) { return present ? "present" : "absent"; }
+const char* presence(bool present) {
+    return present ? "present" : "absent";
+}
 
 } // namespace
 
@@ -43,8 +45,8 @@ MapFile::MapFile(int tilesAcross, int tilesDown, int codeCount)
 std::vector<std::string> MapFile::findProblems(const std::vector<uint8_t>& bytes) {
     std::vector<std::string> problems;
     if (bytes.size() < HEADER_SIZE) {
-        problems.push_back(
-            format("file is %zu bytes, shorter than the %zu-byte header", bytes.size(), HEADER_SIZE));
+        problems.push_back(format("file is %zu bytes, shorter than the %zu-byte header",
+                                  bytes.size(), HEADER_SIZE));
         return problems;
     }
     int tilesAcross = bytes[0];
@@ -72,8 +74,7 @@ std::vector<std::string> MapFile::findProblems(const std::vector<uint8_t>& bytes
         return problems;
     }
     size_t needed = HEADER_SIZE + static_cast<size_t>(tilesAcross) *
-                                      static_cast<size_t>(tilesDown) * SEGMENT_SIZE /
-                                      SEGMENT_TILES;
+                                      static_cast<size_t>(tilesDown) * SEGMENT_SIZE / SEGMENT_TILES;
     if (bytes.size() < needed) {
         problems.push_back(format("file is %zu bytes, but its header (%d x %d tiles) needs %zu",
                                   bytes.size(), tilesAcross, tilesDown, needed));
@@ -103,8 +104,8 @@ std::vector<std::string> MapFile::findProblems(const std::vector<uint8_t>& bytes
                                   "segment of tile row %d (byte %zu) is %s but the screen's top "
                                   "row is %s; a screen's 15 segments must be all present or all "
                                   "absent",
-                                  screen, screenColumn, screenRow, row, offset,
-                                  presence(!present), presence(present)));
+                                  screen, screenColumn, screenRow, row, offset, presence(!present),
+                                  presence(present)));
                     consistent = false;
                 }
             }

@@ -68,7 +68,7 @@ private:
     int m_tilesAcross = 0;
     int m_tilesDown = 0;
     int m_codeCount = 0;
-    std::vector<uint8_t> m_codes;        // one per tile, row by row over the whole map
-    std::vector<uint8_t> m_solids;       // 0 or 1, as m_codes
-    std::vector<uint8_t> m_screenFlags;  // 1 for a present screen
+    std::vector<uint8_t> m_codes;       // one per tile, row by row over the whole map
+    std::vector<uint8_t> m_solids;      // 0 or 1, as m_codes
+    std::vector<uint8_t> m_screenFlags; // 1 for a present screen
 };

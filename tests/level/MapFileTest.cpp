@@ -1,7 +1,7 @@
 // Broken maps and levels are refused with one line naming the file and the
 // rule, the same through the game's Map and through "kcs-map check".
-#include "level/Map.h"
 #include "level/MapFile.h"
+#include "level/Map.h"
 
 #include "config/IniDictionary.h"
 #include "engine/DataError.h"
@@ -118,10 +118,10 @@ TEST(MapFileCheckTest, ListsEveryProblemOfTheBodyOneLineEach) {
 TEST(MapFileCheckTest, SoundFilesPassWithTrailingBytesIgnored) {
     writeFile("sound.map", MapBytes(2, 1).removeScreen(1, 0).bytes() + "trailing");
     writeTileSheet("sound.bmp", 5);
-    auto result =
-        runProgram(std::string(KCS_MAP_BINARY) + " check sound.map --tiles sound.bmp");
+    auto result = runProgram(std::string(KCS_MAP_BINARY) + " check sound.map --tiles sound.bmp");
     EXPECT_EQ(result.status, 0) << result.err;
-    EXPECT_EQ(result.out, "sound.map: sound: 32 x 15 tiles, 1 of 2 screens present, 6 tile codes\n");
+    EXPECT_EQ(result.out,
+              "sound.map: sound: 32 x 15 tiles, 1 of 2 screens present, 6 tile codes\n");
     EXPECT_EQ(result.err, "");
 }
 
@@ -182,8 +182,9 @@ TEST(MapLevelRulesTest, TeleportStopIsFourPlusWholeTiles) {
         writeLevel("Test", MapBytes(1, 1).bytes(), {{0, 0, 256}},
                    "teleportStopPosY=" + std::to_string(bad) + "\n");
         EXPECT_EQ(loadProblem().rfind("levels.ini: [Test] \"teleportStopPosY\" is " +
-                                          std::to_string(bad) + "; it must be 4 plus a multiple "
-                                                                "of 16",
+                                          std::to_string(bad) +
+                                          "; it must be 4 plus a multiple "
+                                          "of 16",
                                       0),
                   0u)
             << bad;

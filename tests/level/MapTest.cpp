@@ -276,9 +276,9 @@ TEST_F(MapQueryTest, ProbeLaddersLooksAtFeetBodyHeadAndTheNextPosition) {
     EXPECT_FALSE(falling.aboveNext);
 
     LadderProbe rising = pMap->probeLadders(40, 140, 90, true);
-    EXPECT_FALSE(rising.atFeet); // 151
-    EXPECT_TRUE(rising.atBody);  // 136
-    EXPECT_TRUE(rising.atHead);  // 128
+    EXPECT_FALSE(rising.atFeet);    // 151
+    EXPECT_TRUE(rising.atBody);     // 136
+    EXPECT_TRUE(rising.atHead);     // 128
     EXPECT_FALSE(rising.aboveNext); // 78
     EXPECT_FALSE(rising.belowNext);
 

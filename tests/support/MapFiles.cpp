@@ -17,8 +17,7 @@ constexpr size_t HEADER = 3;       // bytes
 
 MapBytes::MapBytes(int screensAcross, int screensDown, int codeCount)
     : m_tilesAcross(screensAcross * SCREEN_COLUMNS), m_tilesDown(screensDown * SCREEN_ROWS),
-      m_codeCount(codeCount),
-      m_body(static_cast<size_t>(m_tilesAcross * m_tilesDown) * 2, 0) {
+      m_codeCount(codeCount), m_body(static_cast<size_t>(m_tilesAcross * m_tilesDown) * 2, 0) {
     for (int row = 0; row < m_tilesDown; ++row) {
         for (int column = 0; column < m_tilesAcross; ++column) {
             tile(column, row, 1);

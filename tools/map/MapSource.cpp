@@ -51,9 +51,13 @@ private:
     std::string m_fileName;
 };
 
-bool isTileCharacter(char c) { return c > ' ' && c <= '~' && c != COMMENT; }
+bool isTileCharacter(char c) {
+    return c > ' ' && c <= '~' && c != COMMENT;
+}
 
-std::string quoted(char c) { return std::string("'") + c + "'"; }
+std::string quoted(char c) {
+    return std::string("'") + c + "'";
+}
 
 // The line without its comment and trailing blanks.
 std::string stripLine(const std::string& line) {
@@ -174,7 +178,8 @@ private:
     // The character of a tile or absent line: one printable character, used once.
     char readCharacter(const std::vector<Token>& tokens, int line, const std::string& usage) {
         if (tokens.size() < 2) {
-            m_errors.fail(line, tokens.front().column + static_cast<int>(tokens.front().text.size()),
+            m_errors.fail(line,
+                          tokens.front().column + static_cast<int>(tokens.front().text.size()),
                           "missing character; " + usage);
         }
         const Token& token = tokens[1];
@@ -264,9 +269,9 @@ private:
         for (const std::optional<LegendEntry>& entry : m_legend) {
             if (entry && entry->code >= *m_codes) {
                 m_errors.fail(entry->line, entry->codeColumn,
-                              "tile code " + std::to_string(entry->code) +
-                                  " is not below codes " + std::to_string(*m_codes) +
-                                  " (line " + std::to_string(m_codesLine) + ")");
+                              "tile code " + std::to_string(entry->code) + " is not below codes " +
+                                  std::to_string(*m_codes) + " (line " +
+                                  std::to_string(m_codesLine) + ")");
             }
         }
         return *m_codes;
@@ -314,11 +319,10 @@ private:
         const Row& last = m_rows.back();
         int height = static_cast<int>(m_rows.size());
         if (height % MapFile::SCREEN_TILES_Y != 0 || height > MapFile::MAX_TILES_DOWN) {
-            m_errors.fail(last.line, last.firstColumn,
-                          "the map has " + std::to_string(height) +
-                              " rows; a map is 15, 30, ... up to " +
-                              std::to_string(MapFile::MAX_TILES_DOWN) +
-                              " rows down (whole screens of 15)");
+            m_errors.fail(
+                last.line, last.firstColumn,
+                "the map has " + std::to_string(height) + " rows; a map is 15, 30, ... up to " +
+                    std::to_string(MapFile::MAX_TILES_DOWN) + " rows down (whole screens of 15)");
         }
     }
 
@@ -426,8 +430,8 @@ std::string MapSource::format(const std::string& fileName, const MapFile& map) {
     }
 
     std::ostringstream out;
-    out << "; " << fileName << ": " << map.tilesAcross() << " x " << map.tilesDown()
-        << " tiles, " << map.screensAcross() << " x " << map.screensDown() << " screens\n";
+    out << "; " << fileName << ": " << map.tilesAcross() << " x " << map.tilesDown() << " tiles, "
+        << map.screensAcross() << " x " << map.screensDown() << " screens\n";
     out << "codes " << map.codeCount() << "\n";
     for (const auto& [tile, c] : characters) {
         out << "tile " << c << " " << tile.first << (tile.second ? " solid" : "") << "\n";
