@@ -120,6 +120,25 @@ bool IniDictionary::hasSection(const std::string& section) const {
     return m_sections.count(section) != 0;
 }
 
+std::vector<std::string> IniDictionary::sectionNames() const {
+    std::vector<std::string> names;
+    for (const auto& [name, entries] : m_sections) {
+        names.push_back(name);
+    }
+    return names;
+}
+
+std::vector<std::string> IniDictionary::keyNames(const std::string& section) const {
+    std::vector<std::string> names;
+    auto sectionIt = m_sections.find(section);
+    if (sectionIt != m_sections.end()) {
+        for (const auto& [key, value] : sectionIt->second) {
+            names.push_back(key);
+        }
+    }
+    return names;
+}
+
 int32_t parseIniInt(const std::string& text) {
     size_t i = 0;
     while (i < text.size() && isIniWhiteSpace(text[i])) {

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <map>
 #include <string>
+#include <vector>
 
 class IniDictionary {
 public:
@@ -23,6 +24,9 @@ public:
                    int32_t defaultValue) const;
     bool hasKey(const std::string& key, const std::string& section) const;
     bool hasSection(const std::string& section) const;
+    // Names in byte order, for files whose keys are open-ended.
+    std::vector<std::string> sectionNames() const;
+    std::vector<std::string> keyNames(const std::string& section) const;
 
 private:
     IniDictionary() = default;

@@ -4,6 +4,7 @@
 #include "engine/Game.h"
 
 #include "engine/CommandLine.h"
+#include "engine/Controls.h"
 #include "engine/DataError.h"
 #include "engine/FramePacer.h"
 #include "engine/GameEngine.h"
@@ -20,6 +21,9 @@
 #include <unistd.h>
 
 namespace {
+
+// Optional key and gamepad bindings in the data folder.
+const char* const CONTROLS_FILE = "controls.ini";
 
 struct FileCloser {
     void operator()(std::FILE* pFile) const {
@@ -66,9 +70,11 @@ void writeTraceLine(std::FILE* pTrace, int64_t frame, bool paused,
 }
 
 int play(const Options& options, std::FILE* pTrace, std::FILE* pRecord, ReplayScript& replay,
-         const std::vector<Screenshot>& screenshots) {
+         const std::vector<Screenshot>& screenshots, const std::string& startFolder) {
     auto pEngine = std::make_unique<GameEngine>();
     gEngine = pEngine.get();
+    pEngine->setControls(Controls::load(CONTROLS_FILE));
+    pEngine->setScreenshotFolder(startFolder);
     Recorder recorder(pRecord);
     if (pRecord != nullptr) {
         pEngine->setInputObserver(&recorder);
@@ -144,6 +150,7 @@ int runKcs(int argc, const char* const* argv) {
         if (!options.replayPath.empty()) {
             replay = ReplayScript::load(options.replayPath);
         }
+        std::string startFolder = std::filesystem::current_path().string();
         if (!options.dataDir.empty() && chdir(options.dataDir.c_str()) != 0) {
             throw DataError(options.dataDir,
                             std::string("--data cannot change into it: ") + std::strerror(errno));
@@ -156,7 +163,7 @@ int runKcs(int argc, const char* const* argv) {
         if (options.check) {
             return runDataCheck();
         }
-        return play(options, trace.get(), record.get(), replay, screenshots);
+        return play(options, trace.get(), record.get(), replay, screenshots, startFolder);
     } catch (const DataError& error) {
         std::fflush(stdout);
         std::fprintf(stderr, "kcs: %s\n", error.what());
@@ -166,6 +173,9 @@ int runKcs(int argc, const char* const* argv) {
         return 2;
     } catch (const std::bad_alloc&) {
         std::fprintf(stderr, "kcs: out of memory while loading the data\n");
+        return 2;
+    } catch (const std::filesystem::filesystem_error& error) {
+        std::fprintf(stderr, "kcs: %s\n", error.what());
         return 2;
     }
 }

@@ -4,6 +4,7 @@
 #include "engine/DataError.h"
 #include "graphics/Font.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 
@@ -13,6 +14,16 @@ namespace {
 
 constexpr Uint32 INIT_FLAGS = SDL_INIT_TIMER | SDL_INIT_VIDEO; // 0x21
 constexpr int HALF_SCREEN_WIDTH = GameEngine::SCREEN_WIDTH / 2;
+// Gamepads are looked for again this often, so plugging one in or out during
+// play is noticed (SDL 1.2 has no events for it).
+constexpr int JOYSTICK_SCAN_INTERVAL = 60; // polls
+// Identifiers of the physical sources that hold an input: keys use their
+// SDL key code below REPLAY_SOURCE.
+constexpr int REPLAY_SOURCE = 0x1000;
+constexpr int BUTTON_SOURCE = 0x10000;
+constexpr int AXIS_SOURCE = 0x20000;
+constexpr int HAT_SOURCE = 0x30000;
+constexpr int MAX_SCREENSHOTS = 10000;
 
 // SDL_Rect fields are 16-bit; the game defines its positions as wrapping there.
 Sint16 wrap16(int value) { return static_cast<Sint16>(value); }
@@ -49,6 +60,11 @@ GameEngine::GameEngine() {
         SDL_Quit();
         throw StartupError(reason + noDisplayHint());
     }
+    // Gamepads are optional: without the subsystem the keyboard still works.
+    if (SDL_InitSubSystem(SDL_INIT_JOYSTICK) == 0) {
+        SDL_JoystickEventState(SDL_ENABLE);
+        openJoysticks();
+    }
     try {
         m_pFont = std::make_unique<Font>("font.ini", this);
     } catch (...) {
@@ -59,6 +75,9 @@ GameEngine::GameEngine() {
 
 GameEngine::~GameEngine() {
     m_pFont.reset();
+    for (SDL_Joystick* pJoystick : m_joysticks) {
+        SDL_JoystickClose(pJoystick);
+    }
     SDL_Quit();
 }
 
@@ -75,13 +94,34 @@ void GameEngine::pollEvents() {
         m_paused = true;
         m_stepRequested = false;
     }
+    if (++m_pollsSinceJoystickScan >= JOYSTICK_SCAN_INTERVAL) {
+        m_pollsSinceJoystickScan = 0;
+        if (SDL_WasInit(SDL_INIT_JOYSTICK) != 0 &&
+            SDL_NumJoysticks() != static_cast<int>(m_joysticks.size())) {
+            openJoysticks();
+        }
+    }
     while (SDL_PollEvent(&m_event)) {
         switch (m_event.type) {
         case SDL_KEYDOWN:
-            keyDown(m_event.key.keysym.sym);
-            break;
         case SDL_KEYUP:
-            keyUp(m_event.key.keysym.sym);
+            handleKey(m_event.key);
+            break;
+        case SDL_JOYBUTTONDOWN:
+        case SDL_JOYBUTTONUP:
+            for (const Controls::ButtonBinding& binding : m_controls.buttons) {
+                if (binding.button == m_event.jbutton.button) {
+                    setSource(binding.input, BUTTON_SOURCE + m_event.jbutton.which * 256 +
+                                                 m_event.jbutton.button,
+                              m_event.type == SDL_JOYBUTTONDOWN);
+                }
+            }
+            break;
+        case SDL_JOYAXISMOTION:
+            handleJoystickAxis(m_event.jaxis);
+            break;
+        case SDL_JOYHATMOTION:
+            handleJoystickHat(m_event.jhat);
             break;
         case SDL_QUIT:
             m_quitRequested = true;
@@ -95,102 +135,229 @@ void GameEngine::pollEvents() {
     }
 }
 
-namespace {
-bool isGameKey(SDLKey key) {
-    switch (key) {
-    case SDLK_TAB:
-    case SDLK_RETURN:
-    case SDLK_SPACE:
-    case SDLK_b:
-    case SDLK_UP:
-    case SDLK_DOWN:
-    case SDLK_RIGHT:
-    case SDLK_LEFT:
-        return true;
-    default:
-        return false;
+void GameEngine::handleKey(const SDL_KeyboardEvent& event) {
+    bool down = event.type == SDL_KEYDOWN;
+    SDLKey key = event.keysym.sym;
+    // The window's own keys never reach the game.
+    if (key == SDLK_F11 || key == SDLK_F12) {
+        if (down && key == SDLK_F11) {
+            SDL_WM_ToggleFullScreen(m_pScreen);
+        } else if (down) {
+            saveNumberedScreenshot();
+        }
+        return;
+    }
+    if (event.which == REPLAY_DEVICE) {
+        int input = inputOfCanonicalKey(key);
+        if (input >= 0) {
+            setSource(static_cast<GameInput>(input), REPLAY_SOURCE + key, down);
+        }
+        return;
+    }
+    for (const Controls::KeyBinding& binding : m_controls.keys) {
+        if (binding.key == key) {
+            setSource(binding.input, key, down);
+        }
     }
 }
-} // namespace
 
-void GameEngine::keyDown(SDLKey key) {
-    if (m_pInputObserver != nullptr && isGameKey(key)) {
-        m_pInputObserver->keyEvent(key, true);
+void GameEngine::handleJoystickAxis(const SDL_JoyAxisEvent& event) {
+    // The left stick: axis 0 across, axis 1 down.
+    if (event.axis > 1) {
+        return;
     }
-    switch (key) {
-    case SDLK_TAB:
+    bool negative = event.value < -m_controls.deadZone;
+    bool positive = event.value > m_controls.deadZone;
+    int source = AXIS_SOURCE + event.which * 256 + event.axis * 2;
+    GameInput low = event.axis == 0 ? GameInput::LEFT : GameInput::UP;
+    GameInput high = event.axis == 0 ? GameInput::RIGHT : GameInput::DOWN;
+    // Release first, so a stick flicked across the centre presses the new
+    // direction last and wins.
+    if (!negative) {
+        setSource(low, source, false);
+    }
+    if (!positive) {
+        setSource(high, source + 1, false);
+    }
+    if (negative) {
+        setSource(low, source, true);
+    }
+    if (positive) {
+        setSource(high, source + 1, true);
+    }
+}
+
+void GameEngine::handleJoystickHat(const SDL_JoyHatEvent& event) {
+    struct HatDirection {
+        Uint8 bit;
+        GameInput input;
+    };
+    static constexpr HatDirection DIRECTIONS[] = {{SDL_HAT_LEFT, GameInput::LEFT},
+                                                  {SDL_HAT_RIGHT, GameInput::RIGHT},
+                                                  {SDL_HAT_UP, GameInput::UP},
+                                                  {SDL_HAT_DOWN, GameInput::DOWN}};
+    int source = HAT_SOURCE + event.which * 256 + event.hat * 4;
+    for (int pass = 0; pass < 2; ++pass) {
+        for (int i = 0; i < 4; ++i) {
+            bool held = (event.value & DIRECTIONS[i].bit) != 0;
+            // Releases before presses, as for the stick.
+            if (held == (pass == 1)) {
+                setSource(DIRECTIONS[i].input, source + i, held);
+            }
+        }
+    }
+}
+
+void GameEngine::setSource(GameInput input, int source, bool held) {
+    std::vector<int>& sources = m_heldSources[static_cast<size_t>(input)];
+    auto found = std::find(sources.begin(), sources.end(), source);
+    // Keys (and replayed keys) act on every event, as the keyboard always
+    // has: a second "down" presses again, a stray "up" still releases. A
+    // gamepad's stick repeats its events while held, so its sources act only
+    // on changes.
+    bool isKey = source < BUTTON_SOURCE;
+    if (held) {
+        if (found == sources.end()) {
+            sources.push_back(source);
+            if (sources.size() == 1) {
+                inputDown(input);
+            }
+        } else if (isKey && sources.size() == 1) {
+            inputDown(input);
+        }
+    } else if (found != sources.end()) {
+        sources.erase(found);
+        if (sources.empty()) {
+            inputUp(input);
+        }
+    } else if (isKey && sources.empty()) {
+        inputUp(input);
+    }
+}
+
+void GameEngine::inputDown(GameInput input) {
+    if (m_pInputObserver != nullptr) {
+        m_pInputObserver->keyEvent(canonicalKey(input), true);
+    }
+    switch (input) {
+    case GameInput::STEP:
         if (m_paused) {
             m_paused = false;
             m_stepRequested = true;
         }
         break;
-    case SDLK_RETURN:
+    case GameInput::PAUSE:
         m_paused = !m_paused;
         break;
-    case SDLK_SPACE:
+    case GameInput::JUMP:
         m_keys.spacePressed = true;
         m_keys.spaceHeld = true;
         m_keys.spaceReleased = false;
         break;
-    case SDLK_b:
+    case GameInput::SHOOT:
         m_keys.bPressed = true;
         m_keys.bHeld = true;
         m_keys.bReleased = false;
         break;
-    case SDLK_UP:
+    case GameInput::UP:
         m_keys.vertical = UP;
         m_keys.upHeld = true;
         break;
-    case SDLK_DOWN:
+    case GameInput::DOWN:
         m_keys.vertical = DOWN;
         m_keys.downHeld = true;
         break;
-    case SDLK_RIGHT:
+    case GameInput::RIGHT:
         m_keys.horizontal = RIGHT;
         m_keys.rightHeld = true;
         break;
-    case SDLK_LEFT:
+    case GameInput::LEFT:
         m_keys.horizontal = LEFT;
         m_keys.leftHeld = true;
-        break;
-    default:
         break;
     }
 }
 
-void GameEngine::keyUp(SDLKey key) {
-    if (m_pInputObserver != nullptr && isGameKey(key)) {
-        m_pInputObserver->keyEvent(key, false);
+void GameEngine::inputUp(GameInput input) {
+    if (m_pInputObserver != nullptr) {
+        m_pInputObserver->keyEvent(canonicalKey(input), false);
     }
-    switch (key) {
-    case SDLK_SPACE:
+    switch (input) {
+    case GameInput::STEP:
+    case GameInput::PAUSE:
+        break;
+    case GameInput::JUMP:
         m_keys.spacePressed = false;
         m_keys.spaceHeld = false;
         m_keys.spaceReleased = true;
         break;
-    case SDLK_b:
+    case GameInput::SHOOT:
         m_keys.bPressed = false;
         m_keys.bHeld = false;
         m_keys.bReleased = true;
         break;
-    case SDLK_UP:
+    case GameInput::UP:
         m_keys.vertical = m_keys.downHeld ? DOWN : NONE;
         m_keys.upHeld = false;
         break;
-    case SDLK_DOWN:
+    case GameInput::DOWN:
         m_keys.vertical = m_keys.upHeld ? UP : NONE;
         m_keys.downHeld = false;
         break;
-    case SDLK_RIGHT:
+    case GameInput::RIGHT:
         m_keys.horizontal = m_keys.leftHeld ? LEFT : NONE;
         m_keys.rightHeld = false;
         break;
-    case SDLK_LEFT:
+    case GameInput::LEFT:
         m_keys.horizontal = m_keys.rightHeld ? RIGHT : NONE;
         m_keys.leftHeld = false;
         break;
-    default:
-        break;
+    }
+}
+
+void GameEngine::openJoysticks() {
+    closeJoysticks();
+    int count = SDL_NumJoysticks();
+    for (int i = 0; i < count; ++i) {
+        SDL_Joystick* pJoystick = SDL_JoystickOpen(i);
+        if (pJoystick != nullptr) {
+            m_joysticks.push_back(pJoystick);
+        }
+    }
+}
+
+void GameEngine::closeJoysticks() {
+    // A controller that goes away cannot leave an input held.
+    for (int input = 0; input < GAME_INPUT_COUNT; ++input) {
+        std::vector<int> sources = m_heldSources[static_cast<size_t>(input)];
+        for (int source : sources) {
+            if (source >= BUTTON_SOURCE) {
+                setSource(static_cast<GameInput>(input), source, false);
+            }
+        }
+    }
+    for (SDL_Joystick* pJoystick : m_joysticks) {
+        SDL_JoystickClose(pJoystick);
+    }
+    m_joysticks.clear();
+}
+
+void GameEngine::saveNumberedScreenshot() {
+    for (int number = 1; number < MAX_SCREENSHOTS; ++number) {
+        char name[32];
+        std::snprintf(name, sizeof name, "kcs-%04d.bmp", number);
+        std::string path = m_screenshotFolder + "/" + name;
+        if (std::FILE* pExisting = std::fopen(path.c_str(), "rb")) {
+            std::fclose(pExisting);
+            continue;
+        }
+        if (saveScreen(path)) {
+            std::printf("kcs: screenshot saved to %s\n", path.c_str());
+        } else {
+            std::printf("kcs: could not save a screenshot to %s\n", path.c_str());
+        }
+        std::fflush(stdout);
+        return;
     }
 }
 
@@ -198,6 +365,7 @@ void GameEngine::pushKeyEvent(SDLKey key, bool down) {
     SDL_Event event{};
     event.type = down ? SDL_KEYDOWN : SDL_KEYUP;
     event.key.type = event.type;
+    event.key.which = REPLAY_DEVICE;
     event.key.state = down ? SDL_PRESSED : SDL_RELEASED;
     event.key.keysym.sym = key;
     SDL_PushEvent(&event);

@@ -2,12 +2,15 @@
 // camera, keyboard model, pause, single-step and quit flags.
 #pragma once
 
+#include "engine/Controls.h"
 #include "engine/KeyState.h"
 #include "engine/Surface.h"
 
 #include <SDL.h>
+#include <array>
 #include <memory>
 #include <string>
+#include <vector>
 
 class Font;
 class GameEngine;
@@ -46,9 +49,15 @@ public:
     void requestQuit() { m_quitRequested = true; }
     KeyState getKeys() const { return m_keys; }
     void setInputObserver(InputObserver* pObserver) { m_pInputObserver = pObserver; }
-    // Puts a key or quit event into SDL's own queue, the path real input takes.
+    // Puts a replayed key or quit event into SDL's own queue, the path real
+    // input takes. Replayed keys name game inputs by their usual keys (left,
+    // space, b, ...), so a replay means the same game whatever the bindings.
     static void pushKeyEvent(SDLKey key, bool down);
     static void pushQuitEvent();
+    // The bindings of "controls.ini" (or the usual keys).
+    void setControls(const Controls& controls) { m_controls = controls; }
+    // Where F12 saves its numbered screenshots.
+    void setScreenshotFolder(const std::string& folder) { m_screenshotFolder = folder; }
 
     // Camera.
     SDL_Rect getCamera() const { return m_camera; }
@@ -77,9 +86,22 @@ public:
     Font& getFont() { return *m_pFont; }
     static bool intersects(const SDL_Rect& a, const SDL_Rect& b);
 
+    // A keyboard event comes from a replay when it carries this device number.
+    static constexpr Uint8 REPLAY_DEVICE = 0xFF;
+
 private:
-    void keyDown(SDLKey key);
-    void keyUp(SDLKey key);
+    void handleKey(const SDL_KeyboardEvent& event);
+    void handleJoystickAxis(const SDL_JoyAxisEvent& event);
+    void handleJoystickHat(const SDL_JoyHatEvent& event);
+    // One physical source (a key, a button, a stick direction) starts or stops
+    // holding an input; the input goes down with its first source and up with
+    // its last, so two bound keys never release each other.
+    void setSource(GameInput input, int source, bool held);
+    void inputDown(GameInput input);
+    void inputUp(GameInput input);
+    void openJoysticks();
+    void closeJoysticks();
+    void saveNumberedScreenshot();
 
     bool m_paused = false;
     bool m_quitRequested = false;
@@ -91,4 +113,9 @@ private:
     SDL_Rect m_bounds{0, 0, SCREEN_WIDTH, SCREEN_HEIGHT};
     SDL_Surface* m_pScreen = nullptr; // owned by SDL
     InputObserver* m_pInputObserver = nullptr;
+    Controls m_controls = Controls::defaults();
+    std::array<std::vector<int>, GAME_INPUT_COUNT> m_heldSources;
+    std::vector<SDL_Joystick*> m_joysticks;
+    int m_pollsSinceJoystickScan = 0;
+    std::string m_screenshotFolder = ".";
 };

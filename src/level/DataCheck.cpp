@@ -5,6 +5,7 @@
 
 #include "config/IniDictionary.h"
 #include "enemy/Enemy.h"
+#include "engine/Controls.h"
 #include "engine/DataError.h"
 #include "engine/GameEngine.h"
 #include "level/Map.h"
@@ -116,6 +117,7 @@ int runDataCheck() {
         checker.attempt([&] { Kalvorn player(character, pSoundMap.get()); });
     }
     checker.attempt([] { Enemy enemy; });
+    checker.attempt([] { Controls::load("controls.ini"); });
 
     gEngine = nullptr;
     if (checker.problems() != 0) {

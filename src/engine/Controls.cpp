@@ -1,0 +1,162 @@
+// Reading "controls.ini": each game input names one or more keys (SDL's key
+// names, such as "left", "return" or "a") and gamepad button numbers.
+#include "engine/Controls.h"
+
+#include "config/IniDictionary.h"
+#include "engine/DataError.h"
+
+#include <filesystem>
+#include <sstream>
+
+namespace {
+
+struct InputInfo {
+    GameInput input;
+    const char* name; // the key in "controls.ini"
+    SDLKey canonical; // the key replays and recordings use
+};
+
+constexpr InputInfo INPUTS[GAME_INPUT_COUNT] = {
+    {GameInput::LEFT, "left", SDLK_LEFT},     {GameInput::RIGHT, "right", SDLK_RIGHT},
+    {GameInput::UP, "up", SDLK_UP},           {GameInput::DOWN, "down", SDLK_DOWN},
+    {GameInput::JUMP, "jump", SDLK_SPACE},    {GameInput::SHOOT, "shoot", SDLK_b},
+    {GameInput::PAUSE, "pause", SDLK_RETURN}, {GameInput::STEP, "step", SDLK_TAB},
+};
+
+// Gamepad buttons of the usual layout: bottom face button jumps, left face
+// button shoots, start pauses, back steps.
+constexpr int DEFAULT_JUMP_BUTTON = 0;
+constexpr int DEFAULT_SHOOT_BUTTON = 2;
+constexpr int DEFAULT_STEP_BUTTON = 6;
+constexpr int DEFAULT_PAUSE_BUTTON = 7;
+constexpr int MAX_BUTTON = 255;
+constexpr int MAX_DEAD_ZONE = 32767;
+
+const char* const KEYS_SECTION = "Keys";
+const char* const GAMEPAD_SECTION = "Gamepad";
+
+std::vector<std::string> splitList(const std::string& text) {
+    std::vector<std::string> items;
+    std::stringstream stream(text);
+    std::string item;
+    while (std::getline(stream, item, ',')) {
+        size_t first = item.find_first_not_of(" \t");
+        size_t last = item.find_last_not_of(" \t");
+        items.push_back(first == std::string::npos ? "" : item.substr(first, last - first + 1));
+    }
+    return items;
+}
+
+// F11 and F12 belong to the window (fullscreen, screenshot).
+bool isReservedKey(SDLKey key) { return key == SDLK_F11 || key == SDLK_F12; }
+
+SDLKey keyByName(const std::string& name) {
+    for (int key = SDLK_FIRST; key < SDLK_LAST; ++key) {
+        const char* pName = SDL_GetKeyName(static_cast<SDLKey>(key));
+        if (pName != nullptr && name == pName && std::string(pName) != "unknown key") {
+            return static_cast<SDLKey>(key);
+        }
+    }
+    return SDLK_UNKNOWN;
+}
+
+const InputInfo* inputByName(const std::string& name) {
+    for (const InputInfo& info : INPUTS) {
+        if (name == info.name) {
+            return &info;
+        }
+    }
+    return nullptr;
+}
+
+} // namespace
+
+SDLKey canonicalKey(GameInput input) { return INPUTS[static_cast<int>(input)].canonical; }
+
+int inputOfCanonicalKey(SDLKey key) {
+    for (const InputInfo& info : INPUTS) {
+        if (info.canonical == key) {
+            return static_cast<int>(info.input);
+        }
+    }
+    return -1;
+}
+
+const char* inputName(GameInput input) { return INPUTS[static_cast<int>(input)].name; }
+
+Controls Controls::defaults() {
+    Controls controls;
+    for (const InputInfo& info : INPUTS) {
+        controls.keys.push_back({info.canonical, info.input});
+    }
+    controls.buttons = {{DEFAULT_JUMP_BUTTON, GameInput::JUMP},
+                        {DEFAULT_SHOOT_BUTTON, GameInput::SHOOT},
+                        {DEFAULT_STEP_BUTTON, GameInput::STEP},
+                        {DEFAULT_PAUSE_BUTTON, GameInput::PAUSE}};
+    return controls;
+}
+
+Controls Controls::load(const std::string& fileName) {
+    if (!std::filesystem::exists(fileName)) {
+        return defaults();
+    }
+    IniDictionary file(fileName);
+    for (const std::string& section : file.sectionNames()) {
+        if (section != KEYS_SECTION && section != GAMEPAD_SECTION) {
+            throw DataError(fileName, "unknown section [" + section +
+                                          "] (sections: [Keys], [Gamepad])");
+        }
+    }
+    Controls controls = defaults();
+    // A file that binds keys replaces the default keys; inputs it leaves out
+    // keep theirs. The same holds for gamepad buttons.
+    for (const std::string& key : file.keyNames(KEYS_SECTION)) {
+        const InputInfo* pInfo = inputByName(key);
+        if (pInfo == nullptr) {
+            throw DataError(fileName, "[Keys] " + key + ": unknown input (inputs: left, right, " +
+                                          "up, down, jump, shoot, pause, step)");
+        }
+        std::erase_if(controls.keys,
+                      [&](const KeyBinding& binding) { return binding.input == pInfo->input; });
+        for (const std::string& name : splitList(file.getString(key, KEYS_SECTION, ""))) {
+            SDLKey sdlKey = keyByName(name);
+            if (sdlKey == SDLK_UNKNOWN) {
+                throw DataError(fileName, "[Keys] " + key + ": unknown key name '" + name + "'");
+            }
+            if (isReservedKey(sdlKey)) {
+                throw DataError(fileName, "[Keys] " + key + ": '" + name +
+                                              "' is reserved for fullscreen and screenshots");
+            }
+            controls.keys.push_back({sdlKey, pInfo->input});
+        }
+    }
+    for (const std::string& key : file.keyNames(GAMEPAD_SECTION)) {
+        if (key == "deadZone") {
+            int32_t value = file.getInt(key, GAMEPAD_SECTION, 0);
+            if (value < 0 || value > MAX_DEAD_ZONE) {
+                throw DataError(fileName, "[Gamepad] deadZone must be 0 to " +
+                                              std::to_string(MAX_DEAD_ZONE));
+            }
+            controls.deadZone = value;
+            continue;
+        }
+        const InputInfo* pInfo = inputByName(key);
+        if (pInfo == nullptr) {
+            throw DataError(fileName, "[Gamepad] " + key + ": unknown input (inputs: left, " +
+                                          "right, up, down, jump, shoot, pause, step, deadZone)");
+        }
+        std::erase_if(controls.buttons, [&](const ButtonBinding& binding) {
+            return binding.input == pInfo->input;
+        });
+        for (const std::string& name : splitList(file.getString(key, GAMEPAD_SECTION, ""))) {
+            bool digits = !name.empty() && name.find_first_not_of("0123456789") == std::string::npos;
+            int button = digits && name.size() <= 3 ? std::stoi(name) : -1;
+            if (button < 0 || button > MAX_BUTTON) {
+                throw DataError(fileName, "[Gamepad] " + key + ": '" + name +
+                                              "' is not a button number 0 to 255");
+            }
+            controls.buttons.push_back({button, pInfo->input});
+        }
+    }
+    return controls;
+}

@@ -1,0 +1,52 @@
+// Which keys and gamepad controls drive which game input. The game itself
+// only knows its keyboard-shaped inputs; "controls.ini" may bind each to
+// other keys and to gamepad buttons, and the d-pad, hat and left stick always
+// act as the arrows.
+#pragma once
+
+#include <SDL.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+enum class GameInput : int {
+    LEFT,
+    RIGHT,
+    UP,
+    DOWN,
+    JUMP,  // space
+    SHOOT, // b
+    PAUSE, // Enter
+    STEP,  // Tab
+};
+constexpr int GAME_INPUT_COUNT = 8;
+
+struct Controls {
+    struct KeyBinding {
+        SDLKey key = SDLK_UNKNOWN;
+        GameInput input = GameInput::LEFT;
+    };
+    struct ButtonBinding {
+        int button = 0;
+        GameInput input = GameInput::LEFT;
+    };
+
+    static constexpr int DEFAULT_DEAD_ZONE = 8000; // of the axis range -32768..32767
+
+    std::vector<KeyBinding> keys;
+    std::vector<ButtonBinding> buttons;
+    int deadZone = DEFAULT_DEAD_ZONE;
+
+    // The keys the game has always used, and common gamepad buttons.
+    static Controls defaults();
+    // "controls.ini" when the data has one, the defaults otherwise. Throws
+    // DataError naming the file, section and key for anything unknown.
+    static Controls load(const std::string& fileName);
+};
+
+// The key that stands for an input in replay files and recordings.
+SDLKey canonicalKey(GameInput input);
+// The input of a canonical key, or -1.
+int inputOfCanonicalKey(SDLKey key);
+const char* inputName(GameInput input);
