@@ -38,18 +38,19 @@ FixedPoint readSpeed(const IniDictionary& file, const std::string& name,
                      file.getInt(name + "Fraction", section, 0));
 }
 
-const char* boolName(bool value) { return value ? "true" : "false"; }
+const char* boolName(bool value) {
+    return value ? "true" : "false";
+}
 
 } // namespace
 
-Kalvorn::Kalvorn(const std::string& characterFile, Map* pMap)
-    : m_pMap(pMap), m_hitbox(&m_box) {
+Kalvorn::Kalvorn(const std::string& characterFile, Map* pMap) : m_pMap(pMap), m_hitbox(&m_box) {
     m_x = m_pMap->startX();
     m_y = m_pMap->startY();
     m_ySpeed = m_pMap->teleportStartYSpeed();
     m_teleportStopY = integerPart(m_pMap->teleportStopY());
-    m_ladder = m_pMap->probeLadders(integerPart(m_x), integerPart(m_y),
-                                    integerPart(m_y - m_ySpeed), m_ySpeed >= FixedPoint{});
+    m_ladder = m_pMap->probeLadders(integerPart(m_x), integerPart(m_y), integerPart(m_y - m_ySpeed),
+                                    m_ySpeed >= FixedPoint{});
     m_pMap->selectBoundary(integerPart(m_x), integerPart(m_y));
     gEngine->setBounds(m_pMap->currentBoundary());
 
@@ -200,8 +201,7 @@ void Kalvorn::draw() {
     for (const Shot& shot : m_shots) {
         shot.draw(m_pShotSurface.get());
     }
-    gEngine->getFont().drawDiagnostics(m_x.raw, m_y.raw, m_xSpeed.raw, m_ySpeed.raw,
-                                       ladderFlags());
+    gEngine->getFont().drawDiagnostics(m_x.raw, m_y.raw, m_xSpeed.raw, m_ySpeed.raw, ladderFlags());
 }
 
 namespace {
@@ -240,7 +240,9 @@ void appendMember(std::string& out, const char* name, const std::string& value) 
     out += value;
 }
 
-std::string quoted(const char* text) { return std::string("\"") + text + "\""; }
+std::string quoted(const char* text) {
+    return std::string("\"") + text + "\"";
+}
 
 } // namespace
 

@@ -36,9 +36,9 @@ public:
         STOP = 2, // halt where it is (climbing up, recoil, teleport)
     };
 
-    static constexpr int32_t SHEET_COUNT = 4;      // right, left, right shooting, left shooting
-    static constexpr int32_t ANIMATION_COUNT = 9;  // standing ... teleport landing
-    static constexpr int32_t SHOT_COUNT = 3;       // shots in flight at most
+    static constexpr int32_t SHEET_COUNT = 4;     // right, left, right shooting, left shooting
+    static constexpr int32_t ANIMATION_COUNT = 9; // standing ... teleport landing
+    static constexpr int32_t SHOT_COUNT = 3;      // shots in flight at most
 
     // Construction. Reads the character file (the name is used as the path)
     // and places the player at the map's start in its teleport descent.
@@ -112,10 +112,10 @@ private:
     void updateShooting(const KeyState& keys);
 
     // Data members.
-    FixedPoint m_x;      // 1/256 px, where the sprite is drawn and probes are measured
-    FixedPoint m_y;      // 1/256 px
-    FixedPoint m_xSpeed; // 1/256 px per update, never negative; the way is m_facing
-    FixedPoint m_ySpeed; // 1/256 px per update, positive upward
+    FixedPoint m_x;                 // 1/256 px, where the sprite is drawn and probes are measured
+    FixedPoint m_y;                 // 1/256 px
+    FixedPoint m_xSpeed;            // 1/256 px per update, never negative; the way is m_facing
+    FixedPoint m_ySpeed;            // 1/256 px per update, positive upward
     FixedPoint m_xAccelerating;     // 1/256 px per update
     FixedPoint m_xDecelerating;     // 1/256 px per update
     FixedPoint m_xJumpAccelerating; // 1/256 px per update, first update a direction is held

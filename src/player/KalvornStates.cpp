@@ -17,8 +17,8 @@ constexpr int32_t ANIMATION_CLIMBING = 4;
 constexpr int32_t ANIMATION_CLIMBING_TOP = 5; // the ladder's top between feet and head
 constexpr int32_t ANIMATION_TELEPORT_LANDED = 8;
 
-constexpr int32_t TELEPORT_STEP = 16; // px per update of the descent
-constexpr int32_t SCREEN_HEIGHT = 240; // px
+constexpr int32_t TELEPORT_STEP = 16;   // px per update of the descent
+constexpr int32_t SCREEN_HEIGHT = 240;  // px
 constexpr int32_t TILE_ROW_MASK = 0xF0; // clears the position inside a 16 px tile
 
 } // namespace
@@ -63,8 +63,8 @@ void Kalvorn::moveThroughMap(const KeyState& keys) {
     if (m_xSpeed > FixedPoint{}) {
         moveHorizontally();
     }
-    m_ladder = m_pMap->probeLadders(integerPart(m_x), integerPart(m_y),
-                                    integerPart(m_y - m_ySpeed), m_ySpeed > FixedPoint{});
+    m_ladder = m_pMap->probeLadders(integerPart(m_x), integerPart(m_y), integerPart(m_y - m_ySpeed),
+                                    m_ySpeed > FixedPoint{});
     if (m_mode == ON_LADDER && !m_ladder.belowNext && !m_ladder.atFeet && !m_ladder.atBody &&
         !m_ladder.atHead && !m_ladder.aboveNext) {
         enterFalling();

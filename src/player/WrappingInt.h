@@ -17,7 +17,11 @@ constexpr int32_t sub(int32_t a, int32_t b) {
 }
 
 // The 16-bit rectangle fields keep the low 16 bits (modular since C++20).
-constexpr Sint16 toSint16(int32_t value) { return static_cast<Sint16>(value); }
-constexpr Uint16 toUint16(int32_t value) { return static_cast<Uint16>(value); }
+constexpr Sint16 toSint16(int32_t value) {
+    return static_cast<Sint16>(value);
+}
+constexpr Uint16 toUint16(int32_t value) {
+    return static_cast<Uint16>(value);
+}
 
 } // namespace wrapping

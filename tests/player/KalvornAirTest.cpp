@@ -168,8 +168,10 @@ TEST_F(KalvornAir, WalkingOffAnEdgeFallsOutAndRespawnKeepsSpeedAndFacing) {
 
 TEST_F(KalvornAir, AFallFasterThanOneTileLandsInTheAirThenFallsAgain) {
     load(edgeScreen(), {{0, 0, 256}},
-         {{"YSpeed", "fallingInt", "-20"}, {"YSpeed", "minInt", "-20"},
-          {"YSpeed", "minFraction", "0"}, {"YSpeed", "gravityFraction", "0"}});
+         {{"YSpeed", "fallingInt", "-20"},
+          {"YSpeed", "minInt", "-20"},
+          {"YSpeed", "minFraction", "0"},
+          {"YSpeed", "gravityFraction", "0"}});
     arrive();
     press(SDLK_RIGHT);
     // The walk-off takes the fall's first 20 px at once; the next move meets

@@ -126,8 +126,8 @@ TEST_F(KalvornDraw, InvincibilityBlinksTwoFramesHiddenTwoShown) {
     drawFrame();
     EXPECT_EQ(playerPixel(), BLACK) << "count 6";
     // The recoil has turned the player: shown frames use the left sheet.
-    const uint32_t expected[] = {BLACK, SHEET_COLOURS[1], SHEET_COLOURS[1], BLACK, BLACK,
-                                 SHEET_COLOURS[1], SHEET_COLOURS[1]};
+    const uint32_t expected[] = {BLACK, SHEET_COLOURS[1], SHEET_COLOURS[1], BLACK,
+                                 BLACK, SHEET_COLOURS[1], SHEET_COLOURS[1]};
     for (int count = 5; count >= -1; --count) {
         step();
         drawFrame();

@@ -215,5 +215,27 @@ TEST_F(KalvornLadder, FallScrollingCarriesTheFallIntoTheStripBelowAndIgnoresHits
     EXPECT_EQ(text("fallenOut"), "false");
 }
 
+TEST_F(KalvornLadder, APoseThatOutlastsATransitionEndsAtTheFirstUpdateAfterIt) {
+    std::vector<std::string> rows = flatScreen();
+    rows[13][7] = rows[13][8] = rows[14][7] = rows[14][8] = '.';
+    std::vector<std::string> lower = flatScreen();
+    rows.insert(rows.end(), lower.begin(), lower.end());
+    load(rows, TWO_STRIPS, {{"Durations", "shooting", "30"}});
+    ASSERT_NE(stepUntil("TeleportLanded"), -1);
+    press(SDLK_b);
+    step();
+    ASSERT_EQ(text("shooting"), "true");
+    ASSERT_NE(stepUntil("FallScrolling"), -1);
+    ASSERT_LT(num("shotTime"), 30);
+    std::string shots = text("shots");
+    ASSERT_EQ(stepUntil("Airborne"), 60);
+    std::string t = trace();
+    EXPECT_EQ(field(t, "shooting"), "true");
+    EXPECT_GT(number(t, "shotTime"), 30);
+    EXPECT_EQ(field(t, "shots"), shots) << "shots stand still during a transition";
+    step();
+    EXPECT_EQ(text("shooting"), "false");
+}
+
 } // namespace
 } // namespace player_test

@@ -59,10 +59,10 @@ inline std::string mapFromPicture(const std::vector<std::string>& rows) {
 
 // A level from a picture; "teleportStopPosY" 196 puts the arrival exactly on
 // a floor in tile row 13 (the box bottom is y + 11).
-inline std::unique_ptr<Map> makeMap(const std::vector<std::string>& rows,
-                                    const std::vector<testing_support::LevelBoundary>& bounds =
-                                        {{0, 0, 256}},
-                                    int teleportStopPosY = 196) {
+inline std::unique_ptr<Map>
+makeMap(const std::vector<std::string>& rows,
+        const std::vector<testing_support::LevelBoundary>& bounds = {{0, 0, 256}},
+        int teleportStopPosY = 196) {
     testing_support::writeLevel("PlayerLevel", mapFromPicture(rows), bounds,
                                 "teleportStopPosY=" + std::to_string(teleportStopPosY) + "\n");
     IniDictionary levels("levels.ini");
@@ -80,8 +80,8 @@ inline std::vector<std::string> flatScreen() {
 // Sheet colours of the test character: 0 right, 1 left, 2 and 3 shooting.
 constexpr uint32_t SHEET_COLOURS[4] = {0xC00000, 0x00C000, 0x0000C0, 0xC0C000};
 constexpr uint32_t SHOT_COLOUR = 0xF0F0F0;
-constexpr int SPRITE_SIZE = 16; // px
-constexpr int SPRITE_X_OFFSET = -8; // px
+constexpr int SPRITE_SIZE = 16;      // px
+constexpr int SPRITE_X_OFFSET = -8;  // px
 constexpr int SPRITE_Y_OFFSET = -12; // px
 
 // Changes to the test character: {"Section", "key", "value"}.
@@ -96,75 +96,103 @@ struct Change {
 // running 1.5; climbing down -1.5 and up 1.5, collision -1, falling -1,
 // gravity 0.25, jumping 4, jumpReleased 1, jumpReleasedMax 2, min -3.5,
 // scrolling 0.25, reeling 1. Box 15 x 23 from (x - 8, y - 12).
-inline std::string writeCharacter(const std::string& name, const std::vector<Change>& changes = {}) {
-    std::vector<std::pair<std::string, std::vector<std::pair<std::string, std::string>>>> file = {
-        {"XSpeed",
-         {{"acceleratingInt", "0"}, {"acceleratingFraction", "128"},
-          {"deceleratingInt", "0"}, {"deceleratingFraction", "64"},
-          {"jumpAcceleratingInt", "0"}, {"jumpAcceleratingFraction", "192"},
-          {"jumpingInt", "1"}, {"jumpingFraction", "64"},
-          {"reelingInt", "0"}, {"reelingFraction", "160"},
-          {"runningInt", "1"}, {"runningFraction", "128"}}},
-        {"YSpeed",
-         {{"climbingDownInt", "-2"}, {"climbingDownFraction", "128"},
-          {"climbingUpInt", "1"}, {"climbingUpFraction", "128"},
-          {"collisionInt", "-1"}, {"collisionFraction", "0"},
-          {"fallingInt", "-1"}, {"fallingFraction", "0"},
-          {"gravityInt", "0"}, {"gravityFraction", "64"},
-          {"jumpingInt", "4"}, {"jumpingFraction", "0"},
-          {"jumpReleasedInt", "1"}, {"jumpReleasedFraction", "0"},
-          {"jumpReleasedMaxInt", "2"}, {"jumpReleasedMaxFraction", "0"},
-          {"minInt", "-4"}, {"minFraction", "128"},
-          {"scrollingInt", "0"}, {"scrollingFraction", "64"},
-          {"reelingInt", "1"}, {"reelingFraction", "0"}}},
-        {"Durations",
-         {{"accelerating", "10"}, {"acceleratingPreviousAnimation", "4"},
-          {"decelerating", "6"}, {"deceleratingPreviousAnimation", "3"},
-          {"invincible", "20"}, {"reeling", "8"}, {"scrolling", "60"}, {"shooting", "8"}}},
-        {"BoundingBox",
-         {{"heightHalf", "12"}, {"xOffset", "-8"}, {"yOffset", "-12"}, {"width", "15"},
-          {"height", "23"}}},
-        {"Bullet",
-         {{"spritesheet", "shot.bmp"}, {"xOffsetLeft", "-8"}, {"xOffsetRight", "8"},
-          {"yOffset", "-4"}}},
-        {"Spritesheets",
-         {{"amount", "4"}, {"spritesheet0", "sheet0.bmp"}, {"spritesheet1", "sheet1.bmp"},
-          {"spritesheet2", "sheet2.bmp"}, {"spritesheet3", "sheet3.bmp"}}},
-        {"Sprites",
-         {{"amount", "1"}, {"width", "16"}, {"height", "16"}, {"xOffset", "-8"},
-          {"yOffset", "-12"}, {"sprite0YPos", "0"}}},
-        {"Animations", {{"amount", "9"}}},
-    };
+constexpr const char* TEST_CHARACTER = R"([XSpeed]
+acceleratingInt=0
+acceleratingFraction=128
+deceleratingInt=0
+deceleratingFraction=64
+jumpAcceleratingInt=0
+jumpAcceleratingFraction=192
+jumpingInt=1
+jumpingFraction=64
+reelingInt=0
+reelingFraction=160
+runningInt=1
+runningFraction=128
+[YSpeed]
+climbingDownInt=-2
+climbingDownFraction=128
+climbingUpInt=1
+climbingUpFraction=128
+collisionInt=-1
+collisionFraction=0
+fallingInt=-1
+fallingFraction=0
+gravityInt=0
+gravityFraction=64
+jumpingInt=4
+jumpingFraction=0
+jumpReleasedInt=1
+jumpReleasedFraction=0
+jumpReleasedMaxInt=2
+jumpReleasedMaxFraction=0
+minInt=-4
+minFraction=128
+scrollingInt=0
+scrollingFraction=64
+reelingInt=1
+reelingFraction=0
+[Durations]
+accelerating=10
+acceleratingPreviousAnimation=4
+decelerating=6
+deceleratingPreviousAnimation=3
+invincible=20
+reeling=8
+scrolling=60
+shooting=8
+[BoundingBox]
+heightHalf=12
+xOffset=-8
+yOffset=-12
+width=15
+height=23
+[Bullet]
+spritesheet=shot.bmp
+xOffsetLeft=-8
+xOffsetRight=8
+yOffset=-4
+[Spritesheets]
+amount=4
+spritesheet0=sheet0.bmp
+spritesheet1=sheet1.bmp
+spritesheet2=sheet2.bmp
+spritesheet3=sheet3.bmp
+[Sprites]
+amount=1
+width=16
+height=16
+xOffset=-8
+yOffset=-12
+sprite0YPos=0
+[Animations]
+amount=9
+)";
+
+// Writes the test character with its changes, and its images; the name.
+inline std::string writeCharacter(const std::string& name,
+                                  const std::vector<Change>& changes = {}) {
+    std::string text = TEST_CHARACTER;
     for (int a = 0; a < 9; ++a) {
-        file.push_back({"Animation" + std::to_string(a),
-                        {{"nFrames", "1"}, {"frame0SpriteIndex", "0"}, {"frame0Duration", "1"}}});
+        text += "[Animation" + std::to_string(a) +
+                "]\nnFrames=1\nframe0SpriteIndex=0\nframe0Duration=1\n";
     }
     for (const Change& change : changes) {
-        bool applied = false;
-        for (auto& [section, keys] : file) {
-            if (section != change.section) {
-                continue;
-            }
-            for (auto& [key, value] : keys) {
-                if (key == change.key) {
-                    value = change.value;
-                    applied = true;
-                }
-            }
-            if (!applied) {
-                keys.emplace_back(change.key, change.value);
-                applied = true;
-            }
+        // Replaces the key's line in its section, or adds it after the header.
+        std::string header = "[" + change.section + "]\n";
+        size_t section = text.find(header);
+        if (section == std::string::npos) {
+            throw std::invalid_argument("no section " + change.section);
         }
-        if (!applied) {
-            file.push_back({change.section, {{change.key, change.value}}});
-        }
-    }
-    std::string text;
-    for (const auto& [section, keys] : file) {
-        text += "[" + section + "]\n";
-        for (const auto& [key, value] : keys) {
-            text += key + "=" + value + "\n";
+        size_t body = section + header.size();
+        size_t sectionEnd = text.find("\n[", body);
+        size_t key = text.find("\n" + change.key + "=", section + header.size() - 1);
+        std::string line = change.key + "=" + change.value + "\n";
+        if (key != std::string::npos && key < sectionEnd) {
+            size_t lineEnd = text.find('\n', key + 1);
+            text.replace(key + 1, lineEnd - key, line);
+        } else {
+            text.insert(body, line);
         }
     }
     for (int sheet = 0; sheet < 4; ++sheet) {
