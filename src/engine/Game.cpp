@@ -24,6 +24,7 @@ namespace {
 
 // Optional key and gamepad bindings in the data folder.
 const char* const CONTROLS_FILE = "controls.ini";
+const char* const STAGE_SELECT_FILE = "stageselect.ini";
 
 struct FileCloser {
     void operator()(std::FILE* pFile) const {
@@ -56,6 +57,23 @@ void checkWritable(const std::string& path) {
     }
     std::fclose(pFile);
     std::remove(probe.c_str());
+}
+
+// An installed kcs started in a folder without game data plays the demo data
+// installed beside it (<prefix>/bin/kcs and <prefix>/share/kcs).
+void useInstalledDataIfNeeded() {
+    std::error_code error;
+    if (std::filesystem::exists(STAGE_SELECT_FILE, error)) {
+        return;
+    }
+    std::filesystem::path executable = std::filesystem::read_symlink("/proc/self/exe", error);
+    if (error) {
+        return;
+    }
+    std::filesystem::path installed = executable.parent_path().parent_path() / "share" / "kcs";
+    if (std::filesystem::exists(installed / STAGE_SELECT_FILE, error)) {
+        std::filesystem::current_path(installed, error);
+    }
 }
 
 void writeTraceLine(std::FILE* pTrace, int64_t frame, bool paused,
@@ -154,6 +172,9 @@ int runKcs(int argc, const char* const* argv) {
         if (!options.dataDir.empty() && chdir(options.dataDir.c_str()) != 0) {
             throw DataError(options.dataDir,
                             std::string("--data cannot change into it: ") + std::strerror(errno));
+        }
+        if (options.dataDir.empty()) {
+            useInstalledDataIfNeeded();
         }
         if (options.headless || options.check) {
             setenv("SDL_VIDEODRIVER", "dummy", 1);
