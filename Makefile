@@ -4,7 +4,7 @@
 BUILD_DIR ?= build
 BUILD_TYPE ?= RelWithDebInfo
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
-PACKAGES = cmake g++ make pkg-config libsdl1.2-compat-dev libgtest-dev
+PACKAGES = cmake g++ make pkg-config libsdl1.2-compat-dev libgtest-dev libpugixml-dev nlohmann-json3-dev zlib1g-dev
 
 .PHONY: all deps configure build play test clean
 

@@ -1,7 +1,9 @@
 // kcs-map: lets level designers write maps as text, compile them to the
-// game's binary map file, print a map file back as text, and check a map
-// file (and its tile sheet) with the game's own rules.
+// game's binary map file, import maps made in the Tiled editor, print a map
+// file back as text, and check a map file (and its tile sheet) with the
+// game's own rules.
 #include "MapSource.h"
+#include "TiledImport.h"
 
 #include "engine/DataError.h"
 #include "level/MapFile.h"
@@ -26,6 +28,8 @@ constexpr int EXIT_BAD = 2; // bad usage or bad data, as the game itself
 
 const char* const USAGE =
     "usage: kcs-map build SOURCE.txt OUT.map   compile a text map into a map file\n"
+    "       kcs-map import SOURCE.tmx|.tmj|.json OUT.map\n"
+    "                                          convert a map made in the Tiled editor\n"
     "       kcs-map show FILE.map              print a map file as text\n"
     "       kcs-map check FILE.map [--tiles SHEET.bmp]\n"
     "                                          check a map file (and its tile sheet)\n"
@@ -83,16 +87,20 @@ void writeAtomically(const std::string& fileName, const std::vector<uint8_t>& by
     }
 }
 
-int build(const std::string& sourceName, const std::string& outName) {
-    MapFile map = MapSource::parse(sourceName, readText(sourceName));
+// A compiled or imported map must pass the game's rules; this guards the
+// converters themselves.
+int write(const MapFile& map, const std::string& outName) {
     std::vector<uint8_t> bytes = map.encode();
-    // A compiled map must pass the game's rules; this guards the compiler itself.
     std::vector<std::string> problems = MapFile::findProblems(bytes);
     if (!problems.empty()) {
-        throw DataError(outName, "internal error, compiled map is broken: " + problems.front());
+        throw DataError(outName, "internal error, the map to write is broken: " + problems.front());
     }
     writeAtomically(outName, bytes);
     return EXIT_SUCCESS;
+}
+
+int build(const std::string& sourceName, const std::string& outName) {
+    return write(MapSource::parse(sourceName, readText(sourceName)), outName);
 }
 
 int show(const std::string& mapName) {
@@ -165,6 +173,12 @@ int run(const std::vector<std::string>& arguments) {
             throw UsageError("build takes SOURCE.txt and OUT.map");
         }
         return build(arguments[1], arguments[2]);
+    }
+    if (command == "import") {
+        if (arguments.size() != 3) {
+            throw UsageError("import takes SOURCE.tmx (or .tmj, .json) and OUT.map");
+        }
+        return write(TiledImport::import(arguments[1]), arguments[2]);
     }
     if (command == "show") {
         if (arguments.size() != 2) {
