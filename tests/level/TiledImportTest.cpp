@@ -526,3 +526,36 @@ TEST(TiledImportTest, AFailedImportLeavesTheEarlierMapFile) {
     EXPECT_EQ(result.status, 2);
     EXPECT_EQ(readFile("out.map"), "earlier");
 }
+
+// ---- kcs-map export -------------------------------------------------------
+
+TEST(TiledImportTest, ExportWritesATmxThatImportsToTheSameMapFile) {
+    MapBytes bytes(2, 2, 9);
+    bytes.removeScreen(1, 1).fillScreen(1, 0, 8).tile(16, 11, 1, true).tile(3, 20, 5);
+    for (int column = 0; column < 2 * SCREEN_W; ++column) {
+        bytes.tile(column, 14, 2, true);
+    }
+    writeFile("level.map", bytes.bytes());
+    auto exported =
+        runProgram(std::string(KCS_MAP_BINARY) + " export level.map level.tmx --tiles sheet.bmp");
+    ASSERT_EQ(exported.status, 0) << exported.err;
+    EXPECT_EQ(exported.err, "");
+    std::string tmx = readFile("level.tmx");
+    EXPECT_NE(tmx.find("<image source=\"sheet.bmp\" width=\"16\" height=\"128\""),
+              std::string::npos);
+    EXPECT_NE(tmx.find("name=\"tiles\""), std::string::npos);
+    EXPECT_NE(tmx.find("name=\"solid\""), std::string::npos);
+
+    auto imported = importMap("level.tmx", "again.map");
+    ASSERT_EQ(imported.status, 0) << imported.err;
+    EXPECT_EQ(readFile("again.map"), bytes.bytes());
+}
+
+TEST(TiledImportTest, ExportRefusesABrokenMapFile) {
+    writeFile("broken.map", std::string("\x14\x0f\x06", 3));
+    std::filesystem::remove("broken.tmx");
+    auto result = runProgram(std::string(KCS_MAP_BINARY) + " export broken.map broken.tmx");
+    EXPECT_EQ(result.status, 2);
+    EXPECT_EQ(result.err, "broken.map: width 20 tiles (byte 0) is not a multiple of 16\n");
+    EXPECT_FALSE(std::filesystem::exists("broken.tmx"));
+}

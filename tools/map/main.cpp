@@ -1,8 +1,9 @@
 // kcs-map: lets level designers write maps as text, compile them to the
-// game's binary map file, import maps made in the Tiled editor, print a map
-// file back as text, and check a map file (and its tile sheet) with the
-// game's own rules.
+// game's binary map file, import maps made in the Tiled editor and export
+// map files to it, print a map file back as text, and check a map file (and
+// its tile sheet) with the game's own rules.
 #include "MapSource.h"
+#include "TiledExport.h"
 #include "TiledImport.h"
 
 #include "engine/DataError.h"
@@ -30,6 +31,8 @@ const char* const USAGE =
     "usage: kcs-map build SOURCE.txt OUT.map   compile a text map into a map file\n"
     "       kcs-map import SOURCE.tmx|.tmj|.json OUT.map\n"
     "                                          convert a map made in the Tiled editor\n"
+    "       kcs-map export FILE.map OUT.tmx [--tiles SHEET.bmp]\n"
+    "                                          write a map file as a Tiled map\n"
     "       kcs-map show FILE.map              print a map file as text\n"
     "       kcs-map check FILE.map [--tiles SHEET.bmp]\n"
     "                                          check a map file (and its tile sheet)\n"
@@ -101,6 +104,13 @@ int write(const MapFile& map, const std::string& outName) {
 
 int build(const std::string& sourceName, const std::string& outName) {
     return write(MapSource::parse(sourceName, readText(sourceName)), outName);
+}
+
+int exportTmx(const std::string& mapName, const std::string& outName,
+              const std::string& sheetName) {
+    std::string text = TiledExport::toTmx(MapFile::read(mapName), sheetName);
+    writeAtomically(outName, std::vector<uint8_t>(text.begin(), text.end()));
+    return EXIT_SUCCESS;
 }
 
 int show(const std::string& mapName) {
@@ -179,6 +189,26 @@ int run(const std::vector<std::string>& arguments) {
             throw UsageError("import takes SOURCE.tmx (or .tmj, .json) and OUT.map");
         }
         return write(TiledImport::import(arguments[1]), arguments[2]);
+    }
+    if (command == "export") {
+        std::vector<std::string> files;
+        std::string sheetName = "tiles.bmp";
+        for (size_t i = 1; i < arguments.size(); ++i) {
+            if (arguments[i] == "--tiles") {
+                if (i + 1 >= arguments.size()) {
+                    throw UsageError("--tiles needs a SHEET.bmp");
+                }
+                sheetName = arguments[++i];
+            } else if (arguments[i].rfind("--", 0) != 0) {
+                files.push_back(arguments[i]);
+            } else {
+                throw UsageError("unexpected \"" + arguments[i] + "\" for export");
+            }
+        }
+        if (files.size() != 2) {
+            throw UsageError("export takes FILE.map and OUT.tmx");
+        }
+        return exportTmx(files[0], files[1], sheetName);
     }
     if (command == "show") {
         if (arguments.size() != 2) {
