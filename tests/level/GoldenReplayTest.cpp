@@ -1,0 +1,481 @@
+// Golden replays: the demo game played through the real kcs program from
+// the replays in tests/replays, checked at the frames where the levels'
+// features show in the trace. The frame numbers were read off the traces of
+// these replays on the demo data; a change of the game's rules or of the
+// demo levels that moves them fails here and names the frame.
+#include "support/TestEnvironment.h"
+#include "support/Trace.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <map>
+#include <string>
+#include <vector>
+
+using namespace testing_support;
+
+namespace {
+
+// The demo data's values these checkpoints rest on.
+constexpr int SCROLLING_UPDATES = 60; // "scrolling" of both characters
+constexpr int CAMERA_STEP = 4;        // px per transition update
+constexpr int INVINCIBLE = 60;        // "invincible" of both characters
+constexpr int READY_FRAMES = 180;
+constexpr long long ONE_PIXEL = 256; // raw fixed-point units
+constexpr long long TELEPORT_STEP = 16 * ONE_PIXEL;
+constexpr long long START_X = 128 * ONE_PIXEL; // first boundary x 0 + 128
+constexpr long long STEP_TOP_Y = 2084;         // first boundary y 1920 + teleportStopPosY 164
+
+std::string replayPath(const std::string& name) {
+    return std::string(KCS_SOURCE_DIR) + "/tests/replays/" + name;
+}
+
+// One run of the program, its trace indexed by frame.
+class Trace {
+public:
+    Trace() = default;
+    Trace(const RunResult& result) : m_status(result.status), m_err(result.err) {
+        m_lines = traceLines(result.out);
+    }
+
+    int status() const { return m_status; }
+    const std::string& err() const { return m_err; }
+    size_t frames() const { return m_lines.size(); }
+    const std::vector<std::string>& lines() const { return m_lines; }
+
+    const std::string& line(size_t frame) const {
+        static const std::string none;
+        return frame < m_lines.size() ? m_lines[frame] : none;
+    }
+    // A member as text, without the quotes of a JSON string.
+    std::string text(size_t frame, const char* name) const {
+        std::string value = traceField(line(frame), name);
+        if (value.size() >= 2 && value.front() == '"' && value.back() == '"') {
+            value = value.substr(1, value.size() - 2);
+        }
+        return value;
+    }
+    long long number(size_t frame, const char* name) const { return traceInt(line(frame), name); }
+    bool flag(size_t frame, const char* name) const { return text(frame, name) == "true"; }
+    std::string state(size_t frame) const { return text(frame, "state"); }
+    // The integers of an array member such as "camera" or "box".
+    std::vector<long long> numbers(size_t frame, const char* name) const {
+        std::vector<long long> values;
+        std::string raw = text(frame, name);
+        const char* p = raw.c_str();
+        while (*p != '\0') {
+            if (*p == '-' || (*p >= '0' && *p <= '9')) {
+                char* end = nullptr;
+                values.push_back(std::strtoll(p, &end, 10));
+                p = end;
+            } else {
+                ++p;
+            }
+        }
+        return values;
+    }
+    long long cameraY(size_t frame) const {
+        std::vector<long long> camera = numbers(frame, "camera");
+        return camera.size() == 2 ? camera[1] : -1;
+    }
+    // The shots as text, one entry per slot ("[x,y,\"RIGHT\",true]").
+    std::vector<std::string> shots(size_t frame) const {
+        std::vector<std::string> slots;
+        std::string raw = text(frame, "shots");
+        size_t at = 1;
+        while ((at = raw.find('[', at)) != std::string::npos) {
+            size_t end = raw.find(']', at);
+            slots.push_back(raw.substr(at, end - at + 1));
+            at = end;
+        }
+        return slots;
+    }
+    int activeShots(size_t frame) const {
+        int count = 0;
+        for (const std::string& slot : shots(frame)) {
+            count += slot.find("true") != std::string::npos ? 1 : 0;
+        }
+        return count;
+    }
+
+private:
+    int m_status = -1;
+    std::string m_err;
+    std::vector<std::string> m_lines;
+};
+
+std::string runCommand(const std::string& replay, int frames, const std::string& extra = "") {
+    return std::string(KCS_BINARY) + " --headless --data " + KCS_DEMO_DATA + " --replay " + replay +
+           " --trace - --frames " + std::to_string(frames) + extra;
+}
+
+// Each golden replay is run once and shared by the tests that read it.
+const Trace& golden(const std::string& name, int frames) {
+    static std::map<std::string, Trace> runs;
+    auto found = runs.find(name);
+    if (found == runs.end()) {
+        found = runs.emplace(name, Trace(runProgram(runCommand(replayPath(name), frames)))).first;
+    }
+    return found->second;
+}
+
+const Trace& rockfallKalvorn() {
+    return golden("rockfall-kalvorn.txt", 1470);
+}
+const Trace& starforgeVessa() {
+    return golden("starforge-vessa.txt", 1900);
+}
+const Trace& rockfallVessa() {
+    return golden("rockfall-vessa.txt", 1600);
+}
+
+void expectRanToTheEnd(const Trace& trace, size_t frames) {
+    ASSERT_EQ(trace.status(), 0) << trace.err();
+    ASSERT_EQ(trace.frames(), frames);
+}
+
+// A vertical screen transition whose first update is frame `first`: the
+// camera moves CAMERA_STEP px per update in `direction` (+1 down, -1 up) for
+// SCROLLING_UPDATES updates, the boundary changes only when it ends, and
+// the player goes on in `after`.
+void expectTransition(const Trace& trace, size_t first, const char* scrolling, long long from,
+                      long long to, long long direction, const char* after) {
+    SCOPED_TRACE("transition starting in frame " + std::to_string(first));
+    EXPECT_NE(trace.state(first - 1), scrolling);
+    long long startY = trace.cameraY(first - 1);
+    EXPECT_EQ(trace.number(first - 1, "boundary"), from);
+    for (size_t f = first; f < first + SCROLLING_UPDATES; ++f) {
+        long long moved = static_cast<long long>(f - first + 1) * CAMERA_STEP;
+        ASSERT_EQ(trace.state(f), scrolling) << "frame " << f;
+        EXPECT_TRUE(trace.flag(f, "scrolling")) << "frame " << f;
+        EXPECT_EQ(trace.cameraY(f), startY + direction * moved) << "frame " << f;
+        EXPECT_EQ(trace.number(f, "boundary"), from) << "frame " << f;
+    }
+    size_t end = first + SCROLLING_UPDATES;
+    EXPECT_EQ(trace.state(end), after);
+    EXPECT_FALSE(trace.flag(end, "scrolling"));
+    EXPECT_EQ(trace.number(end, "boundary"), to);
+    EXPECT_EQ(trace.cameraY(end), startY + direction * 240);
+}
+
+// After a fall-out in frame `out`: the level restarts in the next update
+// with the ready phase, the player teleporting at the start with the
+// horizontal speed it fell with.
+void expectRespawn(const Trace& trace, size_t out, long long xSpeed) {
+    SCOPED_TRACE("fall-out in frame " + std::to_string(out));
+    EXPECT_FALSE(trace.flag(out - 1, "fallenOut"));
+    EXPECT_TRUE(trace.flag(out, "fallenOut"));
+    EXPECT_EQ(trace.number(out, "ready"), 0);
+    EXPECT_EQ(trace.number(out, "xSpeed"), xSpeed);
+    for (size_t f = out + 1; f <= out + READY_FRAMES; ++f) {
+        ASSERT_EQ(trace.number(f, "ready"), static_cast<long long>(out + READY_FRAMES - f))
+            << "frame " << f;
+        EXPECT_EQ(trace.state(f), "Teleporting") << "frame " << f;
+        EXPECT_FALSE(trace.flag(f, "fallenOut")) << "frame " << f;
+        EXPECT_EQ(trace.number(f, "xSpeed"), xSpeed) << "frame " << f;
+        EXPECT_EQ(trace.number(f, "x"), START_X) << "frame " << f;
+        EXPECT_EQ(trace.number(f, "boundary"), 0) << "frame " << f;
+        EXPECT_EQ(trace.cameraY(f), 1920) << "frame " << f;
+    }
+}
+
+// The descent from the first boundary's top + 4 in steps of 16 px from the
+// first play update `first`, the stop at the step's top and the landing.
+void expectTeleportArrival(const Trace& trace, size_t first, size_t landed, size_t standing,
+                           const std::vector<long long>& standingBox) {
+    EXPECT_EQ(trace.number(first - 1, "ready"), 0);
+    EXPECT_EQ(trace.number(first - 1, "y") / ONE_PIXEL, 1924);
+    for (size_t f = first; f < landed; ++f) {
+        EXPECT_EQ(trace.state(f), "Teleporting") << "frame " << f;
+        EXPECT_EQ(trace.text(f, "mode"), "TELEPORTING") << "frame " << f;
+        EXPECT_EQ(trace.number(f, "y") - trace.number(f - 1, "y"), TELEPORT_STEP) << "frame " << f;
+    }
+    EXPECT_EQ(trace.number(landed - 1, "y") / ONE_PIXEL, STEP_TOP_Y);
+    for (size_t f = landed; f < standing; ++f) {
+        EXPECT_EQ(trace.state(f), "TeleportLanded") << "frame " << f;
+        EXPECT_EQ(trace.text(f, "mode"), "IN_AIR") << "frame " << f;
+    }
+    EXPECT_EQ(trace.state(standing), "Standing");
+    EXPECT_EQ(trace.text(standing, "mode"), "ON_GROUND");
+    EXPECT_EQ(trace.number(standing, "y"), STEP_TOP_Y * ONE_PIXEL);
+    EXPECT_EQ(trace.numbers(standing, "box"), standingBox);
+}
+
+// A hit: contact after the movement of frame `hit` sets the blinking count,
+// the recoil starts in the next update, turned round, and the count runs
+// down by one per update to 0.
+void expectHit(const Trace& trace, size_t hit, long long reelingSpeed, const char* facingAfter,
+               size_t recoilUpdates) {
+    SCOPED_TRACE("hit in frame " + std::to_string(hit));
+    EXPECT_EQ(trace.number(hit - 1, "invincible"), 0);
+    EXPECT_EQ(trace.number(hit, "invincible"), INVINCIBLE);
+    std::vector<long long> box = trace.numbers(hit, "box");
+    ASSERT_EQ(box.size(), 4u);
+    // The enemy's box is (112, 2104, 16, 8).
+    EXPECT_TRUE(box[0] < 128 && 112 < box[0] + box[2] && box[1] < 2112 && 2104 < box[1] + box[3]);
+    for (size_t f = hit + 1; f < hit + 1 + recoilUpdates; ++f) {
+        EXPECT_EQ(trace.state(f), "Reeling") << "frame " << f;
+        EXPECT_EQ(trace.text(f, "facing"), facingAfter) << "frame " << f;
+        EXPECT_EQ(trace.number(f, "xSpeed"), reelingSpeed) << "frame " << f;
+    }
+    EXPECT_NE(trace.state(hit + 1 + recoilUpdates), "Reeling");
+    for (size_t f = hit + 1; f <= hit + INVINCIBLE; ++f) {
+        EXPECT_EQ(trace.number(f, "invincible"), INVINCIBLE - static_cast<long long>(f - hit))
+            << "frame " << f;
+    }
+}
+
+// A jump whose head meets a ceiling in frame `bump`: the rising jump turns
+// into a fall at once, the box's top on the ceiling's bottom edge.
+void expectHeadBump(const Trace& trace, size_t bump, long long ceilingBottom) {
+    EXPECT_EQ(trace.state(bump - 1), "Airborne");
+    EXPECT_EQ(trace.text(bump - 1, "response"), "BUMP");
+    EXPECT_GT(trace.number(bump - 1, "ySpeed"), 0);
+    EXPECT_EQ(trace.text(bump, "response"), "LAND");
+    EXPECT_LE(trace.number(bump, "ySpeed"), 0);
+    EXPECT_EQ(trace.numbers(bump, "box").at(1), ceilingBottom);
+}
+
+} // namespace
+
+TEST(GoldenDemoData, TheCheckFindsTheDemoDataSound) {
+    RunResult result = runProgram(std::string(KCS_BINARY) + " --check --data " + KCS_DEMO_DATA);
+    EXPECT_EQ(result.status, 0) << result.err;
+    EXPECT_NE(result.out.find("the data is sound (2 levels, 2 characters)"), std::string::npos)
+        << result.out;
+}
+
+// ---- ROCKFALL with KALVORN ------------------------------------------------
+
+TEST(GoldenRockfallKalvorn, RunsToTheEnd) {
+    expectRanToTheEnd(rockfallKalvorn(), 1470);
+}
+
+TEST(GoldenRockfallKalvorn, TheMenuPicksTheLevelThenTheCharacter) {
+    const Trace& t = rockfallKalvorn();
+    EXPECT_EQ(t.text(1, "screen"), "select");
+    EXPECT_FALSE(t.flag(1, "choosingCharacter"));
+    EXPECT_TRUE(t.flag(2, "choosingCharacter"));
+    EXPECT_EQ(t.number(2, "levelIndex"), 0);
+    EXPECT_TRUE(t.flag(5, "switchRequested"));
+    EXPECT_EQ(t.number(5, "characterIndex"), 0);
+    EXPECT_EQ(t.text(6, "screen"), "level");
+    EXPECT_EQ(t.number(6, "ready"), READY_FRAMES - 1);
+    EXPECT_EQ(t.number(185, "ready"), 0);
+}
+
+TEST(GoldenRockfallKalvorn, TheTeleportLandsOnTheBrickStep) {
+    const Trace& t = rockfallKalvorn();
+    expectTeleportArrival(t, 186, 196, 201, {120, 2073, 15, 22});
+    EXPECT_EQ(t.number(201, "x"), START_X);
+}
+
+TEST(GoldenRockfallKalvorn, WalkingOffTheStepOntoTheThornbugRecoils) {
+    const Trace& t = rockfallKalvorn();
+    EXPECT_EQ(t.state(228), "Airborne");
+    EXPECT_EQ(t.text(228, "facing"), "LEFT");
+    expectHit(t, 229, 128, "RIGHT", 16);
+    EXPECT_EQ(t.state(246), "Standing");
+    EXPECT_EQ(t.text(246, "facing"), "LEFT");
+}
+
+TEST(GoldenRockfallKalvorn, ClimbsDownIntoTheGrotto) {
+    const Trace& t = rockfallKalvorn();
+    // Down on the ladder top: the player is snapped to the ladder column.
+    EXPECT_EQ(t.state(309), "Standing");
+    EXPECT_EQ(t.state(310), "Climbing");
+    EXPECT_EQ(t.number(310, "x") / ONE_PIXEL, 56);
+    expectTransition(t, 342, "LadderScrolling", 0, 1, +1, "Climbing");
+    EXPECT_EQ(t.state(541), "Standing");
+    EXPECT_EQ(t.number(541, "y"), 2340 * ONE_PIXEL);
+    EXPECT_EQ(t.number(541, "boundary"), 1);
+}
+
+TEST(GoldenRockfallKalvorn, ClimbsBackUpToTheValley) {
+    const Trace& t = rockfallKalvorn();
+    EXPECT_EQ(t.state(560), "Climbing");
+    expectTransition(t, 700, "LadderScrolling", 1, 0, -1, "Climbing");
+    // Over the ladder top onto the valley floor (top at y 2112).
+    EXPECT_EQ(t.state(788), "Climbing");
+    EXPECT_EQ(t.state(789), "Standing");
+    EXPECT_EQ(t.number(789, "y"), 2100 * ONE_PIXEL);
+    EXPECT_EQ(t.number(789, "boundary"), 0);
+}
+
+TEST(GoldenRockfallKalvorn, JumpsOverTheThornbugUnhurt) {
+    const Trace& t = rockfallKalvorn();
+    for (size_t f = 832; f <= 869; ++f) {
+        EXPECT_EQ(t.number(f, "invincible"), 0) << "frame " << f;
+    }
+    EXPECT_EQ(t.state(869), "Running");
+    EXPECT_EQ(t.number(869, "y") / ONE_PIXEL, STEP_TOP_Y);
+}
+
+TEST(GoldenRockfallKalvorn, BumpsTheTunnelRoof) {
+    expectHeadBump(rockfallKalvorn(), 1046, 2064);
+}
+
+TEST(GoldenRockfallKalvorn, FallsOutThroughTheWellAndKeepsItsSpeed) {
+    const Trace& t = rockfallKalvorn();
+    EXPECT_EQ(t.state(1259), "Airborne");
+    EXPECT_EQ(t.number(1259, "boundary"), 0);
+    expectRespawn(t, 1260, 352);
+    // The kept speed carries the player on as soon as the descent ends.
+    EXPECT_EQ(t.state(1451), "TeleportLanded");
+    EXPECT_EQ(t.number(1451, "x"), START_X + 352);
+    EXPECT_EQ(t.state(1456), "Running");
+}
+
+// ---- STARFORGE with VESSA -------------------------------------------------
+
+TEST(GoldenStarforgeVessa, RunsToTheEnd) {
+    expectRanToTheEnd(starforgeVessa(), 1900);
+}
+
+TEST(GoldenStarforgeVessa, TheMenuPicksTheSecondLevelAndCharacter) {
+    const Trace& t = starforgeVessa();
+    EXPECT_EQ(t.number(3, "levelIndex"), 1);
+    EXPECT_FALSE(t.flag(4, "choosingCharacter"));
+    EXPECT_TRUE(t.flag(5, "choosingCharacter"));
+    EXPECT_EQ(t.number(9, "characterIndex"), 1);
+    EXPECT_TRUE(t.flag(11, "switchRequested"));
+    EXPECT_EQ(t.text(12, "screen"), "level");
+    EXPECT_EQ(t.number(12, "ready"), READY_FRAMES - 1);
+}
+
+TEST(GoldenStarforgeVessa, TheTeleportLandsOnTheMetalStep) {
+    expectTeleportArrival(starforgeVessa(), 192, 202, 205, {120, 2075, 15, 20});
+}
+
+TEST(GoldenStarforgeVessa, ThreeShotsFlyAndAFourthIsRefused) {
+    const Trace& t = starforgeVessa();
+    EXPECT_EQ(t.activeShots(214), 0);
+    EXPECT_EQ(t.activeShots(215), 1);
+    EXPECT_EQ(t.activeShots(219), 2);
+    EXPECT_EQ(t.activeShots(223), 3);
+    EXPECT_TRUE(t.flag(223, "shooting"));
+    EXPECT_EQ(t.number(223, "shotTime"), 1);
+    // Each new shot starts at the muzzle and moves 4 px in its first update.
+    EXPECT_EQ(t.shots(223).at(2), "[143,2082,\"RIGHT\",true]");
+    // The fourth b in frame 227: no slot restarts and the pose keeps counting.
+    ASSERT_EQ(t.activeShots(226), 3);
+    EXPECT_EQ(t.shots(227),
+              (std::vector<std::string>{"[191,2082,\"RIGHT\",true]", "[175,2082,\"RIGHT\",true]",
+                                        "[159,2082,\"RIGHT\",true]"}));
+    EXPECT_EQ(t.shots(226),
+              (std::vector<std::string>{"[187,2082,\"RIGHT\",true]", "[171,2082,\"RIGHT\",true]",
+                                        "[155,2082,\"RIGHT\",true]"}));
+    EXPECT_EQ(t.number(226, "shotTime"), 4);
+    EXPECT_EQ(t.number(227, "shotTime"), 5);
+    EXPECT_EQ(t.activeShots(227), 3);
+}
+
+TEST(GoldenStarforgeVessa, DropsDownTheShaftIntoTheCellar) {
+    const Trace& t = starforgeVessa();
+    EXPECT_EQ(t.state(308), "Airborne");
+    expectTransition(t, 309, "FallScrolling", 0, 3, +1, "Airborne");
+    for (size_t f = 309; f < 369; ++f) {
+        EXPECT_EQ(t.number(f, "xSpeed"), 0) << "frame " << f;
+    }
+    EXPECT_EQ(t.state(416), "Running");
+    EXPECT_EQ(t.number(416, "y"), 2340 * ONE_PIXEL);
+    EXPECT_EQ(t.number(416, "boundary"), 3);
+}
+
+TEST(GoldenStarforgeVessa, ClimbsFromTheCellarToTheForge) {
+    const Trace& t = starforgeVessa();
+    EXPECT_EQ(t.state(460), "Climbing");
+    expectTransition(t, 576, "LadderScrolling", 3, 0, -1, "Climbing");
+    EXPECT_EQ(t.state(658), "Standing");
+    EXPECT_EQ(t.number(658, "y"), 2100 * ONE_PIXEL);
+}
+
+TEST(GoldenStarforgeVessa, BumpsThePress) {
+    expectHeadBump(starforgeVessa(), 822, 2064);
+}
+
+TEST(GoldenStarforgeVessa, ClimbsTheTowerToTheRoof) {
+    const Trace& t = starforgeVessa();
+    EXPECT_EQ(t.state(1000), "Climbing");
+    expectTransition(t, 1116, "LadderScrolling", 0, 1, -1, "Climbing");
+    EXPECT_EQ(t.state(1220), "Standing");
+    EXPECT_EQ(t.number(1220, "y"), 1828 * ONE_PIXEL);
+    EXPECT_EQ(t.state(1303), "Climbing");
+    expectTransition(t, 1398, "LadderScrolling", 1, 2, -1, "Climbing");
+    EXPECT_EQ(t.state(1480), "Standing");
+    EXPECT_EQ(t.number(1480, "y"), 1620 * ONE_PIXEL);
+    EXPECT_EQ(t.cameraY(1480), 1440);
+}
+
+TEST(GoldenStarforgeVessa, FallsOutOffTheRoofAndKeepsItsSpeed) {
+    const Trace& t = starforgeVessa();
+    EXPECT_EQ(t.number(1655, "boundary"), 2);
+    expectRespawn(t, 1656, 512);
+    EXPECT_EQ(t.state(1847), "TeleportLanded");
+    EXPECT_EQ(t.state(1850), "Running");
+}
+
+// ---- ROCKFALL with VESSA --------------------------------------------------
+
+TEST(GoldenRockfallVessa, RunsToTheEnd) {
+    expectRanToTheEnd(rockfallVessa(), 1600);
+}
+
+TEST(GoldenRockfallVessa, TheMenuPicksTheFirstLevelAndTheSecondCharacter) {
+    const Trace& t = rockfallVessa();
+    EXPECT_EQ(t.number(3, "levelIndex"), 0);
+    EXPECT_EQ(t.number(6, "characterIndex"), 1);
+    EXPECT_EQ(t.text(9, "screen"), "level");
+}
+
+TEST(GoldenRockfallVessa, TheTeleportLandsOnTheBrickStep) {
+    expectTeleportArrival(rockfallVessa(), 189, 199, 206, {120, 2075, 15, 20});
+}
+
+TEST(GoldenRockfallVessa, ClimbsTheCliffToTheHeights) {
+    const Trace& t = rockfallVessa();
+    // Up while running grabs the ladder and turns the player round.
+    EXPECT_EQ(t.state(627), "Running");
+    EXPECT_EQ(t.state(628), "Climbing");
+    EXPECT_EQ(t.text(628, "facing"), "LEFT");
+    EXPECT_EQ(t.number(628, "x") / ONE_PIXEL, 952);
+    expectTransition(t, 744, "LadderScrolling", 0, 2, -1, "Climbing");
+    EXPECT_EQ(t.state(848), "Standing");
+    EXPECT_EQ(t.number(848, "y"), 1828 * ONE_PIXEL);
+}
+
+TEST(GoldenRockfallVessa, DropsOffTheBridgeBackIntoTheValley) {
+    const Trace& t = rockfallVessa();
+    EXPECT_EQ(t.state(1307), "Airborne");
+    expectTransition(t, 1336, "FallScrolling", 2, 0, +1, "Airborne");
+    EXPECT_EQ(t.state(1443), "Running");
+    EXPECT_EQ(t.number(1443, "y"), 2100 * ONE_PIXEL);
+    EXPECT_EQ(t.number(1443, "boundary"), 0);
+}
+
+TEST(GoldenRockfallVessa, RunsIntoTheThornbugAndRecoils) {
+    const Trace& t = rockfallVessa();
+    EXPECT_EQ(t.text(1506, "facing"), "RIGHT");
+    expectHit(t, 1507, 192, "LEFT", 12);
+}
+
+// ---- Recording -------------------------------------------------------------
+
+TEST(GoldenRecording, ARecordingOfAReplayPlaysTheSameGame) {
+    const std::string recording = scratchDir() + "/golden-recording.txt";
+    std::remove(recording.c_str());
+    Trace first(
+        runProgram(runCommand(replayPath("rockfall-kalvorn.txt"), 1470, " --record " + recording)));
+    ASSERT_EQ(first.status(), 0) << first.err();
+    ASSERT_EQ(first.frames(), 1470u);
+    Trace again(runProgram(runCommand(recording, 1470)));
+    ASSERT_EQ(again.status(), 0) << again.err();
+    ASSERT_EQ(again.frames(), first.frames());
+    for (size_t f = 0; f < first.frames(); ++f) {
+        ASSERT_EQ(again.line(f), first.line(f)) << "frame " << f;
+    }
+    // And both are the golden run.
+    EXPECT_EQ(first.lines(), rockfallKalvorn().lines());
+}
