@@ -559,3 +559,37 @@ TEST(TiledImportTest, ExportRefusesABrokenMapFile) {
     EXPECT_EQ(result.err, "broken.map: width 20 tiles (byte 0) is not a multiple of 16\n");
     EXPECT_FALSE(std::filesystem::exists("broken.tmx"));
 }
+
+// ---- The demo level shipped as a Tiled map ---------------------------------
+
+namespace {
+
+// Where two map files first differ, or "" when they are equal; printing whole
+// maps would bury the difference.
+std::string firstDifference(const std::string& actual, const std::string& expected) {
+    if (actual == expected) {
+        return "";
+    }
+    size_t i = 0;
+    while (i < actual.size() && i < expected.size() && actual[i] == expected[i]) {
+        ++i;
+    }
+    return "sizes " + std::to_string(actual.size()) + " and " + std::to_string(expected.size()) +
+           ", first difference at byte " + std::to_string(i);
+}
+
+} // namespace
+
+// The build imports data/maps/tiled/rockfall.tmx beside the map compiled from
+// the level's text; both must be the same file to the byte.
+TEST(TiledImportTest, TheDemoTiledLevelEqualsItsTextMap) {
+    std::string text = readFile(std::string(KCS_DEMO_DATA) + "/rockfall.map");
+    std::string tiled = readFile(std::string(KCS_DEMO_DATA) + "/rockfall-tiled.map");
+    ASSERT_FALSE(text.empty());
+    EXPECT_EQ(firstDifference(tiled, text), "");
+
+    auto result =
+        importMap(std::string(KCS_SOURCE_DIR) + "/data/maps/tiled/rockfall.tmx", "demo.map");
+    ASSERT_EQ(result.status, 0) << result.err;
+    EXPECT_EQ(firstDifference(readFile("demo.map"), text), "");
+}
