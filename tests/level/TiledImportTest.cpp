@@ -333,6 +333,27 @@ TEST(TiledImportTest, LayersInsideGroupsAndATilesetOfItsOwnFile) {
     expectScreen("map.tmx", map.text());
 }
 
+TEST(TiledImportTest, AJsonMapWithATilesetOfItsOwnFile) {
+    writeFile("sheet.tsj", R"({"type": "tileset", "name": "sheet", "tilewidth": 16,
+ "tileheight": 16, "tilecount": 5, "columns": 1, "image": "tiles.bmp",
+ "tiles": [{"id": 1, "properties": [{"name": "solid", "type": "bool", "value": true}]}]})");
+    std::string map = jsonMap(jsonLayer("tiles", R"("data": )" + jsonArray(screenGids())));
+    size_t start = map.find("[{\"firstgid\"");
+    size_t end = map.find("]}],", start) + 3;
+    map.replace(start, end - start, R"([{"firstgid": 1, "source": "sheet.tsj"}])");
+    ASSERT_EQ(map.find("tilecount"), std::string::npos); // nothing left of the embedded one
+    expectScreen("map.json", map);
+}
+
+TEST(TiledImportTest, ATilesetWithoutATileCountIsCountedFromItsImage) {
+    Tmx map;
+    map.tilesets = R"(<tileset firstgid="1" name="sheet" tilewidth="16" tileheight="16">
+  <image source="tiles.bmp" width="16" height="80"/>
+  <tile id="1"><properties><property name="solid" type="bool" value="true"/></properties></tile>
+ </tileset>)";
+    expectScreen("map.tmx", map.csvLayer("tiles", screenGids()).text());
+}
+
 TEST(TiledImportTest, ASecondTilesetMayMarkSolidCells) {
     Tmx map;
     map.tilesets += R"(
