@@ -110,6 +110,9 @@ public:
         }
         int margin = smallInteger(node, "margin", false);
         int spacing = smallInteger(node, "spacing", false);
+        if (margin < 0 || spacing < 0) {
+            fail("tileset \"" + tileset.name + "\" has a negative margin or spacing");
+        }
         int across = (smallInteger(image, "width", true) - 2 * margin + spacing) /
                      (tileset.tileWidth + spacing);
         int down = (smallInteger(image, "height", true) - 2 * margin + spacing) /
