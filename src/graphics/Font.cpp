@@ -1,6 +1,7 @@
 // Text, zero-padded numbers and the diagnostic readout from the glyph sheet.
 #include "graphics/Font.h"
 
+#include "engine/DataError.h"
 #include "engine/GameEngine.h"
 
 namespace {
@@ -14,7 +15,18 @@ constexpr int FRACTION_BITS = 8;
 
 Font::Font(const std::string& fileName, GameEngine* pEngine)
     : m_dictionary(fileName), m_pEngine(pEngine) {
-    m_pSheet = m_pEngine->loadBitmap(m_dictionary.getString("sheet", "Properties", "empty"));
+    try {
+        m_pSheet = m_pEngine->loadBitmap(m_dictionary.getString("sheet", "Properties", "empty"));
+    } catch (const DataError& error) {
+        // A named sheet that fails names itself; without the key the default
+        // name would hide which file is at fault.
+        if (m_dictionary.hasKey("sheet", "Properties")) {
+            throw;
+        }
+        throw DataError(fileName, std::string("[Properties] sheet is not given, and the "
+                                              "default \"empty\" cannot be loaded (") +
+                                      error.what() + ")");
+    }
     m_characterHeight = m_dictionary.getInt("characterHeight", "Properties", 0);
     m_characterWidth = m_dictionary.getInt("characterWidth", "Properties", 0);
 }

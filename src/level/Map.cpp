@@ -41,18 +41,36 @@ int32_t add32(int32_t a, int32_t b) {
     return static_cast<int32_t>(static_cast<uint32_t>(a) + static_cast<uint32_t>(b));
 }
 
+// A file named by a key of the level that fails names itself; when the key
+// is missing, the default name would hide that "levels.ini" is at fault.
+[[noreturn]] void throwUnlessKeyGiven(const DataError& error, const IniDictionary& levels,
+                                      const std::string& levelName, const std::string& key) {
+    if (levels.hasKey(key, levelName)) {
+        throw error;
+    }
+    throw DataError(LEVELS_FILE, "[" + levelName + "] " + key +
+                                     " is not given, and the default \"empty\" cannot be "
+                                     "loaded (" +
+                                     error.what() + ")");
+}
+
 } // namespace
 
 Map::Map(const std::string& levelName, const IniDictionary& levels) {
     std::string sheetName = levels.getString("tileSheet", levelName, "empty");
-    m_pTileSetBitmap = gEngine->loadBitmap(sheetName);
+    try {
+        m_pTileSetBitmap = gEngine->loadBitmap(sheetName);
+    } catch (const DataError& error) {
+        throwUnlessKeyGiven(error, levels, levelName, "tileSheet");
+    }
 
     std::string mapName = levels.getString("tileMap", levelName, "empty");
     std::ifstream mapStream(mapName, std::ios::binary);
     std::printf("Map::load: mapFilename: %s\n", mapName.c_str());
     std::fflush(stdout);
     if (mapStream.fail()) {
-        throw DataError(mapName, "cannot open the map file");
+        throwUnlessKeyGiven(DataError(mapName, "cannot open the map file"), levels, levelName,
+                            "tileMap");
     }
     std::vector<uint8_t> bytes{std::istreambuf_iterator<char>(mapStream),
                                std::istreambuf_iterator<char>()};

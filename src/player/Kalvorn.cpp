@@ -62,7 +62,17 @@ Kalvorn::Kalvorn(const std::string& characterFile, Map* pMap) : m_pMap(pMap), m_
     applyBoxY();
     m_box.w = wrapping::toUint16(file.getInt("width", "BoundingBox", 0));
     m_box.h = wrapping::toUint16(file.getInt("height", "BoundingBox", 0));
-    m_pShotSurface = gEngine->loadBitmap(file.getString("spritesheet", "Bullet", "empty"));
+    try {
+        m_pShotSurface = gEngine->loadBitmap(file.getString("spritesheet", "Bullet", "empty"));
+    } catch (const DataError& error) {
+        // Without the key the default name would hide which file is at fault.
+        if (file.hasKey("spritesheet", "Bullet")) {
+            throw;
+        }
+        throw DataError(characterFile, std::string("[Bullet] spritesheet is not given, and the "
+                                                   "default \"empty\" cannot be loaded (") +
+                                           error.what() + ")");
+    }
     m_shotXOffsetLeft = file.getInt("xOffsetLeft", "Bullet", 0);
     m_shotXOffsetRight = file.getInt("xOffsetRight", "Bullet", 0);
     m_shotYOffset = file.getInt("yOffset", "Bullet", 0);

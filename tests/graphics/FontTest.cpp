@@ -1,6 +1,7 @@
 // Text, numbers and the readout, read back from the real screen surface. The
 // test font fills every pixel of cell k with its own colour, so a pixel tells
 // which cell was drawn there.
+#include "engine/DataError.h"
 #include "engine/GameEngine.h"
 #include "graphics/Font.h"
 #include "support/TestEnvironment.h"
@@ -101,4 +102,27 @@ TEST(Surfaces, NewSurfacesAreTransparentAndZeroSizeGivesNone) {
     EXPECT_FALSE(gEngine->createSurface(-1, 8));
     // Blitting no surface draws nothing and does not fail hard.
     EXPECT_EQ(gEngine->blitToScreen(0, 0, nullptr, nullptr), -1);
+}
+
+TEST(FontLoading, ASheetLeftUnnamedIsBlamedOnTheFontFile) {
+    testing_support::writeFile("nosheet.ini", "[Properties]\ncharacterHeight=8\n");
+    try {
+        Font font("nosheet.ini", gEngine);
+        FAIL() << "a font without a sheet was accepted";
+    } catch (const DataError& error) {
+        EXPECT_EQ(error.file(), "nosheet.ini");
+        EXPECT_EQ(std::string(error.what())
+                      .rfind("nosheet.ini: [Properties] sheet is not given, and the default "
+                             "\"empty\" cannot be loaded (empty: ",
+                             0),
+                  0u)
+            << error.what();
+    }
+    testing_support::writeFile("lostsheet.ini", "[Properties]\nsheet=lost.bmp\n");
+    try {
+        Font font("lostsheet.ini", gEngine);
+        FAIL() << "a missing font sheet was accepted";
+    } catch (const DataError& error) {
+        EXPECT_EQ(error.file(), "lost.bmp");
+    }
 }

@@ -159,6 +159,23 @@ TEST(MapLevelRulesTest, MissingFilesAreNamed) {
     EXPECT_EQ(result.err, "Test.map: cannot open the map file\n");
 }
 
+TEST(MapLevelRulesTest, KeysLeftOutAreBlamedOnTheLevelsFile) {
+    // Without the keys the default name "empty" is tried; its failure is the
+    // level section's fault, not that of a file named "empty".
+    writeLevel("Test", MapBytes(1, 1).bytes());
+    writeFile("levels.ini", "[Test]\ntileMap=Test.map\nboundaries=1\nteleportStopPosY=4\n");
+    ::testing::internal::CaptureStdout();
+    EXPECT_EQ(loadProblem().rfind("levels.ini: [Test] tileSheet is not given, and the default "
+                                  "\"empty\" cannot be loaded (empty: ",
+                                  0),
+              0u)
+        << loadProblem();
+    writeFile("levels.ini", "[Test]\ntileSheet=Test.bmp\nboundaries=1\nteleportStopPosY=4\n");
+    EXPECT_EQ(loadProblem(), "levels.ini: [Test] tileMap is not given, and the default \"empty\" "
+                             "cannot be loaded (empty: cannot open the map file)");
+    ::testing::internal::GetCapturedStdout();
+}
+
 TEST(MapLevelRulesTest, ALevelNeedsABoundary) {
     ::testing::internal::CaptureStdout();
     writeLevel("Test", MapBytes(1, 1).bytes(), {});

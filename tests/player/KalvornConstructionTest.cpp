@@ -5,6 +5,9 @@
 
 #include "engine/DataError.h"
 
+#include <fstream>
+#include <iterator>
+
 namespace player_test {
 namespace {
 
@@ -84,6 +87,37 @@ TEST_F(KalvornConstruction, RefusesFilesItCannotUse) {
     EXPECT_THROW(Kalvorn("no-such-character.ini", m_pMap.get()), DataError);
     writeCharacter("onescroll.ini", {{"Durations", "scrolling", "1"}});
     EXPECT_NO_THROW(Kalvorn("onescroll.ini", m_pMap.get()));
+}
+
+TEST_F(KalvornConstruction, AShotSheetLeftUnnamedIsBlamedOnTheCharacterFile) {
+    m_pMap = makeMap(flatScreen());
+    // [Bullet] without "spritesheet": the default name "empty" is tried,
+    // which no data folder holds.
+    writeCharacter("noshot.ini");
+    std::ifstream in("noshot.ini", std::ios::binary);
+    std::string text(std::istreambuf_iterator<char>(in), {});
+    text.replace(text.find("spritesheet=shot.bmp"), std::string("spritesheet").size(), "shotsheet");
+    testing_support::writeFile("noshot.ini", text);
+    try {
+        Kalvorn player("noshot.ini", m_pMap.get());
+        FAIL() << "a character without a shot sheet was accepted";
+    } catch (const DataError& error) {
+        EXPECT_EQ(error.file(), "noshot.ini");
+        EXPECT_EQ(std::string(error.what())
+                      .rfind("noshot.ini: [Bullet] spritesheet is not given, and the default "
+                             "\"empty\" cannot be loaded (empty",
+                             0),
+                  0u)
+            << error.what();
+    }
+    // A named sheet that is missing still names the sheet.
+    writeCharacter("lostshot.ini", {{"Bullet", "spritesheet", "lost.bmp"}});
+    try {
+        Kalvorn player("lostshot.ini", m_pMap.get());
+        FAIL() << "a missing shot sheet was accepted";
+    } catch (const DataError& error) {
+        EXPECT_EQ(error.file(), "lost.bmp");
+    }
 }
 
 } // namespace
