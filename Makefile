@@ -4,9 +4,20 @@
 BUILD_DIR ?= build
 BUILD_TYPE ?= RelWithDebInfo
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
-PACKAGES = cmake g++ make pkg-config libsdl1.2-compat-dev libgtest-dev libpugixml-dev nlohmann-json3-dev zlib1g-dev
+# clang and its runtime libraries build the fuzz targets; valgrind checks a
+# whole session for leaks.
+PACKAGES = cmake g++ make pkg-config libsdl1.2-compat-dev libgtest-dev clang libclang-rt-dev \
+           valgrind libpugixml-dev nlohmann-json3-dev zlib1g-dev
+FUZZ_DIR ?= build-fuzz
+SANITIZE_DIR ?= build-sanitize
+# How long `make fuzz` runs each target, and how long `make test` does.
+FUZZ_SECONDS ?= 60
+FUZZ_TEST_SECONDS ?= 10
+# Sanitizer reports end the program with an error status, so a test sees them.
+SANITIZER_ENV = ASAN_OPTIONS=detect_leaks=1:abort_on_error=0:detect_stack_use_after_return=1 \
+                UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 
-.PHONY: all deps configure build play test clean
+.PHONY: all deps configure build play test clean fuzz fuzz-build check-sanitize
 
 all: build
 
@@ -34,6 +45,23 @@ play: build
 
 test: build
 	cd $(BUILD_DIR) && ctest --output-on-failure -j $(JOBS)
+	$(MAKE) fuzz FUZZ_SECONDS=$(FUZZ_TEST_SECONDS)
+
+# The loaders under libFuzzer with AddressSanitizer and UBSan (clang only).
+fuzz-build: deps
+	cmake -S . -B $(FUZZ_DIR) -DCMAKE_CXX_COMPILER=clang++ -DKCS_FUZZ=ON -DBUILD_TESTING=OFF \
+	      -DCMAKE_BUILD_TYPE=$(BUILD_TYPE)
+	cmake --build $(FUZZ_DIR) --target fuzz_targets -j $(JOBS)
+
+fuzz: fuzz-build
+	fuzz/run-fuzzers.sh $(FUZZ_DIR) $(FUZZ_SECONDS)
+
+# Everything, tests and the game they run included, built with AddressSanitizer
+# and UndefinedBehaviorSanitizer; any report fails the test that caused it.
+check-sanitize: deps
+	cmake -S . -B $(SANITIZE_DIR) -DKCS_SANITIZE=ON -DCMAKE_BUILD_TYPE=$(BUILD_TYPE)
+	cmake --build $(SANITIZE_DIR) -j $(JOBS)
+	cd $(SANITIZE_DIR) && $(SANITIZER_ENV) ctest --output-on-failure -j $(JOBS)
 
 clean:
-	rm -rf $(BUILD_DIR)
+	rm -rf $(BUILD_DIR) $(FUZZ_DIR) $(SANITIZE_DIR)

@@ -1,0 +1,157 @@
+// Fuzzes the sprite and character loaders. The input is five bytes that size
+// the sheets and pick the keys held, then the text of a character file. The
+// sheets "s0.bmp" to "s3.bmp" and the shot "shot.bmp" are written at the
+// input's sizes; the text is loaded as a bare sprite (as the enemy loads its
+// file) and as a player on a small sound level, which then plays a while.
+#include "FuzzSupport.h"
+
+#include "config/IniDictionary.h"
+#include "engine/DataError.h"
+#include "engine/GameEngine.h"
+#include "graphics/Sprite.h"
+#include "level/Map.h"
+#include "level/MapFile.h"
+#include "player/Kalvorn.h"
+
+#include <cstdlib>
+#include <memory>
+#include <string>
+
+namespace {
+
+const std::string CHARACTER_FILE = "hero.ini";
+constexpr size_t HEADER_BYTES = 5;
+constexpr int MAX_SHEET_WIDTH = 64;    // px
+constexpr int MAX_SHEET_HEIGHT = 1024; // px
+constexpr int MAX_SHOT_SIZE = 16;      // px
+constexpr int SPRITE_STEPS = 40;       // steps per animation
+constexpr int MAX_ANIMATIONS_TRIED = 16;
+constexpr int PLAYER_UPDATES = 150; // past the teleport descent, into play
+constexpr int KEY_PERIOD = 8;       // updates a key is held and then released
+
+const SDLKey PLAYED_KEYS[] = {SDLK_RIGHT, SDLK_LEFT, SDLK_SPACE, SDLK_b, SDLK_UP, SDLK_DOWN};
+constexpr int PLAYED_KEY_COUNT = sizeof PLAYED_KEYS / sizeof PLAYED_KEYS[0];
+
+std::unique_ptr<Map> gpMap;
+int gSheetWidth = -1, gSheetHeight = -1, gShotSize = -1; // px of the files on disk
+
+// Two screens across and two down: a floor with a gap over an absent screen,
+// a ladder, and a wall, so the player can run, climb, fall out and scroll.
+void writeLevel() {
+    MapFile file(32, 30, 6);
+    for (int row = 0; row < 15; ++row) {
+        for (int column = 0; column < 32; ++column) {
+            bool floor = row >= 12 && !(column >= 20 && column < 23);
+            bool wall = column == 31;
+            file.setTile(column, row, floor || wall ? 2 : 1, floor || wall);
+        }
+        file.setTile(10, row, 5, false);
+    }
+    for (int row = 15; row < 30; ++row) {
+        for (int column = 0; column < 16; ++column) {
+            file.setTile(column, row, row == 29 ? 2 : 1, row == 29);
+        }
+    }
+    std::vector<uint8_t> bytes = file.encode();
+    fuzz_support::writeFile("level.map", std::string(bytes.begin(), bytes.end()));
+    fuzz_support::writeBmp("tiles.bmp", 16, 16 * 5);
+    IniDictionary levels = IniDictionary::fromText(
+        "[FUZZ]\ntileSheet=tiles.bmp\ntileMap=level.map\nboundaries=2\nboundary0x=0\n"
+        "boundary0y=0\nboundary0w=512\nboundary1x=0\nboundary1y=240\nboundary1w=256\n"
+        "teleportStopPosY=180\n");
+    gpMap = std::make_unique<Map>("FUZZ", levels);
+}
+
+void writeSheets(const uint8_t* pData) {
+    int width = pData[0] % MAX_SHEET_WIDTH + 1;
+    int height = (pData[1] | pData[2] << 8) % MAX_SHEET_HEIGHT + 1;
+    int shot = pData[3] % MAX_SHOT_SIZE + 1;
+    if (width != gSheetWidth || height != gSheetHeight) {
+        for (int i = 0; i < 4; ++i) {
+            fuzz_support::writeBmp("s" + std::to_string(i) + ".bmp", width, height);
+        }
+        gSheetWidth = width;
+        gSheetHeight = height;
+    }
+    if (shot != gShotSize) {
+        fuzz_support::writeBmp("shot.bmp", shot, shot);
+        gShotSize = shot;
+    }
+}
+
+void requireNamed(const DataError& error) {
+    if (error.file().empty()) {
+        std::abort();
+    }
+}
+
+void playSprite(const IniDictionary& dictionary) {
+    try {
+        Sprite sprite(dictionary, CHARACTER_FILE, 1, 1);
+        for (int32_t a = -1; a <= MAX_ANIMATIONS_TRIED; ++a) {
+            sprite.setAnimation(a);
+            if (a % 2 != 0) {
+                sprite.setPingPong();
+            }
+            for (int n = 0; n < SPRITE_STEPS; ++n) {
+                sprite.step();
+                sprite.draw(n * 7 - 20, 1920 + n * 5, n % 6 - 1);
+            }
+            sprite.resetFrameTime();
+        }
+    } catch (const DataError& error) {
+        requireNamed(error);
+    }
+}
+
+void playCharacter(uint8_t keySeed) {
+    try {
+        Kalvorn player(CHARACTER_FILE, gpMap.get());
+        std::string trace;
+        for (int n = 0; n < PLAYER_UPDATES; ++n) {
+            if (n % KEY_PERIOD == 0 || n % KEY_PERIOD == KEY_PERIOD / 2) {
+                SDLKey key = PLAYED_KEYS[(keySeed + n / KEY_PERIOD) % PLAYED_KEY_COUNT];
+                GameEngine::pushKeyEvent(key, n % KEY_PERIOD == 0);
+            }
+            gEngine->pollEvents();
+            if (player.hasFallenOut()) {
+                player.respawn();
+            }
+            player.update();
+            if (n == PLAYER_UPDATES / 2) {
+                player.takeHit();
+            }
+            gEngine->clearScreen();
+            player.draw();
+            trace.clear();
+            player.appendTraceFields(trace);
+        }
+    } catch (const DataError& error) {
+        requireNamed(error);
+    }
+    // Whatever keys the last input left held are let go for the next one.
+    for (SDLKey key : PLAYED_KEYS) {
+        GameEngine::pushKeyEvent(key, false);
+    }
+    gEngine->pollEvents();
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
+    fuzz_support::startHeadlessEngine();
+    writeLevel();
+    return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* pData, size_t size) {
+    if (size < HEADER_BYTES) {
+        return 0;
+    }
+    writeSheets(pData);
+    std::string text = fuzz_support::textFrom(pData, size, HEADER_BYTES);
+    fuzz_support::writeFile(CHARACTER_FILE, text);
+    playSprite(IniDictionary::fromText(text));
+    playCharacter(pData[4]);
+    return 0;
+}

@@ -1,0 +1,46 @@
+#!/usr/bin/env bash
+# Runs every fuzz target for a while on its seeds and on what earlier runs
+# found, prints how many inputs each tried, and fails when one finds a crash,
+# a hang, undefined behaviour or a leak (the failing input is kept in
+# BUILD/fuzz-artifacts).
+#
+#     fuzz/run-fuzzers.sh BUILD_DIR SECONDS [TARGET...]
+set -uo pipefail
+
+build=${1:?usage: run-fuzzers.sh BUILD_DIR SECONDS [TARGET...]}
+seconds=${2:?usage: run-fuzzers.sh BUILD_DIR SECONDS [TARGET...]}
+shift 2
+targets=("$@")
+if [ ${#targets[@]} -eq 0 ]; then
+    targets=(ini map character replay)
+fi
+here=$(cd "$(dirname "$0")" && pwd)
+build=$(cd "$build" && pwd)
+mkdir -p "$build/fuzz-artifacts"
+
+failed=0
+passed=0
+for target in "${targets[@]}"; do
+    program="$build/fuzz/kcs_fuzz_$target"
+    # New finds go to the build folder; the seeds in the repository stay as
+    # they are.
+    found="$build/fuzz-corpus/$target"
+    log="$build/fuzz-artifacts/$target.log"
+    mkdir -p "$found"
+    # A slow input is a hang: no single load may take seconds.
+    "$program" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 \
+        -print_final_stats=1 -artifact_prefix="$build/fuzz-artifacts/$target-" \
+        "$found" "$here/corpus/$target" >"$log" 2>&1
+    status=$?
+    executions=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log" | tail -n 1)
+    if [ "$status" -ne 0 ]; then
+        echo "kcs_fuzz_$target: FAILED (status $status) after ${executions:-?} executions; log:"
+        tail -n 40 "$log"
+        failed=$((failed + 1))
+    else
+        echo "kcs_fuzz_$target: ${executions:-?} executions in $seconds s, no crash"
+        passed=$((passed + 1))
+    fi
+done
+echo "fuzz: $passed passed, $failed failed"
+[ "$failed" -eq 0 ]

@@ -1,0 +1,437 @@
+// The bad-data matrix: every file of a game's data folder missing, empty, cut
+// to half and overwritten with noise, and every integer key of its INI files
+// set to -1, 0, 2147483647 and 2147483648. For each case the real kcs plays a
+// short replay into the level and checks the data; each run must end with
+// status 0, or with status 2 and one "kcs: FILE: ..." line naming the changed
+// file, never by a signal or past the time limit, with a trace of whole lines.
+//
+//     kcs_bad_data_matrix --kcs KCS --data DIR [--workers N] [--every N]
+//                         [--timeout SECONDS] [--keep]
+//
+// --every N keeps the file cases and every N-th key case (for slow builds).
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <iterator>
+#include <mutex>
+#include <random>
+#include <sstream>
+#include <string>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+#include <vector>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// The menu starts on the level column: "b" picks the first level, "b" again
+// the first character. The level then shows its ready message for 180 frames;
+// after it the player runs right, jumps, shoots, turns and jumps again.
+const char* const REPLAY = "# into the first level, then run, jump and shoot\n"
+                           "5 b down\n6 b up\n10 b down\n11 b up\n"
+                           "200 right down\n230 space down\n250 space up\n"
+                           "260 b down\n262 b up\n300 space down\n320 space up\n"
+                           "340 b down\n342 b up\n380 right up\n381 left down\n"
+                           "400 space down\n420 space up\n440 left up\n";
+constexpr int REPLAY_FRAMES = 460;
+
+const char* const KEY_VALUES[] = {"-1", "0", "2147483647", "2147483648"};
+
+struct Case {
+    std::string file;        // the data file changed, relative to the folder
+    std::string description; // what was done to it
+    std::function<void(const fs::path& folder)> apply;
+    bool keyCase = false;
+};
+
+struct Run {
+    int status = -1; // exit status, or -1 when it did not exit
+    int signal = 0;  // the signal that ended it
+    bool timedOut = false;
+    std::string err; // standard error
+};
+
+struct Outcome {
+    std::string problem; // empty when the case passed
+    int gameStatus = -1;
+    int checkStatus = -1;
+};
+
+std::string readFile(const fs::path& path) {
+    std::ifstream file(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(file), {});
+}
+
+void writeFile(const fs::path& path, const std::string& contents) {
+    std::ofstream file(path, std::ios::binary | std::ios::trunc);
+    file << contents;
+}
+
+bool isDataFile(const fs::path& path) {
+    std::string extension = path.extension().string();
+    return extension == ".ini" || extension == ".bmp" || extension == ".map";
+}
+
+std::vector<std::string> dataFiles(const fs::path& data) {
+    std::vector<std::string> names;
+    for (const fs::directory_entry& entry : fs::directory_iterator(data)) {
+        if (entry.is_regular_file() && isDataFile(entry.path())) {
+            names.push_back(entry.path().filename().string());
+        }
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+std::vector<std::string> splitLines(const std::string& text) {
+    std::vector<std::string> lines;
+    std::istringstream stream(text);
+    std::string line;
+    while (std::getline(stream, line)) {
+        lines.push_back(line);
+    }
+    return lines;
+}
+
+std::string trimmed(const std::string& text) {
+    size_t first = text.find_first_not_of(" \t\r");
+    if (first == std::string::npos) {
+        return "";
+    }
+    size_t last = text.find_last_not_of(" \t\r");
+    return text.substr(first, last - first + 1);
+}
+
+bool isInteger(const std::string& text) {
+    size_t i = text.size() > 1 && (text[0] == '-' || text[0] == '+') ? 1 : 0;
+    return i < text.size() && std::all_of(text.begin() + static_cast<long>(i), text.end(),
+                                          [](char c) { return c >= '0' && c <= '9'; });
+}
+
+void fileCases(const fs::path& data, const std::string& name, std::vector<Case>& cases) {
+    cases.push_back(
+        {name, "missing", [name](const fs::path& folder) { fs::remove(folder / name); }});
+    cases.push_back(
+        {name, "empty", [name](const fs::path& folder) { writeFile(folder / name, ""); }});
+    size_t size = fs::file_size(data / name);
+    cases.push_back(
+        {name, "cut to " + std::to_string(size / 2) + " of " + std::to_string(size) + " bytes",
+         [name](const fs::path& folder) {
+             std::string bytes = readFile(folder / name);
+             writeFile(folder / name, bytes.substr(0, bytes.size() / 2));
+         }});
+    cases.push_back({name, "random bytes", [name](const fs::path& folder) {
+                         std::string bytes = readFile(folder / name);
+                         // A fixed seed per file, so a failure repeats.
+                         std::mt19937 random(static_cast<uint32_t>(std::hash<std::string>{}(name)) ^
+                                             0x6b6373u);
+                         for (char& byte : bytes) {
+                             byte = static_cast<char>(random() & 0xFF);
+                         }
+                         writeFile(folder / name, bytes);
+                     }});
+}
+
+void keyCases(const fs::path& data, const std::string& name, std::vector<Case>& cases) {
+    std::vector<std::string> lines = splitLines(readFile(data / name));
+    std::string section;
+    for (size_t i = 0; i < lines.size(); ++i) {
+        std::string line = trimmed(lines[i]);
+        if (line.empty() || line[0] == ';') {
+            continue;
+        }
+        if (line.front() == '[' && line.back() == ']') {
+            section = line.substr(1, line.size() - 2);
+            continue;
+        }
+        size_t equals = line.find('=');
+        if (equals == std::string::npos || !isInteger(trimmed(line.substr(equals + 1)))) {
+            continue;
+        }
+        std::string key = trimmed(line.substr(0, equals));
+        for (const char* pValue : KEY_VALUES) {
+            std::string value = pValue;
+            cases.push_back({name, "[" + section + "] " + key + "=" + value,
+                             [name, i, key, value](const fs::path& folder) {
+                                 std::vector<std::string> changed =
+                                     splitLines(readFile(folder / name));
+                                 changed[i] = key + "=" + value;
+                                 std::string text;
+                                 for (const std::string& l : changed) {
+                                     text += l + "\n";
+                                 }
+                                 writeFile(folder / name, text);
+                             },
+                             true});
+        }
+    }
+}
+
+Run runProgram(const std::vector<std::string>& arguments, const fs::path& outPath,
+               const fs::path& errPath, int timeoutSeconds) {
+    Run run;
+    pid_t child = fork();
+    if (child == 0) {
+        int out = open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        int err = open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        int in = open("/dev/null", O_RDONLY);
+        dup2(in, 0);
+        dup2(out, 1);
+        dup2(err, 2);
+        std::vector<char*> argv;
+        for (const std::string& argument : arguments) {
+            argv.push_back(const_cast<char*>(argument.c_str()));
+        }
+        argv.push_back(nullptr);
+        execv(argv[0], argv.data());
+        _exit(127);
+    }
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(timeoutSeconds);
+    int raw = 0;
+    while (true) {
+        pid_t done = waitpid(child, &raw, WNOHANG);
+        if (done == child) {
+            break;
+        }
+        if (std::chrono::steady_clock::now() > deadline) {
+            kill(child, SIGKILL);
+            waitpid(child, &raw, 0);
+            run.timedOut = true;
+            break;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+    if (!run.timedOut) {
+        if (WIFEXITED(raw)) {
+            run.status = WEXITSTATUS(raw);
+        } else if (WIFSIGNALED(raw)) {
+            run.signal = WTERMSIG(raw);
+        }
+    }
+    run.err = readFile(errPath);
+    return run;
+}
+
+// What is wrong with how a run ended, or an empty text.
+std::string judge(const Run& run, const std::string& file, bool oneLineOnly) {
+    if (run.timedOut) {
+        return "did not end within the time limit";
+    }
+    if (run.signal != 0) {
+        return std::string("ended by signal ") + strsignal(run.signal);
+    }
+    if (run.status == 0) {
+        return "";
+    }
+    if (run.status != 2) {
+        return "ended with status " + std::to_string(run.status);
+    }
+    std::vector<std::string> lines = splitLines(run.err);
+    if (lines.empty()) {
+        return "status 2 without a message";
+    }
+    if (oneLineOnly && lines.size() != 1) {
+        return "status 2 with " + std::to_string(lines.size()) + " lines on standard error";
+    }
+    bool named = false;
+    for (const std::string& line : lines) {
+        if (line.rfind("kcs: ", 0) != 0) {
+            return "a standard-error line that is not a kcs message";
+        }
+        named = named || line.find(file) != std::string::npos;
+    }
+    return named ? "" : "status 2, but no line names " + file;
+}
+
+// Every line of the trace is one whole JSON object.
+std::string judgeTrace(const fs::path& trace) {
+    std::string text = readFile(trace);
+    if (!text.empty() && text.back() != '\n') {
+        return "the trace ends inside a line";
+    }
+    long long expected = 0;
+    for (const std::string& line : splitLines(text)) {
+        if (line.size() < 2 || line.front() != '{' || line.back() != '}') {
+            return "the trace has a line that is not a whole JSON object";
+        }
+        std::string prefix = "{\"frame\":" + std::to_string(expected) + ",";
+        if (line.rfind(prefix, 0) != 0) {
+            return "trace line " + std::to_string(expected) + " is not that frame's";
+        }
+        ++expected;
+    }
+    return "";
+}
+
+Outcome runCase(const Case& c, size_t index, const fs::path& kcs, const fs::path& data,
+                const fs::path& scratch, int timeoutSeconds, bool keep) {
+    fs::path folder = scratch / ("case-" + std::to_string(index));
+    fs::path dataCopy = folder / "data";
+    fs::create_directories(dataCopy);
+    for (const std::string& name : dataFiles(data)) {
+        fs::copy_file(data / name, dataCopy / name);
+    }
+    c.apply(dataCopy);
+    writeFile(folder / "session.replay", REPLAY);
+
+    Outcome outcome;
+    // Scale 1: scaling the dummy window costs most of a headless frame and
+    // changes nothing the game does.
+    std::string where = c.file + " " + c.description + ": ";
+    Run game = runProgram({kcs.string(), "--headless", "--scale", "1", "--data", dataCopy.string(),
+                           "--frames", std::to_string(REPLAY_FRAMES), "--replay",
+                           (folder / "session.replay").string(), "--trace",
+                           (folder / "trace.jsonl").string()},
+                          folder / "game.out", folder / "game.err", timeoutSeconds);
+    outcome.gameStatus = game.timedOut || game.signal != 0 ? -1 : game.status;
+    std::string problem = judge(game, c.file, true);
+    if (problem.empty()) {
+        problem = judgeTrace(folder / "trace.jsonl");
+    }
+    if (!problem.empty()) {
+        outcome.problem = where + "the game " + problem + " (stderr: " + trimmed(game.err) + ")";
+    }
+    // --check names every problem on a line of its own; one change can break
+    // more than one thing it loads (both levels share a tile sheet).
+    Run check = runProgram({kcs.string(), "--check", "--data", dataCopy.string()},
+                           folder / "check.out", folder / "check.err", timeoutSeconds);
+    outcome.checkStatus = check.timedOut || check.signal != 0 ? -1 : check.status;
+    problem = judge(check, c.file, false);
+    if (problem.empty() && outcome.checkStatus == 0 && outcome.gameStatus == 2) {
+        problem = "passed the data the game refused";
+    }
+    if (!problem.empty() && outcome.problem.empty()) {
+        outcome.problem = where + "--check " + problem + " (stderr: " + trimmed(check.err) + ")";
+    }
+    if (!keep && outcome.problem.empty()) {
+        fs::remove_all(folder);
+    }
+    return outcome;
+}
+
+[[noreturn]] void usage() {
+    std::fprintf(stderr, "usage: kcs_bad_data_matrix --kcs KCS --data DIR [--workers N] "
+                         "[--every N] [--timeout SECONDS] [--keep]\n");
+    std::exit(64);
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    fs::path kcs;
+    fs::path data;
+    int workers = 2;
+    int every = 1;
+    int timeoutSeconds = 10;
+    bool keep = false;
+    for (int i = 1; i < argc; ++i) {
+        std::string option = argv[i];
+        auto value = [&]() -> std::string {
+            if (i + 1 >= argc) {
+                usage();
+            }
+            return argv[++i];
+        };
+        if (option == "--kcs") {
+            kcs = fs::absolute(value());
+        } else if (option == "--data") {
+            data = fs::absolute(value());
+        } else if (option == "--workers") {
+            workers = std::max(1, std::atoi(value().c_str()));
+        } else if (option == "--every") {
+            every = std::max(1, std::atoi(value().c_str()));
+        } else if (option == "--timeout") {
+            timeoutSeconds = std::max(1, std::atoi(value().c_str()));
+        } else if (option == "--keep") {
+            keep = true;
+        } else {
+            usage();
+        }
+    }
+    if (kcs.empty() || data.empty()) {
+        usage();
+    }
+
+    std::vector<Case> cases;
+    std::vector<std::string> files = dataFiles(data);
+    for (const std::string& name : files) {
+        fileCases(data, name, cases);
+    }
+    std::vector<Case> allKeyCases;
+    for (const std::string& name : files) {
+        if (fs::path(name).extension() == ".ini") {
+            keyCases(data, name, allKeyCases);
+        }
+    }
+    for (size_t i = 0; i < allKeyCases.size(); i += static_cast<size_t>(every)) {
+        cases.push_back(allKeyCases[i]);
+    }
+    if (files.empty()) {
+        std::fprintf(stderr, "kcs_bad_data_matrix: no data files in %s\n", data.c_str());
+        return 1;
+    }
+
+    std::string pattern = (fs::temp_directory_path() / "kcs-matrix-XXXXXX").string();
+    if (mkdtemp(pattern.data()) == nullptr) {
+        std::perror("kcs_bad_data_matrix: scratch folder");
+        return 1;
+    }
+    fs::path scratch = pattern;
+
+    std::printf("bad-data matrix: %zu data files, %zu cases (%zu file cases, %zu of %zu key "
+                "cases), %d workers\n",
+                files.size(), cases.size(), cases.size() - (allKeyCases.size() + every - 1) / every,
+                (allKeyCases.size() + every - 1) / every, allKeyCases.size(), workers);
+    std::fflush(stdout);
+
+    std::vector<Outcome> outcomes(cases.size());
+    std::atomic<size_t> next{0};
+    std::mutex printing;
+    auto work = [&] {
+        for (size_t i = next++; i < cases.size(); i = next++) {
+            outcomes[i] = runCase(cases[i], i, kcs, data, scratch, timeoutSeconds, keep);
+            if (!outcomes[i].problem.empty()) {
+                std::lock_guard<std::mutex> lock(printing);
+                std::printf("FAILED case %zu: %s\n", i, outcomes[i].problem.c_str());
+                std::fflush(stdout);
+            }
+        }
+    };
+    std::vector<std::thread> threads;
+    for (int w = 0; w < workers; ++w) {
+        threads.emplace_back(work);
+    }
+    for (std::thread& thread : threads) {
+        thread.join();
+    }
+
+    size_t failed = 0;
+    size_t game0 = 0, game2 = 0, check0 = 0, check2 = 0;
+    for (const Outcome& outcome : outcomes) {
+        failed += outcome.problem.empty() ? 0 : 1;
+        game0 += outcome.gameStatus == 0 ? 1 : 0;
+        game2 += outcome.gameStatus == 2 ? 1 : 0;
+        check0 += outcome.checkStatus == 0 ? 1 : 0;
+        check2 += outcome.checkStatus == 2 ? 1 : 0;
+    }
+    std::printf("game (--headless, %d frames): %zu ended with status 0, %zu with status 2\n",
+                REPLAY_FRAMES, game0, game2);
+    std::printf("--check: %zu ended with status 0, %zu with status 2\n", check0, check2);
+    std::printf("bad-data matrix: %zu passed, %zu failed\n", cases.size() - failed, failed);
+    if (!keep && failed == 0) {
+        fs::remove_all(scratch);
+    } else {
+        std::printf("case folders kept in %s\n", scratch.c_str());
+    }
+    return failed == 0 ? 0 : 1;
+}
