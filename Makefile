@@ -63,5 +63,14 @@ check-sanitize: deps
 	cmake --build $(SANITIZE_DIR) -j $(JOBS)
 	cd $(SANITIZE_DIR) && $(SANITIZER_ENV) ctest --output-on-failure -j $(JOBS)
 
+# Measures the game against bare SDL and writes docs/PERFORMANCE.md. A
+# benchmark, not a test: optimised, in its own build folder, gating nothing.
+.PHONY: bench
+bench: deps
+	cmake -S . -B build-bench -DCMAKE_BUILD_TYPE=Release "-DCMAKE_CXX_FLAGS_RELEASE=-O2 -DNDEBUG" \
+	  -DBUILD_TESTING=OFF -DKCS_BENCH=ON
+	cmake --build build-bench -j $(JOBS) --target kcs-bench
+	build-bench/bench/kcs-bench --report docs/PERFORMANCE.md $(BENCH_ARGS)
+
 clean:
 	rm -rf $(BUILD_DIR) $(FUZZ_DIR) $(SANITIZE_DIR)

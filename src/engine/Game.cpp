@@ -87,9 +87,16 @@ void writeTraceLine(std::FILE* pTrace, int64_t frame, bool paused,
     std::fflush(pTrace);
 }
 
+void reach(const LoopHooks& hooks, FramePoint point, int64_t frame) {
+    if (hooks.pFrames != nullptr) {
+        hooks.pFrames->reached(point, frame);
+    }
+}
+
 int play(const Options& options, std::FILE* pTrace, std::FILE* pRecord, ReplayScript& replay,
-         const std::vector<Screenshot>& screenshots, const std::string& startFolder) {
-    auto pEngine = std::make_unique<GameEngine>();
+         const std::vector<Screenshot>& screenshots, const std::string& startFolder,
+         const LoopHooks& hooks) {
+    auto pEngine = std::make_unique<GameEngine>(hooks.pBlits);
     gEngine = pEngine.get();
     pEngine->setControls(Controls::load(CONTROLS_FILE));
     pEngine->setScreenshotFolder(startFolder);
@@ -103,14 +110,17 @@ int play(const Options& options, std::FILE* pTrace, std::FILE* pRecord, ReplaySc
     FramePacer pacer(clock);
     pacer.start();
     for (int64_t frame = 0; options.frames < 0 || frame < options.frames; ++frame) {
+        reach(hooks, FramePoint::STARTED, frame);
         replay.pushEventsFor(frame);
         recorder.setFrame(frame);
         pEngine->pollEvents();
+        reach(hooks, FramePoint::POLLED, frame);
         bool paused = pEngine->isPaused();
         if (!paused) {
             pManager->update();
         }
         pManager->draw();
+        reach(hooks, FramePoint::DRAWN, frame);
         if (pTrace != nullptr) {
             writeTraceLine(pTrace, frame, paused, *pManager);
         }
@@ -122,9 +132,11 @@ int play(const Options& options, std::FILE* pTrace, std::FILE* pRecord, ReplaySc
         if (pEngine->flip() == -1) {
             return 1;
         }
+        reach(hooks, FramePoint::PRESENTED, frame);
         if (options.pacing) {
             pacer.wait();
         }
+        reach(hooks, FramePoint::PACED, frame);
         if (pEngine->isQuitRequested()) {
             break;
         }
@@ -136,7 +148,7 @@ int play(const Options& options, std::FILE* pTrace, std::FILE* pRecord, ReplaySc
 
 } // namespace
 
-int runKcs(int argc, const char* const* argv) {
+int runKcs(int argc, const char* const* argv, const LoopHooks& hooks) {
     Options options;
     try {
         options = parseCommandLine(argc, argv);
@@ -179,12 +191,16 @@ int runKcs(int argc, const char* const* argv) {
         if (options.headless || options.check) {
             setenv("SDL_VIDEODRIVER", "dummy", 1);
         }
-        setenv("SDL12COMPAT_WINDOW_SCALING", std::to_string(options.scale).c_str(), 1);
+        // Without a window there is nothing to show scaled, and scaling the
+        // dummy driver's unseen window in software was most of the cost of
+        // a headless frame.
+        int windowScale = options.headless ? 1 : options.scale;
+        setenv("SDL12COMPAT_WINDOW_SCALING", std::to_string(windowScale).c_str(), 1);
         setenv("SDL12COMPAT_SCALE_METHOD", "nearest", 1);
         if (options.check) {
             return runDataCheck();
         }
-        return play(options, trace.get(), record.get(), replay, screenshots, startFolder);
+        return play(options, trace.get(), record.get(), replay, screenshots, startFolder, hooks);
     } catch (const DataError& error) {
         std::fflush(stdout);
         std::fprintf(stderr, "kcs: %s\n", error.what());

@@ -41,7 +41,7 @@ std::string noDisplayHint() {
 
 void SurfaceDeleter::operator()(SDL_Surface* pSurface) const { GameEngine::freeSurface(pSurface); }
 
-GameEngine::GameEngine() {
+GameEngine::GameEngine(BlitObserver* pBlitObserver) : m_pBlitObserver(pBlitObserver) {
 #ifdef _WIN32
     SDL_putenv(const_cast<char*>("SDL_VIDEODRIVER=directx"));
 #endif
@@ -414,14 +414,26 @@ int GameEngine::blitToSurface(Sint16 x, Sint16 y, SDL_Surface* pSource, SDL_Surf
     }
     // SDL clips the destination rectangle in place, so it gets a scratch copy.
     SDL_Rect destination{x, y, 0, 0};
+    if (m_pBlitObserver != nullptr) {
+        m_pBlitObserver->blitted(pSource, pSourceRect, pTarget, x, y);
+    }
     return SDL_UpperBlit(pSource, pSourceRect, pTarget, &destination);
 }
 
 void GameEngine::clearScreen() {
-    SDL_FillRect(m_pScreen, nullptr, SDL_MapRGB(m_pScreen->format, 0, 0, 0));
+    Uint32 black = SDL_MapRGB(m_pScreen->format, 0, 0, 0);
+    if (m_pBlitObserver != nullptr) {
+        m_pBlitObserver->filled(m_pScreen, black);
+    }
+    SDL_FillRect(m_pScreen, nullptr, black);
 }
 
-int GameEngine::flip() { return SDL_Flip(m_pScreen) == 0 ? 0 : -1; }
+int GameEngine::flip() {
+    if (m_pBlitObserver != nullptr) {
+        m_pBlitObserver->flipped();
+    }
+    return SDL_Flip(m_pScreen) == 0 ? 0 : -1;
+}
 
 Surface GameEngine::loadBitmap(const std::string& path) {
     SDL_RWops* pStream = SDL_RWFromFile(path.c_str(), "rb");
@@ -434,6 +446,9 @@ Surface GameEngine::loadBitmap(const std::string& path) {
     }
     SDL_SetColorKey(surface.get(), SDL_SRCCOLORKEY,
                     SDL_MapRGB(surface->format, KEY_RED, KEY_GREEN, KEY_BLUE));
+    if (m_pBlitObserver != nullptr) {
+        m_pBlitObserver->bitmapLoaded(surface.get(), path);
+    }
     return surface;
 }
 
@@ -451,6 +466,9 @@ Surface GameEngine::createSurface(int width, int height) {
     Uint32 key = SDL_MapRGB(surface->format, KEY_RED, KEY_GREEN, KEY_BLUE);
     SDL_FillRect(surface.get(), nullptr, key);
     SDL_SetColorKey(surface.get(), SDL_SRCCOLORKEY, key);
+    if (m_pBlitObserver != nullptr) {
+        m_pBlitObserver->surfaceCreated(surface.get(), width, height);
+    }
     return surface;
 }
 

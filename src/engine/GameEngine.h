@@ -26,6 +26,22 @@ public:
     virtual void quitEvent() = 0;
 };
 
+// Told about every surface the engine loads or creates and every blit, fill
+// and present it makes, so a benchmark can replay the same drawing on bare
+// SDL. Without an observer the engine pays one null test per call.
+class BlitObserver {
+public:
+    virtual ~BlitObserver() = default;
+    virtual void bitmapLoaded(const SDL_Surface* pSurface, const std::string& path) = 0;
+    virtual void surfaceCreated(const SDL_Surface* pSurface, int width, int height) = 0;
+    // A null source rectangle means the whole source.
+    virtual void blitted(const SDL_Surface* pSource, const SDL_Rect* pSourceRect,
+                         const SDL_Surface* pTarget, Sint16 x, Sint16 y) = 0;
+    // A fill of the whole target.
+    virtual void filled(const SDL_Surface* pTarget, Uint32 colour) = 0;
+    virtual void flipped() = 0;
+};
+
 class GameEngine {
 public:
     static constexpr int SCREEN_WIDTH = 256;  // px
@@ -36,8 +52,8 @@ public:
 
     // Starts SDL, opens the window and loads the font from "font.ini".
     // Throws StartupError when SDL or the window cannot start, DataError for
-    // a bad font.
-    GameEngine();
+    // a bad font. The blit observer, if any, sees the font's sheet too.
+    explicit GameEngine(BlitObserver* pBlitObserver = nullptr);
     ~GameEngine();
     GameEngine(const GameEngine&) = delete;
     GameEngine& operator=(const GameEngine&) = delete;
@@ -113,6 +129,7 @@ private:
     SDL_Rect m_bounds{0, 0, SCREEN_WIDTH, SCREEN_HEIGHT};
     SDL_Surface* m_pScreen = nullptr; // owned by SDL
     InputObserver* m_pInputObserver = nullptr;
+    BlitObserver* m_pBlitObserver = nullptr;
     Controls m_controls = Controls::defaults();
     std::array<std::vector<int>, GAME_INPUT_COUNT> m_heldSources;
     std::vector<SDL_Joystick*> m_joysticks;
