@@ -35,7 +35,7 @@ const char* const END_MARKER = "<!-- kcs-bench: end -->";
 
 constexpr double FRAME_BUDGET_MS = 50.0 / 3.0; // 60 frames per second
 // A replay without a quit line runs this many frames past its last event.
-constexpr int64_t TAIL_FRAMES = 120;
+constexpr int64_t TAIL_FRAMES = 240;
 
 // The goals the figures are held against.
 constexpr double TARGET_RATIO = 1.2;
@@ -64,7 +64,7 @@ const char* const USAGE =
     "usage: kcs-bench [options]\n"
     "  --kcs FILE          the kcs program for the child-process runs\n"
     "  --data DIR          the built demo data\n"
-    "  --replays DIR       a folder of *.replay files (repeatable)\n"
+    "  --replays DIR       a folder of replays, *.replay or *.txt (repeatable)\n"
     "  --report FILE       put the report into FILE between its marker lines\n"
     "  --runs N            frame-cost runs of each replay, engine and floor (5)\n"
     "  --paced-runs N      paced runs, game and bare loop (3)\n"
@@ -153,6 +153,39 @@ int64_t sessionFrames(const std::string& path) {
     return quits ? last + 1 : last + TAIL_FRAMES;
 }
 
+// Whether every line that is not blank or a comment is a replay event, so
+// replays kept as plain text files are found too.
+bool holdsReplay(const fs::path& path) {
+    static const std::vector<std::string> KEYS = {"left",  "right", "up",    "down",
+                                                  "space", "b",     "enter", "tab"};
+    std::ifstream in(path);
+    std::string line;
+    bool anyEvent = false;
+    while (std::getline(in, line)) {
+        if (!line.empty() && line.back() == '\r') {
+            line.pop_back();
+        }
+        if (line.empty() || line[0] == '#') {
+            continue;
+        }
+        std::istringstream fields(line);
+        int64_t frame = -1;
+        std::string key, direction, extra;
+        if (!(fields >> frame) || frame < 0 || !(fields >> key)) {
+            return false;
+        }
+        bool quit = key == "quit" && !(fields >> direction);
+        bool press = std::find(KEYS.begin(), KEYS.end(), key) != KEYS.end() &&
+                     (fields >> direction) && (direction == "down" || direction == "up") &&
+                     !(fields >> extra);
+        if (!quit && !press) {
+            return false;
+        }
+        anyEvent = true;
+    }
+    return anyEvent;
+}
+
 std::vector<Replay> findReplays(const Settings& settings) {
     std::vector<Replay> replays;
     for (const std::string& dir : settings.replayDirs) {
@@ -161,7 +194,9 @@ std::vector<Replay> findReplays(const Settings& settings) {
         }
         std::vector<fs::path> paths;
         for (const fs::directory_entry& entry : fs::directory_iterator(dir)) {
-            if (entry.path().extension() == ".replay") {
+            const fs::path& path = entry.path();
+            if (path.extension() == ".replay" ||
+                (path.extension() == ".txt" && holdsReplay(path))) {
                 paths.push_back(fs::absolute(entry.path()));
             }
         }
@@ -427,7 +462,7 @@ int main(int argc, char** argv) {
         Settings settings = parseSettings(argc, argv);
         std::vector<Replay> replays = findReplays(settings);
         if (replays.empty()) {
-            throw std::runtime_error("no *.replay files in the replay folders");
+            throw std::runtime_error("no replays in the replay folders");
         }
         auto benchStart = std::chrono::steady_clock::now();
         std::string loadBefore = loadAverages();
