@@ -14,7 +14,9 @@ SANITIZE_DIR ?= build-sanitize
 FUZZ_SECONDS ?= 60
 FUZZ_TEST_SECONDS ?= 10
 # Sanitizer reports end the program with an error status, so a test sees them.
-SANITIZER_ENV = ASAN_OPTIONS=detect_leaks=1:abort_on_error=0:detect_stack_use_after_return=1 \
+# The full unwinder lets the suppressions name leaks inside SDL itself.
+SANITIZER_ENV = ASAN_OPTIONS=detect_leaks=1:detect_stack_use_after_return=1:fast_unwind_on_malloc=0 \
+                LSAN_OPTIONS=suppressions=$(CURDIR)/tests/robustness/lsan.supp:print_suppressions=0 \
                 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 
 .PHONY: all deps configure build play test clean fuzz fuzz-build check-sanitize
