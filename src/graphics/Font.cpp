@@ -11,6 +11,13 @@ constexpr int SCREEN_HEIGHT = 240; // px
 constexpr int32_t FRACTION_MASK = 0xFF;
 constexpr int FRACTION_BITS = 8;
 
+// Cell positions end up in 16-bit screen coordinates; a cell size from the
+// file near the 32-bit limit wraps there too, explicitly rather than by
+// signed overflow.
+int addWrapping(int position, int64_t offset) {
+    return static_cast<int>(static_cast<uint32_t>(position) + static_cast<uint32_t>(offset));
+}
+
 } // namespace
 
 Font::Font(const std::string& fileName, GameEngine* pEngine)
@@ -51,7 +58,8 @@ void Font::drawText(const std::string& text, int x, int y) {
 
 void Font::drawTextOnSurface(const std::string& text, SDL_Surface* pTarget, int x, int y) {
     for (size_t i = 0; i < text.size(); ++i) {
-        drawCell(glyphY(text[i]), x + static_cast<int>(i) * m_characterWidth, y, pTarget);
+        drawCell(glyphY(text[i]), addWrapping(x, static_cast<int64_t>(i) * m_characterWidth), y,
+                 pTarget);
     }
 }
 
@@ -63,7 +71,7 @@ void Font::drawNumber(int32_t value, int x, int y, int digitCount) {
         drawCell(glyphY('-'), x, y, pScreen);
         remaining = -remaining;
     }
-    x += m_characterWidth;
+    x = addWrapping(x, m_characterWidth);
     for (int k = digitCount; k >= 1; --k) {
         // Past 10^10 every digit of a 32-bit magnitude is 0.
         int64_t divisor = 1;
@@ -73,7 +81,7 @@ void Font::drawNumber(int32_t value, int x, int y, int digitCount) {
         int64_t digit = divisor > INT32_MAX && k > 11 ? 0 : remaining / divisor;
         drawCell(static_cast<int>(digit * m_characterHeight), x, y, pScreen);
         remaining -= digit * divisor;
-        x += m_characterWidth;
+        x = addWrapping(x, m_characterWidth);
     }
 }
 

@@ -126,3 +126,17 @@ TEST(FontLoading, ASheetLeftUnnamedIsBlamedOnTheFontFile) {
         EXPECT_EQ(error.file(), "lost.bmp");
     }
 }
+
+TEST(FontLoading, CellSizesNearTheIntegerLimitWrapOnTheScreen) {
+    testing_support::writeFile("hugefont.ini",
+                               "[Properties]\nsheet=testfont.bmp\ncharacterHeight=2147483647\n"
+                               "characterWidth=2147483647\n[Characters]\nA=80\nB=88\n");
+    Font font("hugefont.ini", gEngine);
+    gEngine->clearScreen();
+    font.drawText("AB", 16, 100);
+    // An advance of 2^31 - 1 px is -1 in 16 bits: B lands one pixel left of A.
+    EXPECT_EQ(cellOfColour(pixelAt(gEngine->getScreen(), 15, 103)), 11);
+    EXPECT_EQ(cellOfColour(pixelAt(gEngine->getScreen(), 23, 103)), 10);
+    font.drawNumber(-123, 0, 0, 3);
+    font.drawDiagnostics(INT32_MAX, INT32_MIN, INT32_MAX, INT32_MIN, INT32_MAX);
+}

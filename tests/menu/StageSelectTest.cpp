@@ -68,6 +68,15 @@ TEST_F(StageSelectRun, ThreeFramesGiveThreeSelectLines) {
     }
 }
 
+TEST_F(StageSelectRun, AFontHeightNearTheIntegerLimitStillShowsTheMenu) {
+    // The rows advance by the font's height; they wrap in 16 bits on screen.
+    writeFile(m_dir + "/font.ini", "[Properties]\nsheet=testfont.bmp\n"
+                                   "characterHeight=2147483647\ncharacterWidth=8\n");
+    RunResult result = run("", 3);
+    ASSERT_EQ(result.status, 0) << result.err;
+    EXPECT_EQ(traceLines(result.out).size(), 3u);
+}
+
 TEST_F(StageSelectRun, TheSelectorClampsAtBothEnds) {
     RunResult result = run("1 up down\n2 up up\n"
                            "3 down down\n4 down up\n5 down down\n6 down up\n"
