@@ -5,10 +5,12 @@
 // status 0, or with status 2 and one "kcs: FILE: ..." line naming the changed
 // file, never by a signal or past the time limit, with a trace of whole lines.
 //
-//     kcs_bad_data_matrix --kcs KCS --data DIR [--workers N] [--every N]
+//     kcs_bad_data_matrix --kcs KCS --data DIR [--workers N] [--values-per-key N]
 //                         [--timeout SECONDS] [--keep]
 //
-// --every N keeps the file cases and every N-th key case (for slow builds).
+// --values-per-key N (1 to 4, for slow builds) keeps every file case but
+// tries each key with N of the values only: always 2147483647, the one most
+// likely to overflow, and the others in turn from key to key.
 #include <algorithm>
 #include <atomic>
 #include <chrono>
@@ -45,7 +47,9 @@ const char* const REPLAY = "# into the first level, then run, jump and shoot\n"
                            "400 space down\n420 space up\n440 left up\n";
 constexpr int REPLAY_FRAMES = 460;
 
-const char* const KEY_VALUES[] = {"-1", "0", "2147483647", "2147483648"};
+// The first is always tried; see --values-per-key.
+const char* const KEY_VALUES[] = {"2147483647", "-1", "0", "2147483648"};
+constexpr int KEY_VALUE_COUNT = 4;
 
 struct Case {
     std::string file;        // the data file changed, relative to the folder
@@ -142,7 +146,8 @@ void fileCases(const fs::path& data, const std::string& name, std::vector<Case>&
                      }});
 }
 
-void keyCases(const fs::path& data, const std::string& name, std::vector<Case>& cases) {
+void keyCases(const fs::path& data, const std::string& name, int valuesPerKey, size_t& keyNumber,
+              std::vector<Case>& cases) {
     std::vector<std::string> lines = splitLines(readFile(data / name));
     std::string section;
     for (size_t i = 0; i < lines.size(); ++i) {
@@ -159,8 +164,13 @@ void keyCases(const fs::path& data, const std::string& name, std::vector<Case>& 
             continue;
         }
         std::string key = trimmed(line.substr(0, equals));
-        for (const char* pValue : KEY_VALUES) {
-            std::string value = pValue;
+        ++keyNumber;
+        for (int v = 0; v < valuesPerKey; ++v) {
+            // Value 0 first, then the others rotate with the key's number.
+            int index = v == 0 ? 0
+                               : 1 + static_cast<int>((keyNumber + static_cast<size_t>(v) - 1) %
+                                                      (KEY_VALUE_COUNT - 1));
+            std::string value = KEY_VALUES[index];
             cases.push_back({name, "[" + section + "] " + key + "=" + value,
                              [name, i, key, value](const fs::path& folder) {
                                  std::vector<std::string> changed =
@@ -321,7 +331,7 @@ Outcome runCase(const Case& c, size_t index, const fs::path& kcs, const fs::path
 
 [[noreturn]] void usage() {
     std::fprintf(stderr, "usage: kcs_bad_data_matrix --kcs KCS --data DIR [--workers N] "
-                         "[--every N] [--timeout SECONDS] [--keep]\n");
+                         "[--values-per-key N] [--timeout SECONDS] [--keep]\n");
     std::exit(64);
 }
 
@@ -331,7 +341,7 @@ int main(int argc, char** argv) {
     fs::path kcs;
     fs::path data;
     int workers = 2;
-    int every = 1;
+    int valuesPerKey = KEY_VALUE_COUNT;
     int timeoutSeconds = 10;
     bool keep = false;
     for (int i = 1; i < argc; ++i) {
@@ -348,8 +358,8 @@ int main(int argc, char** argv) {
             data = fs::absolute(value());
         } else if (option == "--workers") {
             workers = std::max(1, std::atoi(value().c_str()));
-        } else if (option == "--every") {
-            every = std::max(1, std::atoi(value().c_str()));
+        } else if (option == "--values-per-key") {
+            valuesPerKey = std::clamp(std::atoi(value().c_str()), 1, KEY_VALUE_COUNT);
         } else if (option == "--timeout") {
             timeoutSeconds = std::max(1, std::atoi(value().c_str()));
         } else if (option == "--keep") {
@@ -367,14 +377,12 @@ int main(int argc, char** argv) {
     for (const std::string& name : files) {
         fileCases(data, name, cases);
     }
-    std::vector<Case> allKeyCases;
+    size_t fileCaseCount = cases.size();
+    size_t keyCount = 0;
     for (const std::string& name : files) {
         if (fs::path(name).extension() == ".ini") {
-            keyCases(data, name, allKeyCases);
+            keyCases(data, name, valuesPerKey, keyCount, cases);
         }
-    }
-    for (size_t i = 0; i < allKeyCases.size(); i += static_cast<size_t>(every)) {
-        cases.push_back(allKeyCases[i]);
     }
     if (files.empty()) {
         std::fprintf(stderr, "kcs_bad_data_matrix: no data files in %s\n", data.c_str());
@@ -388,10 +396,9 @@ int main(int argc, char** argv) {
     }
     fs::path scratch = pattern;
 
-    std::printf("bad-data matrix: %zu data files, %zu cases (%zu file cases, %zu of %zu key "
-                "cases), %d workers\n",
-                files.size(), cases.size(), cases.size() - (allKeyCases.size() + every - 1) / every,
-                (allKeyCases.size() + every - 1) / every, allKeyCases.size(), workers);
+    std::printf("bad-data matrix: %zu data files, %zu cases (%zu file cases; %zu integer keys "
+                "with %d of the 4 values each), %d workers\n",
+                files.size(), cases.size(), fileCaseCount, keyCount, valuesPerKey, workers);
     std::fflush(stdout);
 
     std::vector<Outcome> outcomes(cases.size());
