@@ -13,6 +13,7 @@
 
 #include <string>
 
+using testing_support::CameraAt;
 using testing_support::pixelAt;
 using testing_support::writeBmp;
 using testing_support::writeFile;
@@ -40,23 +41,6 @@ const std::string TWO_FRAMES = "[Spritesheets]\namount=1\nspritesheet0=enemy.bmp
                                "[Animations]\namount=1\n[Animation0]\nnFrames=2\n"
                                "frame0SpriteIndex=0\nframe0Duration=1\n"
                                "frame1SpriteIndex=1\nframe1Duration=1\n";
-
-// Puts the camera at a world position for one test and restores it after.
-class CameraAt {
-public:
-    CameraAt(int x, int y) : m_saved(gEngine->getCamera()) {
-        gEngine->moveCamera(x - m_saved.x, y - m_saved.y);
-    }
-    ~CameraAt() {
-        SDL_Rect now = gEngine->getCamera();
-        gEngine->moveCamera(m_saved.x - now.x, m_saved.y - now.y);
-    }
-    CameraAt(const CameraAt&) = delete;
-    CameraAt& operator=(const CameraAt&) = delete;
-
-private:
-    SDL_Rect m_saved;
-};
 
 bool touches(const Enemy& enemy, SDL_Rect playerBox) {
     return Hitbox(&playerBox).collidesWith(enemy.hitbox());

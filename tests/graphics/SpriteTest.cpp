@@ -12,6 +12,7 @@
 #include <utility>
 #include <vector>
 
+using testing_support::CameraAt;
 using testing_support::pixelAt;
 using testing_support::writeBmp;
 
@@ -34,23 +35,6 @@ void writeSheet(const std::string& path, uint32_t sheet, int width = SHEET_WIDTH
                 int height = SHEET_HEIGHT) {
     writeBmp(path, width, height, [sheet](int x, int y) { return sheetPixel(sheet, x, y); });
 }
-
-// Puts the camera at a world position for one test and restores it after.
-class CameraAt {
-public:
-    CameraAt(int x, int y) : m_saved(gEngine->getCamera()) {
-        gEngine->moveCamera(x - m_saved.x, y - m_saved.y);
-    }
-    ~CameraAt() {
-        SDL_Rect now = gEngine->getCamera();
-        gEngine->moveCamera(m_saved.x - now.x, m_saved.y - now.y);
-    }
-    CameraAt(const CameraAt&) = delete;
-    CameraAt& operator=(const CameraAt&) = delete;
-
-private:
-    SDL_Rect m_saved;
-};
 
 using Frames = std::vector<std::pair<int, int>>; // (sprite index, duration in steps)
 

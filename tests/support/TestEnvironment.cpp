@@ -119,6 +119,15 @@ int cellOfColour(uint32_t colour) {
     return cell >= 0 && cell < TEST_FONT_CELLS ? cell : -1;
 }
 
+CameraAt::CameraAt(int x, int y) : m_saved(gEngine->getCamera()) {
+    gEngine->moveCamera(x - m_saved.x, y - m_saved.y);
+}
+
+CameraAt::~CameraAt() {
+    SDL_Rect now = gEngine->getCamera();
+    gEngine->moveCamera(m_saved.x - now.x, m_saved.y - now.y);
+}
+
 RunResult runProgram(const std::string& commandLine) {
     std::string outPath = gScratch + "/run.out";
     std::string errPath = gScratch + "/run.err";

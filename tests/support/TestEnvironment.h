@@ -31,6 +31,18 @@ uint32_t testGlyphColour(int cell);
 // Which cell's colour a pixel shows, or -1 for none.
 int cellOfColour(uint32_t colour);
 
+// Puts the camera at a world position for one test and restores it after.
+class CameraAt {
+public:
+    CameraAt(int x, int y);
+    ~CameraAt();
+    CameraAt(const CameraAt&) = delete;
+    CameraAt& operator=(const CameraAt&) = delete;
+
+private:
+    SDL_Rect m_saved;
+};
+
 // Runs a program and collects its exit status and output.
 struct RunResult {
     int status = -1;      // exit status, or 128 + signal
