@@ -47,6 +47,7 @@ play: build
 
 test: build
 	cd $(BUILD_DIR) && ctest --output-on-failure -j $(JOBS)
+	@cat $(BUILD_DIR)/bad-data-matrix.txt
 	$(MAKE) fuzz FUZZ_SECONDS=$(FUZZ_TEST_SECONDS)
 
 # The loaders under libFuzzer with AddressSanitizer and UBSan (clang only).
@@ -64,6 +65,7 @@ check-sanitize: deps
 	cmake -S . -B $(SANITIZE_DIR) -DKCS_SANITIZE=ON -DCMAKE_BUILD_TYPE=$(BUILD_TYPE)
 	cmake --build $(SANITIZE_DIR) -j $(JOBS)
 	cd $(SANITIZE_DIR) && $(SANITIZER_ENV) ctest --output-on-failure -j $(JOBS)
+	@cat $(SANITIZE_DIR)/bad-data-matrix.txt
 
 # Measures the game against bare SDL and writes docs/PERFORMANCE.md. A
 # benchmark, not a test: optimised, in its own build folder, gating nothing.
