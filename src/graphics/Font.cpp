@@ -3,6 +3,7 @@
 
 #include "engine/DataError.h"
 #include "engine/GameEngine.h"
+#include "engine/Wrapping.h"
 
 namespace {
 
@@ -10,13 +11,6 @@ constexpr int SCREEN_WIDTH = 256;  // px: the readout shows x within one screen
 constexpr int SCREEN_HEIGHT = 240; // px
 constexpr int32_t FRACTION_MASK = 0xFF;
 constexpr int FRACTION_BITS = 8;
-
-// Cell positions end up in 16-bit screen coordinates; a cell size from the
-// file near the 32-bit limit wraps there too, explicitly rather than by
-// signed overflow.
-int addWrapping(int position, int64_t offset) {
-    return static_cast<int>(static_cast<uint32_t>(position) + static_cast<uint32_t>(offset));
-}
 
 } // namespace
 
@@ -57,9 +51,12 @@ void Font::drawText(const std::string& text, int x, int y) {
 }
 
 void Font::drawTextOnSurface(const std::string& text, SDL_Surface* pTarget, int x, int y) {
-    for (size_t i = 0; i < text.size(); ++i) {
-        drawCell(glyphY(text[i]), addWrapping(x, static_cast<int64_t>(i) * m_characterWidth), y,
-                 pTarget);
+    // A cell width near the 32-bit limit wraps, as the 16-bit screen
+    // positions these end in do.
+    int cellX = x;
+    for (char c : text) {
+        drawCell(glyphY(c), cellX, y, pTarget);
+        cellX = wrapping::add(cellX, m_characterWidth);
     }
 }
 
@@ -71,7 +68,7 @@ void Font::drawNumber(int32_t value, int x, int y, int digitCount) {
         drawCell(glyphY('-'), x, y, pScreen);
         remaining = -remaining;
     }
-    x = addWrapping(x, m_characterWidth);
+    x = wrapping::add(x, m_characterWidth);
     for (int k = digitCount; k >= 1; --k) {
         // Past 10^10 every digit of a 32-bit magnitude is 0.
         int64_t divisor = 1;
@@ -81,7 +78,7 @@ void Font::drawNumber(int32_t value, int x, int y, int digitCount) {
         int64_t digit = divisor > INT32_MAX && k > 11 ? 0 : remaining / divisor;
         drawCell(static_cast<int>(digit * m_characterHeight), x, y, pScreen);
         remaining -= digit * divisor;
-        x = addWrapping(x, m_characterWidth);
+        x = wrapping::add(x, m_characterWidth);
     }
 }
 

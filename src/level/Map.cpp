@@ -6,6 +6,7 @@
 #include "engine/DataError.h"
 #include "engine/Direction.h"
 #include "engine/GameEngine.h"
+#include "engine/Wrapping.h"
 #include "level/MapFile.h"
 
 #include <cstdio>
@@ -35,11 +36,6 @@ constexpr int64_t NEAR_TOP = 4;
 constexpr int32_t START_OFFSET_X = 128;
 constexpr int32_t START_OFFSET_Y = 4;
 constexpr int32_t START_FRACTION_Y = 248; // 1/256 px
-
-// The game's positions are 32-bit and wrap there; this keeps the wrap defined.
-int32_t add32(int32_t a, int32_t b) {
-    return static_cast<int32_t>(static_cast<uint32_t>(a) + static_cast<uint32_t>(b));
-}
 
 // A file named by a key of the level that fails names itself; when the key
 // is missing, the default name would hide that "levels.ini" is at fault.
@@ -140,7 +136,7 @@ Map::Map(const std::string& levelName, const IniDictionary& levels) {
     if (!teleportProblem.empty()) {
         throw DataError(LEVELS_FILE, "[" + levelName + "] " + teleportProblem);
     }
-    m_teleportStopPosY = add32(teleportStopPosY, m_pBoundaries[0].y);
+    m_teleportStopPosY = wrapping::add(teleportStopPosY, m_pBoundaries[0].y);
 }
 
 Map::~Map() = default;
@@ -250,13 +246,13 @@ int32_t Map::verticalClearance(SDL_Rect rect, int32_t direction) const {
 LadderProbe Map::probeLadders(int32_t x, int32_t y, int32_t nextY, bool rising) const {
     auto isLadder = [&](int32_t probeY) { return tileAt(x, probeY).type == LADDER_TILE; };
     LadderProbe probe;
-    probe.atFeet = isLadder(add32(y, FEET_OFFSET));
-    probe.atBody = isLadder(add32(y, BODY_OFFSET));
-    probe.atHead = isLadder(add32(y, HEAD_OFFSET));
+    probe.atFeet = isLadder(wrapping::add(y, FEET_OFFSET));
+    probe.atBody = isLadder(wrapping::add(y, BODY_OFFSET));
+    probe.atHead = isLadder(wrapping::add(y, HEAD_OFFSET));
     if (rising) {
-        probe.aboveNext = isLadder(add32(nextY, ABOVE_NEXT_OFFSET));
+        probe.aboveNext = isLadder(wrapping::add(nextY, ABOVE_NEXT_OFFSET));
     } else {
-        probe.belowNext = isLadder(add32(nextY, BELOW_NEXT_OFFSET));
+        probe.belowNext = isLadder(wrapping::add(nextY, BELOW_NEXT_OFFSET));
     }
     return probe;
 }

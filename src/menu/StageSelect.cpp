@@ -5,6 +5,7 @@
 #include "engine/DataError.h"
 #include "engine/GameEngine.h"
 #include "engine/GameStateManager.h"
+#include "engine/Wrapping.h"
 #include "graphics/Font.h"
 
 namespace {
@@ -29,12 +30,6 @@ int32_t readCount(const IniDictionary& file, const char* section, const char* wh
     return count;
 }
 
-// Rows end up in 16-bit screen coordinates; a font height near the 32-bit
-// limit wraps there too, explicitly rather than by signed overflow.
-int nextRow(int rowY, int rowHeight) {
-    return static_cast<int>(static_cast<uint32_t>(rowY) + static_cast<uint32_t>(rowHeight));
-}
-
 } // namespace
 
 StageSelect::StageSelect(GameStateManager* pManager) : m_pManager(pManager) {
@@ -47,7 +42,7 @@ StageSelect::StageSelect(GameStateManager* pManager) : m_pManager(pManager) {
     for (int i = 0; i < m_levelCount; ++i) {
         std::string name = file.getString("level" + std::to_string(i), "Levels", "empty");
         m_levels[static_cast<size_t>(i)] = MenuItem(name, name, LEVEL_COLUMN_X, rowY);
-        rowY = nextRow(rowY, rowHeight);
+        rowY = wrapping::add(rowY, rowHeight); // a huge font height wraps, as screen rows do
     }
 
     m_characterCount = readCount(file, "Kalvorns", "character");
@@ -58,7 +53,7 @@ StageSelect::StageSelect(GameStateManager* pManager) : m_pManager(pManager) {
         std::string name = file.getString(base, "Kalvorns", "empty");
         std::string title = file.getString(base + "title", "Kalvorns", "empty");
         m_characters[static_cast<size_t>(i)] = MenuItem(title, name, CHARACTER_COLUMN_X, rowY);
-        rowY = nextRow(rowY, rowHeight);
+        rowY = wrapping::add(rowY, rowHeight);
     }
 
     m_pSelector = gEngine->loadBitmap("selector.bmp");

@@ -4,7 +4,7 @@
 #include "player/Kalvorn.h"
 
 #include "engine/GameEngine.h"
-#include "player/WrappingInt.h"
+#include "engine/Wrapping.h"
 
 namespace {
 

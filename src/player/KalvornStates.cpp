@@ -4,7 +4,7 @@
 
 #include "engine/GameEngine.h"
 #include "graphics/Sprite.h"
-#include "player/WrappingInt.h"
+#include "engine/Wrapping.h"
 
 namespace {
 

@@ -2,7 +2,7 @@
 #include "player/Shot.h"
 
 #include "engine/GameEngine.h"
-#include "player/WrappingInt.h"
+#include "engine/Wrapping.h"
 
 namespace {
 

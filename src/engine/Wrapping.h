@@ -1,6 +1,5 @@
 // 32-bit integer sums and 16-bit stores that wrap as the game defines them,
-// without signed-overflow undefined behaviour, whatever the character file
-// holds.
+// without signed-overflow undefined behaviour, whatever the data files hold.
 #pragma once
 
 #include <SDL.h>
