@@ -67,8 +67,7 @@ TEST_F(KalvornDraw, AFourthShotIsRefusedButAHeldDirectionStillTurnsThePlayer) {
     press(SDLK_b);
     step();
     std::string t = trace();
-    EXPECT_EQ(field(t, "facing"), "LEFT");
-    EXPECT_EQ(field(t, "shooting"), "true");
+    EXPECT_EQ(fields(t, {"facing", "shooting"}), "LEFT true");
     EXPECT_EQ(number(t, "shotTime"), 2) << "not restarted by a refused shot";
     EXPECT_EQ(field(t, "shots"), "[[160,192,\"RIGHT\",true],[152,192,\"RIGHT\",true],"
                                  "[144,192,\"RIGHT\",true]]");

@@ -64,9 +64,7 @@ TEST_F(KalvornGround, ReversingKeepsTheSpeedAndTheState) {
     press(SDLK_LEFT);
     step();
     std::string t = trace();
-    EXPECT_EQ(field(t, "state"), "Accelerating");
-    EXPECT_EQ(number(t, "stateTime"), 4);
-    EXPECT_EQ(field(t, "facing"), "LEFT");
+    EXPECT_EQ(fields(t, {"state", "stateTime", "facing"}), "Accelerating 4 LEFT");
     EXPECT_EQ(number(t, "x"), START_X + ACCELERATING * 3 - ACCELERATING);
 
     // Back to the right until Running, then turn at full speed.
@@ -77,8 +75,7 @@ TEST_F(KalvornGround, ReversingKeepsTheSpeedAndTheState) {
     press(SDLK_LEFT);
     step();
     t = trace();
-    EXPECT_EQ(field(t, "state"), "Running");
-    EXPECT_EQ(field(t, "facing"), "LEFT");
+    EXPECT_EQ(fields(t, {"state", "facing"}), "Running LEFT");
     EXPECT_EQ(number(t, "xSpeed"), RUNNING);
     EXPECT_EQ(number(t, "x"), x - RUNNING);
 }

@@ -37,10 +37,7 @@ TEST_F(KalvornLadder, GrabbingSnapsToTheTileCentreKeepingTheFractionAndTurns) {
     step();
     std::string t = trace();
     EXPECT_EQ(number(t, "x"), 40 * PX + 128);
-    EXPECT_EQ(field(t, "facing"), "RIGHT");
-    EXPECT_EQ(field(t, "state"), "Climbing");
-    EXPECT_EQ(field(t, "mode"), "ON_LADDER");
-    EXPECT_EQ(number(t, "xSpeed"), 0);
+    EXPECT_EQ(fields(t, {"facing", "state", "mode", "xSpeed"}), "RIGHT Climbing ON_LADDER 0");
     EXPECT_EQ(number(t, "y"), FLOOR_Y - CLIMB) << "the climb starts in the same update";
     EXPECT_EQ(field(t, "box"), "[32,182,15,23]");
 }
@@ -127,8 +124,7 @@ TEST_F(KalvornLadderOnFloor, ClimbingDownOntoTheFloorStands) {
     EXPECT_EQ(stepUntil("Standing"), 7);
     std::string t = trace();
     EXPECT_EQ(number(t, "y"), FLOOR_Y);
-    EXPECT_EQ(field(t, "mode"), "ON_GROUND");
-    EXPECT_EQ(field(t, "facing"), "LEFT");
+    EXPECT_EQ(fields(t, {"mode", "facing"}), "ON_GROUND LEFT");
 }
 
 TEST_F(KalvornLadder, LadderScrollingDownAndBackUpAcrossBoundaries) {
@@ -143,9 +139,7 @@ TEST_F(KalvornLadder, LadderScrollingDownAndBackUpAcrossBoundaries) {
     EXPECT_EQ(stepUntil("LadderScrolling"), 17);
     std::string t = trace();
     EXPECT_EQ(number(t, "y"), 233 * PX + 192) << "233.5 and the first 0.25 step";
-    EXPECT_EQ(field(t, "camera"), "[0,4]");
-    EXPECT_EQ(field(t, "scrolling"), "true");
-    EXPECT_EQ(field(t, "mode"), "ON_LADDER");
+    EXPECT_EQ(fields(t, {"camera", "scrolling", "mode"}), "[0,4] true ON_LADDER");
     long y = number(t, "y");
     for (int i = 1; i < 60; ++i) {
         step();
@@ -156,10 +150,7 @@ TEST_F(KalvornLadder, LadderScrollingDownAndBackUpAcrossBoundaries) {
     EXPECT_EQ(num("boundary"), 0);
     step();
     t = trace();
-    EXPECT_EQ(field(t, "state"), "Climbing");
-    EXPECT_EQ(field(t, "scrolling"), "false");
-    EXPECT_EQ(number(t, "boundary"), 1);
-    EXPECT_EQ(field(t, "camera"), "[0,240]");
+    EXPECT_EQ(fields(t, {"state", "scrolling", "boundary", "camera"}), "Climbing false 1 [0,240]");
     EXPECT_EQ(number(t, "y"), 248 * PX + 128);
 
     release(SDLK_DOWN);
@@ -171,8 +162,7 @@ TEST_F(KalvornLadder, LadderScrollingDownAndBackUpAcrossBoundaries) {
     EXPECT_EQ(field(t, "camera"), "[0,236]");
     ASSERT_EQ(stepUntil("Climbing"), 60);
     t = trace();
-    EXPECT_EQ(number(t, "boundary"), 0);
-    EXPECT_EQ(field(t, "camera"), "[0,0]");
+    EXPECT_EQ(fields(t, {"boundary", "camera"}), "0 [0,0]");
     EXPECT_EQ(number(t, "y"), 229 * PX) << "244 less 60 steps of 0.25";
 }
 
@@ -185,9 +175,7 @@ TEST_F(KalvornLadder, FallScrollingCarriesTheFallIntoTheStripBelowAndIgnoresHits
     load(rows, TWO_STRIPS);
     ASSERT_NE(stepUntil("FallScrolling"), -1);
     std::string t = trace();
-    EXPECT_EQ(field(t, "scrolling"), "true");
-    EXPECT_EQ(field(t, "camera"), "[0,4]");
-    EXPECT_EQ(number(t, "xSpeed"), 0);
+    EXPECT_EQ(fields(t, {"scrolling", "camera", "xSpeed"}), "true [0,4] 0");
     long y = number(t, "y");
     long animation = number(t, "animation");
 
@@ -203,10 +191,7 @@ TEST_F(KalvornLadder, FallScrollingCarriesTheFallIntoTheStripBelowAndIgnoresHits
     EXPECT_EQ(num("y"), y + 59 * 64);
     step();
     t = trace();
-    EXPECT_EQ(field(t, "state"), "Airborne");
-    EXPECT_EQ(field(t, "scrolling"), "false");
-    EXPECT_EQ(number(t, "boundary"), 1);
-    EXPECT_EQ(field(t, "camera"), "[0,240]");
+    EXPECT_EQ(fields(t, {"state", "scrolling", "boundary", "camera"}), "Airborne false 1 [0,240]");
     EXPECT_EQ(number(t, "y"), y + 59 * 64 + PX) << "the new fall's first step";
     EXPECT_EQ(number(t, "ySpeed"), -PX - 64);
     EXPECT_EQ(number(t, "animation"), 3);

@@ -9,11 +9,12 @@
 #include "player/Kalvorn.h"
 #include "support/MapFiles.h"
 #include "support/TestEnvironment.h"
+#include "support/Trace.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdint>
-#include <map>
+#include <initializer_list>
 #include <memory>
 #include <stdexcept>
 #include <string>
@@ -96,78 +97,25 @@ struct Change {
 // running 1.5; climbing down -1.5 and up 1.5, collision -1, falling -1,
 // gravity 0.25, jumping 4, jumpReleased 1, jumpReleasedMax 2, min -3.5,
 // scrolling 0.25, reeling 1. Box 15 x 23 from (x - 8, y - 12).
-constexpr const char* TEST_CHARACTER = R"([XSpeed]
-acceleratingInt=0
-acceleratingFraction=128
-deceleratingInt=0
-deceleratingFraction=64
-jumpAcceleratingInt=0
-jumpAcceleratingFraction=192
-jumpingInt=1
-jumpingFraction=64
-reelingInt=0
-reelingFraction=160
-runningInt=1
-runningFraction=128
-[YSpeed]
-climbingDownInt=-2
-climbingDownFraction=128
-climbingUpInt=1
-climbingUpFraction=128
-collisionInt=-1
-collisionFraction=0
-fallingInt=-1
-fallingFraction=0
-gravityInt=0
-gravityFraction=64
-jumpingInt=4
-jumpingFraction=0
-jumpReleasedInt=1
-jumpReleasedFraction=0
-jumpReleasedMaxInt=2
-jumpReleasedMaxFraction=0
-minInt=-4
-minFraction=128
-scrollingInt=0
-scrollingFraction=64
-reelingInt=1
-reelingFraction=0
-[Durations]
-accelerating=10
-acceleratingPreviousAnimation=4
-decelerating=6
-deceleratingPreviousAnimation=3
-invincible=20
-reeling=8
-scrolling=60
-shooting=8
-[BoundingBox]
-heightHalf=12
-xOffset=-8
-yOffset=-12
-width=15
-height=23
-[Bullet]
-spritesheet=shot.bmp
-xOffsetLeft=-8
-xOffsetRight=8
-yOffset=-4
-[Spritesheets]
-amount=4
-spritesheet0=sheet0.bmp
-spritesheet1=sheet1.bmp
-spritesheet2=sheet2.bmp
-spritesheet3=sheet3.bmp
-[Sprites]
-amount=1
-width=16
-height=16
-xOffset=-8
-yOffset=-12
-sprite0YPos=0
-[Animations]
-amount=9
-)";
+constexpr const char* TEST_CHARACTER =
+    "[XSpeed]\nacceleratingInt=0\nacceleratingFraction=128\ndeceleratingInt=0\n"
+    "deceleratingFraction=64\njumpAcceleratingInt=0\njumpAcceleratingFraction=192\n"
+    "jumpingInt=1\njumpingFraction=64\nreelingInt=0\nreelingFraction=160\nrunningInt=1\n"
+    "runningFraction=128\n"
+    "[YSpeed]\nclimbingDownInt=-2\nclimbingDownFraction=128\nclimbingUpInt=1\n"
+    "climbingUpFraction=128\ncollisionInt=-1\ncollisionFraction=0\nfallingInt=-1\n"
+    "fallingFraction=0\ngravityInt=0\ngravityFraction=64\njumpingInt=4\njumpingFraction=0\n"
+    "jumpReleasedInt=1\njumpReleasedFraction=0\njumpReleasedMaxInt=2\n"
+    "jumpReleasedMaxFraction=0\nminInt=-4\nminFraction=128\nscrollingInt=0\n"
+    "scrollingFraction=64\nreelingInt=1\nreelingFraction=0\n"
+    "[Durations]\naccelerating=10\nacceleratingPreviousAnimation=4\ndecelerating=6\n"
+    "deceleratingPreviousAnimation=3\ninvincible=20\nreeling=8\nscrolling=60\nshooting=8\n"
+    "[BoundingBox]\nheightHalf=12\nxOffset=-8\nyOffset=-12\nwidth=15\nheight=23\n"
+    "[Bullet]\nspritesheet=shot.bmp\nxOffsetLeft=-8\nxOffsetRight=8\nyOffset=-4\n"
+    "[Spritesheets]\namount=4\nspritesheet0=sheet0.bmp\nspritesheet1=sheet1.bmp\n"
+    "spritesheet2=sheet2.bmp\nspritesheet3=sheet3.bmp\n"
+    "[Sprites]\namount=1\nwidth=16\nheight=16\nxOffset=-8\nyOffset=-12\nsprite0YPos=0\n"
+    "[Animations]\namount=9\n";
 
 // Writes the test character with its changes, and its images; the name.
 inline std::string writeCharacter(const std::string& name,
@@ -205,25 +153,7 @@ inline std::string writeCharacter(const std::string& name,
     return name;
 }
 
-// Puts the camera at a world position for one test and restores it after,
-// through the engine's own bounds and centring.
-class CameraAt {
-public:
-    CameraAt(int x, int y) : m_saved(gEngine->getCamera()) { place(x, y); }
-    ~CameraAt() { place(m_saved.x, m_saved.y); }
-    CameraAt(const CameraAt&) = delete;
-    CameraAt& operator=(const CameraAt&) = delete;
-
-private:
-    static void place(int x, int y) {
-        constexpr int HALF_SCREEN = GameEngine::SCREEN_WIDTH / 2; // px
-        gEngine->setBounds(SDL_Rect{static_cast<Sint16>(x), static_cast<Sint16>(y),
-                                    GameEngine::SCREEN_WIDTH, GameEngine::SCREEN_HEIGHT});
-        gEngine->followTarget(SDL_Rect{static_cast<Sint16>(x + HALF_SCREEN), 0, 0, 0});
-    }
-
-    SDL_Rect m_saved;
-};
+using testing_support::CameraAt;
 
 inline std::string traceOf(const Kalvorn& player) {
     std::string out;
@@ -233,31 +163,20 @@ inline std::string traceOf(const Kalvorn& player) {
 
 // The text of one trace member's value (strings without their quotes).
 inline std::string field(const std::string& trace, const std::string& name) {
-    std::string label = "\"" + name + "\":";
-    size_t start = trace.find(label);
-    if (start == std::string::npos) {
-        return "<missing " + name + ">";
-    }
-    start += label.size();
-    size_t end = start;
-    int depth = 0;
-    while (end < trace.size() && (depth > 0 || trace[end] != ',')) {
-        if (trace[end] == '[') {
-            ++depth;
-        } else if (trace[end] == ']') {
-            --depth;
-        }
-        ++end;
-    }
-    std::string value = trace.substr(start, end - start);
-    if (value.size() >= 2 && value.front() == '"') {
-        value = value.substr(1, value.size() - 2);
-    }
-    return value;
+    return testing_support::traceText(trace, name);
 }
 
 inline long number(const std::string& trace, const std::string& name) {
-    return std::stol(field(trace, name));
+    return static_cast<long>(testing_support::traceInt(trace, name));
+}
+
+// Several members' texts joined by spaces, to check related values at once.
+inline std::string fields(const std::string& trace, std::initializer_list<const char*> names) {
+    std::string joined;
+    for (const char* name : names) {
+        joined += (joined.empty() ? "" : " ") + field(trace, name);
+    }
+    return joined;
 }
 
 // Drives the player like the main loop: key events go into SDL's queue and
@@ -317,6 +236,9 @@ protected:
     std::string trace() const { return traceOf(*m_pPlayer); }
     long num(const std::string& name) const { return number(trace(), name); }
     std::string text(const std::string& name) const { return field(trace(), name); }
+    std::string texts(std::initializer_list<const char*> names) const {
+        return fields(trace(), names);
+    }
 
     std::unique_ptr<Map> m_pMap;
     std::unique_ptr<Kalvorn> m_pPlayer;

@@ -6,51 +6,36 @@
 namespace player_test {
 namespace {
 
-// Moves until the shot stops; the number of moves.
-int movesUntilGone(Shot& shot) {
-    int moves = 0;
-    while (shot.active && moves < 1000) {
-        shot.update();
-        ++moves;
+TEST(ShotFlight, StopsAtTheViewsRightEdgeOrEightPixelsLeftOfItsLeftEdge) {
+    struct Case {
+        int cameraX;
+        int fromX;
+        Direction direction;
+        int moves;
+        int lastX;
+    };
+    // 39 moves right from 100 counting the first; the vanishing point moves
+    // with the camera.
+    for (const Case& c : {Case{0, 100, RIGHT, 39, 256}, Case{0, 100, LEFT, 27, -8},
+                          Case{512, 700, RIGHT, 17, 768}}) {
+        CameraAt camera(c.cameraX, 0);
+        Shot shot;
+        ASSERT_TRUE(shot.fire(c.fromX, 50, c.direction));
+        EXPECT_FALSE(shot.fire(10, 10, LEFT)) << "a flying shot cannot be fired again";
+        int moves = 0;
+        for (; shot.active && moves < 1000; ++moves) {
+            shot.update();
+            EXPECT_EQ(shot.x, c.fromX + (c.direction == RIGHT ? 4 : -4) * (moves + 1));
+        }
+        EXPECT_EQ(shot.y, 50);
+        EXPECT_EQ(moves, c.moves) << c.fromX << " " << c.cameraX;
+        EXPECT_EQ(shot.x, c.lastX);
+        EXPECT_TRUE(shot.fire(10, 10, LEFT));
     }
-    return moves;
-}
-
-TEST(ShotFlight, GoingRightStopsWhenItReachesTheViewsRightEdge) {
-    CameraAt camera(0, 0);
-    Shot shot;
-    ASSERT_TRUE(shot.fire(100, 50, RIGHT));
-    EXPECT_FALSE(shot.fire(10, 10, LEFT));
-    shot.update();
-    EXPECT_EQ(shot.x, 104);
-    EXPECT_EQ(shot.y, 50);
-    EXPECT_TRUE(shot.active);
-    EXPECT_EQ(movesUntilGone(shot) + 1, 39);
-    EXPECT_EQ(shot.x, 256);
-    EXPECT_TRUE(shot.fire(10, 10, LEFT));
-}
-
-TEST(ShotFlight, GoingLeftStopsEightPixelsLeftOfTheView) {
-    CameraAt camera(0, 0);
-    Shot shot;
-    ASSERT_TRUE(shot.fire(100, 50, LEFT));
-    EXPECT_EQ(movesUntilGone(shot), 27);
-    EXPECT_EQ(shot.x, -8);
-}
-
-TEST(ShotFlight, TheVanishingPointMovesWithTheCamera) {
-    CameraAt camera(512, 0);
-    Shot shot;
-    ASSERT_TRUE(shot.fire(700, 50, RIGHT));
-    EXPECT_EQ(movesUntilGone(shot), 17);
-    EXPECT_EQ(shot.x, 768);
-}
-
-TEST(ShotFlight, AnInactiveShotStaysWhereItIs) {
-    Shot shot;
-    shot.update();
-    EXPECT_EQ(shot.x, 0);
-    EXPECT_FALSE(shot.active);
+    Shot idle;
+    idle.update();
+    EXPECT_EQ(idle.x, 0);
+    EXPECT_FALSE(idle.active);
 }
 
 } // namespace

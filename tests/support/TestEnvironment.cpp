@@ -53,7 +53,6 @@ private:
 [[maybe_unused]] ::testing::Environment* const gEnvironment =
     ::testing::AddGlobalTestEnvironment(new EngineEnvironment());
 
-
 } // namespace
 
 const std::string& scratchDir() { return gScratch; }
@@ -61,6 +60,11 @@ const std::string& scratchDir() { return gScratch; }
 void writeFile(const std::string& path, const std::string& contents) {
     std::ofstream file(path, std::ios::binary | std::ios::trunc);
     file << contents;
+}
+
+std::string readFile(const std::string& path) {
+    std::ifstream file(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(file), {});
 }
 
 void writeBmp(const std::string& path, int width, int height,
@@ -139,10 +143,8 @@ RunResult runProgram(const std::string& commandLine) {
     } else if (WIFSIGNALED(raw)) {
         result.status = 128 + WTERMSIG(raw);
     }
-    std::ifstream out(outPath, std::ios::binary);
-    result.out.assign(std::istreambuf_iterator<char>(out), {});
-    std::ifstream err(errPath, std::ios::binary);
-    result.err.assign(std::istreambuf_iterator<char>(err), {});
+    result.out = readFile(outPath);
+    result.err = readFile(errPath);
     return result;
 }
 

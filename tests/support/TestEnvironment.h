@@ -14,6 +14,8 @@ const std::string& scratchDir();
 
 // Writes a text or binary file in the working directory (or at a path).
 void writeFile(const std::string& path, const std::string& contents);
+// The whole file, or "" when it cannot be read.
+std::string readFile(const std::string& path);
 
 // Writes a 32-bit BMP of the given size; colour(x, y) gives each pixel as
 // 0xRRGGBB.

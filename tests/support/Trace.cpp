@@ -50,6 +50,14 @@ std::string traceField(const std::string& line, const std::string& name) {
     return line.substr(start, end - start);
 }
 
+std::string traceText(const std::string& line, const std::string& name) {
+    std::string value = traceField(line, name);
+    if (value.size() >= 2 && value.front() == '"' && value.back() == '"') {
+        return value.substr(1, value.size() - 2);
+    }
+    return value;
+}
+
 long long traceInt(const std::string& line, const std::string& name) {
     return std::strtoll(traceField(line, name).c_str(), nullptr, 10);
 }

@@ -14,6 +14,9 @@ std::vector<std::string> traceLines(const std::string& output);
 // "[1,2]"); empty when the member is missing.
 std::string traceField(const std::string& line, const std::string& name);
 
+// The member's text, without the quotes of a JSON string.
+std::string traceText(const std::string& line, const std::string& name);
+
 // The member as an integer (0 when missing or not a number).
 long long traceInt(const std::string& line, const std::string& name);
 
