@@ -83,25 +83,30 @@ std::string refusal(const std::string& text, int requiredSheets = 0, int require
 
 // --- Stepping -------------------------------------------------------------
 
-TEST(SpriteStepTest, LoopShowsEachFrameForItsDurationAndWraps) {
-    Sprite sprite = makeSprite(animationsText({{{0, 1}}, {{0, 3}, {1, 2}}}));
-    sprite.setAnimation(1);
-    EXPECT_EQ(framesAfterSteps(sprite, 10), (std::vector<int32_t>{0, 0, 0, 1, 1, 0, 0, 0, 1, 1}));
-}
-
-TEST(SpriteStepTest, PingPongHoldsTheEndFramesTwiceAtEachTurn) {
-    Sprite sprite = makeSprite(animationsText({{{0, 1}}, {{0, 2}, {1, 2}, {2, 2}}}));
-    sprite.setAnimation(1);
-    sprite.setPingPong();
-    EXPECT_EQ(framesAfterSteps(sprite, 15),
-              (std::vector<int32_t>{0, 0, 1, 1, 2, 2, 2, 2, 1, 1, 0, 0, 0, 0, 1}));
-}
-
-TEST(SpriteStepTest, OneFrameAnimationNeverChangesFrameInEitherMode) {
-    Sprite sprite = makeSprite(animationsText({{{2, 1}}}));
-    EXPECT_EQ(framesAfterSteps(sprite, 5), std::vector<int32_t>(5, 0));
-    sprite.setPingPong();
-    EXPECT_EQ(framesAfterSteps(sprite, 5), std::vector<int32_t>(5, 0));
+// The frames shown step by step: loop (3, 2) wraps, ping-pong (2, 2, 2) holds
+// the end frames twice at each turn, one frame never changes, and a duration
+// 0 right after setAnimation is left at the first step.
+TEST(SpriteStepTest, LoopPingPongOneFrameAndDurationZeroSequences) {
+    struct Case {
+        std::vector<Frames> animations;
+        bool pingPong;
+        std::vector<int32_t> frames;
+    };
+    const Case cases[] = {
+        {{{{0, 1}}, {{0, 3}, {1, 2}}}, false, {0, 0, 0, 1, 1, 0, 0, 0, 1, 1}},
+        {{{{0, 1}}, {{0, 2}, {1, 2}, {2, 2}}}, true, {0, 0, 1, 1, 2, 2, 2, 2, 1, 1, 0, 0, 0, 0, 1}},
+        {{{{0, 1}}, {{2, 1}}}, false, {0, 0, 0, 0, 0}},
+        {{{{0, 1}}, {{2, 1}}}, true, {0, 0, 0, 0, 0}},
+        {{{{0, 1}}, {{0, 0}, {1, 2}}}, false, {1, 1, 0}},
+    };
+    for (const Case& c : cases) {
+        Sprite sprite = makeSprite(animationsText(c.animations));
+        sprite.setAnimation(1);
+        if (c.pingPong) {
+            sprite.setPingPong();
+        }
+        EXPECT_EQ(framesAfterSteps(sprite, static_cast<int>(c.frames.size())), c.frames);
+    }
 }
 
 TEST(SpriteStepTest, DurationZeroReachedByAdvancingHoldsUntilTheFrameTimeIsReset) {
@@ -110,12 +115,6 @@ TEST(SpriteStepTest, DurationZeroReachedByAdvancingHoldsUntilTheFrameTimeIsReset
     EXPECT_EQ(framesAfterSteps(sprite, 100), std::vector<int32_t>(100, 1));
     sprite.resetFrameTime();
     EXPECT_EQ(framesAfterSteps(sprite, 1), (std::vector<int32_t>{2}));
-}
-
-TEST(SpriteStepTest, DurationZeroRightAfterSetAnimationIsLeftAtTheFirstStep) {
-    Sprite sprite = makeSprite(animationsText({{{0, 1}}, {{0, 0}, {1, 2}}}));
-    sprite.setAnimation(1);
-    EXPECT_EQ(framesAfterSteps(sprite, 3), (std::vector<int32_t>{1, 1, 0}));
 }
 
 TEST(SpriteStepTest, SetAnimationWithTheCurrentNumberInPingPongChangesNothing) {
@@ -233,22 +232,22 @@ protected:
     }
 };
 
-TEST_F(SpriteDrawTest, ZeroOffsetsPutTheTopLeftCornerAtTheWorldPosition) {
-    CameraAt camera(0, 1920);
-    Sprite sprite = makeSprite(text(0, 0), 2, 1);
-    sprite.draw(40, 1970, 0);
-    expectRectangleAt(40, 50, SHEET_A, Y0);
-}
-
-TEST_F(SpriteDrawTest, OffsetsAndCameraShiftThePicture) {
-    CameraAt camera(100, 300);
-    Sprite sprite = makeSprite(text(-3, 7), 2, 1);
-    sprite.draw(150, 320, 0);
-    expectRectangleAt(150 - 3 - 100, 320 + 7 - 300, SHEET_A, Y0);
-}
-
-TEST_F(SpriteDrawTest, DrawsTheCurrentFramesRectangleFromTheChosenSheet) {
+// The current frame's rectangle from the chosen sheet, at the world position
+// plus the offsets, less the camera.
+TEST_F(SpriteDrawTest, DrawsTheCurrentRectangleShiftedByOffsetsAndCamera) {
+    {
+        CameraAt camera(0, 1920);
+        makeSprite(text(0, 0), 2, 1).draw(40, 1970, 0);
+        expectRectangleAt(40, 50, SHEET_A, Y0);
+    }
+    {
+        CameraAt camera(100, 300);
+        gEngine->clearScreen();
+        makeSprite(text(-3, 7), 2, 1).draw(150, 320, 0);
+        expectRectangleAt(150 - 3 - 100, 320 + 7 - 300, SHEET_A, Y0);
+    }
     CameraAt camera(0, 0);
+    gEngine->clearScreen();
     Sprite sprite = makeSprite(text(0, 0), 2, 1);
     sprite.step();
     sprite.step();
@@ -328,87 +327,63 @@ TEST_F(SpriteDataTest, DataAtTheLimitsLoads) {
               "");
 }
 
-TEST_F(SpriteDataTest, AnimationWithoutFramesIsRefused) {
-    EXPECT_EQ(refusal(animationsText({{{0, 1}}, {}})),
-              "test.ini: [Animation1] nFrames 0: an animation needs at least one frame");
-}
-
-TEST_F(SpriteDataTest, SpriteIndexBeyondTheRectanglesIsRefused) {
-    std::string text = sheetsAndSprites() + "[Animations]\namount=4\n";
+// Each refusal names the file, the section and the key: {data, sheets and
+// animations required, message after "test.ini: "}.
+TEST_F(SpriteDataTest, EveryRefusalNamesSectionAndKey) {
+    std::string fourAnimations = sheetsAndSprites() + "[Animations]\namount=4\n";
     for (int a = 0; a < 4; ++a) {
-        text += "[Animation" + std::to_string(a) + "]\nnFrames=3\n";
+        fourAnimations += "[Animation" + std::to_string(a) + "]\nnFrames=3\n";
     }
-    text += "frame2SpriteIndex=7\n";
-    EXPECT_EQ(refusal(text), "test.ini: [Animation3] frame2SpriteIndex 7 is beyond the 6 sprite "
-                             "rectangles in [Sprites]");
-    EXPECT_EQ(refusal(animationsText({{{1, 1}, {4, 1}}})),
-              "test.ini: [Animation0] frame1SpriteIndex 4 is beyond the 4 sprite rectangles in "
-              "[Sprites]");
-}
-
-TEST_F(SpriteDataTest, NegativeSpriteIndexIsRefused) {
-    EXPECT_EQ(refusal(animationsText({{{0, 1}}, {{-1, 1}}})),
-              "test.ini: [Animation1] frame0SpriteIndex -1 is negative");
-}
-
-TEST_F(SpriteDataTest, NegativeDurationIsRefused) {
-    EXPECT_EQ(refusal(animationsText({{{0, 1}, {1, -2}}})),
-              "test.ini: [Animation0] frame1Duration -2 is negative");
-}
-
-TEST_F(SpriteDataTest, NegativeCountsAndSizesAreRefused) {
-    EXPECT_EQ(refusal("[Spritesheets]\namount=-1\n"),
-              "test.ini: [Spritesheets] amount -1 is negative");
-    EXPECT_EQ(refusal("[Sprites]\namount=-3\n"), "test.ini: [Sprites] amount -3 is negative");
-    EXPECT_EQ(refusal("[Animations]\namount=-1\n"), "test.ini: [Animations] amount -1 is negative");
-    EXPECT_EQ(refusal("[Animations]\namount=1\n[Animation0]\nnFrames=-5\n"),
-              "test.ini: [Animation0] nFrames -5 is negative");
-    EXPECT_EQ(refusal("[Sprites]\nwidth=-8\n"), "test.ini: [Sprites] width -8 is negative");
-    EXPECT_EQ(refusal("[Sprites]\nheight=-1\n"), "test.ini: [Sprites] height -1 is negative");
-}
-
-TEST_F(SpriteDataTest, AbsurdCountsAreRefusedBeforeAllocating) {
-    const std::string expectedTail = " 2147483647 is more than the 4096 a sprite accepts";
-    EXPECT_EQ(refusal("[Spritesheets]\namount=2147483647\n"),
-              "test.ini: [Spritesheets] amount" + expectedTail);
-    EXPECT_EQ(refusal("[Sprites]\namount=2147483647\n"),
-              "test.ini: [Sprites] amount" + expectedTail);
-    EXPECT_EQ(refusal("[Animations]\namount=2147483647\n"),
-              "test.ini: [Animations] amount" + expectedTail);
-    EXPECT_EQ(refusal("[Animations]\namount=1\n[Animation0]\nnFrames=2147483647\n"),
-              "test.ini: [Animation0] nFrames" + expectedTail);
-    EXPECT_EQ(refusal("[Sprites]\nwidth=2147483647\n"),
-              "test.ini: [Sprites] width 2147483647 is more than the 65535 px a rectangle can "
-              "hold");
-}
-
-TEST_F(SpriteDataTest, RectangleOutsideAnySheetIsRefused) {
-    // Fits the tall first sheet but not the short second one.
-    std::string belowShort = "[Spritesheets]\namount=2\nspritesheet0=tall.bmp\n"
-                             "spritesheet1=short.bmp\n[Sprites]\namount=2\nwidth=8\nheight=8\n"
-                             "sprite1YPos=25\n";
-    EXPECT_EQ(refusal(belowShort), "test.ini: [Sprites] sprite1YPos 25 with height 8 reaches "
-                                   "below the 32 px of [Spritesheets] spritesheet1");
-    EXPECT_EQ(refusal("[Spritesheets]\namount=1\nspritesheet0=tall.bmp\n"
-                      "[Sprites]\namount=1\nwidth=17\nheight=8\n"),
-              "test.ini: [Sprites] width 17 is wider than the 16 px of [Spritesheets] "
-              "spritesheet0");
-    EXPECT_EQ(refusal("[Spritesheets]\namount=1\nspritesheet0=tall.bmp\n"
-                      "[Sprites]\namount=1\nwidth=8\nheight=8\nsprite0YPos=-1\n"),
-              "test.ini: [Sprites] sprite0YPos -1 is outside the rows a sheet can have");
-}
-
-TEST_F(SpriteDataTest, FewerSheetsOrAnimationsThanNeededAreRefused) {
-    EXPECT_EQ(refusal(sheetsAndSprites() + oneAnimation("nFrames=1\n"), 4, 1),
-              "test.ini: [Spritesheets] amount 2 is fewer than the 4 sheets this sprite needs");
-    EXPECT_EQ(refusal(sheetsAndSprites() + oneAnimation("nFrames=1\n"), 2, 9),
-              "test.ini: [Animations] amount 1 is fewer than the 9 animations this sprite "
-              "needs");
-    EXPECT_EQ(refusal("", 1, 1),
-              "test.ini: [Spritesheets] amount 0 is fewer than the 1 sheets this sprite needs");
-}
-
-TEST_F(SpriteDataTest, UnloadableSheetNamesTheKeyAndTheImage) {
+    const std::string tall = "[Spritesheets]\namount=1\nspritesheet0=tall.bmp\n[Sprites]\namount=1\n";
+    const std::string huge = " 2147483647 is more than the 4096 a sprite accepts";
+    struct Case {
+        std::string text;
+        int sheets;
+        int animations;
+        std::string message;
+    };
+    const Case cases[] = {
+        {animationsText({{{0, 1}}, {}}), 0, 0,
+         "[Animation1] nFrames 0: an animation needs at least one frame"},
+        {fourAnimations + "frame2SpriteIndex=7\n", 0, 0,
+         "[Animation3] frame2SpriteIndex 7 is beyond the 6 sprite rectangles in [Sprites]"},
+        {animationsText({{{1, 1}, {4, 1}}}), 0, 0,
+         "[Animation0] frame1SpriteIndex 4 is beyond the 4 sprite rectangles in [Sprites]"},
+        {animationsText({{{0, 1}}, {{-1, 1}}}), 0, 0, "[Animation1] frame0SpriteIndex -1 is negative"},
+        {animationsText({{{0, 1}, {1, -2}}}), 0, 0, "[Animation0] frame1Duration -2 is negative"},
+        {"[Spritesheets]\namount=-1\n", 0, 0, "[Spritesheets] amount -1 is negative"},
+        {"[Sprites]\namount=-3\n", 0, 0, "[Sprites] amount -3 is negative"},
+        {"[Animations]\namount=-1\n", 0, 0, "[Animations] amount -1 is negative"},
+        {"[Animations]\namount=1\n[Animation0]\nnFrames=-5\n", 0, 0,
+         "[Animation0] nFrames -5 is negative"},
+        {"[Sprites]\nwidth=-8\n", 0, 0, "[Sprites] width -8 is negative"},
+        {"[Sprites]\nheight=-1\n", 0, 0, "[Sprites] height -1 is negative"},
+        // Absurd counts are refused before anything is allocated.
+        {"[Spritesheets]\namount=2147483647\n", 0, 0, "[Spritesheets] amount" + huge},
+        {"[Sprites]\namount=2147483647\n", 0, 0, "[Sprites] amount" + huge},
+        {"[Animations]\namount=2147483647\n", 0, 0, "[Animations] amount" + huge},
+        {"[Animations]\namount=1\n[Animation0]\nnFrames=2147483647\n", 0, 0,
+         "[Animation0] nFrames" + huge},
+        {"[Sprites]\nwidth=2147483647\n", 0, 0,
+         "[Sprites] width 2147483647 is more than the 65535 px a rectangle can hold"},
+        // Fits the tall first sheet but not the short second one.
+        {"[Spritesheets]\namount=2\nspritesheet0=tall.bmp\nspritesheet1=short.bmp\n[Sprites]\n"
+         "amount=2\nwidth=8\nheight=8\nsprite1YPos=25\n",
+         0, 0, "[Sprites] sprite1YPos 25 with height 8 reaches below the 32 px of [Spritesheets] "
+               "spritesheet1"},
+        {tall + "width=17\nheight=8\n", 0, 0,
+         "[Sprites] width 17 is wider than the 16 px of [Spritesheets] spritesheet0"},
+        {tall + "width=8\nheight=8\nsprite0YPos=-1\n", 0, 0,
+         "[Sprites] sprite0YPos -1 is outside the rows a sheet can have"},
+        {sheetsAndSprites() + oneAnimation("nFrames=1\n"), 4, 1,
+         "[Spritesheets] amount 2 is fewer than the 4 sheets this sprite needs"},
+        {sheetsAndSprites() + oneAnimation("nFrames=1\n"), 2, 9,
+         "[Animations] amount 1 is fewer than the 9 animations this sprite needs"},
+        {"", 1, 1, "[Spritesheets] amount 0 is fewer than the 1 sheets this sprite needs"},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(refusal(c.text, c.sheets, c.animations), "test.ini: " + c.message);
+    }
     std::string message = refusal("[Spritesheets]\namount=2\nspritesheet0=tall.bmp\n");
     EXPECT_EQ(
         message.rfind("test.ini: [Spritesheets] spritesheet1 \"empty\" cannot be loaded (empty", 0),

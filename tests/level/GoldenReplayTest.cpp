@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <map>
@@ -36,9 +37,8 @@ std::string replayPath(const std::string& name) {
 class Trace {
 public:
     Trace() = default;
-    Trace(const RunResult& result) : m_status(result.status), m_err(result.err) {
-        m_lines = traceLines(result.out);
-    }
+    Trace(const RunResult& result)
+        : m_status(result.status), m_err(result.err), m_lines(traceLines(result.out)) {}
 
     int status() const { return m_status; }
     const std::string& err() const { return m_err; }
@@ -49,14 +49,7 @@ public:
         static const std::string none;
         return frame < m_lines.size() ? m_lines[frame] : none;
     }
-    // A member as text, without the quotes of a JSON string.
-    std::string text(size_t frame, const char* name) const {
-        std::string value = traceField(line(frame), name);
-        if (value.size() >= 2 && value.front() == '"' && value.back() == '"') {
-            value = value.substr(1, value.size() - 2);
-        }
-        return value;
-    }
+    std::string text(size_t frame, const char* name) const { return traceText(line(frame), name); }
     long long number(size_t frame, const char* name) const { return traceInt(line(frame), name); }
     bool flag(size_t frame, const char* name) const { return text(frame, name) == "true"; }
     std::string state(size_t frame) const { return text(frame, "state"); }
@@ -92,12 +85,10 @@ public:
         }
         return slots;
     }
-    int activeShots(size_t frame) const {
-        int count = 0;
-        for (const std::string& slot : shots(frame)) {
-            count += slot.find("true") != std::string::npos ? 1 : 0;
-        }
-        return count;
+    long activeShots(size_t frame) const {
+        std::vector<std::string> slots = shots(frame);
+        return std::count_if(slots.begin(), slots.end(),
+                             [](const std::string& slot) { return slot.find("true") != slot.npos; });
     }
 
 private:
@@ -121,15 +112,9 @@ const Trace& golden(const std::string& name, int frames) {
     return found->second;
 }
 
-const Trace& rockfallKalvorn() {
-    return golden("rockfall-kalvorn.txt", 1470);
-}
-const Trace& starforgeVessa() {
-    return golden("starforge-vessa.txt", 1900);
-}
-const Trace& rockfallVessa() {
-    return golden("rockfall-vessa.txt", 1600);
-}
+const Trace& rockfallKalvorn() { return golden("rockfall-kalvorn.txt", 1470); }
+const Trace& starforgeVessa() { return golden("starforge-vessa.txt", 1900); }
+const Trace& rockfallVessa() { return golden("rockfall-vessa.txt", 1600); }
 
 void expectRanToTheEnd(const Trace& trace, size_t frames) {
     ASSERT_EQ(trace.status(), 0) << trace.err();

@@ -27,22 +27,7 @@ constexpr uint8_t OPEN_CODE = 1;
 constexpr uint8_t WALL_CODE = 2;
 constexpr uint8_t LADDER_CODE = Map::LADDER_TILE + 1;
 
-// Loads quietly: only LogsTheMapFileBeforeOpeningIt looks at the log line.
 std::unique_ptr<Map> loadMap(const std::string& name = "Test") {
-    IniDictionary levels("levels.ini");
-    ::testing::internal::CaptureStdout();
-    std::unique_ptr<Map> pMap;
-    try {
-        pMap = std::make_unique<Map>(name, levels);
-    } catch (...) {
-        ::testing::internal::GetCapturedStdout();
-        throw;
-    }
-    ::testing::internal::GetCapturedStdout();
-    return pMap;
-}
-
-std::unique_ptr<Map> loadMapLoudly(const std::string& name) {
     IniDictionary levels("levels.ini");
     return std::make_unique<Map>(name, levels);
 }
@@ -68,14 +53,14 @@ protected:
 TEST(MapLoadTest, LogsTheMapFileBeforeOpeningIt) {
     writeLevel("Test", MapBytes(1, 1).bytes());
     ::testing::internal::CaptureStdout();
-    loadMapLoudly("Test");
+    loadMap("Test");
     EXPECT_EQ(::testing::internal::GetCapturedStdout(), "Map::load: mapFilename: Test.map\n");
 
     testing_support::writeFile("levels.ini",
                                "[Lost]\ntileSheet=Test.bmp\ntileMap=missing.map\nboundaries=1\n");
     ::testing::internal::CaptureStdout();
     try {
-        loadMapLoudly("Lost");
+        loadMap("Lost");
         ADD_FAILURE() << "a missing map file must be refused";
     } catch (const DataError& error) {
         EXPECT_EQ(error.file(), "missing.map");
@@ -337,88 +322,52 @@ TEST(MapBoundaryTest, EdgeZonesAreMeasuredFromTheCurrentBoundaryTop) {
     EXPECT_TRUE(pMap->isNearBoundaryBottom(INT_MAX));
 }
 
-namespace {
-
-// Four screens in four colours: screen s is drawn with tile image s.
-class MapDrawTest : public ::testing::Test {
-protected:
-    void SetUp() override {
-        m_savedCamera = gEngine->getCamera();
-        m_bytes.fillScreen(0, 0, 1).fillScreen(1, 0, 2).fillScreen(0, 1, 3).fillScreen(1, 1, 4);
-    }
-    void TearDown() override { placeCamera(m_savedCamera.x, m_savedCamera.y); }
-
-    static void placeCamera(int x, int y) {
-        SDL_Rect camera = gEngine->getCamera();
-        gEngine->moveCamera(x - camera.x, y - camera.y);
-    }
-
-    // Draws the map with the camera at (x, y) on a black screen.
-    void drawAt(int x, int y) {
-        writeLevel("Test", m_bytes.bytes(), {{0, 0, 512}});
-        auto pMap = loadMap();
-        placeCamera(x, y);
+// Four screens in four colours (screen s drawn with tile image s): which
+// screens the camera's view covers, read back from the screen's pixels.
+TEST(MapDrawTest, DrawsTheScreensTheCameraCovers) {
+    MapBytes bytes(2, 2);
+    bytes.fillScreen(0, 0, 1).fillScreen(1, 0, 2).fillScreen(0, 1, 3).fillScreen(1, 1, 4);
+    writeLevel("Test", bytes.bytes(), {{0, 0, 512}});
+    auto pMap = loadMap();
+    struct Pixel {
+        int x, y;
+        int screen; // -1: black, not drawn
+    };
+    struct Case {
+        int cameraX, cameraY;
+        std::vector<Pixel> pixels;
+    };
+    const Case cases[] = {
+        {0, 0, {{0, 0, 0}, {255, 239, 0}}},
+        {100, 0, {{0, 0, 0}, {155, 239, 0}, {156, 0, 1}, {255, 239, 1}}},
+        {256, 0, {{0, 0, 1}, {255, 239, 1}}},
+        {256, 120, {{0, 0, 1}, {255, 119, 1}, {0, 120, 3}, {255, 239, 3}}},
+        // Both offsets add only the screen to the right.
+        {100, 120, {{0, 0, 0}, {200, 50, 1}, {0, 200, -1}, {200, 200, -1}}},
+        // Off the map nothing is drawn; left of it the division truncates
+        // toward zero, so screen 0 shows shifted right.
+        {-300, -500, {{0, 0, -1}, {255, 239, -1}}},
+        {30000, 30000, {{0, 0, -1}, {255, 239, -1}}},
+        {-32768, 32767, {{0, 0, -1}, {255, 239, -1}}},
+        {512, 480, {{0, 0, -1}, {255, 239, -1}}},
+        {-100, 0, {{99, 0, -1}, {100, 0, 0}}},
+    };
+    for (const Case& c : cases) {
+        testing_support::CameraAt camera(c.cameraX, c.cameraY);
         gEngine->clearScreen();
         pMap->draw();
+        for (const Pixel& p : c.pixels) {
+            EXPECT_EQ(pixelAt(gEngine->getScreen(), p.x, p.y),
+                      p.screen < 0 ? BLACK : testTileColour(p.screen))
+                << "camera " << c.cameraX << "," << c.cameraY << " pixel " << p.x << "," << p.y;
+        }
     }
-
-    static uint32_t screenPixel(int x, int y) { return pixelAt(gEngine->getScreen(), x, y); }
-
-    MapBytes m_bytes{2, 2};
-    SDL_Rect m_savedCamera{};
-};
-
-} // namespace
-
-TEST_F(MapDrawTest, CameraAtTheOriginDrawsScreenZeroOnly) {
-    drawAt(0, 0);
-    EXPECT_EQ(screenPixel(0, 0), testTileColour(0));
-    EXPECT_EQ(screenPixel(255, 239), testTileColour(0));
-}
-
-TEST_F(MapDrawTest, HorizontalOffsetAddsTheScreenToTheRight) {
-    drawAt(100, 0);
-    EXPECT_EQ(screenPixel(0, 0), testTileColour(0));
-    EXPECT_EQ(screenPixel(155, 239), testTileColour(0));
-    EXPECT_EQ(screenPixel(156, 0), testTileColour(1));
-    EXPECT_EQ(screenPixel(255, 239), testTileColour(1));
-
-    drawAt(256, 0);
-    EXPECT_EQ(screenPixel(0, 0), testTileColour(1));
-    EXPECT_EQ(screenPixel(255, 239), testTileColour(1));
-}
-
-TEST_F(MapDrawTest, VerticalOffsetAddsTheScreenBelow) {
-    drawAt(256, 120);
-    EXPECT_EQ(screenPixel(0, 0), testTileColour(1));
-    EXPECT_EQ(screenPixel(255, 119), testTileColour(1));
-    EXPECT_EQ(screenPixel(0, 120), testTileColour(3));
-    EXPECT_EQ(screenPixel(255, 239), testTileColour(3));
-}
-
-TEST_F(MapDrawTest, BothOffsetsAddOnlyTheScreenToTheRight) {
-    drawAt(100, 120);
-    EXPECT_EQ(screenPixel(0, 0), testTileColour(0));
-    EXPECT_EQ(screenPixel(200, 50), testTileColour(1));
-    EXPECT_EQ(screenPixel(0, 200), BLACK);
-    EXPECT_EQ(screenPixel(200, 200), BLACK);
-}
-
-TEST_F(MapDrawTest, AbsentScreensAndCamerasOffTheMapDrawNothing) {
-    m_bytes.removeScreen(1, 0);
-    drawAt(256, 0);
-    EXPECT_EQ(screenPixel(0, 0), BLACK);
-    EXPECT_EQ(screenPixel(255, 239), BLACK);
-
-    for (auto [x, y] : {std::pair{-300, -500}, {30000, 30000}, {-32768, 32767}, {512, 480}}) {
-        drawAt(x, y);
-        EXPECT_EQ(screenPixel(0, 0), BLACK) << x << ", " << y;
-        EXPECT_EQ(screenPixel(255, 239), BLACK) << x << ", " << y;
-    }
-
-    // Left of the map the division truncates toward zero: screen 0 shows,
-    // shifted right by the camera's distance.
-    drawAt(-100, 0);
-    EXPECT_EQ(screenPixel(99, 0), BLACK);
-    EXPECT_EQ(screenPixel(100, 0), testTileColour(0));
+    // An absent screen draws nothing.
+    writeLevel("Test", bytes.removeScreen(1, 0).bytes(), {{0, 0, 512}});
+    auto pHoled = loadMap();
+    testing_support::CameraAt camera(256, 0);
+    gEngine->clearScreen();
+    pHoled->draw();
+    EXPECT_EQ(pixelAt(gEngine->getScreen(), 0, 0), BLACK);
+    EXPECT_EQ(pixelAt(gEngine->getScreen(), 255, 239), BLACK);
 }
