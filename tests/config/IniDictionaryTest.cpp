@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include <utility>
+
 using testing_support::writeFile;
 
 TEST(IniDictionary, EmptyOrCommentOnlyFileHasNoSections) {
@@ -70,51 +72,34 @@ TEST(IniDictionary, LookupsAreCaseSensitive) {
     EXPECT_EQ(dictionary.getInt("key", "Properties", 5), 5);
 }
 
-TEST(IniDictionary, CrLfReadsLikeLf) {
+TEST(IniDictionary, CrLfTabsLinesWithoutEqualsAndALastLineWithoutLineFeed) {
     IniDictionary lf = IniDictionary::fromText("[S]\na = 1\nb=x y\n");
     IniDictionary crlf = IniDictionary::fromText("[S]\r\na = 1\r\nb=x y\r\n");
     EXPECT_EQ(crlf.getString("a", "S", ""), lf.getString("a", "S", "?"));
     EXPECT_EQ(crlf.getString("b", "S", ""), "x y");
     EXPECT_TRUE(crlf.hasSection("S"));
+    // Tabs are not trimmed; a line without "=" is both key and value.
+    IniDictionary other =
+        IniDictionary::fromText("[S]\nkey\t=\t5\n  just words  \nlast=3");
+    EXPECT_EQ(other.getString("key\t", "S", ""), "\t5");
+    EXPECT_EQ(other.getInt("key\t", "S", 0), 5);
+    EXPECT_FALSE(other.hasKey("key", "S"));
+    EXPECT_EQ(other.getString("just words", "S", ""), "just words");
+    EXPECT_EQ(other.getInt("last", "S", 0), 3);
 }
 
-TEST(IniDictionary, TabsAreNotTrimmed) {
-    IniDictionary dictionary = IniDictionary::fromText("[S]\nkey\t=\t5\n");
-    EXPECT_EQ(dictionary.getString("key\t", "S", ""), "\t5");
-    EXPECT_EQ(dictionary.getInt("key\t", "S", 0), 5);
-    EXPECT_FALSE(dictionary.hasKey("key", "S"));
-}
-
-TEST(IniDictionary, LineWithoutEqualsIsBothKeyAndValue) {
-    IniDictionary dictionary = IniDictionary::fromText("[S]\n  just words  \n");
-    EXPECT_EQ(dictionary.getString("just words", "S", ""), "just words");
-}
-
-TEST(IniDictionary, LastLineWithoutLineFeedIsRead) {
-    IniDictionary dictionary = IniDictionary::fromText("[S]\nlast=3");
-    EXPECT_EQ(dictionary.getInt("last", "S", 0), 3);
-}
-
-TEST(IniDictionary, IntegerConversion) {
-    EXPECT_EQ(parseIniInt("12abc"), 12);
-    EXPECT_EQ(parseIniInt("-3"), -3);
-    EXPECT_EQ(parseIniInt("0x10"), 0);
-    EXPECT_EQ(parseIniInt("1.5"), 1);
-    EXPECT_EQ(parseIniInt("-12"), -12);
-    EXPECT_EQ(parseIniInt("+4"), 4);
-    EXPECT_EQ(parseIniInt("- 4"), 0);
-    EXPECT_EQ(parseIniInt(" \t\v\f\r\n42"), 42);
-    EXPECT_EQ(parseIniInt("words"), 0);
-    EXPECT_EQ(parseIniInt(""), 0);
-}
-
-TEST(IniDictionary, IntegersBeyondThirtyTwoBitsSaturate) {
-    EXPECT_EQ(parseIniInt("2147483647"), 2147483647);
-    EXPECT_EQ(parseIniInt("2147483648"), 2147483647);
-    EXPECT_EQ(parseIniInt("99999999999999999999999"), 2147483647);
-    EXPECT_EQ(parseIniInt("-2147483648"), INT32_MIN);
-    EXPECT_EQ(parseIniInt("-2147483649"), INT32_MIN);
-    EXPECT_EQ(parseIniInt("-99999999999999999999999"), INT32_MIN);
+// Leading digits count, beyond 32 bits the value saturates.
+TEST(IniDictionary, IntegerConversionAndSaturation) {
+    const std::pair<const char*, int32_t> cases[] = {
+        {"12abc", 12}, {"-3", -3}, {"0x10", 0}, {"1.5", 1}, {"-12", -12}, {"+4", 4},
+        {"- 4", 0}, {" \t\v\f\r\n42", 42}, {"words", 0}, {"", 0},
+        {"2147483647", 2147483647}, {"2147483648", 2147483647},
+        {"99999999999999999999999", 2147483647}, {"-2147483648", INT32_MIN},
+        {"-2147483649", INT32_MIN}, {"-99999999999999999999999", INT32_MIN},
+    };
+    for (const auto& [text, value] : cases) {
+        EXPECT_EQ(parseIniInt(text), value) << text;
+    }
 }
 
 TEST(IniDictionary, ReadsAFileWhole) {

@@ -2,18 +2,15 @@
 // contact with the player.
 #include "enemy/Enemy.h"
 
-#include "config/IniDictionary.h"
 #include "engine/DataError.h"
 #include "engine/GameEngine.h"
-#include "level/Map.h"
-#include "player/Kalvorn.h"
+#include "player/PlayerWorld.h"
 #include "support/TestEnvironment.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
 
-using testing_support::CameraAt;
 using testing_support::pixelAt;
 using testing_support::writeBmp;
 using testing_support::writeFile;
@@ -56,16 +53,11 @@ protected:
     }
 };
 
-TEST_F(EnemyTest, BoxesMeetingTheLeftEdgeDoNotTouch) {
+// Boxes meeting the left edge (x 112) or the bottom edge (y 2112) do not touch.
+TEST_F(EnemyTest, BoxesMeetingTheLeftOrBottomEdgeDoNotTouch) {
     Enemy enemy;
-    // Vertically inside the enemy's rows 2104 to 2111.
     EXPECT_FALSE(touches(enemy, SDL_Rect{96, 2100, 16, 24})); // right edge exactly 112
     EXPECT_TRUE(touches(enemy, SDL_Rect{97, 2100, 16, 24}));
-}
-
-TEST_F(EnemyTest, BoxesMeetingTheBottomEdgeDoNotTouch) {
-    Enemy enemy;
-    // Horizontally inside the enemy's columns 112 to 127.
     EXPECT_FALSE(touches(enemy, SDL_Rect{110, 2112, 16, 24}));
     EXPECT_TRUE(touches(enemy, SDL_Rect{110, 2111, 16, 24}));
 }
@@ -104,68 +96,12 @@ TEST_F(EnemyTest, FileWithoutAnAnimationIsRefused) {
     }
 }
 
-// --- Contact with the player ---------------------------------------------
-
-namespace {
-
-const std::string LEVEL_NAME = "EnemyTouchLevel";
-const std::string CHARACTER_FILE = "enemy_touch_player.ini";
-constexpr int INVINCIBLE_UPDATES = 60;
-
-// One screen of empty tiles, one boundary, and a character whose hit makes it
-// invincible for a known number of updates.
-void writePlayerFiles() {
-    writeBmp("enemy_touch_tiles.bmp", Map::TILE_SIZE, Map::TILE_SIZE,
-             [](int, int) { return BLACK; });
-    std::string map = {static_cast<char>(Map::SCREEN_TILES_X),
-                       static_cast<char>(Map::SCREEN_TILES_Y), 2};
-    for (int tile = 0; tile < Map::SCREEN_TILES_X * Map::SCREEN_TILES_Y; ++tile) {
-        map += '\x01'; // code 1
-        map += '\0';   // not solid
-    }
-    writeFile("enemy_touch.map", map);
-
-    std::string character = "[Spritesheets]\namount=4\n";
-    for (int i = 0; i < Kalvorn::SHEET_COUNT; ++i) {
-        character += "spritesheet" + std::to_string(i) + "=enemy.bmp\n";
-    }
-    character += "[Sprites]\namount=1\nwidth=16\nheight=16\n[Animations]\namount=9\n";
-    for (int a = 0; a < Kalvorn::ANIMATION_COUNT; ++a) {
-        character += "[Animation" + std::to_string(a) + "]\nnFrames=1\n";
-    }
-    character += "[Durations]\nscrolling=1\ninvincible=" + std::to_string(INVINCIBLE_UPDATES) +
-                 "\n[BoundingBox]\nwidth=16\nheight=24\n[Bullet]\nspritesheet=enemy.bmp\n";
-    writeFile(CHARACTER_FILE, character);
-}
-
-// The player sets the camera's bounds; the engine's own are put back after.
-class StartingBounds {
-public:
-    StartingBounds() = default;
-    ~StartingBounds() {
-        gEngine->setBounds(SDL_Rect{0, 0, GameEngine::SCREEN_WIDTH, GameEngine::SCREEN_HEIGHT});
-    }
-    StartingBounds(const StartingBounds&) = delete;
-    StartingBounds& operator=(const StartingBounds&) = delete;
-};
-
-} // namespace
-
 TEST_F(EnemyTest, TouchHitsThePlayer) {
-    writePlayerFiles();
+    using namespace player_test;
     CameraAt camera(0, CAMERA_START_Y);
-    StartingBounds bounds;
-    IniDictionary levels = IniDictionary::fromText(
-        "[" + LEVEL_NAME +
-        "]\ntileSheet=enemy_touch_tiles.bmp\ntileMap=enemy_touch.map\nboundaries=1\n"
-        "boundary0x=0\nboundary0y=0\nboundary0w=256\nteleportStopPosY=4\n");
-    Map map(LEVEL_NAME, levels);
-    Kalvorn player(CHARACTER_FILE, &map);
-    Enemy enemy;
-
-    enemy.touch(player);
-    std::string trace;
-    player.appendTraceFields(trace);
-    EXPECT_NE(trace.find("\"invincible\":" + std::to_string(INVINCIBLE_UPDATES)), std::string::npos)
-        << trace;
+    auto pMap = makeMap(flatScreen());
+    Kalvorn player(writeCharacter("hero.ini", {{"Durations", "invincible", "60"}}), pMap.get());
+    Enemy().touch(player);
+    EXPECT_EQ(number(traceOf(player), "invincible"), 60);
+    gEngine->setBounds(SDL_Rect{0, 0, GameEngine::SCREEN_WIDTH, GameEngine::SCREEN_HEIGHT});
 }

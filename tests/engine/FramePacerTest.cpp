@@ -29,52 +29,37 @@ public:
 
 } // namespace
 
-TEST(FramePacer, SlotsOfSeventeenSeventeenSixteen) {
+TEST(FramePacer, SlotsOfSeventeenSeventeenSixteenWaitedInOneMillisecondSleeps) {
     FakeClock clock;
     FramePacer pacer(clock);
     pacer.start();
     std::vector<uint32_t> starts;
     for (int frame = 0; frame < 6; ++frame) {
         starts.push_back(clock.m_now);
-        clock.work(2);
+        clock.work(frame == 0 ? 10 : 2);
         pacer.wait();
+        if (frame == 0) {
+            EXPECT_EQ(clock.m_delays, std::vector<uint32_t>(7, 1));
+        }
     }
     EXPECT_EQ(starts, (std::vector<uint32_t>{1000, 1017, 1034, 1050, 1067, 1084}));
     EXPECT_EQ(clock.m_now, 1100u);
 }
 
-TEST(FramePacer, WaitsInOneMillisecondSleeps) {
-    FakeClock clock;
-    FramePacer pacer(clock);
-    pacer.start();
-    clock.work(10);
-    pacer.wait();
-    EXPECT_EQ(clock.m_delays, std::vector<uint32_t>(7, 1));
-    EXPECT_EQ(clock.m_now, 1017u);
-}
-
-TEST(FramePacer, ALateFrameRestartsTheScheduleWithoutCatchingUp) {
-    FakeClock clock;
-    FramePacer pacer(clock);
-    pacer.start();
-    clock.work(40); // a frame far longer than its 17 ms slot
-    pacer.wait();
-    EXPECT_TRUE(clock.m_delays.empty());
-    EXPECT_EQ(pacer.deadline(), 1040u);
-    // The next slot (17 ms, the second entry) is measured from the late end.
-    clock.work(1);
-    pacer.wait();
-    EXPECT_EQ(clock.m_now, 1057u);
-}
-
-TEST(FramePacer, AFrameExactlyOnTimeDoesNotSleep) {
-    FakeClock clock;
-    FramePacer pacer(clock);
-    pacer.start();
-    clock.work(17);
-    pacer.wait();
-    EXPECT_TRUE(clock.m_delays.empty());
-    EXPECT_EQ(pacer.deadline(), 1017u);
+TEST(FramePacer, LateOrExactFramesRestartTheScheduleWithoutSleeping) {
+    for (uint32_t took : {40u, 17u}) { // far longer than the 17 ms slot, or exactly it
+        FakeClock clock;
+        FramePacer pacer(clock);
+        pacer.start();
+        clock.work(took);
+        pacer.wait();
+        EXPECT_TRUE(clock.m_delays.empty()) << took;
+        EXPECT_EQ(pacer.deadline(), 1000 + took);
+        // The next slot (17 ms, the second entry) is measured from the late end.
+        clock.work(1);
+        pacer.wait();
+        EXPECT_EQ(clock.m_now, 1000 + took + 17) << took;
+    }
 }
 
 TEST(FramePacer, TheDeadlineIsComparedUnsignedAcrossTheWrap) {
