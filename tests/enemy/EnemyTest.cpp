@@ -11,6 +11,7 @@
 
 #include <string>
 
+using testing_support::CameraAt;
 using testing_support::pixelAt;
 using testing_support::writeBmp;
 using testing_support::writeFile;
