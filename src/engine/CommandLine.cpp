@@ -69,14 +69,14 @@ Options parseCommandLine(int argc, const char* const* argv) {
         } else if (option == "--trace") {
             options.tracePath = value();
         } else if (option == "--screenshot") {
-            std::string spec = value();
-            size_t colon = spec.find(':');
-            if (colon == std::string::npos || colon + 1 == spec.size()) {
-                throw UsageError("--screenshot needs N:FILE, got '" + spec + "'");
+            std::string argument = value();
+            size_t colon = argument.find(':');
+            if (colon == std::string::npos || colon + 1 == argument.size()) {
+                throw UsageError("--screenshot needs N:FILE, got '" + argument + "'");
             }
             Screenshot shot;
-            shot.frame = parseWhole("--screenshot", spec.substr(0, colon), 0, MAX_FRAMES);
-            shot.path = spec.substr(colon + 1);
+            shot.frame = parseWhole("--screenshot", argument.substr(0, colon), 0, MAX_FRAMES);
+            shot.path = argument.substr(colon + 1);
             options.screenshots.push_back(shot);
         } else if (option == "--check") {
             options.check = true;
