@@ -5,8 +5,8 @@
 #include "engine/DataError.h"
 
 #include <cerrno>
-#include <cstring>
 #include <cstdio>
+#include <cstring>
 #include <limits>
 
 namespace {
@@ -137,6 +137,16 @@ std::vector<std::string> IniDictionary::keyNames(const std::string& section) con
         }
     }
     return names;
+}
+
+void rethrowForKey(const DataError& error, const IniDictionary& file, const std::string& iniName,
+                   const std::string& section, const std::string& key) {
+    if (file.hasKey(key, section)) {
+        throw error;
+    }
+    throw DataError(iniName, "[" + section + "] " + key +
+                                 " is not given, and the default \"empty\" cannot be loaded (" +
+                                 error.what() + ")");
 }
 
 int32_t parseIniInt(const std::string& text) {

@@ -20,8 +20,7 @@ public:
     std::string getString(const std::string& key, const std::string& section,
                           const std::string& defaultValue) const;
     // Digits beyond the 32-bit range saturate at its ends.
-    int32_t getInt(const std::string& key, const std::string& section,
-                   int32_t defaultValue) const;
+    int32_t getInt(const std::string& key, const std::string& section, int32_t defaultValue) const;
     bool hasKey(const std::string& key, const std::string& section) const;
     bool hasSection(const std::string& section) const;
     // Names in byte order, for files whose keys are open-ended.
@@ -35,6 +34,16 @@ private:
 
     std::map<std::string, std::map<std::string, std::string>> m_sections;
 };
+
+class DataError;
+
+// For a file named by an INI key that failed to load: a file the key names
+// answers for itself (rethrows error), but when the key is missing the
+// default name would hide which INI file is at fault, so the error then names
+// iniName, the section and the key.
+[[noreturn]] void rethrowForKey(const DataError& error, const IniDictionary& file,
+                                const std::string& iniName, const std::string& section,
+                                const std::string& key);
 
 // The integer conversion of stored value texts: leading white space, an
 // optional sign, digits up to the first non-digit; no digits give 0.

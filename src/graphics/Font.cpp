@@ -19,14 +19,7 @@ Font::Font(const std::string& fileName, GameEngine* pEngine)
     try {
         m_pSheet = m_pEngine->loadBitmap(m_dictionary.getString("sheet", "Properties", "empty"));
     } catch (const DataError& error) {
-        // A named sheet that fails names itself; without the key the default
-        // name would hide which file is at fault.
-        if (m_dictionary.hasKey("sheet", "Properties")) {
-            throw;
-        }
-        throw DataError(fileName, std::string("[Properties] sheet is not given, and the "
-                                              "default \"empty\" cannot be loaded (") +
-                                      error.what() + ")");
+        rethrowForKey(error, m_dictionary, fileName, "Properties", "sheet");
     }
     m_characterHeight = m_dictionary.getInt("characterHeight", "Properties", 0);
     m_characterWidth = m_dictionary.getInt("characterWidth", "Properties", 0);

@@ -37,19 +37,6 @@ constexpr int32_t START_OFFSET_X = 128;
 constexpr int32_t START_OFFSET_Y = 4;
 constexpr int32_t START_FRACTION_Y = 248; // 1/256 px
 
-// A file named by a key of the level that fails names itself; when the key
-// is missing, the default name would hide that "levels.ini" is at fault.
-[[noreturn]] void throwUnlessKeyGiven(const DataError& error, const IniDictionary& levels,
-                                      const std::string& levelName, const std::string& key) {
-    if (levels.hasKey(key, levelName)) {
-        throw error;
-    }
-    throw DataError(LEVELS_FILE, "[" + levelName + "] " + key +
-                                     " is not given, and the default \"empty\" cannot be "
-                                     "loaded (" +
-                                     error.what() + ")");
-}
-
 } // namespace
 
 Map::Map(const std::string& levelName, const IniDictionary& levels) {
@@ -57,7 +44,7 @@ Map::Map(const std::string& levelName, const IniDictionary& levels) {
     try {
         m_pTileSetBitmap = gEngine->loadBitmap(sheetName);
     } catch (const DataError& error) {
-        throwUnlessKeyGiven(error, levels, levelName, "tileSheet");
+        rethrowForKey(error, levels, LEVELS_FILE, levelName, "tileSheet");
     }
 
     std::string mapName = levels.getString("tileMap", levelName, "empty");
@@ -65,8 +52,8 @@ Map::Map(const std::string& levelName, const IniDictionary& levels) {
     std::printf("Map::load: mapFilename: %s\n", mapName.c_str());
     std::fflush(stdout);
     if (mapStream.fail()) {
-        throwUnlessKeyGiven(DataError(mapName, "cannot open the map file"), levels, levelName,
-                            "tileMap");
+        rethrowForKey(DataError(mapName, "cannot open the map file"), levels, LEVELS_FILE,
+                      levelName, "tileMap");
     }
     std::vector<uint8_t> bytes{std::istreambuf_iterator<char>(mapStream),
                                std::istreambuf_iterator<char>()};

@@ -5,9 +5,9 @@
 #include "config/IniDictionary.h"
 #include "engine/DataError.h"
 #include "engine/GameEngine.h"
+#include "engine/Wrapping.h"
 #include "graphics/Font.h"
 #include "graphics/Sprite.h"
-#include "engine/Wrapping.h"
 
 namespace {
 
@@ -65,13 +65,7 @@ Kalvorn::Kalvorn(const std::string& characterFile, Map* pMap) : m_pMap(pMap), m_
     try {
         m_pShotSurface = gEngine->loadBitmap(file.getString("spritesheet", "Bullet", "empty"));
     } catch (const DataError& error) {
-        // Without the key the default name would hide which file is at fault.
-        if (file.hasKey("spritesheet", "Bullet")) {
-            throw;
-        }
-        throw DataError(characterFile, std::string("[Bullet] spritesheet is not given, and the "
-                                                   "default \"empty\" cannot be loaded (") +
-                                           error.what() + ")");
+        rethrowForKey(error, file, characterFile, "Bullet", "spritesheet");
     }
     m_shotXOffsetLeft = file.getInt("xOffsetLeft", "Bullet", 0);
     m_shotXOffsetRight = file.getInt("xOffsetRight", "Bullet", 0);
