@@ -3,6 +3,7 @@
 #include "config/IniDictionary.h"
 
 #include "engine/DataError.h"
+#include "engine/Files.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -28,24 +29,7 @@ bool isIniWhiteSpace(char c) {
 } // namespace
 
 IniDictionary::IniDictionary(const std::string& fileName) {
-    std::FILE* pFile = std::fopen(fileName.c_str(), "rb");
-    if (pFile == nullptr) {
-        throw DataError(fileName, std::string("cannot open: ") + std::strerror(errno));
-    }
-    std::string text;
-    char buffer[4096];
-    size_t count = 0;
-    while ((count = std::fread(buffer, 1, sizeof buffer, pFile)) > 0) {
-        text.append(buffer, count);
-    }
-    // A directory, for one, opens but fails on the first read.
-    bool failed = std::ferror(pFile) != 0;
-    int readErrno = errno;
-    std::fclose(pFile);
-    if (failed) {
-        throw DataError(fileName, std::string("cannot read: ") + std::strerror(readErrno));
-    }
-    parse(text);
+    parse(readFile(fileName, INI_FILE));
 }
 
 IniDictionary IniDictionary::fromText(const std::string& text) {

@@ -4,6 +4,7 @@
 
 #include <stdexcept>
 #include <string>
+#include <string_view>
 
 class DataError : public std::runtime_error {
 public:
@@ -22,3 +23,13 @@ class StartupError : public std::runtime_error {
 public:
     using std::runtime_error::runtime_error;
 };
+
+// A piece of the input as a message quotes it: whole when short, otherwise
+// its start, so a line of megabytes never becomes a message of megabytes.
+inline std::string excerpt(std::string_view text) {
+    constexpr size_t MAX_QUOTED = 40;
+    if (text.size() <= MAX_QUOTED) {
+        return std::string(text);
+    }
+    return std::string(text.substr(0, MAX_QUOTED - 3)) + "...";
+}

@@ -6,6 +6,7 @@
 #include "engine/CommandLine.h"
 #include "engine/Controls.h"
 #include "engine/DataError.h"
+#include "engine/Files.h"
 #include "engine/FramePacer.h"
 #include "engine/GameEngine.h"
 #include "engine/GameStateManager.h"
@@ -13,6 +14,7 @@
 #include "level/DataCheck.h"
 
 #include <cerrno>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -26,37 +28,62 @@ namespace {
 const char* const CONTROLS_FILE = "controls.ini";
 const char* const STAGE_SELECT_FILE = "stageselect.ini";
 
-struct FileCloser {
-    void operator()(std::FILE* pFile) const {
-        if (pFile != nullptr && pFile != stdout) {
-            std::fclose(pFile);
+// Beyond this many entries the data folder is not searched for outputs: a
+// game's data is a few dozen files, and the folder may be a home directory.
+constexpr int MAX_DATA_ENTRIES = 10000;
+
+// The files this run writes, checked before anything is written: none may be
+// the replay, another output, or a file of the data folder (which the game
+// would then read after overwriting it).
+void refuseOutputsOverInputs(const Options& options, const std::string& dataFolder) {
+    std::vector<std::pair<std::string, std::string>> outputs; // option, path
+    if (!options.tracePath.empty() && options.tracePath != "-") {
+        outputs.emplace_back("--trace", options.tracePath);
+    }
+    if (!options.recordPath.empty()) {
+        outputs.emplace_back("--record", options.recordPath);
+    }
+    for (const Screenshot& shot : options.screenshots) {
+        outputs.emplace_back("--screenshot", shot.path);
+    }
+    for (size_t i = 0; i < outputs.size(); ++i) {
+        const auto& [option, path] = outputs[i];
+        if (!options.replayPath.empty()) {
+            refuseSameFile(path, option, options.replayPath);
+        }
+        for (size_t j = 0; j < i; ++j) {
+            // Several screenshots may share a path; the last one is kept.
+            if (option != "--screenshot" || outputs[j].first != "--screenshot") {
+                refuseSameFile(path, option, outputs[j].second);
+            }
         }
     }
-};
-using OutputFile = std::unique_ptr<std::FILE, FileCloser>;
-
-OutputFile openOutput(const std::string& option, const std::string& path) {
-    if (path == "-") {
-        return OutputFile(stdout);
+    std::vector<std::pair<FileIdentity, size_t>> existing;
+    for (size_t i = 0; i < outputs.size(); ++i) {
+        if (std::optional<FileIdentity> identity = identityOf(outputs[i].second)) {
+            existing.emplace_back(*identity, i);
+        }
     }
-    std::FILE* pFile = std::fopen(path.c_str(), "wb");
-    if (pFile == nullptr) {
-        throw DataError(path, option + " cannot write it: " + std::strerror(errno));
+    if (existing.empty()) {
+        return;
     }
-    return OutputFile(pFile);
-}
-
-// A screenshot is written only after its frame, so its folder is tried now:
-// a path that cannot be written stops the program before the game starts.
-void checkWritable(const std::string& path) {
-    std::string probe = path + ".part";
-    std::FILE* pFile = std::fopen(probe.c_str(), "wb");
-    if (pFile == nullptr) {
-        throw DataError(path, std::string("--screenshot cannot write it: ") +
-                                  std::strerror(errno));
+    namespace fs = std::filesystem;
+    std::error_code error;
+    fs::recursive_directory_iterator entry(dataFolder,
+                                           fs::directory_options::skip_permission_denied, error);
+    for (int seen = 0;
+         !error && entry != fs::recursive_directory_iterator() && seen < MAX_DATA_ENTRIES;
+         entry.increment(error), ++seen) {
+        if (!entry->is_regular_file(error)) {
+            continue;
+        }
+        std::optional<FileIdentity> identity = identityOf(entry->path().string());
+        for (const auto& [output, index] : existing) {
+            if (identity == output) {
+                refuseSameFile(outputs[index].second, outputs[index].first, entry->path().string());
+            }
+        }
     }
-    std::fclose(pFile);
-    std::remove(probe.c_str());
 }
 
 // An installed kcs started in a folder without game data plays the demo data
@@ -76,15 +103,14 @@ void useInstalledDataIfNeeded() {
     }
 }
 
-void writeTraceLine(std::FILE* pTrace, int64_t frame, bool paused,
+void writeTraceLine(OutputStream& trace, int64_t frame, bool paused,
                     const GameStateManager& manager) {
-    std::string line = "{\"frame\":" + std::to_string(frame) +
-                       ",\"paused\":" + (paused ? "true" : "false") + ",";
+    std::string line =
+        "{\"frame\":" + std::to_string(frame) + ",\"paused\":" + (paused ? "true" : "false") + ",";
     manager.appendTrace(line);
     line += "}\n";
     // One write per whole line, flushed, so a trace ends on a complete frame.
-    std::fwrite(line.data(), 1, line.size(), pTrace);
-    std::fflush(pTrace);
+    trace.write(line);
 }
 
 void reach(const LoopHooks& hooks, FramePoint point, int64_t frame) {
@@ -93,15 +119,15 @@ void reach(const LoopHooks& hooks, FramePoint point, int64_t frame) {
     }
 }
 
-int play(const Options& options, std::FILE* pTrace, std::FILE* pRecord, ReplayScript& replay,
+int play(const Options& options, OutputStream& trace, OutputStream& record, ReplayScript& replay,
          const std::vector<Screenshot>& screenshots, const std::string& startFolder,
          const LoopHooks& hooks) {
     auto pEngine = std::make_unique<GameEngine>(hooks.pBlits);
     gEngine = pEngine.get();
     pEngine->setControls(Controls::load(CONTROLS_FILE));
     pEngine->setScreenshotFolder(startFolder);
-    Recorder recorder(pRecord);
-    if (pRecord != nullptr) {
+    Recorder recorder(record.isOpen() ? &record : nullptr);
+    if (record.isOpen()) {
         pEngine->setInputObserver(&recorder);
     }
     auto pManager = std::make_unique<GameStateManager>();
@@ -111,9 +137,8 @@ int play(const Options& options, std::FILE* pTrace, std::FILE* pRecord, ReplaySc
     pacer.start();
     for (int64_t frame = 0; options.frames < 0 || frame < options.frames; ++frame) {
         reach(hooks, FramePoint::STARTED, frame);
-        replay.pushEventsFor(frame);
         recorder.setFrame(frame);
-        pEngine->pollEvents();
+        pEngine->pollEvents([&] { return replay.pushEventsFor(frame); });
         reach(hooks, FramePoint::POLLED, frame);
         bool paused = pEngine->isPaused();
         if (!paused) {
@@ -121,12 +146,12 @@ int play(const Options& options, std::FILE* pTrace, std::FILE* pRecord, ReplaySc
         }
         pManager->draw();
         reach(hooks, FramePoint::DRAWN, frame);
-        if (pTrace != nullptr) {
-            writeTraceLine(pTrace, frame, paused, *pManager);
+        if (trace.isOpen()) {
+            writeTraceLine(trace, frame, paused, *pManager);
         }
         for (const Screenshot& shot : screenshots) {
-            if (shot.frame == frame && !pEngine->saveScreen(shot.path)) {
-                throw DataError(shot.path, "--screenshot could not write the image");
+            if (shot.frame == frame) {
+                pEngine->saveScreen(shot.path, "--screenshot");
             }
         }
         if (pEngine->flip() == -1) {
@@ -164,21 +189,26 @@ int runKcs(int argc, const char* const* argv, const LoopHooks& hooks) {
         std::printf("kcs %s\n", KCS_VERSION);
         return 0;
     }
+    catchStopSignals();
     try {
         // Paths on the command line are relative to the starting folder, so
         // everything is opened or made absolute before --data changes it.
-        OutputFile trace = options.tracePath.empty() ? OutputFile()
-                                                      : openOutput("--trace", options.tracePath);
-        OutputFile record =
-            options.recordPath.empty() ? OutputFile() : openOutput("--record", options.recordPath);
-        std::vector<Screenshot> screenshots = options.screenshots;
-        for (Screenshot& shot : screenshots) {
-            checkWritable(shot.path);
-            shot.path = std::filesystem::absolute(shot.path).string();
-        }
         ReplayScript replay;
         if (!options.replayPath.empty()) {
             replay = ReplayScript::load(options.replayPath);
+        }
+        refuseOutputsOverInputs(options, options.dataDir.empty() ? "." : options.dataDir);
+        OutputStream trace =
+            options.tracePath.empty() ? OutputStream() : OutputStream(options.tracePath, "--trace");
+        OutputStream record = options.recordPath.empty()
+                                  ? OutputStream()
+                                  : OutputStream(options.recordPath, "--record");
+        std::vector<Screenshot> screenshots = options.screenshots;
+        for (Screenshot& shot : screenshots) {
+            // A screenshot is written only after its frame, so its path is
+            // tried now: what cannot be written stops the game before it starts.
+            TemporaryFile probe(shot.path, "--screenshot");
+            shot.path = std::filesystem::absolute(outputTarget(shot.path, "--screenshot", true));
         }
         std::string startFolder = std::filesystem::current_path().string();
         if (!options.dataDir.empty() && chdir(options.dataDir.c_str()) != 0) {
@@ -197,10 +227,18 @@ int runKcs(int argc, const char* const* argv, const LoopHooks& hooks) {
         int windowScale = options.headless ? 1 : options.scale;
         setenv("SDL12COMPAT_WINDOW_SCALING", std::to_string(windowScale).c_str(), 1);
         setenv("SDL12COMPAT_SCALE_METHOD", "nearest", 1);
-        if (options.check) {
-            return runDataCheck();
-        }
-        return play(options, trace.get(), record.get(), replay, screenshots, startFolder, hooks);
+        int status = options.check
+                         ? runDataCheck()
+                         : play(options, trace, record, replay, screenshots, startFolder, hooks);
+        trace.close();
+        record.close();
+        return finishStandardOutput("kcs") ? status : 2;
+    } catch (const Interrupted& stop) {
+        // Ended as the signal would have ended it, once everything above has
+        // been torn down.
+        std::signal(stop.signal(), SIG_DFL);
+        std::raise(stop.signal());
+        return 128 + stop.signal();
     } catch (const DataError& error) {
         std::fflush(stdout);
         std::fprintf(stderr, "kcs: %s\n", error.what());
@@ -209,7 +247,7 @@ int runKcs(int argc, const char* const* argv, const LoopHooks& hooks) {
         std::fprintf(stderr, "kcs: %s\n", error.what());
         return 2;
     } catch (const std::bad_alloc&) {
-        std::fprintf(stderr, "kcs: out of memory while loading the data\n");
+        std::fprintf(stderr, "kcs: out of memory\n");
         return 2;
     } catch (const std::filesystem::filesystem_error& error) {
         std::fprintf(stderr, "kcs: %s\n", error.what());

@@ -2,6 +2,8 @@
 #include "engine/GameEngine.h"
 
 #include "engine/DataError.h"
+#include "engine/Files.h"
+#include "graphics/Bitmap.h"
 #include "graphics/Font.h"
 
 #include <algorithm>
@@ -26,7 +28,9 @@ constexpr int HAT_SOURCE = 0x30000;
 constexpr int MAX_SCREENSHOTS = 10000;
 
 // SDL_Rect fields are 16-bit; the game defines its positions as wrapping there.
-Sint16 wrap16(int value) { return static_cast<Sint16>(value); }
+Sint16 wrap16(int value) {
+    return static_cast<Sint16>(value);
+}
 
 std::string noDisplayHint() {
     const char* display = std::getenv("DISPLAY");
@@ -39,7 +43,9 @@ std::string noDisplayHint() {
 
 } // namespace
 
-void SurfaceDeleter::operator()(SDL_Surface* pSurface) const { GameEngine::freeSurface(pSurface); }
+void SurfaceDeleter::operator()(SDL_Surface* pSurface) const {
+    GameEngine::freeSurface(pSurface);
+}
 
 GameEngine::GameEngine(BlitObserver* pBlitObserver) : m_pBlitObserver(pBlitObserver) {
 #ifdef _WIN32
@@ -81,7 +87,7 @@ GameEngine::~GameEngine() {
     SDL_Quit();
 }
 
-void GameEngine::pollEvents() {
+void GameEngine::pollEvents(const std::function<bool()>& refill) {
     if (!m_paused) {
         m_keys.previousHorizontal = m_keys.horizontal;
         m_keys.previousVertical = m_keys.vertical;
@@ -101,7 +107,18 @@ void GameEngine::pollEvents() {
             openJoysticks();
         }
     }
-    while (SDL_PollEvent(&m_event)) {
+    // A stop signal ends the game like closing the window, after this frame.
+    if (takeStopSignal() != 0) {
+        pushQuitEvent();
+    }
+    bool refilled = refill && refill();
+    while (true) {
+        if (!SDL_PollEvent(&m_event)) {
+            if (refilled && (refilled = refill())) {
+                continue;
+            }
+            break;
+        }
         switch (m_event.type) {
         case SDL_KEYDOWN:
         case SDL_KEYUP:
@@ -111,8 +128,8 @@ void GameEngine::pollEvents() {
         case SDL_JOYBUTTONUP:
             for (const Controls::ButtonBinding& binding : m_controls.buttons) {
                 if (binding.button == m_event.jbutton.button) {
-                    setSource(binding.input, BUTTON_SOURCE + m_event.jbutton.which * 256 +
-                                                 m_event.jbutton.button,
+                    setSource(binding.input,
+                              BUTTON_SOURCE + m_event.jbutton.which * 256 + m_event.jbutton.button,
                               m_event.type == SDL_JOYBUTTONDOWN);
                 }
             }
@@ -351,30 +368,31 @@ void GameEngine::saveNumberedScreenshot() {
             std::fclose(pExisting);
             continue;
         }
-        if (saveScreen(path)) {
+        try {
+            saveScreen(path, "F12");
             std::printf("kcs: screenshot saved to %s\n", path.c_str());
-        } else {
-            std::printf("kcs: could not save a screenshot to %s\n", path.c_str());
+        } catch (const DataError& error) {
+            std::printf("kcs: %s\n", error.what());
         }
         std::fflush(stdout);
         return;
     }
 }
 
-void GameEngine::pushKeyEvent(SDLKey key, bool down) {
+bool GameEngine::pushKeyEvent(SDLKey key, bool down) {
     SDL_Event event{};
     event.type = down ? SDL_KEYDOWN : SDL_KEYUP;
     event.key.type = event.type;
     event.key.which = REPLAY_DEVICE;
     event.key.state = down ? SDL_PRESSED : SDL_RELEASED;
     event.key.keysym.sym = key;
-    SDL_PushEvent(&event);
+    return SDL_PushEvent(&event) == 0;
 }
 
-void GameEngine::pushQuitEvent() {
+bool GameEngine::pushQuitEvent() {
     SDL_Event event{};
     event.type = SDL_QUIT;
-    SDL_PushEvent(&event);
+    return SDL_PushEvent(&event) == 0;
 }
 
 void GameEngine::moveCamera(int dx, int dy) {
@@ -436,14 +454,7 @@ int GameEngine::flip() {
 }
 
 Surface GameEngine::loadBitmap(const std::string& path) {
-    SDL_RWops* pStream = SDL_RWFromFile(path.c_str(), "rb");
-    if (pStream == nullptr) {
-        throw DataError(path, std::string("cannot open bitmap: ") + SDL_GetError());
-    }
-    Surface surface(SDL_LoadBMP_RW(pStream, 1));
-    if (!surface) {
-        throw DataError(path, std::string("not a loadable BMP image: ") + SDL_GetError());
-    }
+    Surface surface = readBitmap(path);
     SDL_SetColorKey(surface.get(), SDL_SRCCOLORKEY,
                     SDL_MapRGB(surface->format, KEY_RED, KEY_GREEN, KEY_BLUE));
     if (m_pBlitObserver != nullptr) {
@@ -478,14 +489,12 @@ void GameEngine::freeSurface(SDL_Surface* pSurface) {
     }
 }
 
-bool GameEngine::saveScreen(const std::string& path) {
-    // Written beside the target and renamed, so no half-written file is left.
-    std::string temporary = path + ".part";
-    if (SDL_SaveBMP(m_pScreen, temporary.c_str()) != 0) {
-        std::remove(temporary.c_str());
-        return false;
+void GameEngine::saveScreen(const std::string& path, const std::string& option) {
+    TemporaryFile temporary(path, option);
+    if (SDL_SaveBMP(m_pScreen, temporary.path().c_str()) != 0) {
+        throw DataError(path, option + " could not write the image: " + SDL_GetError());
     }
-    return std::rename(temporary.c_str(), path.c_str()) == 0;
+    temporary.commit();
 }
 
 bool GameEngine::intersects(const SDL_Rect& a, const SDL_Rect& b) {

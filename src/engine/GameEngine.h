@@ -8,6 +8,7 @@
 
 #include <SDL.h>
 #include <array>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -59,7 +60,9 @@ public:
     GameEngine& operator=(const GameEngine&) = delete;
 
     // Input and control.
-    void pollEvents();
+    // Handles every event in SDL's queue. `refill`, when given, is asked for
+    // more each time the queue runs dry and returns false when it has none.
+    void pollEvents(const std::function<bool()>& refill = {});
     bool isPaused() const { return m_paused; }
     bool isQuitRequested() const { return m_quitRequested; }
     void requestQuit() { m_quitRequested = true; }
@@ -68,8 +71,9 @@ public:
     // Puts a replayed key or quit event into SDL's own queue, the path real
     // input takes. Replayed keys name game inputs by their usual keys (left,
     // space, b, ...), so a replay means the same game whatever the bindings.
-    static void pushKeyEvent(SDLKey key, bool down);
-    static void pushQuitEvent();
+    // False when SDL's queue is full.
+    static bool pushKeyEvent(SDLKey key, bool down);
+    static bool pushQuitEvent();
     // The bindings of "controls.ini" (or the usual keys).
     void setControls(const Controls& controls) { m_controls = controls; }
     // Where F12 saves its numbered screenshots.
@@ -95,8 +99,9 @@ public:
     Surface loadBitmap(const std::string& path);
     Surface createSurface(int width, int height);
     static void freeSurface(SDL_Surface* pSurface);
-    // Writes the screen to a BMP file; false when it cannot be written.
-    bool saveScreen(const std::string& path);
+    // Writes the screen to a BMP file; throws DataError naming the file and
+    // the option that asked for it when it cannot be written.
+    void saveScreen(const std::string& path, const std::string& option);
     SDL_Surface* getScreen() { return m_pScreen; }
 
     Font& getFont() { return *m_pFont; }

@@ -2,9 +2,9 @@
 #include "engine/Replay.h"
 
 #include "engine/DataError.h"
+#include "engine/Files.h"
 
 #include <charconv>
-#include <fstream>
 #include <sstream>
 
 namespace {
@@ -15,8 +15,8 @@ struct KeyName {
 };
 
 constexpr KeyName KEY_NAMES[] = {
-    {"left", SDLK_LEFT}, {"right", SDLK_RIGHT}, {"up", SDLK_UP},   {"down", SDLK_DOWN},
-    {"space", SDLK_SPACE}, {"b", SDLK_b},       {"enter", SDLK_RETURN}, {"tab", SDLK_TAB},
+    {"left", SDLK_LEFT},   {"right", SDLK_RIGHT}, {"up", SDLK_UP},        {"down", SDLK_DOWN},
+    {"space", SDLK_SPACE}, {"b", SDLK_b},         {"enter", SDLK_RETURN}, {"tab", SDLK_TAB},
 };
 
 std::vector<std::string> splitOnSpaces(const std::string& line) {
@@ -44,17 +44,12 @@ const char* replayKeyName(SDLKey key) {
 }
 
 ReplayScript ReplayScript::load(const std::string& path) {
-    std::ifstream file(path, std::ios::binary);
-    if (!file.is_open()) {
-        throw DataError(path, "cannot open the replay file");
-    }
-    std::ostringstream text;
-    text << file.rdbuf();
-    return parse(text.str(), path);
+    return parse(readFile(path, REPLAY_FILE), path);
 }
 
 ReplayScript ReplayScript::parse(const std::string& text, const std::string& name) {
     ReplayScript script;
+    script.m_name = name;
     std::istringstream lines(text);
     std::string line;
     int lineNumber = 0;
@@ -77,10 +72,10 @@ ReplayScript ReplayScript::parse(const std::string& text, const std::string& nam
             std::from_chars(frameText.data(), frameText.data() + frameText.size(), event.frame);
         if (frameText.empty() || error != std::errc() ||
             pStop != frameText.data() + frameText.size() || event.frame < 0) {
-            fail("'" + frameText + "' is not a frame number");
+            fail("'" + excerpt(frameText) + "' is not a frame number");
         }
         if (event.frame < lastFrame) {
-            fail("frame " + frameText + " comes after frame " + std::to_string(lastFrame));
+            fail("frame " + excerpt(frameText) + " comes after frame " + std::to_string(lastFrame));
         }
         lastFrame = event.frame;
         if (fields.size() == 2 && fields[1] == "quit") {
@@ -94,11 +89,11 @@ ReplayScript ReplayScript::parse(const std::string& text, const std::string& nam
                 }
             }
             if (pKnown == nullptr) {
-                fail("unknown key '" + fields[1] +
+                fail("unknown key '" + excerpt(fields[1]) +
                      "' (keys: left right up down space b enter tab)");
             }
             if (fields[2] != "down" && fields[2] != "up") {
-                fail("expected 'down' or 'up' after the key, got '" + fields[2] + "'");
+                fail("expected 'down' or 'up' after the key, got '" + excerpt(fields[2]) + "'");
             }
             event.down = fields[2] == "down";
         } else {
@@ -109,30 +104,36 @@ ReplayScript ReplayScript::parse(const std::string& text, const std::string& nam
     return script;
 }
 
-void ReplayScript::pushEventsFor(int64_t frame) {
-    while (m_next < m_events.size() && m_events[m_next].frame <= frame) {
+bool ReplayScript::pushEventsFor(int64_t frame) {
+    // Well below the smallest event queue of the SDL builds we run on, with
+    // room for the real input that arrives meanwhile.
+    constexpr int PORTION = 32;
+    int pushed = 0;
+    while (pushed < PORTION && m_next < m_events.size() && m_events[m_next].frame <= frame) {
         const ReplayEvent& event = m_events[m_next++];
         if (event.frame < frame) {
             continue;
         }
-        if (event.quit) {
-            GameEngine::pushQuitEvent();
-        } else {
-            GameEngine::pushKeyEvent(event.key, event.down);
+        bool taken = event.quit ? GameEngine::pushQuitEvent()
+                                : GameEngine::pushKeyEvent(event.key, event.down);
+        if (!taken) {
+            throw DataError(m_name, "frame " + std::to_string(frame) +
+                                        ": SDL's event queue is full; an event would be lost");
         }
+        ++pushed;
     }
+    return pushed > 0;
 }
 
 void Recorder::keyEvent(SDLKey key, bool down) {
     const char* pName = replayKeyName(key);
-    if (pName != nullptr) {
-        std::fprintf(m_pFile, "%lld %s %s\n", static_cast<long long>(m_frame), pName,
-                     down ? "down" : "up");
-        std::fflush(m_pFile);
+    if (pName != nullptr && m_pStream != nullptr) {
+        m_pStream->write(std::to_string(m_frame) + " " + pName + (down ? " down\n" : " up\n"));
     }
 }
 
 void Recorder::quitEvent() {
-    std::fprintf(m_pFile, "%lld quit\n", static_cast<long long>(m_frame));
-    std::fflush(m_pFile);
+    if (m_pStream != nullptr) {
+        m_pStream->write(std::to_string(m_frame) + " quit\n");
+    }
 }

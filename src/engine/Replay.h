@@ -3,10 +3,10 @@
 // that writes what the engine actually handled in the same format.
 #pragma once
 
+#include "engine/Files.h"
 #include "engine/GameEngine.h"
 
 #include <cstdint>
-#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -23,11 +23,14 @@ public:
     static ReplayScript load(const std::string& path);
     static ReplayScript parse(const std::string& text, const std::string& name);
 
-    // Pushes every event of this frame into SDL's queue, in file order.
-    void pushEventsFor(int64_t frame);
+    // Pushes the next events of this frame into SDL's queue, in file order,
+    // a portion at a time, because the queue holds only so many: returns
+    // false when the frame has none left, so the caller polls between calls.
+    bool pushEventsFor(int64_t frame);
     const std::vector<ReplayEvent>& events() const { return m_events; }
 
 private:
+    std::string m_name;
     std::vector<ReplayEvent> m_events;
     size_t m_next = 0;
 };
@@ -37,12 +40,13 @@ const char* replayKeyName(SDLKey key);
 
 class Recorder : public InputObserver {
 public:
-    explicit Recorder(std::FILE* pFile) : m_pFile(pFile) {}
+    // Without a stream nothing is recorded.
+    explicit Recorder(OutputStream* pStream) : m_pStream(pStream) {}
     void setFrame(int64_t frame) { m_frame = frame; }
     void keyEvent(SDLKey key, bool down) override;
     void quitEvent() override;
 
 private:
-    std::FILE* m_pFile;
+    OutputStream* m_pStream;
     int64_t m_frame = 0;
 };

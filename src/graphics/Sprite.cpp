@@ -105,14 +105,19 @@ void Sprite::loadRectangles(const IniDictionary& dictionary, const std::string& 
     int32_t height = readSize(dictionary, fileName, "height");
     m_xOffset = dictionary.getInt("xOffset", SPRITES_SECTION, 0);
     m_yOffset = dictionary.getInt("yOffset", SPRITES_SECTION, 0);
+    // The sheet by its key and its file, since the image is what is too small.
+    auto sheet = [&](int32_t s) {
+        std::string key = numbered("spritesheet", s);
+        return where(SHEETS_SECTION, key) + " (" +
+               dictionary.getString(key, SHEETS_SECTION, "empty") + ")";
+    };
 
     for (int32_t s = 0; s < m_sheetCount; ++s) {
         const SDL_Surface* pSheet = m_pSheets[static_cast<size_t>(s)].get();
         if (count > 0 && width > pSheet->w) {
             throw DataError(fileName, where(SPRITES_SECTION, "width") + " " +
                                           std::to_string(width) + " is wider than the " +
-                                          std::to_string(pSheet->w) + " px of " +
-                                          where(SHEETS_SECTION, numbered("spritesheet", s)));
+                                          std::to_string(pSheet->w) + " px of " + sheet(s));
         }
     }
 
@@ -130,8 +135,7 @@ void Sprite::loadRectangles(const IniDictionary& dictionary, const std::string& 
                 throw DataError(fileName, where(SPRITES_SECTION, key) + " " + std::to_string(y) +
                                               " with height " + std::to_string(height) +
                                               " reaches below the " + std::to_string(pSheet->h) +
-                                              " px of " +
-                                              where(SHEETS_SECTION, numbered("spritesheet", s)));
+                                              " px of " + sheet(s));
             }
         }
         m_pSprites.push_back(SDL_Rect{0, static_cast<Sint16>(y), static_cast<Uint16>(width),

@@ -10,7 +10,6 @@
 #include "level/MapFile.h"
 
 #include <cstdio>
-#include <fstream>
 #include <iterator>
 
 namespace {
@@ -48,19 +47,14 @@ Map::Map(const std::string& levelName, const IniDictionary& levels) {
     }
 
     std::string mapName = levels.getString("tileMap", levelName, "empty");
-    std::ifstream mapStream(mapName, std::ios::binary);
     std::printf("Map::load: mapFilename: %s\n", mapName.c_str());
     std::fflush(stdout);
-    if (mapStream.fail()) {
-        rethrowForKey(DataError(mapName, "cannot open the map file"), levels, LEVELS_FILE,
-                      levelName, "tileMap");
+    std::vector<uint8_t> bytes;
+    try {
+        bytes = MapFile::readBytes(mapName);
+    } catch (const DataError& error) {
+        rethrowForKey(error, levels, LEVELS_FILE, levelName, "tileMap");
     }
-    std::vector<uint8_t> bytes{std::istreambuf_iterator<char>(mapStream),
-                               std::istreambuf_iterator<char>()};
-    if (mapStream.bad()) {
-        throw DataError(mapName, "cannot read the map file");
-    }
-    mapStream.close();
     MapFile file = MapFile::parse(mapName, bytes);
 
     std::string sheetProblem = MapFile::tileSheetProblem(m_pTileSetBitmap->h, file.codeCount());

@@ -3,10 +3,9 @@
 #include "level/MapFile.h"
 
 #include "engine/DataError.h"
+#include "engine/Files.h"
 
 #include <cstdio>
-#include <fstream>
-#include <iterator>
 
 namespace {
 
@@ -155,16 +154,7 @@ MapFile MapFile::parse(const std::string& fileName, const std::vector<uint8_t>& 
 }
 
 std::vector<uint8_t> MapFile::readBytes(const std::string& fileName) {
-    std::ifstream file(fileName, std::ios::binary);
-    if (file.fail()) {
-        throw DataError(fileName, "cannot open the map file");
-    }
-    std::vector<uint8_t> bytes{std::istreambuf_iterator<char>(file),
-                               std::istreambuf_iterator<char>()};
-    if (file.bad()) {
-        throw DataError(fileName, "cannot read the map file");
-    }
-    return bytes;
+    return readFileBytes(fileName, FileLimit{"a map file", MAX_FILE_SIZE});
 }
 
 MapFile MapFile::read(const std::string& fileName) {

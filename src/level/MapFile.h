@@ -21,6 +21,9 @@ public:
     static constexpr int TILE_SIZE = 16;             // px
     static constexpr int32_t TELEPORT_STOP_BASE = 4; // px below a boundary's top
     static constexpr int32_t MAX_BOUNDARIES = 1024;  // far more than a map of 255 screens needs
+    // The largest sound map: the header and every tile of 240 x 255.
+    static constexpr size_t MAX_FILE_SIZE =
+        HEADER_SIZE + size_t{MAX_TILES_ACROSS} * MAX_TILES_DOWN * SEGMENT_SIZE / SEGMENT_TILES;
 
     // An empty map of the given size, every screen absent.
     MapFile(int tilesAcross, int tilesDown, int codeCount);
@@ -34,7 +37,8 @@ public:
     // Reads the whole file and parses it; throws DataError when it cannot be
     // opened.
     static MapFile read(const std::string& fileName);
-    // Reads the whole file; throws DataError when it cannot be opened.
+    // Reads the whole file; throws DataError when it cannot be read or is
+    // larger than any sound map.
     static std::vector<uint8_t> readBytes(const std::string& fileName);
 
     // Rules on the level files that go with a map. Each gives the problem as

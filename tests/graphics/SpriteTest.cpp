@@ -334,7 +334,8 @@ TEST_F(SpriteDataTest, EveryRefusalNamesSectionAndKey) {
     for (int a = 0; a < 4; ++a) {
         fourAnimations += "[Animation" + std::to_string(a) + "]\nnFrames=3\n";
     }
-    const std::string tall = "[Spritesheets]\namount=1\nspritesheet0=tall.bmp\n[Sprites]\namount=1\n";
+    const std::string tall =
+        "[Spritesheets]\namount=1\nspritesheet0=tall.bmp\n[Sprites]\namount=1\n";
     const std::string huge = " 2147483647 is more than the 4096 a sprite accepts";
     struct Case {
         std::string text;
@@ -349,7 +350,8 @@ TEST_F(SpriteDataTest, EveryRefusalNamesSectionAndKey) {
          "[Animation3] frame2SpriteIndex 7 is beyond the 6 sprite rectangles in [Sprites]"},
         {animationsText({{{1, 1}, {4, 1}}}), 0, 0,
          "[Animation0] frame1SpriteIndex 4 is beyond the 4 sprite rectangles in [Sprites]"},
-        {animationsText({{{0, 1}}, {{-1, 1}}}), 0, 0, "[Animation1] frame0SpriteIndex -1 is negative"},
+        {animationsText({{{0, 1}}, {{-1, 1}}}), 0, 0,
+         "[Animation1] frame0SpriteIndex -1 is negative"},
         {animationsText({{{0, 1}, {1, -2}}}), 0, 0, "[Animation0] frame1Duration -2 is negative"},
         {"[Spritesheets]\namount=-1\n", 0, 0, "[Spritesheets] amount -1 is negative"},
         {"[Sprites]\namount=-3\n", 0, 0, "[Sprites] amount -3 is negative"},
@@ -369,10 +371,11 @@ TEST_F(SpriteDataTest, EveryRefusalNamesSectionAndKey) {
         // Fits the tall first sheet but not the short second one.
         {"[Spritesheets]\namount=2\nspritesheet0=tall.bmp\nspritesheet1=short.bmp\n[Sprites]\n"
          "amount=2\nwidth=8\nheight=8\nsprite1YPos=25\n",
-         0, 0, "[Sprites] sprite1YPos 25 with height 8 reaches below the 32 px of [Spritesheets] "
-               "spritesheet1"},
+         0, 0,
+         "[Sprites] sprite1YPos 25 with height 8 reaches below the 32 px of [Spritesheets] "
+         "spritesheet1 (short.bmp)"},
         {tall + "width=17\nheight=8\n", 0, 0,
-         "[Sprites] width 17 is wider than the 16 px of [Spritesheets] spritesheet0"},
+         "[Sprites] width 17 is wider than the 16 px of [Spritesheets] spritesheet0 (tall.bmp)"},
         {tall + "width=8\nheight=8\nsprite0YPos=-1\n", 0, 0,
          "[Sprites] sprite0YPos -1 is outside the rows a sheet can have"},
         {sheetsAndSprites() + oneAnimation("nFrames=1\n"), 4, 1,

@@ -151,12 +151,12 @@ TEST(MapLevelRulesTest, MissingFilesAreNamed) {
     EXPECT_EQ(loadProblem().rfind("Test.bmp: ", 0), 0u);
     std::remove("Test.map");
     writeTileSheet("Test.bmp", 5);
-    EXPECT_EQ(loadProblem(), "Test.map: cannot open the map file");
+    EXPECT_EQ(loadProblem(), "Test.map: cannot open it: No such file or directory");
     ::testing::internal::GetCapturedStdout();
 
     auto result = runProgram(std::string(KCS_MAP_BINARY) + " check Test.map");
     EXPECT_EQ(result.status, 2);
-    EXPECT_EQ(result.err, "Test.map: cannot open the map file\n");
+    EXPECT_EQ(result.err, "Test.map: cannot open it: No such file or directory\n");
 }
 
 TEST(MapLevelRulesTest, KeysLeftOutAreBlamedOnTheLevelsFile) {
@@ -172,7 +172,7 @@ TEST(MapLevelRulesTest, KeysLeftOutAreBlamedOnTheLevelsFile) {
         << loadProblem();
     writeFile("levels.ini", "[Test]\ntileSheet=Test.bmp\nboundaries=1\nteleportStopPosY=4\n");
     EXPECT_EQ(loadProblem(), "levels.ini: [Test] tileMap is not given, and the default \"empty\" "
-                             "cannot be loaded (empty: cannot open the map file)");
+                             "cannot be loaded (empty: cannot open it: No such file or directory)");
     ::testing::internal::GetCapturedStdout();
 }
 

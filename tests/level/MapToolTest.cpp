@@ -199,5 +199,5 @@ TEST(MapToolTest, UsageErrorsAreOneLineWithStatusTwo) {
     }
     auto missing = mapTool("build nowhere.txt out.map");
     EXPECT_EQ(missing.status, 2);
-    EXPECT_EQ(missing.err, "nowhere.txt: cannot open the file\n");
+    EXPECT_EQ(missing.err, "nowhere.txt: cannot open it: No such file or directory\n");
 }

@@ -6,12 +6,10 @@
 
 #include "ArtError.h"
 #include "PixelGrid.h"
+#include "engine/Files.h"
 
-#include <cerrno>
 #include <cstdint>
 #include <cstdio>
-#include <cstring>
-#include <unistd.h>
 #include <vector>
 
 namespace {
@@ -79,16 +77,7 @@ std::vector<uint8_t> encode(const PixelGrid& grid) {
 
 void writeBmpAtomically(const PixelGrid& grid, const std::string& path) {
     std::vector<uint8_t> bytes = encode(grid);
-    std::string temporary = path + ".tmp" + std::to_string(getpid());
-    std::FILE* pFile = std::fopen(temporary.c_str(), "wb");
-    if (pFile == nullptr) {
-        throw ArtError(path, 0, 0, std::string("cannot write: ") + std::strerror(errno));
-    }
-    bool written = std::fwrite(bytes.data(), 1, bytes.size(), pFile) == bytes.size();
-    written = std::fclose(pFile) == 0 && written;
-    if (!written || std::rename(temporary.c_str(), path.c_str()) != 0) {
-        std::string reason = std::strerror(errno);
-        std::remove(temporary.c_str());
-        throw ArtError(path, 0, 0, "cannot write: " + reason);
-    }
+    writeFileWhole(path,
+                   std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()),
+                   "the output");
 }

@@ -2,11 +2,12 @@
 #include "PixelGrid.h"
 
 #include "ArtError.h"
+#include "engine/DataError.h"
+#include "engine/Files.h"
 
 #include <algorithm>
 #include <array>
 #include <charconv>
-#include <fstream>
 #include <optional>
 #include <sstream>
 
@@ -79,7 +80,7 @@ int SourceParser::number(const Word& word, int low, int high, const char* what) 
     if (!value || *value < low || *value > high) {
         fail(word.column, std::string(what) + " must be a whole number from " +
                               std::to_string(low) + " to " + std::to_string(high) + ", not \"" +
-                              word.text + "\"");
+                              excerpt(word.text) + "\"");
     }
     return *value;
 }
@@ -109,7 +110,7 @@ void SourceParser::colourDirective(const std::vector<Word>& words) {
     const Word& name = words[1];
     if (name.text.size() != 1 || name.text[0] < '!' || name.text[0] > '~') {
         fail(name.column,
-             "a colour is named by one printable character, not \"" + name.text + "\"");
+             "a colour is named by one printable character, not \"" + excerpt(name.text) + "\"");
     }
     auto index = static_cast<size_t>(name.text[0]);
     if (m_colours[index]) {
@@ -180,7 +181,7 @@ void SourceParser::line(std::string text, int lineNumber) {
         fail(1, "a row must start in the first column");
     } else if (words.size() > 1) {
         fail(static_cast<int>(first.size()) + 1,
-             "unknown directive \"" + first + "\", or a blank inside a row");
+             "unknown directive \"" + excerpt(first) + "\", or a blank inside a row");
     } else {
         pixelRow(text);
     }
@@ -214,16 +215,7 @@ PixelGrid PixelGrid::parse(const std::string& text, const std::string& fileName)
 }
 
 PixelGrid PixelGrid::load(const std::string& fileName) {
-    std::ifstream file(fileName, std::ios::binary);
-    if (!file) {
-        throw ArtError(fileName, 0, 0, "cannot open the source");
-    }
-    std::ostringstream contents;
-    contents << file.rdbuf();
-    if (file.bad()) {
-        throw ArtError(fileName, 0, 0, "cannot read the source");
-    }
-    return parse(contents.str(), fileName);
+    return parse(readFile(fileName, TEXT_SOURCE_FILE), fileName);
 }
 
 void PixelGrid::mirror() {

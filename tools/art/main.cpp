@@ -2,6 +2,8 @@
 #include "ArtError.h"
 #include "BmpWriter.h"
 #include "PixelGrid.h"
+#include "engine/DataError.h"
+#include "engine/Files.h"
 
 #include <cstdio>
 #include <string>
@@ -80,6 +82,10 @@ int main(int argc, char** argv) {
         return 0;
     }
     try {
+        refuseSameFile(options.output, "the output", options.source);
+        for (const std::string& overlayName : options.overlays) {
+            refuseSameFile(options.output, "the output", overlayName);
+        }
         PixelGrid grid = PixelGrid::load(options.source);
         for (const std::string& overlayName : options.overlays) {
             grid.overlay(PixelGrid::load(overlayName), overlayName);
@@ -89,6 +95,9 @@ int main(int argc, char** argv) {
         }
         writeBmpAtomically(grid, options.output);
     } catch (const ArtError& error) {
+        std::fprintf(stderr, "%s\n", error.what());
+        return EXIT_BAD_INPUT;
+    } catch (const DataError& error) {
         std::fprintf(stderr, "%s\n", error.what());
         return EXIT_BAD_INPUT;
     }

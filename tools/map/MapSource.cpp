@@ -156,7 +156,7 @@ private:
                 readCodes(tokens, lineNumber);
             } else {
                 m_errors.fail(lineNumber, tokens.front().column,
-                              "unknown line \"" + word +
+                              "unknown line \"" + excerpt(word) +
                                   "\"; before the map only tile, absent, codes and map lines "
                                   "may appear");
             }
@@ -171,7 +171,7 @@ private:
                      const std::string& usage) const {
         if (tokens.size() > most) {
             m_errors.fail(line, tokens[most].column,
-                          "unexpected \"" + tokens[most].text + "\"; " + usage);
+                          "unexpected \"" + excerpt(tokens[most].text) + "\"; " + usage);
         }
     }
 
@@ -185,7 +185,8 @@ private:
         const Token& token = tokens[1];
         if (token.text.size() != 1 || !isTileCharacter(token.text[0])) {
             m_errors.fail(line, token.column,
-                          "\"" + token.text + "\" is not one printable character; " + usage);
+                          "\"" + excerpt(token.text) + "\" is not one printable character; " +
+                              usage);
         }
         char c = token.text[0];
         auto previous = m_characterLines.find(c);
@@ -207,8 +208,8 @@ private:
         std::optional<int> code = smallNumber(tokens[2].text);
         if (!code || *code < 1 || *code > MAX_TILE_CODE) {
             m_errors.fail(line, tokens[2].column,
-                          "tile code \"" + tokens[2].text + "\" is not a number from 1 to " +
-                              std::to_string(MAX_TILE_CODE));
+                          "tile code \"" + excerpt(tokens[2].text) +
+                              "\" is not a number from 1 to " + std::to_string(MAX_TILE_CODE));
         }
         bool solid = false;
         if (tokens.size() >= 4) {
@@ -216,7 +217,7 @@ private:
                 solid = true;
             } else if (tokens[3].text != "open") {
                 m_errors.fail(line, tokens[3].column,
-                              "\"" + tokens[3].text + "\" is neither solid nor open");
+                              "\"" + excerpt(tokens[3].text) + "\" is neither solid nor open");
             }
         }
         expectCount(tokens, 4, line, usage);
@@ -247,7 +248,7 @@ private:
         std::optional<int> count = smallNumber(tokens[1].text);
         if (!count || *count < 1 || *count > MapFile::MAX_CODE_COUNT) {
             m_errors.fail(line, tokens[1].column,
-                          "codes \"" + tokens[1].text + "\" is not a number from 1 to " +
+                          "codes \"" + excerpt(tokens[1].text) + "\" is not a number from 1 to " +
                               std::to_string(MapFile::MAX_CODE_COUNT));
         }
         expectCount(tokens, 2, line, usage);

@@ -7,20 +7,14 @@
 #include "TiledImport.h"
 
 #include "engine/DataError.h"
+#include "engine/Files.h"
+#include "graphics/Bitmap.h"
 #include "level/MapFile.h"
 
-#include <SDL.h>
-
-#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
-#include <fstream>
 #include <iostream>
-#include <iterator>
 #include <string>
-#include <sys/stat.h>
-#include <unistd.h>
 #include <vector>
 
 namespace {
@@ -45,71 +39,31 @@ public:
     using std::runtime_error::runtime_error;
 };
 
-std::string readText(const std::string& fileName) {
-    std::ifstream file(fileName, std::ios::binary);
-    if (file.fail()) {
-        throw DataError(fileName, "cannot open the file");
-    }
-    return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
-}
-
-// Writes beside the target and renames over it, so a failed write never
-// leaves half a map where the game would read it.
-void writeAtomically(const std::string& fileName, const std::vector<uint8_t>& bytes) {
-    std::string temporary = fileName + ".XXXXXX";
-    int descriptor = mkstemp(temporary.data());
-    if (descriptor < 0) {
-        throw DataError(fileName, std::string("cannot create a temporary file beside it: ") +
-                                      std::strerror(errno));
-    }
-    size_t written = 0;
-    while (written < bytes.size()) {
-        ssize_t count = write(descriptor, bytes.data() + written, bytes.size() - written);
-        if (count < 0 && errno == EINTR) {
-            continue;
-        }
-        if (count <= 0) {
-            std::string reason = std::strerror(errno);
-            close(descriptor);
-            std::remove(temporary.c_str());
-            throw DataError(fileName, "cannot write: " + reason);
-        }
-        written += static_cast<size_t>(count);
-    }
-    // mkstemp makes the file private; a map is an ordinary data file.
-    fchmod(descriptor, 0644);
-    if (fsync(descriptor) != 0 || close(descriptor) != 0) {
-        std::string reason = std::strerror(errno);
-        std::remove(temporary.c_str());
-        throw DataError(fileName, "cannot write: " + reason);
-    }
-    if (std::rename(temporary.c_str(), fileName.c_str()) != 0) {
-        std::string reason = std::strerror(errno);
-        std::remove(temporary.c_str());
-        throw DataError(fileName, "cannot replace: " + reason);
-    }
-}
-
 // A compiled or imported map must pass the game's rules; this guards the
 // converters themselves.
-int write(const MapFile& map, const std::string& outName) {
+int write(const MapFile& map, const std::string& inName, const std::string& outName) {
     std::vector<uint8_t> bytes = map.encode();
     std::vector<std::string> problems = MapFile::findProblems(bytes);
     if (!problems.empty()) {
         throw DataError(outName, "internal error, the map to write is broken: " + problems.front());
     }
-    writeAtomically(outName, bytes);
+    refuseSameFile(outName, "the output", inName);
+    writeFileWhole(outName,
+                   std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()),
+                   "the output");
     return EXIT_SUCCESS;
 }
 
 int build(const std::string& sourceName, const std::string& outName) {
-    return write(MapSource::parse(sourceName, readText(sourceName)), outName);
+    return write(MapSource::parse(sourceName, readFile(sourceName, TEXT_SOURCE_FILE)), sourceName,
+                 outName);
 }
 
 int exportTmx(const std::string& mapName, const std::string& outName,
               const std::string& sheetName) {
     std::string text = TiledExport::toTmx(MapFile::read(mapName), sheetName);
-    writeAtomically(outName, std::vector<uint8_t>(text.begin(), text.end()));
+    refuseSameFile(outName, "the output", mapName);
+    writeFileWhole(outName, text, "the output");
     return EXIT_SUCCESS;
 }
 
@@ -117,21 +71,6 @@ int show(const std::string& mapName) {
     MapFile map = MapFile::read(mapName);
     std::cout << MapSource::format(mapName, map);
     return EXIT_SUCCESS;
-}
-
-// The height of a BMP as the game loads it, or a problem line.
-std::string sheetHeight(const std::string& sheetName, int& height) {
-    SDL_RWops* pStream = SDL_RWFromFile(sheetName.c_str(), "rb");
-    if (pStream == nullptr) {
-        return sheetName + ": cannot open bitmap: " + SDL_GetError();
-    }
-    SDL_Surface* pSurface = SDL_LoadBMP_RW(pStream, 1);
-    if (pSurface == nullptr) {
-        return sheetName + ": not a loadable BMP image: " + SDL_GetError();
-    }
-    height = pSurface->h;
-    SDL_FreeSurface(pSurface);
-    return "";
 }
 
 int check(const std::string& mapName, const std::string& sheetName) {
@@ -142,7 +81,12 @@ int check(const std::string& mapName, const std::string& sheetName) {
     }
     if (!sheetName.empty()) {
         int height = 0;
-        std::string loadProblem = sheetHeight(sheetName, height);
+        std::string loadProblem;
+        try {
+            height = readBitmap(sheetName)->h;
+        } catch (const DataError& error) {
+            loadProblem = error.what();
+        }
         if (!loadProblem.empty()) {
             problems.push_back(loadProblem);
         } else if (bytes.size() >= MapFile::HEADER_SIZE && bytes[2] != 0) {
@@ -188,7 +132,7 @@ int run(const std::vector<std::string>& arguments) {
         if (arguments.size() != 3) {
             throw UsageError("import takes SOURCE.tmx (or .tmj, .json) and OUT.map");
         }
-        return write(TiledImport::import(arguments[1]), arguments[2]);
+        return write(TiledImport::import(arguments[1]), arguments[1], arguments[2]);
     }
     if (command == "export") {
         std::vector<std::string> files;
@@ -243,14 +187,23 @@ int run(const std::vector<std::string>& arguments) {
 
 int main(int argc, char** argv) {
     std::vector<std::string> arguments(argv + 1, argv + argc);
+    int status = EXIT_BAD;
     try {
-        return run(arguments);
+        status = run(arguments);
     } catch (const UsageError& error) {
         std::cerr << "kcs-map: " << error.what() << " (see kcs-map --help)\n";
     } catch (const DataError& error) {
         std::cerr << error.what() << "\n";
+    } catch (const std::bad_alloc&) {
+        // The readers bound what they read; this is a last resort.
+        std::cerr << "kcs-map: " << (arguments.size() > 1 ? arguments[1] : "")
+                  << ": not enough memory\n";
     } catch (const std::exception& error) {
         std::cerr << "kcs-map: " << error.what() << "\n";
     }
-    return EXIT_BAD;
+    std::cout.flush();
+    if (!finishStandardOutput("kcs-map")) {
+        return EXIT_BAD;
+    }
+    return status;
 }

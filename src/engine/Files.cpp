@@ -1,0 +1,413 @@
+// Reading and writing files safely; see Files.h for the rules.
+#include "engine/Files.h"
+
+#include "engine/DataError.h"
+
+#include <cerrno>
+#include <csignal>
+#include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
+#include <new>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+constexpr size_t READ_CHUNK = 64 * 1024;
+constexpr int MAX_SYMLINK_HOPS = 40;
+
+volatile std::sig_atomic_t gStopSignal = 0;
+
+void onStopSignal(int signal) {
+    gStopSignal = signal;
+}
+
+struct Output {
+    FileIdentity identity;
+    std::string option;
+};
+std::vector<Output> gOutputs;
+
+std::string reason() {
+    return std::strerror(errno);
+}
+
+const char* kindOf(mode_t mode) {
+    if (S_ISDIR(mode)) {
+        return "a directory";
+    }
+    if (S_ISFIFO(mode)) {
+        return "a FIFO";
+    }
+    if (S_ISCHR(mode) || S_ISBLK(mode)) {
+        return "a device";
+    }
+    if (S_ISSOCK(mode)) {
+        return "a socket";
+    }
+    return "not a regular file";
+}
+
+std::string describeSize(size_t bytes) {
+    if (bytes % (size_t{1} << 20) == 0) {
+        return std::to_string(bytes >> 20) + " MiB";
+    }
+    return std::to_string(bytes) + " bytes";
+}
+
+class Descriptor {
+public:
+    explicit Descriptor(int fd) : m_fd(fd) {}
+    ~Descriptor() {
+        if (m_fd >= 0) {
+            ::close(m_fd);
+        }
+    }
+    Descriptor(const Descriptor&) = delete;
+    Descriptor& operator=(const Descriptor&) = delete;
+    int get() const { return m_fd; }
+
+private:
+    int m_fd;
+};
+
+void refuseIfOutput(const std::string& path, const struct stat& info) {
+    FileIdentity identity{info.st_dev, info.st_ino};
+    for (const Output& output : gOutputs) {
+        if (output.identity == identity) {
+            throw DataError(path, "cannot read it: it is this run's " + output.option +
+                                      " output; choose another file for it");
+        }
+    }
+}
+
+std::string tooLarge(const FileLimit& limit) {
+    return std::string("cannot read it: larger than the ") + describeSize(limit.maxBytes) + " " +
+           limit.kind + " may hold";
+}
+
+uint32_t littleEndian(std::string_view bytes, size_t offset, size_t count) {
+    uint32_t value = 0;
+    for (size_t i = 0; i < count; ++i) {
+        value |= uint32_t{static_cast<unsigned char>(bytes[offset + i])} << (8 * i);
+    }
+    return value;
+}
+
+std::string directoryOf(const std::string& path) {
+    size_t slash = path.rfind('/');
+    if (slash == std::string::npos) {
+        return ".";
+    }
+    return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+} // namespace
+
+std::string readFile(const std::string& path, const FileLimit& limit) {
+    throwIfStopped();
+    // Asked before opening: opening a FIFO or a device can block or act.
+    struct stat info {};
+    if (::stat(path.c_str(), &info) != 0) {
+        throw DataError(path, "cannot open it: " + reason());
+    }
+    if (!S_ISREG(info.st_mode)) {
+        throw DataError(path, std::string("cannot read it: it is ") + kindOf(info.st_mode) +
+                                  ", not a regular file");
+    }
+    Descriptor file(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
+    if (file.get() < 0) {
+        throwIfStopped();
+        throw DataError(path, "cannot open it: " + reason());
+    }
+    // Asked again of what was opened, in case the path changed in between.
+    if (::fstat(file.get(), &info) != 0 || !S_ISREG(info.st_mode)) {
+        throw DataError(path, std::string("cannot read it: it is ") + kindOf(info.st_mode) +
+                                  ", not a regular file");
+    }
+    refuseIfOutput(path, info);
+    if (static_cast<uint64_t>(info.st_size) > limit.maxBytes) {
+        throw DataError(path, "cannot read it: it is " + std::to_string(info.st_size) +
+                                  " bytes, more than the " + describeSize(limit.maxBytes) + " " +
+                                  limit.kind + " may hold");
+    }
+    std::string text;
+    try {
+        text.reserve(static_cast<size_t>(info.st_size));
+        char buffer[READ_CHUNK];
+        // A file can grow while it is read: the limit holds for what is read.
+        while (true) {
+            ssize_t count = ::read(file.get(), buffer, sizeof buffer);
+            if (count < 0) {
+                if (errno == EINTR) {
+                    throwIfStopped();
+                    continue;
+                }
+                throw DataError(path, "cannot read it: " + reason());
+            }
+            if (count == 0) {
+                break;
+            }
+            if (text.size() + static_cast<size_t>(count) > limit.maxBytes) {
+                throw DataError(path, tooLarge(limit));
+            }
+            text.append(buffer, static_cast<size_t>(count));
+        }
+    } catch (const std::bad_alloc&) {
+        throw DataError(path, "cannot read it: not enough memory");
+    }
+    return text;
+}
+
+std::vector<uint8_t> readFileBytes(const std::string& path, const FileLimit& limit) {
+    std::string text = readFile(path, limit);
+    return std::vector<uint8_t>(text.begin(), text.end());
+}
+
+std::string bitmapHeaderProblem(std::string_view bytes) {
+    constexpr size_t CORE_HEADER_END = 22; // file header and a 12-byte core header
+    constexpr size_t INFO_HEADER_END = 26;
+    if (bytes.size() < CORE_HEADER_END || bytes[0] != 'B' || bytes[1] != 'M') {
+        return "";
+    }
+    int64_t width = 0;
+    int64_t height = 0;
+    if (littleEndian(bytes, 14, 4) == 12) {
+        width = littleEndian(bytes, 18, 2);
+        height = littleEndian(bytes, 20, 2);
+    } else if (bytes.size() >= INFO_HEADER_END) {
+        width = static_cast<int32_t>(littleEndian(bytes, 18, 4));
+        height = static_cast<int32_t>(littleEndian(bytes, 22, 4));
+    }
+    height = height < 0 ? -height : height; // negative: stored top row first
+    if (width > MAX_BITMAP_SIDE || height > MAX_BITMAP_SIDE || width * height > MAX_BITMAP_PIXELS) {
+        return "its header declares a picture of " + std::to_string(width) + " x " +
+               std::to_string(height) + " px; a bitmap may be at most " +
+               std::to_string(MAX_BITMAP_SIDE) + " px on a side and " +
+               std::to_string(MAX_BITMAP_PIXELS) + " px in all";
+    }
+    return "";
+}
+
+std::optional<FileIdentity> identityOf(const std::string& path) {
+    struct stat info {};
+    if (::stat(path.c_str(), &info) != 0) {
+        return std::nullopt;
+    }
+    return FileIdentity{info.st_dev, info.st_ino};
+}
+
+std::string outputTarget(const std::string& path, const std::string& option, bool replaced) {
+    std::string target = path;
+    struct stat info {};
+    for (int hops = 0;; ++hops) {
+        if (::lstat(target.c_str(), &info) != 0) {
+            if (errno == ENOENT) {
+                return target;
+            }
+            throw DataError(path, option + " cannot write it: " + reason());
+        }
+        if (!S_ISLNK(info.st_mode)) {
+            break;
+        }
+        if (hops == MAX_SYMLINK_HOPS) {
+            throw DataError(path, option + " cannot write it: too many levels of symbolic links");
+        }
+        // A link is written through, so the link itself stays as it is.
+        std::vector<char> link(static_cast<size_t>(info.st_size) + 256);
+        ssize_t length = ::readlink(target.c_str(), link.data(), link.size());
+        if (length < 0) {
+            throw DataError(path, option + " cannot write it: " + reason());
+        }
+        std::string next(link.data(), static_cast<size_t>(length));
+        target = next.front() == '/' ? next : directoryOf(target) + "/" + next;
+    }
+    if (S_ISDIR(info.st_mode)) {
+        throw DataError(path, option + " cannot write it: it is a directory");
+    }
+    if (replaced && !S_ISREG(info.st_mode)) {
+        throw DataError(path, option + " will not replace it: it is " + kindOf(info.st_mode) +
+                                  ", not a regular file");
+    }
+    return target;
+}
+
+void refuseSameFile(const std::string& output, const std::string& option,
+                    const std::string& input) {
+    std::optional<FileIdentity> written = identityOf(output);
+    if (written && written == identityOf(input)) {
+        throw DataError(output,
+                        option + " would overwrite the input " + input + "; choose another file");
+    }
+}
+
+void markAsOutput(const std::string& path, const std::string& option) {
+    if (std::optional<FileIdentity> identity = identityOf(path)) {
+        gOutputs.push_back(Output{*identity, option});
+    }
+}
+
+TemporaryFile::TemporaryFile(const std::string& path, const std::string& option)
+    : m_target(outputTarget(path, option, true)), m_option(option) {
+    std::string pattern = m_target + ".XXXXXX";
+    int fd = ::mkstemp(pattern.data());
+    if (fd < 0) {
+        throw DataError(path, option + " cannot write it: " + reason());
+    }
+    m_temporary = pattern;
+    // mkstemp makes the file private; the result gets the mode a new file
+    // would have, or the mode of the file it replaces.
+    struct stat existing {};
+    mode_t mode = 0;
+    if (::stat(m_target.c_str(), &existing) == 0) {
+        mode = existing.st_mode & 07777;
+    } else {
+        mode_t mask = ::umask(0);
+        ::umask(mask);
+        mode = 0666 & ~mask;
+    }
+    ::fchmod(fd, mode);
+    ::close(fd);
+}
+
+TemporaryFile::~TemporaryFile() {
+    if (!m_committed && !m_temporary.empty()) {
+        ::unlink(m_temporary.c_str());
+    }
+}
+
+void TemporaryFile::commit() {
+    if (::rename(m_temporary.c_str(), m_target.c_str()) != 0) {
+        throw DataError(m_target, m_option + " cannot write it: " + reason());
+    }
+    m_committed = true;
+}
+
+void writeFileWhole(const std::string& path, std::string_view bytes, const std::string& option) {
+    TemporaryFile temporary(path, option);
+    std::FILE* pFile = std::fopen(temporary.path().c_str(), "wb");
+    if (pFile == nullptr) {
+        throw DataError(path, option + " cannot write it: " + reason());
+    }
+    bool written = std::fwrite(bytes.data(), 1, bytes.size(), pFile) == bytes.size() &&
+                   std::fflush(pFile) == 0;
+    int writeErrno = errno;
+    if (std::fclose(pFile) != 0 && written) {
+        written = false;
+        writeErrno = errno;
+    }
+    if (!written) {
+        throw DataError(path, option + " cannot write it: " + std::strerror(writeErrno));
+    }
+    temporary.commit();
+}
+
+OutputStream::OutputStream(const std::string& path, const std::string& option)
+    : m_path(path), m_option(option) {
+    if (path == "-") {
+        m_pFile = stdout;
+        m_path = "standard output";
+        return;
+    }
+    std::string target = outputTarget(path, option, false);
+    // Without O_NONBLOCK, opening a FIFO that nobody reads waits forever.
+    int fd = ::open(target.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NONBLOCK | O_CLOEXEC, 0666);
+    if (fd < 0) {
+        if (errno == ENXIO) {
+            throw DataError(path, option + " cannot write it: no program is reading it");
+        }
+        throw DataError(path, option + " cannot write it: " + reason());
+    }
+    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    m_pFile = ::fdopen(fd, "wb");
+    if (m_pFile == nullptr) {
+        ::close(fd);
+        throw DataError(path, option + " cannot write it: " + reason());
+    }
+    markAsOutput(target, option);
+}
+
+OutputStream::~OutputStream() {
+    if (m_pFile != nullptr && m_pFile != stdout) {
+        std::fclose(m_pFile);
+    }
+}
+
+OutputStream::OutputStream(OutputStream&& other) noexcept
+    : m_pFile(other.m_pFile), m_path(std::move(other.m_path)), m_option(std::move(other.m_option)) {
+    other.m_pFile = nullptr;
+}
+
+OutputStream& OutputStream::operator=(OutputStream&& other) noexcept {
+    if (this != &other) {
+        if (m_pFile != nullptr && m_pFile != stdout) {
+            std::fclose(m_pFile);
+        }
+        m_pFile = other.m_pFile;
+        m_path = std::move(other.m_path);
+        m_option = std::move(other.m_option);
+        other.m_pFile = nullptr;
+    }
+    return *this;
+}
+
+void OutputStream::write(std::string_view text) {
+    if (std::fwrite(text.data(), 1, text.size(), m_pFile) != text.size() ||
+        std::fflush(m_pFile) != 0) {
+        throw DataError(m_path, m_option + " cannot write it: " + reason());
+    }
+}
+
+void OutputStream::close() {
+    if (m_pFile == nullptr) {
+        return;
+    }
+    std::FILE* pFile = m_pFile;
+    m_pFile = nullptr;
+    bool failed = pFile == stdout ? std::fflush(pFile) != 0 : std::fclose(pFile) != 0;
+    if (failed) {
+        throw DataError(m_path, m_option + " cannot write it: " + reason());
+    }
+}
+
+bool finishStandardOutput(const char* program) {
+    errno = 0;
+    bool failed = std::fflush(stdout) != 0 || std::ferror(stdout) != 0;
+    if (std::fclose(stdout) != 0) {
+        failed = true;
+    }
+    if (failed) {
+        std::fprintf(stderr, "%s: standard output: cannot write it: %s\n", program,
+                     errno != 0 ? std::strerror(errno) : "a write failed");
+    }
+    return !failed;
+}
+
+Interrupted::Interrupted(int signal)
+    : std::runtime_error(std::string("stopped by ") + (signal == SIGINT ? "SIGINT" : "SIGTERM")),
+      m_signal(signal) {}
+
+void catchStopSignals() {
+    struct sigaction action {};
+    action.sa_handler = onStopSignal;
+    sigemptyset(&action.sa_mask);
+    // No SA_RESTART: a read that waits returns, so the flag is seen. The
+    // handler is reset by the first signal, so a second one ends the program
+    // even if nothing looks at the flag.
+    action.sa_flags = SA_RESETHAND;
+    sigaction(SIGINT, &action, nullptr);
+    sigaction(SIGTERM, &action, nullptr);
+}
+
+int takeStopSignal() {
+    int signal = gStopSignal;
+    gStopSignal = 0;
+    return signal;
+}
+
+void throwIfStopped() {
+    if (gStopSignal != 0) {
+        throw Interrupted(gStopSignal);
+    }
+}

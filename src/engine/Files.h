@@ -1,0 +1,125 @@
+// The one way the programs read and write the files they are given. A file
+// that is not what it seems (a directory, a FIFO, a device, an endless or
+// enormous file, a bitmap that declares a huge picture) is refused with a
+// DataError that names it and gives the reason, before anything blocks or
+// allocates. Outputs never damage what is at their path: they are refused
+// when they are one of the inputs or something other than a regular file,
+// and every write, flush and close is checked.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+#include <sys/types.h>
+#include <vector>
+
+// What one kind of file may sensibly hold.
+struct FileLimit {
+    const char* kind; // "an INI file"
+    size_t maxBytes;
+};
+
+inline constexpr FileLimit INI_FILE{"an INI file", size_t{1} << 20};
+inline constexpr FileLimit REPLAY_FILE{"a replay", size_t{64} << 20};
+inline constexpr FileLimit TEXT_SOURCE_FILE{"a source text", size_t{16} << 20};
+inline constexpr FileLimit TILED_FILE{"a Tiled file", size_t{64} << 20};
+// A bitmap's header is checked against these before any picture is made:
+// SDL would otherwise allocate whatever the header declares.
+inline constexpr int MAX_BITMAP_SIDE = 8192;                    // px
+inline constexpr int64_t MAX_BITMAP_PIXELS = int64_t{16} << 20; // 4096 x 4096
+inline constexpr FileLimit BITMAP_FILE{"a bitmap", (size_t{64} << 20) + 4096};
+
+// The whole file, or a DataError naming it: not a regular file, larger than
+// the limit, unreadable, or named as an output of this run.
+std::string readFile(const std::string& path, const FileLimit& limit);
+std::vector<uint8_t> readFileBytes(const std::string& path, const FileLimit& limit);
+
+// Empty when a BMP's header declares a picture within the limits above;
+// otherwise the reason. Files too short to hold a header are left to SDL.
+std::string bitmapHeaderProblem(std::string_view bytes);
+
+// The device and inode of an existing file; none when it does not exist.
+struct FileIdentity {
+    dev_t device = 0;
+    ino_t inode = 0;
+    bool operator==(const FileIdentity&) const = default;
+};
+std::optional<FileIdentity> identityOf(const std::string& path);
+
+// Where an output at `path` ends up: the path itself, or the file a symlink
+// there points to. Refuses with a DataError a directory, and for a file that
+// is replaced by renaming (`replaced`) anything but a regular file.
+std::string outputTarget(const std::string& path, const std::string& option, bool replaced);
+// Refuses an output that is the same file as the input.
+void refuseSameFile(const std::string& output, const std::string& option, const std::string& input);
+// From now on readFile refuses to read this file: it is being written.
+void markAsOutput(const std::string& path, const std::string& option);
+
+// A file written beside its target and renamed over it only when whole, so
+// an interrupted or failed write leaves the old file and no temporary.
+class TemporaryFile {
+public:
+    TemporaryFile(const std::string& path, const std::string& option);
+    ~TemporaryFile();
+    TemporaryFile(const TemporaryFile&) = delete;
+    TemporaryFile& operator=(const TemporaryFile&) = delete;
+
+    const std::string& path() const { return m_temporary; }
+    // Renames the finished temporary over the target.
+    void commit();
+
+private:
+    std::string m_target;
+    std::string m_option;
+    std::string m_temporary;
+    bool m_committed = false;
+};
+
+// Writes the bytes to `path` through a TemporaryFile.
+void writeFileWhole(const std::string& path, std::string_view bytes, const std::string& option);
+
+// A file written as the program runs (a trace, a recording, standard output).
+// Every write is flushed and checked; a failure throws a DataError naming it.
+class OutputStream {
+public:
+    OutputStream() = default;
+    // "-" is standard output.
+    OutputStream(const std::string& path, const std::string& option);
+    ~OutputStream();
+    OutputStream(OutputStream&& other) noexcept;
+    OutputStream& operator=(OutputStream&& other) noexcept;
+
+    bool isOpen() const { return m_pFile != nullptr; }
+    void write(std::string_view text);
+    // Closes and checks; the destructor closes without checking.
+    void close();
+
+private:
+    std::FILE* m_pFile = nullptr;
+    std::string m_path;
+    std::string m_option;
+};
+
+// Standard output written by printf and puts: flushed and checked at the end.
+// Returns false and prints one line when something could not be written.
+bool finishStandardOutput(const char* program);
+
+// SIGINT and SIGTERM only raise a flag: loads stop at their next read, play
+// at the end of the frame. A second signal ends the program at once.
+class Interrupted : public std::runtime_error {
+public:
+    explicit Interrupted(int signal);
+    int signal() const { return m_signal; }
+
+private:
+    int m_signal;
+};
+void catchStopSignals();
+// The signal that asked the program to stop, or 0; taking it clears it.
+int takeStopSignal();
+// Throws Interrupted when a stop signal has come.
+void throwIfStopped();
