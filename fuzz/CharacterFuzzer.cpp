@@ -21,13 +21,13 @@ namespace {
 
 const std::string CHARACTER_FILE = "hero.ini";
 constexpr size_t HEADER_BYTES = 5;
-constexpr int MAX_SHEET_WIDTH = 64;    // px
-constexpr int MAX_SHEET_HEIGHT = 1024; // px
-constexpr int MAX_SHOT_SIZE = 16;      // px
-constexpr int SPRITE_STEPS = 40;       // steps per animation
+constexpr int MAX_SHEET_WIDTH = 32;   // px
+constexpr int MAX_SHEET_HEIGHT = 512; // px
+constexpr int MAX_SHOT_SIZE = 16;     // px
+constexpr int SPRITE_STEPS = 16;      // steps per animation
 constexpr int MAX_ANIMATIONS_TRIED = 16;
-constexpr int PLAYER_UPDATES = 150; // past the teleport descent, into play
-constexpr int KEY_PERIOD = 8;       // updates a key is held and then released
+constexpr int PLAYER_UPDATES = 80; // past the teleport descent, into play
+constexpr int KEY_PERIOD = 8;      // updates a key is held and then released
 
 const SDLKey PLAYED_KEYS[] = {SDLK_RIGHT, SDLK_LEFT, SDLK_SPACE, SDLK_b, SDLK_UP, SDLK_DOWN};
 constexpr int PLAYED_KEY_COUNT = sizeof PLAYED_KEYS / sizeof PLAYED_KEYS[0];
@@ -121,7 +121,8 @@ void playCharacter(uint8_t keySeed) {
             if (n == PLAYER_UPDATES / 2) {
                 player.takeHit();
             }
-            gEngine->clearScreen();
+            // Drawn without clearing: clipping is what can go wrong, and
+            // clearing the screen each update was most of an input's time.
             player.draw();
             trace.clear();
             player.appendTraceFields(trace);

@@ -27,7 +27,13 @@ void removeScratch() {
 } // namespace
 
 void enterScratchFolder() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "kcs-fuzz-XXXXXX").string();
+    // Files are written for every input: in memory when the machine has a
+    // tmpfs, since a disk file system syncs a file truncated and rewritten.
+    std::error_code error;
+    std::filesystem::path base = std::filesystem::is_directory("/dev/shm", error)
+                                     ? std::filesystem::path("/dev/shm")
+                                     : std::filesystem::temp_directory_path();
+    std::string pattern = (base / "kcs-fuzz-XXXXXX").string();
     if (mkdtemp(pattern.data()) == nullptr) {
         std::perror("kcs fuzz: cannot make a scratch folder");
         std::abort();

@@ -41,13 +41,12 @@ public:
 
 // A compiled or imported map must pass the game's rules; this guards the
 // converters themselves.
-int write(const MapFile& map, const std::string& inName, const std::string& outName) {
+int write(const MapFile& map, const std::string& outName) {
     std::vector<uint8_t> bytes = map.encode();
     std::vector<std::string> problems = MapFile::findProblems(bytes);
     if (!problems.empty()) {
         throw DataError(outName, "internal error, the map to write is broken: " + problems.front());
     }
-    refuseSameFile(outName, "the output", inName);
     writeFileWhole(outName,
                    std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()),
                    "the output");
@@ -55,14 +54,14 @@ int write(const MapFile& map, const std::string& inName, const std::string& outN
 }
 
 int build(const std::string& sourceName, const std::string& outName) {
-    return write(MapSource::parse(sourceName, readFile(sourceName, TEXT_SOURCE_FILE)), sourceName,
-                 outName);
+    refuseSameFile(outName, "the output", sourceName);
+    return write(MapSource::parse(sourceName, readFile(sourceName, TEXT_SOURCE_FILE)), outName);
 }
 
 int exportTmx(const std::string& mapName, const std::string& outName,
               const std::string& sheetName) {
-    std::string text = TiledExport::toTmx(MapFile::read(mapName), sheetName);
     refuseSameFile(outName, "the output", mapName);
+    std::string text = TiledExport::toTmx(MapFile::read(mapName), sheetName);
     writeFileWhole(outName, text, "the output");
     return EXIT_SUCCESS;
 }
@@ -132,7 +131,8 @@ int run(const std::vector<std::string>& arguments) {
         if (arguments.size() != 3) {
             throw UsageError("import takes SOURCE.tmx (or .tmj, .json) and OUT.map");
         }
-        return write(TiledImport::import(arguments[1]), arguments[1], arguments[2]);
+        refuseSameFile(arguments[2], "the output", arguments[1]);
+        return write(TiledImport::import(arguments[1]), arguments[2]);
     }
     if (command == "export") {
         std::vector<std::string> files;

@@ -1,0 +1,294 @@
+// The real programs given files that are not what they seem, outputs that
+// must not be replaced or cannot be written, a stop signal in a long check,
+// and a replay frame with more events than SDL's queue holds. Every case ends
+// quickly with status 2 and one line naming the file, or with the right result.
+#include "support/TestEnvironment.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <csignal>
+#include <cstdio>
+#include <fcntl.h>
+#include <filesystem>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+
+using namespace testing_support;
+namespace fs = std::filesystem;
+
+namespace {
+
+const std::string KCS = KCS_BINARY;
+const std::string KCS_MAP = KCS_MAP_BINARY;
+// A hang fails the case instead of the whole run.
+const std::string WITHIN = "timeout 20 ";
+
+enum class Kind { DIRECTORY, FIFO, ENDLESS, HUGE_BITMAP };
+
+const char* kindName(Kind kind) {
+    switch (kind) {
+    case Kind::DIRECTORY:
+        return "directory";
+    case Kind::FIFO:
+        return "FIFO";
+    case Kind::ENDLESS:
+        return "endless";
+    case Kind::HUGE_BITMAP:
+        return "huge bitmap";
+    }
+    return "";
+}
+
+void put32(std::string& bytes, uint32_t value) {
+    for (int i = 0; i < 4; ++i) {
+        bytes += static_cast<char>((value >> (8 * i)) & 0xFF);
+    }
+}
+
+// A 54-byte BMP whose header declares 60000 x 60000 pixels.
+std::string hugeBitmapHeader() {
+    std::string bytes = "BM";
+    put32(bytes, 54);
+    put32(bytes, 0);
+    put32(bytes, 54);
+    put32(bytes, 40);
+    put32(bytes, 60000);
+    put32(bytes, 60000);
+    bytes += std::string("\x01\x00\x20\x00", 4);
+    bytes += std::string(24, '\0');
+    return bytes;
+}
+
+void make(Kind kind, const std::string& path) {
+    fs::remove_all(path);
+    switch (kind) {
+    case Kind::DIRECTORY:
+        fs::create_directory(path);
+        break;
+    case Kind::FIFO:
+        ASSERT_EQ(mkfifo(path.c_str(), 0600), 0);
+        break;
+    case Kind::ENDLESS:
+        fs::create_symlink("/dev/zero", path);
+        break;
+    case Kind::HUGE_BITMAP:
+        writeFile(path, hugeBitmapHeader());
+        break;
+    }
+}
+
+std::string freshData(const std::string& name) {
+    std::string dir = scratchDir() + "/" + name;
+    fs::remove_all(dir);
+    fs::copy(KCS_DEMO_DATA, dir, fs::copy_options::recursive);
+    return dir;
+}
+
+int lineCount(const std::string& text) {
+    return static_cast<int>(std::count(text.begin(), text.end(), '\n'));
+}
+
+// One place a file can appear: where it is made and the run that reads it.
+struct Place {
+    const char* name;
+    std::vector<Kind> kinds;
+    std::string file;    // made as the kind, relative to the scratch folder
+    std::string command; // run in the scratch folder
+};
+
+TEST(HostileFiles, EveryPlaceRefusesFilesThatAreNotRegularQuicklyAndByName) {
+    std::string data = freshData("hostile-data");
+    writeFile(scratchDir() + "/tiled.tmx",
+              "<?xml version=\"1.0\"?>\n<map orientation=\"orthogonal\" width=\"16\" "
+              "height=\"15\" tilewidth=\"16\" tileheight=\"16\">\n<tileset firstgid=\"1\" "
+              "source=\"set.tsx\"/>\n</map>\n");
+    const std::vector<Kind> files = {Kind::DIRECTORY, Kind::FIFO, Kind::ENDLESS};
+    const std::vector<Kind> bitmaps = {Kind::DIRECTORY, Kind::FIFO, Kind::ENDLESS,
+                                       Kind::HUGE_BITMAP};
+    const std::vector<Place> places = {
+        {"INI data file", files, "hostile-data/stageselect.ini",
+         KCS + " --headless --data hostile-data --frames 2"},
+        {"INI data file under --check", files, "hostile-data/stageselect.ini",
+         KCS + " --check --data hostile-data"},
+        {"bitmap data file", bitmaps, "hostile-data/selector.bmp",
+         KCS + " --headless --data hostile-data --frames 2"},
+        {"map file under --check", files, "hostile-data/starforge.map",
+         KCS + " --check --data hostile-data"},
+        {"replay", files, "hostile.replay",
+         KCS + " --headless --data hostile-data --frames 2 --replay hostile.replay"},
+        {"screenshot",
+         {Kind::DIRECTORY, Kind::FIFO, Kind::ENDLESS},
+         "shot.bmp",
+         KCS + " --headless --data hostile-data --frames 2 --screenshot 1:shot.bmp"},
+        {"map source", files, "source.txt", KCS_MAP + " build source.txt out.map"},
+        {"Tiled file", files, "hostile.tmx", KCS_MAP + " import hostile.tmx out.map"},
+        {"Tiled tileset", files, "set.tsx", KCS_MAP + " import tiled.tmx out.map"},
+        {"tile sheet", bitmaps, "sheet.bmp",
+         KCS_MAP + " check hostile-data/rockfall.map --tiles sheet.bmp"},
+    };
+    for (const Place& place : places) {
+        for (Kind kind : place.kinds) {
+            SCOPED_TRACE(std::string(place.name) + " as " + kindName(kind));
+            std::string path = scratchDir() + "/" + place.file;
+            std::string saved = fs::is_regular_file(path) ? readFile(path) : "";
+            make(kind, path);
+            auto start = std::chrono::steady_clock::now();
+            RunResult result = runProgram("cd " + scratchDir() + " && " + WITHIN + place.command);
+            auto seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start);
+            EXPECT_EQ(result.status, 2) << result.err;
+            EXPECT_LT(seconds.count(), 5.0);
+            EXPECT_NE(result.err.find(place.file.substr(place.file.rfind('/') + 1) + ": "),
+                      std::string::npos)
+                << result.err;
+            EXPECT_EQ(lineCount(result.err), 1) << result.err;
+            fs::remove_all(path);
+            if (!saved.empty()) {
+                writeFile(path, saved);
+            }
+        }
+    }
+}
+
+TEST(HostileFiles, OutputsNeverReplaceAnInputADeviceOrALink) {
+    std::string data = freshData("output-data");
+    std::string run = "cd " + scratchDir() + " && " + WITHIN;
+    std::string game = KCS + " --headless --data output-data --frames 3 ";
+    writeFile(scratchDir() + "/keys.replay", "1 b down\n2 b up\n");
+    for (const char* option : {"--record", "--trace"}) {
+        RunResult result =
+            runProgram(run + game + "--replay keys.replay " + option + " keys.replay");
+        EXPECT_EQ(result.status, 2);
+        EXPECT_NE(result.err.find("keys.replay: " + std::string(option) +
+                                  " would overwrite the input keys.replay"),
+                  std::string::npos)
+            << result.err;
+        EXPECT_EQ(readFile(scratchDir() + "/keys.replay"), "1 b down\n2 b up\n");
+    }
+    // A file of the data folder is an input too, though the game reads it later.
+    std::string levels = readFile(data + "/levels.ini");
+    EXPECT_EQ(runProgram(run + game + "--trace output-data/levels.ini").status, 2);
+    EXPECT_EQ(readFile(data + "/levels.ini"), levels);
+
+    fs::copy_file(data + "/rockfall.map", scratchDir() + "/own.map",
+                  fs::copy_options::overwrite_existing);
+    std::string map = readFile(scratchDir() + "/own.map");
+    writeFile(scratchDir() + "/own.txt", "not a map source\n");
+    writeFile(scratchDir() + "/own.tmx", "not a Tiled map\n");
+    for (const std::string& command :
+         {KCS_MAP + " build own.txt own.txt", KCS_MAP + " import own.tmx own.tmx",
+          KCS_MAP + " export own.map own.map"}) {
+        RunResult result = runProgram(run + command);
+        EXPECT_EQ(result.status, 2) << command;
+        EXPECT_NE(result.err.find("would overwrite the input"), std::string::npos) << result.err;
+    }
+    EXPECT_EQ(readFile(scratchDir() + "/own.txt"), "not a map source\n");
+    EXPECT_EQ(readFile(scratchDir() + "/own.tmx"), "not a Tiled map\n");
+    EXPECT_EQ(readFile(scratchDir() + "/own.map"), map);
+
+    // A link is written through and stays a link.
+    fs::remove(scratchDir() + "/link.bmp");
+    fs::remove(scratchDir() + "/target.bmp");
+    fs::create_symlink("target.bmp", scratchDir() + "/link.bmp");
+    EXPECT_EQ(runProgram(run + game + "--screenshot 1:link.bmp").status, 0);
+    EXPECT_TRUE(fs::is_symlink(scratchDir() + "/link.bmp"));
+    EXPECT_EQ(readFile(scratchDir() + "/target.bmp").substr(0, 2), "BM");
+
+    // A device node of our own, so a fault cannot replace a real one.
+    std::string device = scratchDir() + "/full";
+    fs::remove(device);
+    if (mknod(device.c_str(), S_IFCHR | 0666, makedev(1, 7)) == 0) {
+        RunResult result = runProgram(run + game + "--screenshot 1:full");
+        EXPECT_EQ(result.status, 2);
+        EXPECT_NE(result.err.find("it is a device, not a regular file"), std::string::npos)
+            << result.err;
+        EXPECT_TRUE(fs::is_character_file(device));
+    }
+    for (const fs::directory_entry& entry : fs::directory_iterator(scratchDir())) {
+        EXPECT_EQ(entry.path().filename().string().find(".bmp."), std::string::npos)
+            << "a temporary file is left: " << entry.path();
+    }
+}
+
+TEST(HostileFiles, AFullDiskEndsTheRunWithTheOutputNamed) {
+    freshData("full-data");
+    std::string run = "cd " + scratchDir() + " && " + WITHIN;
+    std::string game = KCS + " --headless --data full-data --frames 3 ";
+    writeFile(scratchDir() + "/press.replay", "1 b down\n2 b up\n");
+    struct Case {
+        std::string command;
+        std::string named;
+    };
+    const std::vector<Case> cases = {
+        {game + "--trace /dev/full", "/dev/full: --trace cannot write it: No space left"},
+        {game + "--replay press.replay --record /dev/full",
+         "/dev/full: --record cannot write it: No space left"},
+        {game + "--trace - >/dev/full", "standard output: --trace cannot write it"},
+        {KCS_MAP + " show full-data/rockfall.map >/dev/full", "standard output: cannot write it"},
+        {KCS + " --check --data full-data >/dev/full", "standard output: cannot write it"},
+    };
+    for (const Case& c : cases) {
+        RunResult result = runProgram(run + c.command);
+        EXPECT_EQ(result.status, 2) << c.command;
+        EXPECT_NE(result.err.find(c.named), std::string::npos) << c.command << "\n" << result.err;
+    }
+}
+
+TEST(HostileFiles, SigtermEndsALongCheckAtOnce) {
+    std::string data = freshData("slow-data");
+    // Each level loads a 16 MiB tile sheet: a check of minutes.
+    writeBmp(data + "/big.bmp", 2048, 2048, [](int, int) { return 0x203040u; });
+    std::string levels = readFile(data + "/levels.ini");
+    std::string menu = "[Levels]\namount=400\n";
+    for (int i = 0; i < 400; ++i) {
+        levels += "[L" + std::to_string(i) + "]\ntileSheet=big.bmp\ntileMap=rockfall.map\n";
+        menu += "level" + std::to_string(i) + "=L" + std::to_string(i) + "\n";
+    }
+    writeFile(data + "/levels.ini", levels);
+    writeFile(data + "/stageselect.ini", menu + "[Kalvorns]\namount=1\nkalvorn0=kalvorn1.ini\n");
+
+    std::string out = scratchDir() + "/slow-check.out";
+    pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        int fd = open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        dup2(fd, 1);
+        int null = open("/dev/null", O_WRONLY);
+        dup2(null, 2);
+        execl(KCS.c_str(), "kcs", "--check", "--data", data.c_str(), nullptr);
+        _exit(127);
+    }
+    // Signalled once it is well into the levels.
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+    while (lineCount(readFile(out)) < 3 && std::chrono::steady_clock::now() < deadline) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    kill(child, SIGTERM);
+    auto signalled = std::chrono::steady_clock::now();
+    int status = 0;
+    waitpid(child, &status, 0);
+    auto seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - signalled);
+    EXPECT_LT(seconds.count(), 1.0);
+    ASSERT_TRUE(WIFSIGNALED(status));
+    EXPECT_EQ(WTERMSIG(status), SIGTERM);
+}
+
+TEST(HostileFiles, AFrameWithMoreEventsThanTheQueueHoldsLosesNone) {
+    freshData("event-data");
+    std::string replay;
+    for (int i = 0; i < 600; ++i) {
+        replay += "3 b down\n3 b up\n";
+    }
+    replay += "4 left down\n";
+    writeFile(scratchDir() + "/flood.replay", replay);
+    RunResult result = runProgram("cd " + scratchDir() + " && " + WITHIN + KCS +
+                                  " --headless --data event-data --frames 6 --replay "
+                                  "flood.replay --record flood.record");
+    EXPECT_EQ(result.status, 0) << result.err;
+    EXPECT_EQ(readFile(scratchDir() + "/flood.record"), replay);
+}
+
+} // namespace
