@@ -5,14 +5,26 @@
 # BUILD/fuzz-artifacts).
 #
 #     fuzz/run-fuzzers.sh BUILD_DIR SECONDS [TARGET...]
+#     fuzz/run-fuzzers.sh BUILD_DIR --runs EXECUTIONS [TARGET...]
+#
+# A campaign (--runs) also prints each target's speed and coverage.
 set -uo pipefail
 
-build=${1:?usage: run-fuzzers.sh BUILD_DIR SECONDS [TARGET...]}
-seconds=${2:?usage: run-fuzzers.sh BUILD_DIR SECONDS [TARGET...]}
-shift 2
+usage="usage: run-fuzzers.sh BUILD_DIR SECONDS|--runs EXECUTIONS [TARGET...]"
+build=${1:?$usage}
+if [ "${2:-}" = "--runs" ]; then
+    runs=${3:?$usage}
+    limit=(-runs="$runs")
+    shift 3
+else
+    seconds=${2:?$usage}
+    runs=""
+    limit=(-max_total_time="$seconds")
+    shift 2
+fi
 targets=("$@")
 if [ ${#targets[@]} -eq 0 ]; then
-    targets=(ini map character replay)
+    targets=(ini map character replay tmx tiled_json map_source)
 fi
 here=$(cd "$(dirname "$0")" && pwd)
 build=$(cd "$build" && pwd)
@@ -28,17 +40,26 @@ for target in "${targets[@]}"; do
     log="$build/fuzz-artifacts/$target.log"
     mkdir -p "$found"
     # A slow input is a hang: no single load may take seconds.
-    "$program" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 \
+    start=$(date +%s)
+    "$program" "${limit[@]}" -timeout=10 -rss_limit_mb=2048 \
         -print_final_stats=1 -artifact_prefix="$build/fuzz-artifacts/$target-" \
         "$found" "$here/corpus/$target" >"$log" 2>&1
     status=$?
+    elapsed=$(( $(date +%s) - start ))
     executions=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log" | tail -n 1)
     if [ "$status" -ne 0 ]; then
         echo "kcs_fuzz_$target: FAILED (status $status) after ${executions:-?} executions; log:"
         tail -n 40 "$log"
         failed=$((failed + 1))
     else
-        echo "kcs_fuzz_$target: ${executions:-?} executions in $seconds s, no crash"
+        if [ -n "$runs" ]; then
+            coverage=$(grep -o 'cov: [0-9]*' "$log" | tail -n 1 | cut -d' ' -f2)
+            echo "kcs_fuzz_$target: ${executions:-?} executions in $elapsed s" \
+                 "($(( ${executions:-0} / (elapsed > 0 ? elapsed : 1) )) per second)," \
+                 "coverage ${coverage:-?} edges, no crash"
+        else
+            echo "kcs_fuzz_$target: ${executions:-?} executions in $seconds s, no crash"
+        fi
         passed=$((passed + 1))
     fi
 done

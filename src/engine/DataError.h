@@ -26,10 +26,22 @@ public:
 
 // A piece of the input as a message quotes it: whole when short, otherwise
 // its start, so a line of megabytes never becomes a message of megabytes.
+// Control characters become '?', so the message stays one line.
 inline std::string excerpt(std::string_view text) {
     constexpr size_t MAX_QUOTED = 40;
-    if (text.size() <= MAX_QUOTED) {
-        return std::string(text);
+    size_t length = text.size();
+    if (length > MAX_QUOTED) {
+        length = MAX_QUOTED - 3;
+        // Not inside a UTF-8 character.
+        while (length > 0 && (static_cast<unsigned char>(text[length]) & 0xC0) == 0x80) {
+            --length;
+        }
     }
-    return std::string(text.substr(0, MAX_QUOTED - 3)) + "...";
+    std::string shown(text.substr(0, length));
+    for (char& c : shown) {
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) {
+            c = '?';
+        }
+    }
+    return length < text.size() ? shown + "..." : shown;
 }

@@ -26,7 +26,9 @@ struct FileLimit {
 inline constexpr FileLimit INI_FILE{"an INI file", size_t{1} << 20};
 inline constexpr FileLimit REPLAY_FILE{"a replay", size_t{64} << 20};
 inline constexpr FileLimit TEXT_SOURCE_FILE{"a source text", size_t{16} << 20};
-inline constexpr FileLimit TILED_FILE{"a Tiled file", size_t{64} << 20};
+// A Tiled map of the largest game map is a few MiB even as XML per tile;
+// parsed JSON takes many times its size in memory.
+inline constexpr FileLimit TILED_FILE{"a Tiled file", size_t{8} << 20};
 // A bitmap's header is checked against these before any picture is made:
 // SDL would otherwise allocate whatever the header declares.
 inline constexpr int MAX_BITMAP_SIDE = 8192;                    // px

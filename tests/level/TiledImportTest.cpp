@@ -6,9 +6,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <chrono>
 #include <cstdint>
 #include <filesystem>
-#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -75,15 +76,9 @@ std::string jsonArray(const std::vector<uint32_t>& gids) {
     return text + "]";
 }
 
-std::string base64(const std::vector<uint32_t>& gids) {
+std::string base64(const std::vector<uint8_t>& bytes) {
     static const char* const DIGITS =
         "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
-    std::vector<uint8_t> bytes;
-    for (uint32_t gid : gids) {
-        for (int shift = 0; shift < 32; shift += 8) {
-            bytes.push_back(static_cast<uint8_t>(gid >> shift));
-        }
-    }
     std::string text;
     for (size_t i = 0; i < bytes.size(); i += 3) {
         uint32_t group = static_cast<uint32_t>(bytes[i]) << 16;
@@ -97,6 +92,67 @@ std::string base64(const std::vector<uint32_t>& gids) {
         for (size_t digit = 0; digit < 4; ++digit) {
             text += digit <= count ? DIGITS[(group >> (18 - 6 * digit)) & 63] : '=';
         }
+    }
+    return text;
+}
+
+std::string base64(const std::vector<uint32_t>& gids) {
+    std::vector<uint8_t> bytes;
+    for (uint32_t gid : gids) {
+        for (int shift = 0; shift < 32; shift += 8) {
+            bytes.push_back(static_cast<uint8_t>(gid >> shift));
+        }
+    }
+    return base64(bytes);
+}
+
+// A zlib or gzip stream of `count` zero bytes, about 150 times smaller: a
+// zero, then copies of 258 bytes from one byte back, in one deflate block of
+// fixed codes. The trailers' check values are left zero: an import must
+// refuse the data long before it gets there.
+std::vector<uint8_t> packedZeros(size_t count, bool gzip) {
+    std::vector<uint8_t> bytes = gzip ? std::vector<uint8_t>{0x1f, 0x8b, 8, 0, 0, 0, 0, 0, 0, 0xff}
+                                      : std::vector<uint8_t>{0x78, 0x01};
+    int used = 8; // bits of the last byte, filled from the low end
+    auto bit = [&](uint32_t value) {
+        if (used == 8) {
+            bytes.push_back(0);
+            used = 0;
+        }
+        bytes.back() |= static_cast<uint8_t>((value & 1) << used++);
+    };
+    auto code = [&](uint32_t value, int length) { // Huffman codes go high bit first
+        while (length-- > 0) {
+            bit(value >> length);
+        }
+    };
+    bit(1); // the last block,
+    bit(1); // of fixed codes: type 1, low bit first
+    bit(0);
+    code(0x30, 8); // literal 0
+    size_t left = count - 1;
+    for (; left >= 258; left -= 258) {
+        code(0xC5, 8); // length 258
+        code(0, 5);    // distance 1
+    }
+    for (; left > 0; --left) {
+        code(0x30, 8);
+    }
+    code(0, 7); // end of block
+    bytes.resize(bytes.size() + (gzip ? 8 : 4), 0);
+    return bytes;
+}
+
+// `count` levels of open, then inner, then as many of close.
+std::string nested(const std::string& open, const std::string& inner, const std::string& close,
+                   int count) {
+    std::string text;
+    for (int level = 1; level <= count; ++level) {
+        text += open;
+    }
+    text += inner;
+    for (int level = 1; level <= count; ++level) {
+        text += close;
     }
     return text;
 }
@@ -187,7 +243,8 @@ TEST(TiledImportTest, EveryDataFormAndTilesetFormImportsTheSameScreen) {
     Tmx grouped;
     grouped.tilesets = R"(<tileset firstgid="1" source="sheet.tsx"/>)";
     grouped.csvLayer("tiles", screenGids());
-    grouped.layers = " <group id=\"3\" name=\"level\">\n" + grouped.layers + " </group>\n";
+    // As deep as groups may be nested.
+    grouped.layers = nested("<group name=\"level\">", grouped.layers, "</group>", 64);
     Tmx uncounted; // the tile count comes from the image
     uncounted.tilesets = R"(<tileset firstgid="1" name="sheet" tilewidth="16" tileheight="16">
   <image source="tiles.bmp" width="16" height="80"/>
@@ -200,7 +257,8 @@ TEST(TiledImportTest, EveryDataFormAndTilesetFormImportsTheSameScreen) {
  </tileset>)";
     std::vector<uint32_t> floorMarks(SCREEN_W * SCREEN_H, 0);
     std::fill(floorMarks.begin() + 14 * SCREEN_W, floorMarks.end(), 6);
-    std::string jsonOwnTileset = jsonMap(jsonLayer("tiles", R"("data": )" + jsonArray(screenGids())));
+    std::string jsonOwnTileset =
+        jsonMap(jsonLayer("tiles", R"("data": )" + jsonArray(screenGids())));
     size_t start = jsonOwnTileset.find("[{\"firstgid\"");
     size_t end = jsonOwnTileset.find("]}],", start) + 3;
     jsonOwnTileset.replace(start, end - start, R"([{"firstgid": 1, "source": "sheet.tsj"}])");
@@ -209,20 +267,29 @@ TEST(TiledImportTest, EveryDataFormAndTilesetFormImportsTheSameScreen) {
     const std::pair<std::string, std::string> maps[] = {
         {"csv.tmx", Tmx().csvLayer("tiles", screenGids()).text()},
         {"base64.tmx",
-         Tmx().layer("tiles", "encoding=\"base64\"", "\n   " + base64(screenGids()) + "\n  ").text()},
-        {"zlib.tmx", Tmx().layer("tiles", "encoding=\"base64\" compression=\"zlib\"", SCREEN_ZLIB).text()},
-        {"gzip.tmx", Tmx().layer("tiles", "encoding=\"base64\" compression=\"gzip\"", SCREEN_GZIP).text()},
+         Tmx()
+             .layer("tiles", "encoding=\"base64\"", "\n   " + base64(screenGids()) + "\n  ")
+             .text()},
+        {"zlib.tmx",
+         Tmx().layer("tiles", "encoding=\"base64\" compression=\"zlib\"", SCREEN_ZLIB).text()},
+        {"gzip.tmx",
+         Tmx().layer("tiles", "encoding=\"base64\" compression=\"gzip\"", SCREEN_GZIP).text()},
         {"cells.tmx", Tmx().layer("tiles", "", cells).text()},
         {"flipped.tmx", Tmx().csvLayer("tiles", flipped).text()},
         {"grouped.tmx", grouped.text()},
         {"uncounted.tmx", uncounted.csvLayer("tiles", screenGids()).text()},
-        {"markers.tmx", markers.csvLayer("tiles", screenGids()).csvLayer("solid", floorMarks).text()},
+        {"markers.tmx",
+         markers.csvLayer("tiles", screenGids()).csvLayer("solid", floorMarks).text()},
         {"array.json", jsonMap(jsonLayer("tiles", R"("data": )" + jsonArray(screenGids())))},
         {"base64.tmj", jsonMap(jsonLayer("tiles", R"("encoding": "base64", "data": ")" +
                                                       base64(screenGids()) + "\""))},
         {"zlib.json", jsonMap(jsonLayer("tiles", R"("encoding": "base64", "compression": "zlib", )"
-                                                 R"("data": ")" + std::string(SCREEN_ZLIB) + "\""))},
+                                                 R"("data": ")" +
+                                                     std::string(SCREEN_ZLIB) + "\""))},
         {"tileset.json", jsonOwnTileset},
+        {"grouped.json",
+         jsonMap(nested(R"({"type": "group", "name": "level", "layers": [)",
+                        jsonLayer("tiles", R"("data": )" + jsonArray(screenGids())), "]}", 64))},
     };
     for (const auto& [name, text] : maps) {
         SCOPED_TRACE(name);
@@ -352,6 +419,14 @@ TEST(TiledImportTest, RefusalsAreOneLineEachAndLeaveNoMapFile) {
     }
     std::vector<uint32_t> mark(leftOnly.size(), 0);
     mark[static_cast<size_t>(3 * halfAbsent.width + 20)] = 2;
+    Tmx huge; // the tile count from an image far beyond an int's range
+    huge.tilesets = R"(<tileset firstgid="1" name="sheet" tilewidth="16" tileheight="16">
+  <image source="tiles.bmp" width="1000000" height="1000000"/>
+ </tileset>)";
+    auto jsonWithWidth = [](const std::string& width) {
+        std::string text = jsonMap("");
+        return text.replace(text.find("16", text.find("\"width\"")), 2, width);
+    };
     const std::string infiniteLine = ": the map is infinite; kcs maps have a fixed size (untick "
                                      "Infinite in the map's properties)";
     const std::string compressionLine = ": layer \"tiles\": unknown compression \"zstd\"; use "
@@ -388,8 +463,9 @@ TEST(TiledImportTest, RefusalsAreOneLineEachAndLeaveNoMapFile) {
                                     R"("data": "AAAA")")),
          "map.json" + compressionLine},
         {"map.tmx",
-         Tmx().layer("tiles", "encoding=\"base64\" compression=\"zlib\"",
-                     std::string(SCREEN_ZLIB).substr(0, 20))
+         Tmx()
+             .layer("tiles", "encoding=\"base64\" compression=\"zlib\"",
+                    std::string(SCREEN_ZLIB).substr(0, 20))
              .text(),
          "map.tmx: layer \"tiles\": the compressed data ends early"},
         {"map.tmx", Tmx().layer("tiles", "encoding=\"csv\"", csv(short239, SCREEN_W)).text(),
@@ -416,12 +492,17 @@ TEST(TiledImportTest, RefusalsAreOneLineEachAndLeaveNoMapFile) {
         {"map.tmx", notBool.csvLayer("tiles", screenGids()).text(),
          "map.tmx: tileset \"sheet\", tile 2: property \"solid\" is of type \"string\"; make it "
          "a bool"},
-        {"map.tmx", "<map", "map.tmx: not readable XML: Error parsing start element tag at byte 3"},
+        {"map.tmx", huge.csvLayer("tiles", screenGids()).text(),
+         "map.tmx: tileset \"sheet\" has 3906250000 tiles; a map file has room for 1 to 254"},
         {"map.tmx", "<tileset/>", "map.tmx: no <map> element; not a Tiled map (.tmx)"},
-        {"map.json", "{\"type\": ",
-         "map.json: not readable JSON: [json.exception.parse_error.101] parse error at line 1, "
-         "column 10: syntax error while parsing value - unexpected end of input; expected '[', "
-         "'{', or a literal"},
+        {"map.json", jsonWithWidth("\"16\""),
+         "map.json: the map \"width\" is \"16\", not a whole number"},
+        {"map.json", jsonWithWidth("\"" + std::string(5000, 'w') + "\""),
+         "map.json: the map \"width\" is \"" + std::string(37, 'w') + "...\", not a whole number"},
+        {"map.json", jsonWithWidth("18446744073709551615"),
+         "map.json: the map \"width\" is 18446744073709551615, far out of range"},
+        {"map.json", jsonWithWidth("[16]"),
+         "map.json: the map \"width\" is an array, not a whole number"},
         {"map.json", "{\"type\": \"tileset\"}",
          "map.json: not a Tiled map: the JSON has no \"type\": \"map\""},
         {"map.txt", "tile . 1\n",
@@ -441,6 +522,80 @@ TEST(TiledImportTest, RefusalsAreOneLineEachAndLeaveNoMapFile) {
     writeFile("map.tmx", wide.text());
     EXPECT_EQ(importMap("map.tmx", "out.map").status, 2);
     EXPECT_EQ(readFile("out.map"), "earlier");
+}
+
+// Files made to hurt the importer: nesting deeper than anything walks,
+// streams that inflate far beyond the layer, huge declared sizes, tokens that
+// a message would repeat. Each is refused at once in one short line, naming
+// the file; what the libraries say is checked by its start only.
+TEST(TiledImportTest, HostileFilesAreRefusedQuicklyInOneShortLine) {
+    const std::string groupLine = ": group \"g\" is nested more than 64 groups deep";
+    auto tmxGroups = [](int depth) {
+        Tmx map;
+        map.layers = nested("<group name=\"g\">", "", "</group>", depth);
+        return map.text();
+    };
+    auto jsonGroups = [](int depth) {
+        return jsonMap(nested(R"({"type": "group", "name": "g", "layers": [)", "", "]}", depth));
+    };
+    auto packedLayer = [](const std::string& compression, size_t zeros, int size = 0) {
+        Tmx map;
+        std::string data = base64(packedZeros(zeros, compression == "gzip"));
+        std::string attributes = "encoding=\"base64\" compression=\"" + compression + "\"";
+        map.layer("tiles", attributes, data);
+        if (size != 0) {
+            std::string declared = "width=\"16\" height=\"15\">\n  <data";
+            map.layers.replace(map.layers.find(declared), declared.size(),
+                               "width=\"" + std::to_string(size) + "\" height=\"" +
+                                   std::to_string(size) + "\">\n  <data");
+        }
+        return map.text();
+    };
+    std::vector<uint32_t> extraCell = screenGids();
+    extraCell.push_back(1);
+    const std::string cellLine = ": layer \"tiles\": the compressed data inflates to more than "
+                                 "the layer's 240 cells";
+    std::filesystem::create_directories("dir.tsx");
+    Tmx directoryTileset;
+    directoryTileset.tilesets = R"(<tileset firstgid="1" source="dir.tsx"/>)";
+
+    const std::string cases[][3] = {
+        {"map.tmx", tmxGroups(65), "map.tmx" + groupLine},
+        {"map.tmx", tmxGroups(100000), "map.tmx" + groupLine},
+        {"map.json", jsonGroups(65), "map.json" + groupLine},
+        {"map.json", R"({"type": "map", "x": )" + nested("[", "", "]", 100000) + "}",
+         "map.json: the JSON is nested more than 160 levels deep"},
+        {"map.json", "{\"type\": \"" + std::string(100000, 'a') + "\x01\"}",
+         "map.json: not readable JSON at byte 100011 ("},
+        {"map.json", "{\"type\": ", "map.json: not readable JSON at byte 10 ("},
+        {"map.tmx", "<map", "map.tmx: not readable XML: "},
+        {"map.tmx", packedLayer("zlib", 256 << 10), "map.tmx" + cellLine},
+        {"map.tmx", packedLayer("gzip", 256 << 10), "map.tmx" + cellLine},
+        {"map.tmx", packedLayer("zlib", 16 << 20),
+         // zlib's bound on compressed sizes gives the number.
+         "map.tmx: layer \"tiles\": the base64 data decodes to more than "},
+        {"map.tmx", packedLayer("zlib", 64 << 20, 1000000),
+         "map.tmx: layer \"tiles\": the layer is 1000000 x 1000000 tiles; a map file holds at "
+         "most 240 x 255"},
+        {"map.tmx", Tmx().layer("tiles", "encoding=\"base64\"", base64(extraCell)).text(),
+         "map.tmx: layer \"tiles\": the base64 data decodes to more than 960 bytes, the size of "
+         "the layer's 240 cells"},
+        {"map.tmx", directoryTileset.text(), "dir.tsx: cannot read it"},
+    };
+    for (const auto& [name, text, start] : cases) {
+        SCOPED_TRACE(start);
+        writeFile(name, text);
+        std::filesystem::remove("out.map");
+        auto begin = std::chrono::steady_clock::now();
+        auto result = importMap(name, "out.map");
+        std::chrono::duration<double> took = std::chrono::steady_clock::now() - begin;
+        EXPECT_EQ(result.status, 2);
+        EXPECT_EQ(result.err.substr(0, start.size()), start);
+        EXPECT_EQ(std::count(result.err.begin(), result.err.end(), '\n'), 1) << result.err;
+        EXPECT_LT(result.err.size(), 250u);
+        EXPECT_LT(took.count(), 5.0);
+        EXPECT_FALSE(std::filesystem::exists("out.map"));
+    }
 }
 
 // ---- kcs-map export -------------------------------------------------------

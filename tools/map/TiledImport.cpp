@@ -1,14 +1,16 @@
 // Choosing the reader by the file's extension, for maps and external tilesets
-// alike, then the conversion shared by both formats.
+// alike, then the conversion shared by both formats. Every file is read whole
+// through readFile, which refuses what is not a regular file or is too large.
 #include "TiledImport.h"
 
 #include "TiledJsonReader.h"
 #include "TiledTmxReader.h"
 #include "engine/DataError.h"
+#include "engine/Files.h"
 
+#include <climits>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
+#include <new>
 
 namespace {
 
@@ -25,6 +27,16 @@ Format formatOf(const std::string& fileName) {
     return Format::UNKNOWN;
 }
 
+// The readers bound what a file can make them hold, but a machine short of
+// memory must still get a message naming the file rather than an abort.
+template <typename Read> auto withinMemory(const std::string& fileName, Read read) {
+    try {
+        return read();
+    } catch (const std::bad_alloc&) {
+        throw DataError(fileName, "not enough memory to import it");
+    }
+}
+
 } // namespace
 
 MapFile TiledImport::import(const std::string& fileName) {
@@ -33,29 +45,36 @@ MapFile TiledImport::import(const std::string& fileName) {
         throw DataError(fileName, "not a Tiled map by its name; it must end in .tmx, .tmj or "
                                   ".json");
     }
-    std::ifstream file(fileName, std::ios::binary);
-    if (file.fail()) {
-        throw DataError(fileName, "cannot open the file");
-    }
-    std::string text{std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
-    TiledMap map = format == Format::XML ? TiledTmxReader::read(fileName, text)
-                                         : TiledJsonReader::read(fileName, text);
-    return map.toMapFile();
+    return withinMemory(fileName, [&] {
+        std::string text = readFile(fileName, TILED_FILE);
+        auto readTileset = [&fileName](const std::string& source, uint32_t firstGid) {
+            return readExternalTileset(fileName, source, firstGid);
+        };
+        TiledMap map = format == Format::XML ? TiledTmxReader::read(fileName, text, readTileset)
+                                             : TiledJsonReader::read(fileName, text, readTileset);
+        return map.toMapFile();
+    });
 }
 
 TiledTileset TiledImport::readExternalTileset(const std::string& mapFileName,
                                               const std::string& source, uint32_t firstGid) {
+    // A path no file system takes would only come back from it as a long
+    // message repeating the whole attribute.
+    if (source.size() > PATH_MAX) {
+        throw DataError(mapFileName, "external tileset " + TiledMap::quoted(source) +
+                                         " has a path longer than any file's");
+    }
     // Tiled writes the path relative to the map's folder.
     std::string path = (std::filesystem::path(mapFileName).parent_path() / source).string();
-    switch (formatOf(path)) {
-    case Format::XML:
-        return TiledTmxReader::readTilesetFile(path, firstGid);
-    case Format::JSON:
-        return TiledJsonReader::readTilesetFile(path, firstGid);
-    case Format::UNKNOWN:
-        break;
+    Format format = formatOf(path);
+    if (format == Format::UNKNOWN) {
+        throw DataError(mapFileName, "external tileset " + TiledMap::quoted(source) +
+                                         " is neither .tsx nor .tsj/.json; embed it in the map "
+                                         "or save it in one of those");
     }
-    throw DataError(mapFileName, "external tileset \"" + source +
-                                     "\" is neither .tsx nor .tsj/.json; embed it in the map or "
-                                     "save it in one of those");
+    return withinMemory(path, [&] {
+        std::string text = readFile(path, TILED_FILE);
+        return format == Format::XML ? TiledTmxReader::readTileset(path, text, firstGid)
+                                     : TiledJsonReader::readTileset(path, text, firstGid);
+    });
 }

@@ -2,27 +2,94 @@
 // external) and its "tilelayer"s, also inside "group"s.
 #include "TiledJsonReader.h"
 
-#include "TiledImport.h"
 #include "TiledLayerData.h"
 #include "engine/DataError.h"
 
 #include <nlohmann/json.hpp>
 
-#include <fstream>
-#include <iterator>
+#include <climits>
+#include <cstring>
+#include <utility>
+#include <vector>
 
 using nlohmann::json;
 
 namespace {
 
 constexpr long long MAX_SMALL = 1000000; // beyond any size, count or id a map can use
+// Containers nested in one another: enough for groups as deep as TiledMap
+// allows (an object and its "layers" array each) with a layer's properties
+// inside the deepest. Deeper JSON is refused while it is parsed, before
+// anything that walks a value recursively (copying, printing) meets it.
+constexpr int MAX_DEPTH = 2 * TiledMap::MAX_GROUP_DEPTH + 32;
+
+// nlohmann's message without its "[json.exception.type.NNN] " tag, and with
+// the token it quotes cut short: that token can be a whole string of the file.
+std::string describe(const json::exception& error) {
+    std::string message = error.what();
+    size_t tagEnd = message.find("] ");
+    if (message.starts_with("[json.exception.") && tagEnd != std::string::npos) {
+        message.erase(0, tagEnd + 2);
+    }
+    for (const char* pMarker : {"last read: '", "parsing '"}) {
+        size_t start = message.find(pMarker);
+        if (start == std::string::npos) {
+            continue;
+        }
+        start += std::strlen(pMarker);
+        size_t end = message.size() - (message.ends_with('\'') ? 1 : 0);
+        if (end < start) {
+            break;
+        }
+        return message.substr(0, start) + excerpt(message.substr(start, end - start)) + "'";
+    }
+    return message;
+}
 
 json parse(const std::string& fileName, const std::string& text) {
+    auto limitDepth = [&fileName](int depth, json::parse_event_t event, json&) {
+        bool opens =
+            event == json::parse_event_t::object_start || event == json::parse_event_t::array_start;
+        if (opens && depth >= MAX_DEPTH) {
+            throw DataError(fileName, "the JSON is nested more than " + std::to_string(MAX_DEPTH) +
+                                          " levels deep; a Tiled map needs far fewer");
+        }
+        return true;
+    };
     try {
-        return json::parse(text);
+        return json::parse(text, limitDepth);
     } catch (const json::parse_error& error) {
-        throw DataError(fileName, std::string("not readable JSON: ") + error.what());
+        // "parse error at line L, column C: reason" becomes the byte, then the
+        // line and column a text editor shows.
+        std::string message = describe(error);
+        const std::string lead = "parse error at ";
+        size_t colon = message.find(": ");
+        std::string where;
+        if (message.starts_with(lead) && colon != std::string::npos) {
+            where = " (" + message.substr(lead.size(), colon - lead.size()) + ")";
+            message.erase(0, colon + 2);
+        }
+        throw DataError(fileName, "not readable JSON at byte " + std::to_string(error.byte) +
+                                      where + ": " + message);
+    } catch (const json::exception& error) {
+        throw DataError(fileName, "not readable JSON: " + describe(error));
     }
+}
+
+// A value as a message shows it: a short scalar as written, a container by
+// its kind.
+std::string shown(const json& value) {
+    if (value.is_object()) {
+        return "an object";
+    }
+    if (value.is_array()) {
+        return "an array";
+    }
+    std::string written = value.dump(-1, ' ', false, json::error_handler_t::replace);
+    if (value.is_string()) {
+        return TiledMap::quoted(written.substr(1, written.size() - 2));
+    }
+    return excerpt(written);
 }
 
 // The JSON reader of one file: its name goes into every message.
@@ -48,7 +115,11 @@ public:
         }
         const json& value = member(object, context, pKey);
         if (!value.is_number_integer()) {
-            fail(context + " \"" + pKey + "\" is " + value.dump() + ", not a whole number");
+            fail(context + " \"" + pKey + "\" is " + shown(value) + ", not a whole number");
+        }
+        // Beyond a long long it would wrap around to a small or negative one.
+        if (value.is_number_unsigned() && value.get<uint64_t>() > uint64_t{LLONG_MAX}) {
+            fail(context + " \"" + pKey + "\" is " + shown(value) + ", far out of range");
         }
         return value.get<long long>();
     }
@@ -68,7 +139,7 @@ public:
         }
         const json& value = object.at(pKey);
         if (!value.is_string()) {
-            fail(context + " \"" + pKey + "\" is " + value.dump() + ", not a string");
+            fail(context + " \"" + pKey + "\" is " + shown(value) + ", not a string");
         }
         return value.get<std::string>();
     }
@@ -78,7 +149,7 @@ public:
         tileset.fileName = m_fileName;
         tileset.firstGid = firstGid;
         tileset.name = text(object, "the tileset", "name");
-        std::string context = "tileset \"" + tileset.name + "\"";
+        std::string context = "tileset " + TiledMap::quoted(tileset.name);
         tileset.tileWidth = smallInteger(object, context, "tilewidth", true);
         tileset.tileHeight = smallInteger(object, context, "tileheight", true);
         tileset.tileCount = smallInteger(object, context, "tilecount", true);
@@ -106,8 +177,8 @@ public:
                 std::string type = text(property, tileContext + " property", "type");
                 const json& value = member(property, tileContext + " property", "value");
                 if (type != "bool" || !value.is_boolean()) {
-                    fail(tileContext + ": property \"solid\" is of type \"" +
-                         (type.empty() ? "string" : type) + "\"; make it a bool");
+                    fail(tileContext + ": property \"solid\" is of type " +
+                         TiledMap::quoted(type.empty() ? "string" : type) + "; make it a bool");
                 }
                 if (value.get<bool>()) {
                     tileset.solidIds.insert(id);
@@ -117,18 +188,22 @@ public:
         return tileset;
     }
 
-    std::vector<uint32_t> layerData(const json& layer, const std::string& context,
-                                    size_t cellCount) const {
+    // The layer's cells; its size is checked against the largest map before
+    // any data is decoded.
+    std::vector<uint32_t> layerData(const json& layer, const std::string& context, int width,
+                                    int height) const {
         const json& data = member(layer, context, "data");
         try {
+            size_t cellCount = TiledLayerData::cellCount(width, height);
             if (data.is_array()) {
                 std::vector<uint32_t> gids;
                 for (const json& cell : data) {
                     if (!cell.is_number_unsigned() || cell.get<uint64_t>() > 0xFFFFFFFFull) {
                         throw TiledDataError("cell " + std::to_string(gids.size()) + " is " +
-                                             cell.dump() + ", not a 32-bit tile id");
+                                             shown(cell) + ", not a 32-bit tile id");
                     }
                     gids.push_back(static_cast<uint32_t>(cell.get<uint64_t>()));
+                    TiledLayerData::checkRoom(gids.size(), cellCount);
                 }
                 TiledLayerData::checkCount(gids.size(), cellCount);
                 return gids;
@@ -138,8 +213,8 @@ public:
             }
             std::string encoding = text(layer, context, "encoding");
             if (encoding != "base64") {
-                throw TiledDataError("\"data\" is a string, but the encoding is \"" + encoding +
-                                     "\", not \"base64\"");
+                throw TiledDataError("\"data\" is a string, but the encoding is " +
+                                     TiledMap::quoted(encoding) + ", not \"base64\"");
             }
             return TiledLayerData::fromBase64(data.get<std::string>(),
                                               text(layer, context, "compression"), cellCount);
@@ -148,34 +223,59 @@ public:
         }
     }
 
-    void layers(const json& parent, TiledMap& map) const {
-        const json& list = member(parent, "the map", "layers");
-        if (!list.is_array()) {
-            fail("\"layers\" is not an array");
+    TiledLayer layer(const json& node) const {
+        TiledLayer layer;
+        layer.name = text(node, "a layer", "name");
+        std::string context = "layer " + TiledMap::quoted(layer.name);
+        if (node.contains("chunks")) {
+            fail(context + " is stored in chunks, as in an infinite map");
         }
-        for (const json& node : list) {
+        layer.width = smallInteger(node, context, "width", true);
+        layer.height = smallInteger(node, context, "height", true);
+        layer.gids = layerData(node, context, layer.width, layer.height);
+        return layer;
+    }
+
+    const json& layerList(const json& parent, const std::string& context) const {
+        const json& list = member(parent, context, "layers");
+        if (!list.is_array()) {
+            fail(context + ": \"layers\" is not an array");
+        }
+        return list;
+    }
+
+    // The tile layers in file order, those in groups too. Groups are walked
+    // with a stack of where each open one goes on, not by recursion, so no
+    // nesting in a file can overflow the program's stack.
+    void layers(const json& root, TiledMap& map) const {
+        // Each open list of layers (the map's, then each group's) and the
+        // index of its next layer.
+        std::vector<std::pair<const json*, size_t>> next{{&layerList(root, "the map"), 0}};
+        while (!next.empty()) {
+            auto& [pList, index] = next.back();
+            if (index == pList->size()) {
+                next.pop_back();
+                continue;
+            }
+            const json& node = (*pList)[index++];
             std::string kind = text(node, "a layer", "type");
             if (kind == "group") {
-                layers(node, map);
+                std::string context = "group " + TiledMap::quoted(text(node, "a group", "name"));
+                if (next.size() > static_cast<size_t>(TiledMap::MAX_GROUP_DEPTH)) {
+                    fail(context + " is nested more than " +
+                         std::to_string(TiledMap::MAX_GROUP_DEPTH) + " groups deep");
+                }
+                next.emplace_back(&layerList(node, context), 0);
+                continue;
             }
             if (kind != "tilelayer") {
                 continue;
             }
-            TiledLayer layer;
-            layer.name = text(node, "a layer", "name");
-            std::string context = "layer \"" + layer.name + "\"";
-            if (node.contains("chunks")) {
-                fail(context + " is stored in chunks, as in an infinite map");
+            if (map.layers.size() == TiledMap::MAX_TILE_LAYERS) {
+                fail("the map has more than " + std::to_string(TiledMap::MAX_TILE_LAYERS) +
+                     " tile layers; kcs uses \"tiles\" and \"solid\"");
             }
-            layer.width = smallInteger(node, context, "width", true);
-            layer.height = smallInteger(node, context, "height", true);
-            if (layer.width < 0 || layer.height < 0) {
-                fail(context + " has a negative size");
-            }
-            layer.gids =
-                layerData(node, context,
-                          static_cast<size_t>(layer.width) * static_cast<size_t>(layer.height));
-            map.layers.push_back(std::move(layer));
+            map.layers.push_back(layer(node));
         }
     }
 
@@ -183,62 +283,72 @@ private:
     std::string m_fileName;
 };
 
+// Anything nlohmann throws while the reader looks at the values (a member of
+// an unexpected type it was not asked about first) still names the file.
+template <typename Read> auto guarded(const std::string& fileName, Read read) {
+    try {
+        return read();
+    } catch (const json::exception& error) {
+        throw DataError(fileName, "unexpected JSON: " + describe(error));
+    }
+}
+
 } // namespace
 
-TiledTileset TiledJsonReader::readTilesetFile(const std::string& fileName, uint32_t firstGid) {
-    std::ifstream file(fileName, std::ios::binary);
-    if (file.fail()) {
-        throw DataError(fileName, "cannot open the file");
-    }
-    std::string text{std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
+TiledTileset TiledJsonReader::readTileset(const std::string& fileName, const std::string& text,
+                                          uint32_t firstGid) {
     json root = parse(fileName, text);
     if (!root.is_object()) {
         throw DataError(fileName, "not a Tiled tileset: the file is not a JSON object");
     }
-    return Reader(fileName).tileset(root, firstGid);
+    return guarded(fileName, [&] { return Reader(fileName).tileset(root, firstGid); });
 }
 
-TiledMap TiledJsonReader::read(const std::string& fileName, const std::string& text) {
+TiledMap TiledJsonReader::read(const std::string& fileName, const std::string& text,
+                               const TiledTilesetReader& readTileset) {
     json root = parse(fileName, text);
     Reader reader(fileName);
     if (!root.is_object() || reader.text(root, "the map", "type") != "map") {
         reader.fail("not a Tiled map: the JSON has no \"type\": \"map\"");
     }
-    TiledMap map(fileName);
-    map.orientation = reader.text(root, "the map", "orientation");
-    if (root.contains("infinite")) {
-        const json& infinite = root.at("infinite");
-        if (!infinite.is_boolean()) {
-            reader.fail("the map's \"infinite\" is " + infinite.dump() + ", not true or false");
+    return guarded(fileName, [&] {
+        TiledMap map(fileName);
+        map.orientation = reader.text(root, "the map", "orientation");
+        if (root.contains("infinite")) {
+            const json& infinite = root.at("infinite");
+            if (!infinite.is_boolean()) {
+                reader.fail("the map's \"infinite\" is " + shown(infinite) + ", not true or false");
+            }
+            map.infinite = infinite.get<bool>();
         }
-        map.infinite = infinite.get<bool>();
-    }
-    map.width = reader.smallInteger(root, "the map", "width", true);
-    map.height = reader.smallInteger(root, "the map", "height", true);
-    map.tileWidth = reader.smallInteger(root, "the map", "tilewidth", true);
-    map.tileHeight = reader.smallInteger(root, "the map", "tileheight", true);
-    map.checkHeader();
+        map.width = reader.smallInteger(root, "the map", "width", true);
+        map.height = reader.smallInteger(root, "the map", "height", true);
+        map.tileWidth = reader.smallInteger(root, "the map", "tilewidth", true);
+        map.tileHeight = reader.smallInteger(root, "the map", "tileheight", true);
+        map.checkHeader();
 
-    if (root.contains("tilesets")) {
-        const json& tilesets = root.at("tilesets");
-        if (!tilesets.is_array()) {
-            reader.fail("\"tilesets\" is not an array");
-        }
-        for (const json& node : tilesets) {
-            long long firstGid = reader.integer(node, "a tileset", "firstgid", true);
-            if (firstGid < 1 || firstGid > 0x0FFFFFFFLL) {
-                reader.fail("a tileset's firstgid " + std::to_string(firstGid) +
-                            " is out of range");
+        if (root.contains("tilesets")) {
+            const json& tilesets = root.at("tilesets");
+            if (!tilesets.is_array()) {
+                reader.fail("\"tilesets\" is not an array");
             }
-            std::string source = reader.text(node, "a tileset", "source");
-            if (source.empty()) {
-                map.tilesets.push_back(reader.tileset(node, static_cast<uint32_t>(firstGid)));
-            } else {
-                map.tilesets.push_back(TiledImport::readExternalTileset(
-                    fileName, source, static_cast<uint32_t>(firstGid)));
+            for (const json& node : tilesets) {
+                if (map.tilesets.size() == TiledMap::MAX_TILESETS) {
+                    reader.fail("the map has more than " + std::to_string(TiledMap::MAX_TILESETS) +
+                                " tilesets; kcs uses the first, and one for solid marks");
+                }
+                long long firstGid = reader.integer(node, "a tileset", "firstgid", true);
+                if (firstGid < 1 || firstGid > 0x0FFFFFFFLL) {
+                    reader.fail("a tileset's firstgid " + std::to_string(firstGid) +
+                                " is out of range");
+                }
+                std::string source = reader.text(node, "a tileset", "source");
+                map.tilesets.push_back(source.empty()
+                                           ? reader.tileset(node, static_cast<uint32_t>(firstGid))
+                                           : readTileset(source, static_cast<uint32_t>(firstGid)));
             }
         }
-    }
-    reader.layers(root, map);
-    return map;
+        reader.layers(root, map);
+        return map;
+    });
 }

@@ -21,7 +21,7 @@ std::string format(const char* pFormat, auto... arguments) {
 }
 
 std::string quoted(const std::string& text) {
-    return "\"" + text + "\"";
+    return TiledMap::quoted(text);
 }
 
 std::string cellPlace(const TiledLayer& layer, int row, int column) {
@@ -29,6 +29,10 @@ std::string cellPlace(const TiledLayer& layer, int row, int column) {
 }
 
 } // namespace
+
+std::string TiledMap::quoted(const std::string& text) {
+    return "\"" + excerpt(text) + "\"";
+}
 
 void TiledMap::fail(const std::string& message) const {
     throw DataError(m_fileName, message);
@@ -87,8 +91,9 @@ const TiledTileset& TiledMap::tileSheet() const {
     }
     if (sheet.tileCount < 1 || sheet.tileCount > MAX_TILE_COUNT) {
         throw DataError(sheet.fileName,
-                        format("tileset %s has %d tiles; a map file has room for 1 to %d",
-                               quoted(sheet.name).c_str(), sheet.tileCount, MAX_TILE_COUNT));
+                        format("tileset %s has %lld tiles; a map file has room for 1 to %d",
+                               quoted(sheet.name).c_str(), static_cast<long long>(sheet.tileCount),
+                               MAX_TILE_COUNT));
     }
     return sheet;
 }
@@ -112,16 +117,24 @@ const TiledLayer& TiledMap::tilesLayer() const {
     if (const TiledLayer* pNamed = findLayer(TILES_LAYER)) {
         return *pNamed;
     }
+    // A few names are enough to find the layers in Tiled; all of them could
+    // make a line of kilobytes.
+    constexpr size_t NAMES_SHOWN = 4;
     std::vector<const TiledLayer*> candidates;
     std::string names;
     for (const TiledLayer& layer : layers) {
         if (layer.name != SOLID_LAYER) {
             candidates.push_back(&layer);
-            names += (names.empty() ? "" : ", ") + quoted(layer.name);
+            if (candidates.size() <= NAMES_SHOWN) {
+                names += (names.empty() ? "" : ", ") + quoted(layer.name);
+            }
         }
     }
     if (candidates.empty()) {
         fail("missing layer: no tile layer holds the tiles; add one named \"tiles\"");
+    }
+    if (candidates.size() > NAMES_SHOWN) {
+        names += " and " + std::to_string(candidates.size() - NAMES_SHOWN) + " more";
     }
     if (candidates.size() > 1) {
         fail("several tile layers (" + names +
@@ -148,7 +161,7 @@ std::vector<uint8_t> TiledMap::tileCodes(const TiledLayer& layer, const TiledTil
         if (gid > lastGid) {
             for (const TiledTileset& other : tilesets) {
                 if (&other != &sheet && gid >= other.firstGid &&
-                    gid - other.firstGid < static_cast<uint32_t>(other.tileCount)) {
+                    int64_t{gid - other.firstGid} < other.tileCount) {
                     fail(cellPlace(layer, row, column) +
                          format("tile gid %u is from tileset %s; the tiles must all come from "
                                 "the first tileset, %s",
@@ -210,7 +223,7 @@ MapFile TiledMap::toMapFile() const {
     std::vector<uint8_t> codes = tileCodes(tiles, sheet);
     checkScreens(tiles, codes);
 
-    MapFile map(width, height, sheet.tileCount + 1);
+    MapFile map(width, height, static_cast<int>(sheet.tileCount) + 1);
     for (int row = 0; row < height; ++row) {
         for (int column = 0; column < width; ++column) {
             size_t cell = static_cast<size_t>(row * width + column);

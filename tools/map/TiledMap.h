@@ -6,6 +6,7 @@
 #include "level/MapFile.h"
 
 #include <cstdint>
+#include <functional>
 #include <set>
 #include <string>
 #include <vector>
@@ -14,7 +15,9 @@ struct TiledTileset {
     std::string name;
     std::string fileName; // where it was read: the map, or an external tileset file
     uint32_t firstGid = 0;
-    int tileCount = 0;
+    // Wide enough for what an image of any size the readers accept holds, so
+    // a refusal can give the real count.
+    int64_t tileCount = 0;
     int tileWidth = 0;      // px
     int tileHeight = 0;     // px
     std::set<int> solidIds; // local tile ids whose "solid" property is true
@@ -27,6 +30,11 @@ struct TiledLayer {
     std::vector<uint32_t> gids; // row by row, flip bits still set
 };
 
+// Reads a tileset kept in its own file, `source` as the map names it. The
+// importer reads the file beside the map; tests and fuzzing give their own.
+using TiledTilesetReader =
+    std::function<TiledTileset(const std::string& source, uint32_t firstGid)>;
+
 class TiledMap {
 public:
     // Layer names with a meaning for kcs.
@@ -36,6 +44,13 @@ public:
     static constexpr const char* SOLID_PROPERTY = "solid";
     // Tiled keeps flips and rotations in the top bits of a global tile id.
     static constexpr uint32_t FLIP_BITS = 0xF0000000u;
+    // Far more than any kcs map needs, and low enough that nesting, decoding
+    // and reading tilesets stay small whatever a file declares.
+    static constexpr int MAX_GROUP_DEPTH = 64;
+    static constexpr size_t MAX_TILE_LAYERS = 64;
+    static constexpr size_t MAX_TILESETS = 64;
+    // A name or value from the file, as a message quotes it (see excerpt).
+    static std::string quoted(const std::string& text);
 
     explicit TiledMap(std::string fileName) : m_fileName(std::move(fileName)) {}
 

@@ -2,26 +2,17 @@
 // external) and its tile <layer>s, also inside <group>s.
 #include "TiledTmxReader.h"
 
-#include "TiledImport.h"
 #include "TiledLayerData.h"
 #include "engine/DataError.h"
 
 #include <pugixml.hpp>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
-#include <fstream>
-#include <iterator>
+#include <vector>
 
 namespace {
-
-std::string readText(const std::string& fileName) {
-    std::ifstream file(fileName, std::ios::binary);
-    if (file.fail()) {
-        throw DataError(fileName, "cannot open the file");
-    }
-    return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
-}
 
 void load(pugi::xml_document& document, const std::string& fileName, const std::string& text) {
     pugi::xml_parse_result result = document.load_buffer(text.data(), text.size());
@@ -54,8 +45,8 @@ public:
         errno = 0;
         long long value = std::strtoll(pText, &pEnd, 10);
         if (pEnd == pText || *pEnd != '\0' || errno != 0) {
-            fail("<" + std::string(node.name()) + "> attribute \"" + pName + "\" is \"" + pText +
-                 "\", not a whole number");
+            fail("<" + std::string(node.name()) + "> attribute \"" + pName + "\" is " +
+                 TiledMap::quoted(pText) + ", not a whole number");
         }
         return value;
     }
@@ -77,10 +68,8 @@ public:
         tileset.name = node.attribute("name").value();
         tileset.tileWidth = smallInteger(node, "tilewidth", true);
         tileset.tileHeight = smallInteger(node, "tileheight", true);
-        tileset.tileCount = smallInteger(node, "tilecount", false, -1);
-        if (tileset.tileCount < 0) {
-            tileset.tileCount = countFromImage(node, tileset);
-        }
+        tileset.tileCount = node.attribute("tilecount") ? smallInteger(node, "tilecount", true)
+                                                        : countFromImage(node, tileset);
         for (pugi::xml_node tile : node.children("tile")) {
             int id = smallInteger(tile, "id", true);
             for (pugi::xml_node property : tile.child("properties").children("property")) {
@@ -90,9 +79,9 @@ public:
                 std::string type = property.attribute("type").value();
                 std::string value = property.attribute("value").value();
                 if (type != "bool") {
-                    fail("tileset \"" + tileset.name + "\", tile " + std::to_string(id) +
-                         ": property \"solid\" is of type \"" + (type.empty() ? "string" : type) +
-                         "\"; make it a bool");
+                    fail("tileset " + TiledMap::quoted(tileset.name) + ", tile " +
+                         std::to_string(id) + ": property \"solid\" is of type " +
+                         TiledMap::quoted(type.empty() ? "string" : type) + "; make it a bool");
                 }
                 if (value == "true") {
                     tileset.solidIds.insert(id);
@@ -102,36 +91,49 @@ public:
         return tileset;
     }
 
-    // Older files leave out tilecount; the image's size gives it.
-    int countFromImage(const pugi::xml_node& node, const TiledTileset& tileset) const {
+    // Older files leave out tilecount; the image's size gives it. Sizes up to
+    // a million px make a count far beyond an int, so it is reckoned in 64
+    // bits and refused later with its real value.
+    int64_t countFromImage(const pugi::xml_node& node, const TiledTileset& tileset) const {
         pugi::xml_node image = node.child("image");
+        std::string context = "tileset " + TiledMap::quoted(tileset.name);
         if (!image || tileset.tileWidth <= 0 || tileset.tileHeight <= 0) {
-            fail("tileset \"" + tileset.name + "\" has neither \"tilecount\" nor an image size");
+            fail(context + " has neither \"tilecount\" nor an image size");
         }
-        int margin = smallInteger(node, "margin", false);
-        int spacing = smallInteger(node, "spacing", false);
+        int64_t margin = smallInteger(node, "margin", false);
+        int64_t spacing = smallInteger(node, "spacing", false);
         if (margin < 0 || spacing < 0) {
-            fail("tileset \"" + tileset.name + "\" has a negative margin or spacing");
+            fail(context + " has a negative margin or spacing");
         }
-        int across = (smallInteger(image, "width", true) - 2 * margin + spacing) /
-                     (tileset.tileWidth + spacing);
-        int down = (smallInteger(image, "height", true) - 2 * margin + spacing) /
-                   (tileset.tileHeight + spacing);
+        int64_t imageWidth = smallInteger(image, "width", true);
+        int64_t imageHeight = smallInteger(image, "height", true);
+        if (imageWidth <= 0 || imageHeight <= 0) {
+            fail(context + " has an image of " + std::to_string(imageWidth) + " x " +
+                 std::to_string(imageHeight) + " px");
+        }
+        int64_t across =
+            std::max<int64_t>(0, imageWidth - 2 * margin + spacing) / (tileset.tileWidth + spacing);
+        int64_t down = std::max<int64_t>(0, imageHeight - 2 * margin + spacing) /
+                       (tileset.tileHeight + spacing);
         return across * down;
     }
 
-    std::vector<uint32_t> layerData(const pugi::xml_node& layer, const std::string& name,
-                                    size_t cellCount) const {
+    // The layer's cells; its size is checked against the largest map before
+    // any data is decoded.
+    std::vector<uint32_t> layerData(const pugi::xml_node& layer, const std::string& name, int width,
+                                    int height) const {
         pugi::xml_node data = layer.child("data");
         if (!data) {
-            fail("layer \"" + name + "\" has no <data>");
+            fail("layer " + TiledMap::quoted(name) + " has no <data>");
         }
         if (data.child("chunk")) {
-            fail("layer \"" + name + "\" is stored in chunks, as in an infinite map");
+            fail("layer " + TiledMap::quoted(name) + " is stored in chunks, as in an infinite map");
         }
+        size_t cellCount = 0;
         std::string encoding = data.attribute("encoding").value();
         std::string compression = data.attribute("compression").value();
         try {
+            cellCount = TiledLayerData::cellCount(width, height);
             if (encoding == "csv") {
                 return TiledLayerData::fromCsv(data.child_value(), cellCount);
             }
@@ -139,7 +141,8 @@ public:
                 return TiledLayerData::fromBase64(data.child_value(), compression, cellCount);
             }
             if (!encoding.empty()) {
-                throw TiledDataError("unknown encoding \"" + encoding + "\"; use CSV or base64");
+                throw TiledDataError("unknown encoding " + TiledMap::quoted(encoding) +
+                                     "; use CSV or base64");
             }
             // Without an encoding every cell is a <tile gid="..."/>.
             std::vector<uint32_t> gids;
@@ -150,33 +153,49 @@ public:
                                          " is not a 32-bit tile id");
                 }
                 gids.push_back(static_cast<uint32_t>(gid));
+                TiledLayerData::checkRoom(gids.size(), cellCount);
             }
             TiledLayerData::checkCount(gids.size(), cellCount);
             return gids;
         } catch (const TiledDataError& error) {
-            fail("layer \"" + name + "\": " + error.what());
+            fail("layer " + TiledMap::quoted(name) + ": " + error.what());
         }
     }
 
-    void layers(const pugi::xml_node& parent, TiledMap& map) const {
-        for (pugi::xml_node node : parent.children()) {
+    // The tile layers in file order, those in groups too. Groups are walked
+    // with a stack of where each open one goes on, not by recursion, so no
+    // nesting in a file can overflow the program's stack.
+    void layers(const pugi::xml_node& root, TiledMap& map) const {
+        std::vector<pugi::xml_node> next{root.first_child()}; // the map's, then each group's
+        while (!next.empty()) {
+            pugi::xml_node node = next.back();
+            if (!node) {
+                next.pop_back();
+                continue;
+            }
+            next.back() = node.next_sibling();
             std::string kind = node.name();
             if (kind == "group") {
-                layers(node, map);
+                if (next.size() > static_cast<size_t>(TiledMap::MAX_GROUP_DEPTH)) {
+                    fail("group " + TiledMap::quoted(node.attribute("name").value()) +
+                         " is nested more than " + std::to_string(TiledMap::MAX_GROUP_DEPTH) +
+                         " groups deep");
+                }
+                next.push_back(node.first_child());
+                continue;
             }
             if (kind != "layer") {
                 continue;
+            }
+            if (map.layers.size() == TiledMap::MAX_TILE_LAYERS) {
+                fail("the map has more than " + std::to_string(TiledMap::MAX_TILE_LAYERS) +
+                     " tile layers; kcs uses \"tiles\" and \"solid\"");
             }
             TiledLayer layer;
             layer.name = node.attribute("name").value();
             layer.width = smallInteger(node, "width", true);
             layer.height = smallInteger(node, "height", true);
-            if (layer.width < 0 || layer.height < 0) {
-                fail("layer \"" + layer.name + "\" has a negative size");
-            }
-            layer.gids =
-                layerData(node, layer.name,
-                          static_cast<size_t>(layer.width) * static_cast<size_t>(layer.height));
+            layer.gids = layerData(node, layer.name, layer.width, layer.height);
             map.layers.push_back(std::move(layer));
         }
     }
@@ -187,9 +206,10 @@ private:
 
 } // namespace
 
-TiledTileset TiledTmxReader::readTilesetFile(const std::string& fileName, uint32_t firstGid) {
+TiledTileset TiledTmxReader::readTileset(const std::string& fileName, const std::string& text,
+                                         uint32_t firstGid) {
     pugi::xml_document document;
-    load(document, fileName, readText(fileName));
+    load(document, fileName, text);
     pugi::xml_node node = document.child("tileset");
     if (!node) {
         throw DataError(fileName, "no <tileset> element; not a Tiled tileset (.tsx)");
@@ -197,7 +217,8 @@ TiledTileset TiledTmxReader::readTilesetFile(const std::string& fileName, uint32
     return Reader(fileName).tileset(node, firstGid);
 }
 
-TiledMap TiledTmxReader::read(const std::string& fileName, const std::string& text) {
+TiledMap TiledTmxReader::read(const std::string& fileName, const std::string& text,
+                              const TiledTilesetReader& readTileset) {
     pugi::xml_document document;
     load(document, fileName, text);
     pugi::xml_node root = document.child("map");
@@ -215,6 +236,10 @@ TiledMap TiledTmxReader::read(const std::string& fileName, const std::string& te
     map.checkHeader();
 
     for (pugi::xml_node node : root.children("tileset")) {
+        if (map.tilesets.size() == TiledMap::MAX_TILESETS) {
+            reader.fail("the map has more than " + std::to_string(TiledMap::MAX_TILESETS) +
+                        " tilesets; kcs uses the first, and one for solid marks");
+        }
         long long firstGid = reader.integer(node, "firstgid", true);
         if (firstGid < 1 || firstGid > 0x0FFFFFFFLL) {
             reader.fail("<tileset> firstgid " + std::to_string(firstGid) + " is out of range");
@@ -224,8 +249,7 @@ TiledMap TiledTmxReader::read(const std::string& fileName, const std::string& te
             map.tilesets.push_back(reader.tileset(node, static_cast<uint32_t>(firstGid)));
             continue;
         }
-        map.tilesets.push_back(
-            TiledImport::readExternalTileset(fileName, source, static_cast<uint32_t>(firstGid)));
+        map.tilesets.push_back(readTileset(source, static_cast<uint32_t>(firstGid)));
     }
     reader.layers(root, map);
     return map;
