@@ -13,13 +13,15 @@ SANITIZE_DIR ?= build-sanitize
 # How long `make fuzz` runs each target, and how long `make test` does.
 FUZZ_SECONDS ?= 60
 FUZZ_TEST_SECONDS ?= 10
+# How many inputs `make fuzz-long` gives each target.
+FUZZ_RUNS ?= 10000000
 # Sanitizer reports end the program with an error status, so a test sees them.
 # The full unwinder lets the suppressions name leaks inside SDL itself.
 SANITIZER_ENV = ASAN_OPTIONS=detect_leaks=1:detect_stack_use_after_return=1:fast_unwind_on_malloc=0 \
                 LSAN_OPTIONS=suppressions=$(CURDIR)/tests/robustness/lsan.supp:print_suppressions=0 \
                 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 
-.PHONY: all deps configure build play test clean fuzz fuzz-build check-sanitize
+.PHONY: all deps configure build play test clean fuzz fuzz-long fuzz-build check-sanitize
 
 all: build
 
@@ -58,6 +60,10 @@ fuzz-build: deps
 
 fuzz: fuzz-build
 	fuzz/run-fuzzers.sh $(FUZZ_DIR) $(FUZZ_SECONDS)
+
+# A campaign: every target to FUZZ_RUNS executions, one after the other.
+fuzz-long: fuzz-build
+	fuzz/run-fuzzers.sh $(FUZZ_DIR) --runs $(FUZZ_RUNS)
 
 # Everything, tests and the game they run included, built with AddressSanitizer
 # and UndefinedBehaviorSanitizer; any report fails the test that caused it.
