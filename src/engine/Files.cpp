@@ -199,38 +199,38 @@ std::optional<FileIdentity> identityOf(const std::string& path) {
 }
 
 std::string outputTarget(const std::string& path, const std::string& option, bool replaced) {
-    std::string target = path;
+    // What the path leads to, links followed as the system follows them.
     struct stat info {};
-    for (int hops = 0;; ++hops) {
-        if (::lstat(target.c_str(), &info) != 0) {
-            if (errno == ENOENT) {
-                return target;
-            }
-            throw DataError(path, option + " cannot write it: " + reason());
+    if (::stat(path.c_str(), &info) == 0) {
+        if (S_ISDIR(info.st_mode)) {
+            throw DataError(path, option + " cannot write it: it is a directory");
         }
-        if (!S_ISLNK(info.st_mode)) {
-            break;
+        if (replaced && !S_ISREG(info.st_mode)) {
+            throw DataError(path, option + " will not replace it: it is " + kindOf(info.st_mode) +
+                                      ", not a regular file");
+        }
+    }
+    if (!replaced) {
+        return path;
+    }
+    // A file replaced by renaming is renamed where the links lead, so the
+    // links themselves stay as they are.
+    std::string target = path;
+    for (int hops = 0;; ++hops) {
+        if (::lstat(target.c_str(), &info) != 0 || !S_ISLNK(info.st_mode)) {
+            return target;
         }
         if (hops == MAX_SYMLINK_HOPS) {
             throw DataError(path, option + " cannot write it: too many levels of symbolic links");
         }
-        // A link is written through, so the link itself stays as it is.
         std::vector<char> link(static_cast<size_t>(info.st_size) + 256);
         ssize_t length = ::readlink(target.c_str(), link.data(), link.size());
-        if (length < 0) {
+        if (length <= 0) {
             throw DataError(path, option + " cannot write it: " + reason());
         }
         std::string next(link.data(), static_cast<size_t>(length));
         target = next.front() == '/' ? next : directoryOf(target) + "/" + next;
     }
-    if (S_ISDIR(info.st_mode)) {
-        throw DataError(path, option + " cannot write it: it is a directory");
-    }
-    if (replaced && !S_ISREG(info.st_mode)) {
-        throw DataError(path, option + " will not replace it: it is " + kindOf(info.st_mode) +
-                                  ", not a regular file");
-    }
-    return target;
 }
 
 void refuseSameFile(const std::string& output, const std::string& option,
@@ -310,9 +310,9 @@ OutputStream::OutputStream(const std::string& path, const std::string& option)
         m_path = "standard output";
         return;
     }
-    std::string target = outputTarget(path, option, false);
+    outputTarget(path, option, false);
     // Without O_NONBLOCK, opening a FIFO that nobody reads waits forever.
-    int fd = ::open(target.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NONBLOCK | O_CLOEXEC, 0666);
+    int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NONBLOCK | O_CLOEXEC, 0666);
     if (fd < 0) {
         if (errno == ENXIO) {
             throw DataError(path, option + " cannot write it: no program is reading it");
@@ -325,7 +325,7 @@ OutputStream::OutputStream(const std::string& path, const std::string& option)
         ::close(fd);
         throw DataError(path, option + " cannot write it: " + reason());
     }
-    markAsOutput(target, option);
+    markAsOutput(path, option);
 }
 
 OutputStream::~OutputStream() {

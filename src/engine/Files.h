@@ -52,9 +52,10 @@ struct FileIdentity {
 };
 std::optional<FileIdentity> identityOf(const std::string& path);
 
-// Where an output at `path` ends up: the path itself, or the file a symlink
-// there points to. Refuses with a DataError a directory, and for a file that
-// is replaced by renaming (`replaced`) anything but a regular file.
+// Where an output at `path` is written: the path itself, or for a file
+// replaced by renaming (`replaced`) the file its symbolic links lead to.
+// Refuses with a DataError a directory, and for a replaced file anything but
+// a regular file.
 std::string outputTarget(const std::string& path, const std::string& option, bool replaced);
 // Refuses an output that is the same file as the input.
 void refuseSameFile(const std::string& output, const std::string& option, const std::string& input);

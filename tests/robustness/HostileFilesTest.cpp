@@ -189,6 +189,10 @@ TEST(HostileFiles, OutputsNeverReplaceAnInputADeviceOrALink) {
     EXPECT_EQ(readFile(scratchDir() + "/own.tmx"), "not a Tiled map\n");
     EXPECT_EQ(readFile(scratchDir() + "/own.map"), map);
 
+    // A stream may go to a pipe through the system's own links.
+    RunResult piped = runProgram(run + game + "--trace /dev/stdout | grep -c frame");
+    EXPECT_EQ(piped.out, "3\n") << piped.err;
+
     // A link is written through and stays a link.
     fs::remove(scratchDir() + "/link.bmp");
     fs::remove(scratchDir() + "/target.bmp");
