@@ -18,6 +18,9 @@ const char* const USAGE_TEXT =
     "  --trace FILE         write one JSON line per frame to FILE ('-': standard output)\n"
     "  --screenshot N:FILE  save the screen as BMP after frame N is drawn (repeatable)\n"
     "  --check              validate all data reachable from stageselect.ini and exit\n"
+    "  --level NAME         start in level NAME of levels.ini, skipping the menu\n"
+    "  --character FILE     with this character file (default: the menu's first)\n"
+    "  --skip-ready         start play at once, without the ready phase\n"
     "  --help, --version    print and exit\n"
     "\n"
     "Keys: arrows move, space jumps (back on the menu), b shoots (confirms on the\n"
@@ -26,8 +29,7 @@ const char* const USAGE_TEXT =
 
 namespace {
 
-int64_t parseWhole(const std::string& option, const std::string& text, int64_t low,
-                   int64_t high) {
+int64_t parseWhole(const std::string& option, const std::string& text, int64_t low, int64_t high) {
     int64_t value = 0;
     const char* pEnd = text.data() + text.size();
     auto [pStop, error] = std::from_chars(text.data(), pEnd, value);
@@ -80,6 +82,12 @@ Options parseCommandLine(int argc, const char* const* argv) {
             options.screenshots.push_back(shot);
         } else if (option == "--check") {
             options.check = true;
+        } else if (option == "--level") {
+            options.levelName = value();
+        } else if (option == "--character") {
+            options.characterFile = value();
+        } else if (option == "--skip-ready") {
+            options.skipReady = true;
         } else if (option == "--help" || option == "-h") {
             options.help = true;
         } else if (option == "--version") {
@@ -87,6 +95,9 @@ Options parseCommandLine(int argc, const char* const* argv) {
         } else {
             throw UsageError("unknown option '" + option + "' (see kcs --help)");
         }
+    }
+    if (!options.characterFile.empty() && options.levelName.empty()) {
+        throw UsageError("--character needs --level: on the menu the player chooses");
     }
     return options;
 }

@@ -22,6 +22,9 @@ struct Options {
     std::string tracePath; // "-" is standard output
     std::vector<Screenshot> screenshots;
     bool check = false;
+    std::string levelName;     // start straight in this level of "levels.ini"
+    std::string characterFile; // with this character; "" is the menu's first
+    bool skipReady = false;    // no ready phase when a level starts
     bool help = false;
     bool version = false;
 };

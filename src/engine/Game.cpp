@@ -3,6 +3,7 @@
 // record, trace and screenshot hooks around the loop's fixed order.
 #include "engine/Game.h"
 
+#include "config/IniDictionary.h"
 #include "engine/CommandLine.h"
 #include "engine/Controls.h"
 #include "engine/DataError.h"
@@ -27,6 +28,7 @@ namespace {
 // Optional key and gamepad bindings in the data folder.
 const char* const CONTROLS_FILE = "controls.ini";
 const char* const STAGE_SELECT_FILE = "stageselect.ini";
+const char* const LEVELS_FILE = "levels.ini";
 
 // Beyond this many entries the data folder is not searched for outputs: a
 // game's data is a few dozen files, and the folder may be a home directory.
@@ -113,6 +115,34 @@ void writeTraceLine(OutputStream& trace, int64_t frame, bool paused,
     trace.write(line);
 }
 
+// The menu, or with --level the level it names, checked against
+// "levels.ini" so a misspelt name is one clear line.
+std::unique_ptr<GameStateManager> startingScreen(const Options& options) {
+    if (options.levelName.empty()) {
+        auto pManager = std::make_unique<GameStateManager>();
+        pManager->setSkipReady(options.skipReady);
+        return pManager;
+    }
+    IniDictionary levels(LEVELS_FILE);
+    if (!levels.hasSection(options.levelName)) {
+        std::string known;
+        for (const std::string& section : levels.sectionNames()) {
+            if (section != "Common") {
+                known += (known.empty() ? "" : ", ") + section;
+            }
+        }
+        throw DataError(LEVELS_FILE, "no level [" + excerpt(options.levelName) +
+                                         "] for --level; the levels are: " + known);
+    }
+    std::string character = options.characterFile;
+    if (character.empty()) {
+        character = IniDictionary(STAGE_SELECT_FILE).getString("kalvorn0", "Kalvorns", "empty");
+    }
+    auto pManager = std::make_unique<GameStateManager>(options.levelName, character);
+    pManager->setSkipReady(options.skipReady);
+    return pManager;
+}
+
 void reach(const LoopHooks& hooks, FramePoint point, int64_t frame) {
     if (hooks.pFrames != nullptr) {
         hooks.pFrames->reached(point, frame);
@@ -130,7 +160,7 @@ int play(const Options& options, OutputStream& trace, OutputStream& record, Repl
     if (record.isOpen()) {
         pEngine->setInputObserver(&recorder);
     }
-    auto pManager = std::make_unique<GameStateManager>();
+    std::unique_ptr<GameStateManager> pManager = startingScreen(options);
 
     SdlClock clock;
     FramePacer pacer(clock);

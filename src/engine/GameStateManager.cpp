@@ -5,21 +5,42 @@
 #include "level/Level.h"
 #include "menu/StageSelect.h"
 
-GameStateManager::GameStateManager() { m_pCurrent = std::make_unique<StageSelect>(this); }
+GameStateManager::GameStateManager() {
+    m_pCurrent = std::make_unique<StageSelect>(this);
+}
 
-GameStateManager::~GameStateManager() { m_pCurrent.reset(); }
+GameStateManager::GameStateManager(const std::string& levelName, const std::string& characterName)
+    : m_switchRequested(true) {
+    setName(LEVEL_NAME, levelName);
+    setName(CHARACTER_NAME, characterName);
+}
+
+GameStateManager::~GameStateManager() {
+    m_pCurrent.reset();
+}
+
+void GameStateManager::switchToLevel() {
+    m_pCurrent.reset();
+    m_pCurrent = std::make_unique<Level>(this);
+    m_switchRequested = false;
+}
 
 void GameStateManager::update() {
     if (m_switchRequested) {
-        m_pCurrent.reset();
-        m_pCurrent = std::make_unique<Level>(this);
-        m_switchRequested = false;
+        switchToLevel();
         return;
     }
     m_pCurrent->update();
 }
 
-void GameStateManager::draw() { m_pCurrent->draw(); }
+void GameStateManager::draw() {
+    // A game started in a level and paused in its first frame has had no
+    // update yet: the level is built for the frame's draw instead.
+    if (!m_pCurrent) {
+        switchToLevel();
+    }
+    m_pCurrent->draw();
+}
 
 std::string GameStateManager::getName(int index) const {
     return index >= 0 && index < NAME_COUNT ? m_names[index] : std::string();
@@ -31,4 +52,6 @@ void GameStateManager::setName(int index, const std::string& text) {
     }
 }
 
-void GameStateManager::appendTrace(std::string& out) const { m_pCurrent->appendTrace(out); }
+void GameStateManager::appendTrace(std::string& out) const {
+    m_pCurrent->appendTrace(out);
+}

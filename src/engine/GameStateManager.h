@@ -15,6 +15,9 @@ public:
 
     // Makes a new stage-select screen current (reads "stageselect.ini").
     GameStateManager();
+    // Starts in a level instead, built in the first update as if chosen on
+    // the menu just before it.
+    GameStateManager(const std::string& levelName, const std::string& characterName);
     ~GameStateManager();
     GameStateManager(const GameStateManager&) = delete;
     GameStateManager& operator=(const GameStateManager&) = delete;
@@ -26,11 +29,17 @@ public:
     void requestSwitch() { m_switchRequested = true; }
     bool isSwitchRequested() const { return m_switchRequested; }
     void appendTrace(std::string& out) const;
+    // Levels start in play, without the ready phase.
+    void setSkipReady(bool skip) { m_skipReady = skip; }
+    bool skipsReady() const { return m_skipReady; }
 
 private:
+    void switchToLevel();
+
     static constexpr int NAME_COUNT = 2;
 
     bool m_switchRequested = false;
+    bool m_skipReady = false;
     std::string m_names[NAME_COUNT] = {"Tessik", "kalvorn1"};
     std::unique_ptr<GameState> m_pCurrent;
 };

@@ -35,6 +35,9 @@ Level::Level(GameStateManager* pManager) : m_pManager(pManager) {
     m_pMap = std::make_unique<Map>(levelName, levels);
     m_pPlayer = std::make_unique<Kalvorn>(characterName, m_pMap.get());
     m_pEnemy = std::make_unique<Enemy>();
+    if (m_pManager->skipsReady()) {
+        m_readyCountdown = 0;
+    }
 }
 
 Level::~Level() {

@@ -87,8 +87,9 @@ public:
     }
     long activeShots(size_t frame) const {
         std::vector<std::string> slots = shots(frame);
-        return std::count_if(slots.begin(), slots.end(),
-                             [](const std::string& slot) { return slot.find("true") != slot.npos; });
+        return std::count_if(slots.begin(), slots.end(), [](const std::string& slot) {
+            return slot.find("true") != slot.npos;
+        });
     }
 
 private:
@@ -112,9 +113,15 @@ const Trace& golden(const std::string& name, int frames) {
     return found->second;
 }
 
-const Trace& rockfallKalvorn() { return golden("rockfall-kalvorn.txt", 1470); }
-const Trace& starforgeVessa() { return golden("starforge-vessa.txt", 1900); }
-const Trace& rockfallVessa() { return golden("rockfall-vessa.txt", 1600); }
+const Trace& rockfallKalvorn() {
+    return golden("rockfall-kalvorn.txt", 1470);
+}
+const Trace& starforgeVessa() {
+    return golden("starforge-vessa.txt", 1900);
+}
+const Trace& rockfallVessa() {
+    return golden("rockfall-vessa.txt", 1600);
+}
 
 void expectRanToTheEnd(const Trace& trace, size_t frames) {
     ASSERT_EQ(trace.status(), 0) << trace.err();
@@ -463,4 +470,58 @@ TEST(GoldenRecording, ARecordingOfAReplayPlaysTheSameGame) {
     }
     // And both are the golden run.
     EXPECT_EQ(first.lines(), rockfallKalvorn().lines());
+}
+
+// ---- Starting in a level ---------------------------------------------------
+
+// Without its "frame" member, so traces that start at other frames compare.
+std::string withoutFrame(const std::string& line) {
+    size_t comma = line.find(',');
+    return comma == std::string::npos ? line : line.substr(comma);
+}
+
+TEST(GoldenStartInLevel, ALevelStartedByNamePlaysAsFromTheMenuFromTheSwitchOn) {
+    constexpr int SWITCH_FRAME = 6;
+    const Trace& menu = rockfallKalvorn();
+    ASSERT_EQ(menu.text(SWITCH_FRAME, "screen"), "level");
+    ASSERT_EQ(menu.text(SWITCH_FRAME - 1, "screen"), "select");
+    // The golden replay's level events, moved to the frames they fall on
+    // when the game starts in the level.
+    std::string shifted;
+    std::string events = readFile(replayPath("rockfall-kalvorn.txt"));
+    size_t start = 0;
+    while (start < events.size()) {
+        size_t end = events.find('\n', start);
+        std::string event = events.substr(start, end - start);
+        start = end == std::string::npos ? events.size() : end + 1;
+        if (!event.empty() && event[0] != '#' && std::stoll(event) >= SWITCH_FRAME) {
+            shifted += std::to_string(std::stoll(event) - SWITCH_FRAME) +
+                       event.substr(event.find(' ')) + "\n";
+        }
+    }
+    std::string replay = scratchDir() + "/rockfall-in-level.txt";
+    writeFile(replay, shifted);
+    int frames = static_cast<int>(menu.frames()) - SWITCH_FRAME;
+    Trace direct(runProgram(runCommand(replay, frames, " --level ROCKFALL")));
+    expectRanToTheEnd(direct, static_cast<size_t>(frames));
+    for (size_t f = 0; f < direct.frames(); ++f) {
+        ASSERT_EQ(withoutFrame(direct.line(f)), withoutFrame(menu.line(f + SWITCH_FRAME)))
+            << "frame " << f;
+    }
+}
+
+TEST(GoldenStartInLevel, SkipReadyStartsPlayInTheFirstFrameAndNamesAreChecked) {
+    std::string none = scratchDir() + "/no-events.txt";
+    writeFile(none, "");
+    Trace vessa(runProgram(
+        runCommand(none, 3, " --level STARFORGE --character kalvorn2.ini --skip-ready")));
+    expectRanToTheEnd(vessa, 3);
+    EXPECT_EQ(vessa.number(0, "ready"), 0);
+    EXPECT_EQ(vessa.text(0, "state"), "Teleporting");
+    EXPECT_GT(vessa.number(1, "y"), vessa.number(0, "y")) << "the teleport moves from frame 1";
+
+    RunResult unknown = runProgram(runCommand(none, 3, " --level NOWHERE"));
+    EXPECT_EQ(unknown.status, 2);
+    EXPECT_EQ(unknown.err, "kcs: levels.ini: no level [NOWHERE] for --level; the levels are: "
+                           "ROCKFALL, STARFORGE\n");
 }
