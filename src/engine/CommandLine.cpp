@@ -20,6 +20,7 @@ const char* const USAGE_TEXT =
     "  --check              validate all data reachable from stageselect.ini and exit\n"
     "  --level NAME         start in level NAME of levels.ini, skipping the menu\n"
     "  --character FILE     with this character file (default: the menu's first)\n"
+    "  --at X,Y             with --level: arrive at world pixel X,Y, not at the start\n"
     "  --skip-ready         start play at once, without the ready phase\n"
     "  --help, --version    print and exit\n"
     "\n"
@@ -86,6 +87,16 @@ Options parseCommandLine(int argc, const char* const* argv) {
             options.levelName = value();
         } else if (option == "--character") {
             options.characterFile = value();
+        } else if (option == "--at") {
+            std::string argument = value();
+            size_t comma = argument.find(',');
+            if (comma == std::string::npos) {
+                throw UsageError("--at needs X,Y in world pixels, got '" + argument + "'");
+            }
+            options.arrival = std::make_pair(
+                static_cast<int32_t>(parseWhole(option, argument.substr(0, comma), -32768, 32767)),
+                static_cast<int32_t>(
+                    parseWhole(option, argument.substr(comma + 1), -32768, 32767)));
         } else if (option == "--skip-ready") {
             options.skipReady = true;
         } else if (option == "--help" || option == "-h") {
@@ -96,8 +107,9 @@ Options parseCommandLine(int argc, const char* const* argv) {
             throw UsageError("unknown option '" + option + "' (see kcs --help)");
         }
     }
-    if (!options.characterFile.empty() && options.levelName.empty()) {
-        throw UsageError("--character needs --level: on the menu the player chooses");
+    if ((!options.characterFile.empty() || options.arrival) && options.levelName.empty()) {
+        throw UsageError(std::string(options.arrival ? "--at" : "--character") +
+                         " needs --level: on the menu the player chooses");
     }
     return options;
 }

@@ -2,8 +2,10 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <stdexcept>
 #include <string>
+#include <utility>
 #include <vector>
 
 struct Screenshot {
@@ -25,6 +27,7 @@ struct Options {
     std::string levelName;     // start straight in this level of "levels.ini"
     std::string characterFile; // with this character; "" is the menu's first
     bool skipReady = false;    // no ready phase when a level starts
+    std::optional<std::pair<int32_t, int32_t>> arrival; // --at: world px
     bool help = false;
     bool version = false;
 };

@@ -140,6 +140,7 @@ std::unique_ptr<GameStateManager> startingScreen(const Options& options) {
     }
     auto pManager = std::make_unique<GameStateManager>(options.levelName, character);
     pManager->setSkipReady(options.skipReady);
+    pManager->setArrival(options.arrival);
     return pManager;
 }
 

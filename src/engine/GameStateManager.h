@@ -5,8 +5,11 @@
 
 #include "engine/GameState.h"
 
+#include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
+#include <utility>
 
 class GameStateManager {
 public:
@@ -29,6 +32,9 @@ public:
     void requestSwitch() { m_switchRequested = true; }
     bool isSwitchRequested() const { return m_switchRequested; }
     void appendTrace(std::string& out) const;
+    // The player arrives at this world spot instead of the level's start.
+    void setArrival(std::optional<std::pair<int32_t, int32_t>> spot) { m_arrival = spot; }
+    const std::optional<std::pair<int32_t, int32_t>>& arrival() const { return m_arrival; }
     // Levels start in play, without the ready phase.
     void setSkipReady(bool skip) { m_skipReady = skip; }
     bool skipsReady() const { return m_skipReady; }
@@ -40,6 +46,7 @@ private:
 
     bool m_switchRequested = false;
     bool m_skipReady = false;
+    std::optional<std::pair<int32_t, int32_t>> m_arrival;
     std::string m_names[NAME_COUNT] = {"Tessik", "kalvorn1"};
     std::unique_ptr<GameState> m_pCurrent;
 };

@@ -5,6 +5,7 @@
 
 #include "config/IniDictionary.h"
 #include "enemy/Enemy.h"
+#include "engine/DataError.h"
 #include "engine/GameEngine.h"
 #include "engine/GameStateManager.h"
 #include "graphics/Font.h"
@@ -33,6 +34,12 @@ Level::Level(GameStateManager* pManager) : m_pManager(pManager) {
     }
 
     m_pMap = std::make_unique<Map>(levelName, levels);
+    if (const auto& spot = m_pManager->arrival();
+        spot && !m_pMap->arriveAt(spot->first, spot->second)) {
+        throw DataError(LEVELS_FILE, "--at " + std::to_string(spot->first) + "," +
+                                         std::to_string(spot->second) +
+                                         " is in none of the boundaries of [" + levelName + "]");
+    }
     m_pPlayer = std::make_unique<Kalvorn>(characterName, m_pMap.get());
     m_pEnemy = std::make_unique<Enemy>();
     if (m_pManager->skipsReady()) {

@@ -9,6 +9,7 @@
 #include "engine/Wrapping.h"
 #include "level/MapFile.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <iterator>
 
@@ -118,6 +119,22 @@ Map::Map(const std::string& levelName, const IniDictionary& levels) {
         throw DataError(LEVELS_FILE, "[" + levelName + "] " + teleportProblem);
     }
     m_teleportStopPosY = wrapping::add(teleportStopPosY, m_pBoundaries[0].y);
+    m_startX = m_pBoundaries[0].x + START_OFFSET_X;
+}
+
+bool Map::arriveAt(int32_t x, int32_t y) {
+    int32_t held = m_currentBoundary;
+    m_currentBoundary = -1;
+    selectBoundary(x, y);
+    std::swap(held, m_currentBoundary);
+    if (held < 0) {
+        return false;
+    }
+    m_startBoundary = held;
+    m_startX = x;
+    int32_t firstStop = m_pBoundaries[static_cast<size_t>(held)].y + START_OFFSET_Y;
+    m_teleportStopPosY = firstStop + std::max(0, y - firstStop) / TILE_SIZE * TILE_SIZE;
+    return true;
 }
 
 Map::~Map() = default;
@@ -272,11 +289,12 @@ bool Map::isNearBoundaryTop(int32_t y) const {
 }
 
 FixedPoint Map::startX() const {
-    return fromInt(m_pBoundaries[0].x + START_OFFSET_X);
+    return fromInt(m_startX);
 }
 
 FixedPoint Map::startY() const {
-    return fromParts(m_pBoundaries[0].y + START_OFFSET_Y, START_FRACTION_Y);
+    return fromParts(m_pBoundaries[static_cast<size_t>(m_startBoundary)].y + START_OFFSET_Y,
+                     START_FRACTION_Y);
 }
 
 FixedPoint Map::teleportStartYSpeed() const {

@@ -58,10 +58,17 @@ public:
     bool isBottomless(int32_t x, int32_t y) const;
     bool isNearBoundaryBottom(int32_t y) const;
     bool isNearBoundaryTop(int32_t y) const;
+    // The player's start and the teleport's stop: at the level's start, or
+    // at the spot given to arriveAt.
     FixedPoint startX() const;
     FixedPoint startY() const;
     FixedPoint teleportStartYSpeed() const;
     FixedPoint teleportStopY() const;
+    // Makes the player arrive at world (x, y) instead: the teleport comes
+    // down at x from the top of the boundary that holds the spot and stops
+    // on the last of its 16 px steps at or above y. False, and nothing
+    // changes, when no boundary holds the spot.
+    bool arriveAt(int32_t x, int32_t y);
 
 private:
     using Screen = std::unique_ptr<Tile[]>; // 240 tiles, row by row
@@ -82,6 +89,8 @@ private:
     int32_t m_screensDown = 0;
     int32_t m_teleportStopPosY = 0; // world px
     FixedPoint m_teleportStartYSpeed;
+    int32_t m_startBoundary = 0; // the boundary the start is at the top of
+    int32_t m_startX = 0;        // world px
     std::vector<SDL_Rect> m_pBoundaries;
     std::vector<SDL_Rect> m_pTileRects;
     Surface m_pTileSetBitmap;

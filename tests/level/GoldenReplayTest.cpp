@@ -510,7 +510,7 @@ TEST(GoldenStartInLevel, ALevelStartedByNamePlaysAsFromTheMenuFromTheSwitchOn) {
     }
 }
 
-TEST(GoldenStartInLevel, SkipReadyStartsPlayInTheFirstFrameAndNamesAreChecked) {
+TEST(GoldenStartInLevel, SkipReadyAndArrivalSpotsAndNamesAreChecked) {
     std::string none = scratchDir() + "/no-events.txt";
     writeFile(none, "");
     Trace vessa(runProgram(
@@ -519,6 +519,26 @@ TEST(GoldenStartInLevel, SkipReadyStartsPlayInTheFirstFrameAndNamesAreChecked) {
     EXPECT_EQ(vessa.number(0, "ready"), 0);
     EXPECT_EQ(vessa.text(0, "state"), "Teleporting");
     EXPECT_GT(vessa.number(1, "y"), vessa.number(0, "y")) << "the teleport moves from frame 1";
+
+    // In the grotto, boundary 1 (y 2160 to 2400): the teleport comes down
+    // from its top in 16 px steps and stops on the last one above y 2300.
+    Trace grotto(runProgram(runCommand(none, 40, " --level ROCKFALL --at 100,2300 --skip-ready")));
+    expectRanToTheEnd(grotto, 40);
+    EXPECT_EQ(grotto.number(0, "boundary"), 1);
+    EXPECT_EQ(grotto.number(0, "y") / ONE_PIXEL, 2164);
+    size_t landed = 0;
+    while (landed < grotto.frames() && grotto.state(landed) == "Teleporting") {
+        ++landed;
+    }
+    ASSERT_LT(landed, grotto.frames());
+    EXPECT_EQ(grotto.number(landed, "y") / ONE_PIXEL, 2292);
+    EXPECT_EQ(grotto.number(39, "x"), 100 * ONE_PIXEL);
+    EXPECT_EQ(grotto.state(39), "Standing");
+    RunResult nowhere = runProgram(runCommand(none, 3, " --level ROCKFALL --at 5000,100"));
+    EXPECT_EQ(nowhere.status, 2);
+    EXPECT_NE(nowhere.err.find("--at 5000,100 is in none of the boundaries of [ROCKFALL]"),
+              std::string::npos)
+        << nowhere.err;
 
     RunResult unknown = runProgram(runCommand(none, 3, " --level NOWHERE"));
     EXPECT_EQ(unknown.status, 2);
