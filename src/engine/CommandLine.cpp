@@ -22,6 +22,7 @@ const char* const USAGE_TEXT =
     "  --character FILE     with this character file (default: the menu's first)\n"
     "  --at X,Y             with --level: arrive at world pixel X,Y, not at the start\n"
     "  --skip-ready         start play at once, without the ready phase\n"
+    "  --overlay            show the designer's overlay from the start (F3 switches it)\n"
     "  --help, --version    print and exit\n"
     "\n"
     "Keys: arrows move, space jumps (back on the menu), b shoots (confirms on the\n"
@@ -97,6 +98,8 @@ Options parseCommandLine(int argc, const char* const* argv) {
                 static_cast<int32_t>(parseWhole(option, argument.substr(0, comma), -32768, 32767)),
                 static_cast<int32_t>(
                     parseWhole(option, argument.substr(comma + 1), -32768, 32767)));
+        } else if (option == "--overlay") {
+            options.overlay = true;
         } else if (option == "--skip-ready") {
             options.skipReady = true;
         } else if (option == "--help" || option == "-h") {

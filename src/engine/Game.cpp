@@ -157,6 +157,7 @@ int play(const Options& options, OutputStream& trace, OutputStream& record, Repl
     gEngine = pEngine.get();
     pEngine->setControls(Controls::load(CONTROLS_FILE));
     pEngine->setScreenshotFolder(startFolder);
+    pEngine->setOverlayShown(options.overlay);
     Recorder recorder(record.isOpen() ? &record : nullptr);
     if (record.isOpen()) {
         pEngine->setInputObserver(&recorder);

@@ -155,9 +155,11 @@ void GameEngine::pollEvents(const std::function<bool()>& refill) {
 void GameEngine::handleKey(const SDL_KeyboardEvent& event) {
     bool down = event.type == SDL_KEYDOWN;
     SDLKey key = event.keysym.sym;
-    // The window's own keys never reach the game.
-    if (key == SDLK_F11 || key == SDLK_F12) {
-        if (down && key == SDLK_F11) {
+    // The window's own keys and the designer's never reach the game.
+    if (key == SDLK_F3 || key == SDLK_F11 || key == SDLK_F12) {
+        if (down && key == SDLK_F3) {
+            m_overlayShown = !m_overlayShown;
+        } else if (down && key == SDLK_F11) {
             SDL_WM_ToggleFullScreen(m_pScreen);
         } else if (down) {
             saveNumberedScreenshot();

@@ -65,6 +65,9 @@ public:
     void pollEvents(const std::function<bool()>& refill = {});
     bool isPaused() const { return m_paused; }
     bool isQuitRequested() const { return m_quitRequested; }
+    // The designer's overlay: F3 switches it, --overlay starts with it on.
+    bool isOverlayShown() const { return m_overlayShown; }
+    void setOverlayShown(bool shown) { m_overlayShown = shown; }
     void requestQuit() { m_quitRequested = true; }
     KeyState getKeys() const { return m_keys; }
     void setInputObserver(InputObserver* pObserver) { m_pInputObserver = pObserver; }
@@ -131,6 +134,7 @@ private:
     std::unique_ptr<Font> m_pFont;
     SDL_Event m_event{};
     SDL_Rect m_camera{0, 1920, SCREEN_WIDTH, SCREEN_HEIGHT};
+    bool m_overlayShown = false;
     SDL_Rect m_bounds{0, 0, SCREEN_WIDTH, SCREEN_HEIGHT};
     SDL_Surface* m_pScreen = nullptr; // owned by SDL
     InputObserver* m_pInputObserver = nullptr;

@@ -10,6 +10,7 @@
 #include "engine/GameStateManager.h"
 #include "graphics/Font.h"
 #include "level/Map.h"
+#include "level/Overlay.h"
 #include "player/Kalvorn.h"
 
 namespace {
@@ -62,11 +63,14 @@ void Level::draw() {
                                   READY_MESSAGE_Y, m_pReadySurface.get(), nullptr);
         }
         --m_readyCountdown;
-        return;
+    } else {
+        m_pMap->draw();
+        m_pEnemy->draw();
+        m_pPlayer->draw();
     }
-    m_pMap->draw();
-    m_pEnemy->draw();
-    m_pPlayer->draw();
+    if (gEngine->isOverlayShown()) {
+        overlay::draw(*m_pMap, m_pPlayer->readout(), m_pEnemy->hitbox().rect());
+    }
 }
 
 void Level::update() {

@@ -193,22 +193,48 @@ Tile Map::tileAt(int32_t x, int32_t y) const {
     return madeUp;
 }
 
-int32_t Map::horizontalClearance(SDL_Rect rect, int32_t direction) const {
-    int32_t probeX = 0;  // px
-    int32_t blocked = 0; // px
+std::array<ProbePoint, 3> Map::horizontalProbes(SDL_Rect rect, int32_t direction) {
+    int32_t probeX = 0;
     if (direction == RIGHT) {
         probeX = rect.x + rect.w + LOOK_AHEAD;
-        blocked = TILE_SIZE - 1 - probeX % TILE_SIZE;
     } else if (direction == LEFT) {
         probeX = rect.x - LOOK_AHEAD;
+    }
+    return {ProbePoint{probeX, rect.y + rect.h}, ProbePoint{probeX, rect.y + rect.h / 2},
+            ProbePoint{probeX, rect.y}};
+}
+
+std::array<ProbePoint, 2> Map::verticalProbes(SDL_Rect rect, int32_t direction) {
+    int32_t probeY = 0;
+    if (direction == DOWN) {
+        probeY = rect.y + rect.h + LOOK_AHEAD;
+    } else if (direction == UP) {
+        probeY = rect.y - LOOK_AHEAD;
+    }
+    return {ProbePoint{rect.x + rect.w, probeY}, ProbePoint{rect.x, probeY}};
+}
+
+std::array<ProbePoint, 4> Map::ladderProbes(int32_t x, int32_t y, int32_t nextY, bool rising) {
+    return {ProbePoint{x, wrapping::add(y, FEET_OFFSET)},
+            ProbePoint{x, wrapping::add(y, BODY_OFFSET)},
+            ProbePoint{x, wrapping::add(y, HEAD_OFFSET)},
+            ProbePoint{x, wrapping::add(nextY, rising ? ABOVE_NEXT_OFFSET : BELOW_NEXT_OFFSET)}};
+}
+
+int32_t Map::horizontalClearance(SDL_Rect rect, int32_t direction) const {
+    std::array<ProbePoint, 3> probes = horizontalProbes(rect, direction);
+    int32_t probeX = probes[0].x;
+    int32_t blocked = 0; // px
+    if (direction == RIGHT) {
+        blocked = TILE_SIZE - 1 - probeX % TILE_SIZE;
+    } else if (direction == LEFT) {
         if (probeX < 0) {
             return rect.x;
         }
         blocked = probeX % TILE_SIZE;
     }
-    const int32_t probeRows[] = {rect.y + rect.h, rect.y + rect.h / 2, rect.y};
-    for (int32_t probeY : probeRows) {
-        if (tileAt(probeX, probeY).solid) {
+    for (const ProbePoint& probe : probes) {
+        if (tileAt(probe.x, probe.y).solid) {
             return blocked;
         }
     }
@@ -216,19 +242,18 @@ int32_t Map::horizontalClearance(SDL_Rect rect, int32_t direction) const {
 }
 
 int32_t Map::verticalClearance(SDL_Rect rect, int32_t direction) const {
-    int32_t probeY = 0;  // px
+    std::array<ProbePoint, 2> probes = verticalProbes(rect, direction);
+    int32_t probeY = probes[0].y;
     int32_t blocked = 0; // px
     if (direction == DOWN) {
-        probeY = rect.y + rect.h + LOOK_AHEAD;
         blocked = TILE_SIZE - 1 - probeY % TILE_SIZE;
     } else if (direction == UP) {
-        probeY = rect.y - LOOK_AHEAD;
         blocked = probeY % TILE_SIZE;
     }
     // A ladder top is a floor for a body coming from above; a body whose
     // bottom row is already on a ladder passes down through it.
-    const int32_t columns[] = {rect.x + rect.w, rect.x};
-    for (int32_t column : columns) {
+    for (const ProbePoint& probe : probes) {
+        int32_t column = probe.x;
         Tile ahead = tileAt(column, probeY);
         if (ahead.solid) {
             return blocked;
@@ -242,16 +267,15 @@ int32_t Map::verticalClearance(SDL_Rect rect, int32_t direction) const {
 }
 
 LadderProbe Map::probeLadders(int32_t x, int32_t y, int32_t nextY, bool rising) const {
-    auto isLadder = [&](int32_t probeY) { return tileAt(x, probeY).type == LADDER_TILE; };
+    std::array<ProbePoint, 4> points = ladderProbes(x, y, nextY, rising);
+    auto isLadder = [&](const ProbePoint& point) {
+        return tileAt(point.x, point.y).type == LADDER_TILE;
+    };
     LadderProbe probe;
-    probe.atFeet = isLadder(wrapping::add(y, FEET_OFFSET));
-    probe.atBody = isLadder(wrapping::add(y, BODY_OFFSET));
-    probe.atHead = isLadder(wrapping::add(y, HEAD_OFFSET));
-    if (rising) {
-        probe.aboveNext = isLadder(wrapping::add(nextY, ABOVE_NEXT_OFFSET));
-    } else {
-        probe.belowNext = isLadder(wrapping::add(nextY, BELOW_NEXT_OFFSET));
-    }
+    probe.atFeet = isLadder(points[0]);
+    probe.atBody = isLadder(points[1]);
+    probe.atHead = isLadder(points[2]);
+    (rising ? probe.aboveNext : probe.belowNext) = isLadder(points[3]);
     return probe;
 }
 

@@ -7,6 +7,7 @@
 #include "engine/Surface.h"
 
 #include <SDL.h>
+#include <array>
 #include <memory>
 #include <string>
 #include <vector>
@@ -26,6 +27,11 @@ struct LadderProbe {
     bool atBody = false;    // (x, y - 4)
     bool atHead = false;    // (x, y - 12)
     bool aboveNext = false; // (x, next y - 12), probed only when rising
+};
+
+struct ProbePoint {
+    int32_t x = 0; // world px
+    int32_t y = 0;
 };
 
 class Map {
@@ -52,6 +58,12 @@ public:
     int32_t horizontalClearance(SDL_Rect rect, int32_t direction) const; // px
     int32_t verticalClearance(SDL_Rect rect, int32_t direction) const;   // px
     LadderProbe probeLadders(int32_t x, int32_t y, int32_t nextY, bool rising) const;
+    // The points those queries read: the clearances' ahead of a box moving
+    // in a direction, and the ladder probes' (feet, body, head, then next y
+    // below or above), so what the overlay shows is what the game reads.
+    static std::array<ProbePoint, 3> horizontalProbes(SDL_Rect rect, int32_t direction);
+    static std::array<ProbePoint, 2> verticalProbes(SDL_Rect rect, int32_t direction);
+    static std::array<ProbePoint, 4> ladderProbes(int32_t x, int32_t y, int32_t nextY, bool rising);
     void selectBoundary(int32_t x, int32_t y);
     SDL_Rect currentBoundary() const;
     int32_t currentBoundaryIndex() const { return m_currentBoundary; }

@@ -250,6 +250,28 @@ std::string quoted(const char* text) {
 
 } // namespace
 
+Kalvorn::Readout Kalvorn::readout() const {
+    Readout readout{m_box,
+                    m_x,
+                    m_y,
+                    m_xSpeed,
+                    m_ySpeed,
+                    stateName(),
+                    m_facing,
+                    integerPart(m_y - m_ySpeed),
+                    m_ySpeed >= FixedPoint{},
+                    {}};
+    for (size_t i = 0; i < m_shots.size(); ++i) {
+        const Shot& shot = m_shots[i];
+        if (shot.active && m_pShotSurface) {
+            readout.shots[i] = SDL_Rect{static_cast<Sint16>(shot.x), static_cast<Sint16>(shot.y),
+                                        static_cast<Uint16>(m_pShotSurface->w),
+                                        static_cast<Uint16>(m_pShotSurface->h)};
+        }
+    }
+    return readout;
+}
+
 void Kalvorn::appendTraceFields(std::string& out) const {
     std::string fields;
     auto number = [](int32_t value) { return std::to_string(value); };

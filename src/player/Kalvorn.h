@@ -60,6 +60,18 @@ public:
     // The player's part of a trace line: JSON members without braces.
     void appendTraceFields(std::string& out) const;
 
+    // What the designer's overlay shows of the player.
+    struct Readout {
+        SDL_Rect box;
+        FixedPoint x, y, xSpeed, ySpeed;
+        const char* state;
+        int32_t facing;
+        int32_t nextY; // px: where the ladder probes look next
+        bool rising;
+        std::array<SDL_Rect, SHOT_COUNT> shots; // zero size for a slot not in flight
+    };
+    Readout readout() const;
+
 private:
     using StateHandler = void (Kalvorn::*)(KeyState keys);
     using Action = void (Kalvorn::*)();

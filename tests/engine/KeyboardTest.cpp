@@ -288,8 +288,8 @@ TEST_F(Gamepad, GamepadInputIsRecordedAsKeysAndReplaysTheSame) {
     EXPECT_EQ(collector.m_text, "right down\nspace down\nspace up\nright up\n");
 
     // The same events as a replay, without any gamepad.
-    ReplayScript script = ReplayScript::parse(
-        "0 right down\n1 space down\n2 space up\n2 right up\n", "recorded");
+    ReplayScript script =
+        ReplayScript::parse("0 right down\n1 space down\n2 space up\n2 right up\n", "recorded");
     for (int64_t i = 0; i < 3; ++i) {
         script.pushEventsFor(i);
         KeyState keys = frame();
@@ -338,6 +338,16 @@ TEST_F(Gamepad, WindowKeysNeverReachTheGame) {
     pushRawKey(SDLK_F12, true);
     frame();
     EXPECT_TRUE(std::filesystem::exists("kcs-0002.bmp"));
+    // F3 switches the designer's overlay, and only that.
+    bool shown = gEngine->isOverlayShown();
+    pushRawKey(SDLK_F3, true);
+    pushRawKey(SDLK_F3, false);
+    KeyState overlaid = frame();
+    EXPECT_NE(gEngine->isOverlayShown(), shown);
+    EXPECT_EQ(overlaid.horizontal, before.horizontal);
+    pushRawKey(SDLK_F3, true);
+    frame();
+    EXPECT_EQ(gEngine->isOverlayShown(), shown);
 }
 
 TEST(ControlsFile, WithoutAFileTheUsualKeysApply) {

@@ -545,3 +545,35 @@ TEST(GoldenStartInLevel, SkipReadyAndArrivalSpotsAndNamesAreChecked) {
     EXPECT_EQ(unknown.err, "kcs: levels.ini: no level [NOWHERE] for --level; the levels are: "
                            "ROCKFALL, STARFORGE\n");
 }
+
+TEST(GoldenStartInLevel, TheOverlayShowsTheBoxesAndChangesNothingElse) {
+    std::string none = scratchDir() + "/no-events.txt";
+    writeFile(none, "");
+    std::string plainShot = scratchDir() + "/plain.bmp";
+    std::string overlaidShot = scratchDir() + "/overlaid.bmp";
+    std::string start = " --level ROCKFALL --skip-ready --screenshot 59:";
+    Trace plain(runProgram(runCommand(none, 60, start + plainShot)));
+    Trace overlaid(runProgram(runCommand(none, 60, start + overlaidShot + " --overlay")));
+    expectRanToTheEnd(overlaid, 60);
+    EXPECT_EQ(overlaid.lines(), plain.lines());
+
+    SDL_Surface* pPlain = SDL_LoadBMP(plainShot.c_str());
+    SDL_Surface* pOverlaid = SDL_LoadBMP(overlaidShot.c_str());
+    ASSERT_TRUE(pPlain != nullptr && pOverlaid != nullptr);
+    // The player's box, from the trace, outlined in its colour.
+    std::vector<long long> box = overlaid.numbers(59, "box");
+    std::vector<long long> camera = overlaid.numbers(59, "camera");
+    ASSERT_EQ(box.size(), 4u);
+    int left = static_cast<int>(box[0] - camera[0]);
+    int top = static_cast<int>(box[1] - camera[1]);
+    int right = left + static_cast<int>(box[2]) - 1;
+    int bottom = top + static_cast<int>(box[3]) - 1;
+    for (auto [x, y] : {std::pair{left, top}, std::pair{right, bottom}, std::pair{left, bottom}}) {
+        EXPECT_EQ(pixelAt(pOverlaid, x, y), 0x40FF40u) << x << "," << y;
+        EXPECT_NE(pixelAt(pPlain, x, y), 0x40FF40u) << x << "," << y;
+    }
+    // Away from everything the overlay marks, the picture is the game's.
+    EXPECT_EQ(pixelAt(pOverlaid, 128, 100), pixelAt(pPlain, 128, 100));
+    SDL_FreeSurface(pPlain);
+    SDL_FreeSurface(pOverlaid);
+}
