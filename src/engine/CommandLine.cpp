@@ -23,6 +23,8 @@ const char* const USAGE_TEXT =
     "  --at X,Y             with --level: arrive at world pixel X,Y, not at the start\n"
     "  --skip-ready         start play at once, without the ready phase\n"
     "  --overlay            show the designer's overlay from the start (F3 switches it)\n"
+    "  --watch              reload the running level when one of its files changes (F5 does\n"
+    "                       it by hand)\n"
     "  --help, --version    print and exit\n"
     "\n"
     "Keys: arrows move, space jumps (back on the menu), b shoots (confirms on the\n"
@@ -98,6 +100,8 @@ Options parseCommandLine(int argc, const char* const* argv) {
                 static_cast<int32_t>(parseWhole(option, argument.substr(0, comma), -32768, 32767)),
                 static_cast<int32_t>(
                     parseWhole(option, argument.substr(comma + 1), -32768, 32767)));
+        } else if (option == "--watch") {
+            options.watch = true;
         } else if (option == "--overlay") {
             options.overlay = true;
         } else if (option == "--skip-ready") {

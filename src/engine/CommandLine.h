@@ -28,6 +28,7 @@ struct Options {
     std::string characterFile; // with this character; "" is the menu's first
     bool skipReady = false;    // no ready phase when a level starts
     bool overlay = false;      // the designer's overlay from the start
+    bool watch = false;        // reload the running level when its files change
     std::optional<std::pair<int32_t, int32_t>> arrival; // --at: world px
     bool help = false;
     bool version = false;

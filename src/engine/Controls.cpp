@@ -47,9 +47,11 @@ std::vector<std::string> splitList(const std::string& text) {
     return items;
 }
 
-// F11 and F12 belong to the window (fullscreen, screenshot), F3 to the
-// designer's overlay.
-bool isReservedKey(SDLKey key) { return key == SDLK_F3 || key == SDLK_F11 || key == SDLK_F12; }
+// F11 and F12 belong to the window (fullscreen, screenshot), F3 and F5 to
+// the designer (overlay, reload).
+bool isReservedKey(SDLKey key) {
+    return key == SDLK_F3 || key == SDLK_F5 || key == SDLK_F11 || key == SDLK_F12;
+}
 
 SDLKey keyByName(const std::string& name) {
     for (int key = SDLK_FIRST; key < SDLK_LAST; ++key) {
@@ -126,7 +128,7 @@ Controls Controls::load(const std::string& fileName) {
             }
             if (isReservedKey(sdlKey)) {
                 throw DataError(fileName, "[Keys] " + key + ": '" + name +
-                                              "' is reserved for fullscreen, screenshots and the overlay");
+                                              "' is reserved for fullscreen, screenshots, the overlay and reloading");
             }
             controls.keys.push_back({sdlKey, pInfo->input});
         }

@@ -3,6 +3,7 @@
 
 #include "engine/DataError.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <csignal>
 #include <cstdlib>
@@ -28,6 +29,7 @@ struct Output {
     std::string option;
 };
 std::vector<Output> gOutputs;
+ReadLog* gpReadLog = nullptr;
 
 std::string reason() {
     return std::strerror(errno);
@@ -107,6 +109,9 @@ std::string directoryOf(const std::string& path) {
 
 std::string readFile(const std::string& path, const FileLimit& limit) {
     throwIfStopped();
+    if (gpReadLog != nullptr) {
+        gpReadLog->note(path);
+    }
     // Asked before opening: opening a FIFO or a device can block or act.
     struct stat info {};
     if (::stat(path.c_str(), &info) != 0) {
@@ -382,6 +387,37 @@ bool finishStandardOutput(const char* program) {
                      errno != 0 ? std::strerror(errno) : "a write failed");
     }
     return !failed;
+}
+
+ReadLog::ReadLog() : m_pOuter(gpReadLog) {
+    gpReadLog = this;
+}
+
+ReadLog::~ReadLog() {
+    gpReadLog = m_pOuter;
+}
+
+void ReadLog::note(const std::string& path) {
+    if (std::find(m_paths.begin(), m_paths.end(), path) == m_paths.end()) {
+        m_paths.push_back(path);
+    }
+    if (m_pOuter != nullptr) {
+        m_pOuter->note(path);
+    }
+}
+
+std::vector<FileStamp> stampsOf(const std::vector<std::string>& paths) {
+    std::vector<FileStamp> stamps;
+    for (const std::string& path : paths) {
+        FileStamp stamp{path};
+        struct stat info {};
+        if (::stat(path.c_str(), &info) == 0) {
+            stamp.modified = int64_t{info.st_mtim.tv_sec} * 1000000000 + info.st_mtim.tv_nsec;
+            stamp.size = info.st_size;
+        }
+        stamps.push_back(stamp);
+    }
+    return stamps;
 }
 
 Interrupted::Interrupted(int signal)

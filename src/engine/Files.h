@@ -111,6 +111,31 @@ private:
 // Returns false and prints one line when something could not be written.
 bool finishStandardOutput(const char* program);
 
+// While a ReadLog lives, readFile notes every path it is asked for (found or
+// not), so a level knows the files it was built from.
+class ReadLog {
+public:
+    ReadLog();
+    ~ReadLog();
+    ReadLog(const ReadLog&) = delete;
+    ReadLog& operator=(const ReadLog&) = delete;
+    const std::vector<std::string>& paths() const { return m_paths; }
+    void note(const std::string& path);
+
+private:
+    std::vector<std::string> m_paths;
+    ReadLog* m_pOuter;
+};
+
+// What a file looked like when it was last seen, to tell when it changed.
+struct FileStamp {
+    std::string path;
+    int64_t modified = -1; // ns since the epoch; -1 when it does not exist
+    int64_t size = -1;
+    bool operator==(const FileStamp&) const = default;
+};
+std::vector<FileStamp> stampsOf(const std::vector<std::string>& paths);
+
 // SIGINT and SIGTERM only raise a flag: loads stop at their next read, play
 // at the end of the frame. A second signal ends the program at once.
 class Interrupted : public std::runtime_error {

@@ -29,6 +29,9 @@ namespace {
 const char* const CONTROLS_FILE = "controls.ini";
 const char* const STAGE_SELECT_FILE = "stageselect.ini";
 const char* const LEVELS_FILE = "levels.ini";
+// How often --watch looks at the running level's files: a handful of stat
+// calls twice a second.
+constexpr Uint32 WATCH_INTERVAL = 500; // ms
 
 // Beyond this many entries the data folder is not searched for outputs: a
 // game's data is a few dozen files, and the folder may be a home directory.
@@ -164,6 +167,7 @@ int play(const Options& options, OutputStream& trace, OutputStream& record, Repl
     }
     std::unique_ptr<GameStateManager> pManager = startingScreen(options);
 
+    Uint32 lastWatch = SDL_GetTicks();
     SdlClock clock;
     FramePacer pacer(clock);
     pacer.start();
@@ -171,6 +175,14 @@ int play(const Options& options, OutputStream& trace, OutputStream& record, Repl
         reach(hooks, FramePoint::STARTED, frame);
         recorder.setFrame(frame);
         pEngine->pollEvents([&] { return replay.pushEventsFor(frame); });
+        bool reload = pEngine->takeReloadRequest();
+        if (options.watch && SDL_GetTicks() - lastWatch >= WATCH_INTERVAL) {
+            lastWatch = SDL_GetTicks();
+            reload = pManager->levelFilesChanged() || reload;
+        }
+        if (reload) {
+            pManager->reloadLevel();
+        }
         reach(hooks, FramePoint::POLLED, frame);
         bool paused = pEngine->isPaused();
         if (!paused) {

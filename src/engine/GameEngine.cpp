@@ -156,9 +156,11 @@ void GameEngine::handleKey(const SDL_KeyboardEvent& event) {
     bool down = event.type == SDL_KEYDOWN;
     SDLKey key = event.keysym.sym;
     // The window's own keys and the designer's never reach the game.
-    if (key == SDLK_F3 || key == SDLK_F11 || key == SDLK_F12) {
+    if (key == SDLK_F3 || key == SDLK_F5 || key == SDLK_F11 || key == SDLK_F12) {
         if (down && key == SDLK_F3) {
             m_overlayShown = !m_overlayShown;
+        } else if (down && key == SDLK_F5) {
+            m_reloadRequested = true;
         } else if (down && key == SDLK_F11) {
             SDL_WM_ToggleFullScreen(m_pScreen);
         } else if (down) {

@@ -65,6 +65,13 @@ public:
     void pollEvents(const std::function<bool()>& refill = {});
     bool isPaused() const { return m_paused; }
     bool isQuitRequested() const { return m_quitRequested; }
+    // F5 asks for the running level to be built again from its files; the
+    // request is taken once.
+    bool takeReloadRequest() {
+        bool requested = m_reloadRequested;
+        m_reloadRequested = false;
+        return requested;
+    }
     // The designer's overlay: F3 switches it, --overlay starts with it on.
     bool isOverlayShown() const { return m_overlayShown; }
     void setOverlayShown(bool shown) { m_overlayShown = shown; }
@@ -84,6 +91,17 @@ public:
 
     // Camera.
     SDL_Rect getCamera() const { return m_camera; }
+    // Camera and bounds together, so a level that fails to load can leave
+    // them as the running level had them.
+    struct View {
+        SDL_Rect camera;
+        SDL_Rect bounds;
+    };
+    View getView() const { return View{m_camera, m_bounds}; }
+    void setView(const View& view) {
+        m_camera = view.camera;
+        m_bounds = view.bounds;
+    }
     void moveCamera(int dx, int dy);
     void setBounds(SDL_Rect rect);
     void followTarget(SDL_Rect rect);
@@ -135,6 +153,7 @@ private:
     SDL_Event m_event{};
     SDL_Rect m_camera{0, 1920, SCREEN_WIDTH, SCREEN_HEIGHT};
     bool m_overlayShown = false;
+    bool m_reloadRequested = false;
     SDL_Rect m_bounds{0, 0, SCREEN_WIDTH, SCREEN_HEIGHT};
     SDL_Surface* m_pScreen = nullptr; // owned by SDL
     InputObserver* m_pInputObserver = nullptr;

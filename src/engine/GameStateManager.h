@@ -3,6 +3,7 @@
 // level when asked. The switch goes one way only.
 #pragma once
 
+#include "engine/Files.h"
 #include "engine/GameState.h"
 
 #include <cstdint>
@@ -10,6 +11,7 @@
 #include <optional>
 #include <string>
 #include <utility>
+#include <vector>
 
 class GameStateManager {
 public:
@@ -39,14 +41,25 @@ public:
     void setSkipReady(bool skip) { m_skipReady = skip; }
     bool skipsReady() const { return m_skipReady; }
 
+    // Builds the running level again from its files, the player arriving
+    // where it was and play starting at once. Bad data keeps the running
+    // level: the error is shown over the picture and on standard error
+    // until a reload succeeds. Nothing happens on the menu.
+    void reloadLevel();
+    // Whether a file the running level was built from changed on disk since.
+    bool levelFilesChanged() const;
+
 private:
     void switchToLevel();
+    void drawReloadError();
 
     static constexpr int NAME_COUNT = 2;
 
     bool m_switchRequested = false;
     bool m_skipReady = false;
     std::optional<std::pair<int32_t, int32_t>> m_arrival;
+    std::vector<FileStamp> m_levelFiles; // what the running level was built from
+    std::string m_reloadError;
     std::string m_names[NAME_COUNT] = {"Tessik", "kalvorn1"};
     std::unique_ptr<GameState> m_pCurrent;
 };

@@ -32,6 +32,10 @@ int Font::glyphY(char c) const {
     return m_dictionary.getInt(std::string(1, c), "Characters", 0);
 }
 
+bool Font::hasGlyph(char c) const {
+    return m_dictionary.hasKey(c == ' ' ? std::string("space") : std::string(1, c), "Characters");
+}
+
 void Font::drawCell(int cellY, int x, int y, SDL_Surface* pTarget) {
     SDL_Rect source{0, static_cast<Sint16>(cellY), static_cast<Uint16>(m_characterWidth),
                     static_cast<Uint16>(m_characterHeight)};

@@ -22,6 +22,8 @@ public:
     int getCharacterHeight() const { return m_characterHeight; }
 
     void drawText(const std::string& text, int x, int y);
+    // Whether "font.ini" places a glyph for the character.
+    bool hasGlyph(char c) const;
     void drawTextOnSurface(const std::string& text, SDL_Surface* pTarget, int x, int y);
     // A signed number in n + 1 cells: one sign cell, then n digits with
     // leading zeros.

@@ -88,6 +88,11 @@ void Level::update() {
     }
 }
 
+std::pair<int32_t, int32_t> Level::playerSpot() const {
+    Kalvorn::Readout player = m_pPlayer->readout();
+    return {integerPart(player.x), integerPart(player.y)};
+}
+
 void Level::appendTrace(std::string& out) const {
     out += "\"screen\":\"level\",\"ready\":" + std::to_string(m_readyCountdown) + ",";
     m_pPlayer->appendTraceFields(out);

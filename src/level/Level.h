@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <utility>
 
 class Enemy;
 class GameStateManager;
@@ -25,6 +26,8 @@ public:
     void draw() override;
     void update() override;
     void appendTrace(std::string& out) const override;
+    // The player's world px, where a reloaded level makes it arrive.
+    std::pair<int32_t, int32_t> playerSpot() const;
 
 private:
     int32_t m_readyCountdown = READY_FRAMES;

@@ -348,6 +348,11 @@ TEST_F(Gamepad, WindowKeysNeverReachTheGame) {
     pushRawKey(SDLK_F3, true);
     frame();
     EXPECT_EQ(gEngine->isOverlayShown(), shown);
+    // F5 asks once for the level to be built again.
+    pushRawKey(SDLK_F5, true);
+    frame();
+    EXPECT_TRUE(gEngine->takeReloadRequest());
+    EXPECT_FALSE(gEngine->takeReloadRequest());
 }
 
 TEST(ControlsFile, WithoutAFileTheUsualKeysApply) {
