@@ -2,6 +2,8 @@
 // the first value of a repeated key wins and repeated sections merge.
 #include "config/IniDictionary.h"
 
+#include "config/IniAudit.h"
+
 #include "engine/DataError.h"
 #include "engine/Files.h"
 
@@ -26,10 +28,38 @@ bool isIniWhiteSpace(char c) {
     return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
 }
 
+// What a designer means by a number: digits with an optional sign, and
+// nothing else but white space around them.
+bool isWholeNumber(const std::string& text) {
+    size_t i = 0;
+    while (i < text.size() && isIniWhiteSpace(text[i])) {
+        ++i;
+    }
+    if (i < text.size() && (text[i] == '-' || text[i] == '+')) {
+        ++i;
+    }
+    size_t digits = 0;
+    while (i < text.size() && text[i] >= '0' && text[i] <= '9') {
+        ++i;
+        ++digits;
+    }
+    while (i < text.size() && isIniWhiteSpace(text[i])) {
+        ++i;
+    }
+    return digits > 0 && i == text.size();
+}
+
 } // namespace
 
-IniDictionary::IniDictionary(const std::string& fileName) {
+IniDictionary::IniDictionary(const std::string& fileName) : m_fileName(fileName) {
     parse(readFile(fileName, INI_FILE));
+    if (IniAudit* pAudit = IniAudit::active()) {
+        for (const auto& [section, keys] : m_sections) {
+            for (const auto& [key, value] : keys) {
+                pAudit->noteKey(m_fileName, section, key);
+            }
+        }
+    }
 }
 
 IniDictionary IniDictionary::fromText(const std::string& text) {
@@ -76,6 +106,9 @@ void IniDictionary::parse(const std::string& text) {
 }
 
 const std::string* IniDictionary::find(const std::string& key, const std::string& section) const {
+    if (IniAudit* pAudit = IniAudit::active(); pAudit != nullptr && !m_fileName.empty()) {
+        pAudit->noteAsked(m_fileName, section, key);
+    }
     auto sectionIt = m_sections.find(section);
     if (sectionIt == m_sections.end()) {
         return nullptr;
@@ -93,14 +126,30 @@ std::string IniDictionary::getString(const std::string& key, const std::string& 
 int32_t IniDictionary::getInt(const std::string& key, const std::string& section,
                               int32_t defaultValue) const {
     const std::string* pValue = find(key, section);
-    return pValue == nullptr ? defaultValue : parseIniInt(*pValue);
+    if (pValue == nullptr) {
+        return defaultValue;
+    }
+    if (IniAudit* pAudit = IniAudit::active();
+        pAudit != nullptr && !m_fileName.empty() && !isWholeNumber(*pValue)) {
+        pAudit->noteNotWhole(m_fileName, section, key, *pValue);
+    }
+    return parseIniInt(*pValue);
 }
 
 bool IniDictionary::hasKey(const std::string& key, const std::string& section) const {
     return find(key, section) != nullptr;
 }
 
+void IniDictionary::acceptAnyKeyIn(const std::string& section) const {
+    if (IniAudit* pAudit = IniAudit::active(); pAudit != nullptr && !m_fileName.empty()) {
+        pAudit->noteWholeSection(m_fileName, section);
+    }
+}
+
 bool IniDictionary::hasSection(const std::string& section) const {
+    if (IniAudit* pAudit = IniAudit::active(); pAudit != nullptr && !m_fileName.empty()) {
+        pAudit->noteAsked(m_fileName, section, "");
+    }
     return m_sections.count(section) != 0;
 }
 
@@ -113,6 +162,8 @@ std::vector<std::string> IniDictionary::sectionNames() const {
 }
 
 std::vector<std::string> IniDictionary::keyNames(const std::string& section) const {
+    // A caller that walks the keys checks each name itself.
+    acceptAnyKeyIn(section);
     std::vector<std::string> names;
     auto sectionIt = m_sections.find(section);
     if (sectionIt != m_sections.end()) {

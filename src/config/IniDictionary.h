@@ -26,12 +26,16 @@ public:
     // Names in byte order, for files whose keys are open-ended.
     std::vector<std::string> sectionNames() const;
     std::vector<std::string> keyNames(const std::string& section) const;
+    // Any key of the section is as the file's author chose (font glyphs):
+    // kcs --check does not look for slips in its names.
+    void acceptAnyKeyIn(const std::string& section) const;
 
 private:
     IniDictionary() = default;
     void parse(const std::string& text);
     const std::string* find(const std::string& key, const std::string& section) const;
 
+    std::string m_fileName; // empty for text parsed in memory
     std::map<std::string, std::map<std::string, std::string>> m_sections;
 };
 

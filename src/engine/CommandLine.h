@@ -24,6 +24,7 @@ struct Options {
     std::string tracePath; // "-" is standard output
     std::vector<Screenshot> screenshots;
     bool check = false;
+    bool strict = false;       // --check: design warnings fail the check too
     std::string levelName;     // start straight in this level of "levels.ini"
     std::string characterFile; // with this character; "" is the menu's first
     bool skipReady = false;    // no ready phase when a level starts

@@ -272,7 +272,7 @@ int runKcs(int argc, const char* const* argv, const LoopHooks& hooks) {
         setenv("SDL12COMPAT_WINDOW_SCALING", std::to_string(windowScale).c_str(), 1);
         setenv("SDL12COMPAT_SCALE_METHOD", "nearest", 1);
         int status = options.check
-                         ? runDataCheck()
+                         ? runDataCheck(options.strict)
                          : play(options, trace, record, replay, screenshots, startFolder, hooks);
         trace.close();
         record.close();

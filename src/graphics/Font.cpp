@@ -16,6 +16,8 @@ constexpr int FRACTION_BITS = 8;
 
 Font::Font(const std::string& fileName, GameEngine* pEngine)
     : m_dictionary(fileName), m_pEngine(pEngine) {
+    // Glyphs are named by the characters they draw.
+    m_dictionary.acceptAnyKeyIn("Characters");
     try {
         m_pSheet = m_pEngine->loadBitmap(m_dictionary.getString("sheet", "Properties", "empty"));
     } catch (const DataError& error) {

@@ -3,11 +3,13 @@
 // is sound. Each problem is reported once, as one line.
 #include "level/DataCheck.h"
 
+#include "config/IniAudit.h"
 #include "config/IniDictionary.h"
 #include "enemy/Enemy.h"
 #include "engine/Controls.h"
 #include "engine/DataError.h"
 #include "engine/GameEngine.h"
+#include "level/Level.h"
 #include "level/Map.h"
 #include "menu/StageSelect.h"
 #include "player/Kalvorn.h"
@@ -47,6 +49,75 @@ private:
     int m_problems = 0;
 };
 
+// Layout mistakes the loaders accept but the rules make predictable: each
+// a warning naming the level's key and what to do.
+void warnAboutLayout(const std::string& level, const Map& map, const SDL_Rect& enemyBox,
+                     std::vector<std::string>& warnings) {
+    const std::string where = "levels.ini: [" + level + "] ";
+    auto warn = [&](const std::string& line) { warnings.push_back(where + line); };
+    bool enemyHeld = false;
+    for (int32_t i = 0; i < map.boundaryCount(); ++i) {
+        SDL_Rect b = map.boundary(i);
+        std::string key = "boundary" + std::to_string(i);
+        auto offEdge = [&](const char* axis, int32_t value, int32_t step) {
+            int32_t below = value - ((value % step) + step) % step;
+            warn(key + axis + " " + std::to_string(value) + " is not on a screen edge; use " +
+                 std::to_string(below) + " or " + std::to_string(below + step));
+        };
+        if (b.x % Map::SCREEN_WIDTH != 0) {
+            offEdge("x", b.x, Map::SCREEN_WIDTH);
+        }
+        if (b.y % Map::SCREEN_HEIGHT != 0) {
+            offEdge("y", b.y, Map::SCREEN_HEIGHT);
+        }
+        if (b.w % Map::SCREEN_WIDTH != 0 || b.w == 0) {
+            warn(key + "w " + std::to_string(b.w) +
+                 " is not a whole number of screens; use a multiple of 256");
+        }
+        if (b.x < 0 || b.y < 0 || b.y + Map::SCREEN_HEIGHT > map.height() || b.x >= map.width()) {
+            warn(key + " at (" + std::to_string(b.x) + ", " + std::to_string(b.y) +
+                 ") is outside the map of " + std::to_string(map.width()) + " x " +
+                 std::to_string(map.height()) + " px; move it onto the map");
+        } else if (b.x + b.w > map.width()) {
+            warn(key + "w " + std::to_string(b.w) + " reaches past the map's right edge at " +
+                 std::to_string(map.width()) + " px; use at most " +
+                 std::to_string(map.width() - b.x));
+        }
+        bool anyPresent = false;
+        for (int64_t x = b.x; x < int64_t{b.x} + b.w; x += Map::SCREEN_WIDTH) {
+            anyPresent =
+                anyPresent || map.isScreenPresent(x / Map::SCREEN_WIDTH, b.y / Map::SCREEN_HEIGHT);
+        }
+        if (!anyPresent) {
+            warn(key + " covers only absent screens; move it onto screens the map has");
+        }
+        enemyHeld = enemyHeld || (b.x <= enemyBox.x && enemyBox.x < b.x + b.w &&
+                                  b.y <= enemyBox.y && enemyBox.y < b.y + Map::SCREEN_HEIGHT);
+    }
+    if (!enemyHeld) {
+        warn("no boundary holds the enemy at (" + std::to_string(enemyBox.x) + ", " +
+             std::to_string(enemyBox.y) + "), so it is never met; place a boundary over it");
+    }
+    int32_t x = integerPart(map.startX());
+    int32_t stop = integerPart(map.teleportStopY());
+    SDL_Rect first = map.boundary(0);
+    if (map.tileAt(x, stop).solid) {
+        warn("teleportStopPosY " + std::to_string(stop - first.y) +
+             " puts the arrival inside a solid tile at (" + std::to_string(x) + ", " +
+             std::to_string(stop) + "); choose a stop 4 + 16k above a floor");
+    } else {
+        bool floor = false;
+        for (int32_t y = stop; y < first.y + Map::SCREEN_HEIGHT && !floor; y += Map::TILE_SIZE) {
+            floor = map.tileAt(x, y).solid;
+        }
+        if (!floor) {
+            warn("teleportStopPosY " + std::to_string(stop - first.y) +
+                 ": there is no floor below the arrival at x " + std::to_string(x) +
+                 "; the player falls out at once");
+        }
+    }
+}
+
 std::vector<std::string> namesIn(const IniDictionary& file, const char* section,
                                  const std::string& prefix) {
     std::vector<std::string> names;
@@ -59,7 +130,9 @@ std::vector<std::string> namesIn(const IniDictionary& file, const char* section,
 
 } // namespace
 
-int runDataCheck() {
+int runDataCheck(bool strict) {
+    IniAudit audit;
+    std::vector<std::string> warnings;
     Checker checker;
     std::unique_ptr<GameEngine> pEngine;
     try {
@@ -82,8 +155,14 @@ int runDataCheck() {
         characterNames = namesIn(stageSelect, "Kalvorns", "kalvorn");
     });
 
+    SDL_Rect enemyBox{};
+    checker.attempt([&] { enemyBox = Enemy().hitbox().rect(); });
+
     std::unique_ptr<IniDictionary> pLevels;
-    checker.attempt([&] { pLevels = std::make_unique<IniDictionary>("levels.ini"); });
+    checker.attempt([&] {
+        pLevels = std::make_unique<IniDictionary>("levels.ini");
+        Level::readyMessage(*pLevels);
+    });
     std::unique_ptr<Map> pSoundMap;
     if (pLevels) {
         std::set<std::string> seen;
@@ -98,6 +177,7 @@ int runDataCheck() {
             }
             checker.attempt([&] {
                 auto pMap = std::make_unique<Map>(level, *pLevels);
+                warnAboutLayout(level, *pMap, enemyBox, warnings);
                 if (!pSoundMap) {
                     pSoundMap = std::move(pMap);
                 }
@@ -116,14 +196,23 @@ int runDataCheck() {
         }
         checker.attempt([&] { Kalvorn player(character, pSoundMap.get()); });
     }
-    checker.attempt([] { Enemy enemy; });
     checker.attempt([] { Controls::load("controls.ini"); });
 
     gEngine = nullptr;
-    if (checker.problems() != 0) {
+    pEngine.reset(); // the font's file is audited too
+    std::vector<std::string> iniWarnings = audit.warnings();
+    warnings.insert(warnings.begin(), iniWarnings.begin(), iniWarnings.end());
+    for (const std::string& warning : warnings) {
+        std::fprintf(stderr, "kcs: warning: %s\n", warning.c_str());
+    }
+    if (checker.problems() != 0 || (strict && !warnings.empty())) {
         return 2;
     }
-    std::printf("kcs: the data is sound (%zu levels, %zu characters)\n", levelNames.size(),
-                characterNames.size());
+    std::printf("kcs: the data is sound (%zu levels, %zu characters%s)\n", levelNames.size(),
+                characterNames.size(),
+                warnings.empty() ? ""
+                                 : (", " + std::to_string(warnings.size()) +
+                                    (warnings.size() == 1 ? " warning" : " warnings"))
+                                       .c_str());
     return 0;
 }

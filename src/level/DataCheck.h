@@ -3,4 +3,4 @@
 #pragma once
 
 // Returns 0 when all is sound, 2 otherwise.
-int runDataCheck();
+int runDataCheck(bool strict);

@@ -23,7 +23,7 @@ Level::Level(GameStateManager* pManager) : m_pManager(pManager) {
     std::string characterName = m_pManager->getName(GameStateManager::CHARACTER_NAME);
 
     IniDictionary levels(LEVELS_FILE);
-    std::string message = levels.getString("readyMessage", "Common", "empty");
+    std::string message = readyMessage(levels);
     Font& font = gEngine->getFont();
     // An empty message or a font of zero size gives no surface: nothing is
     // shown, and drawing no surface draws nothing.
@@ -86,6 +86,10 @@ void Level::update() {
     if (m_pPlayer->hitbox().collidesWith(m_pEnemy->hitbox())) {
         m_pEnemy->touch(*m_pPlayer);
     }
+}
+
+std::string Level::readyMessage(const IniDictionary& levels) {
+    return levels.getString("readyMessage", "Common", "empty");
 }
 
 std::pair<int32_t, int32_t> Level::playerSpot() const {

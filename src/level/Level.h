@@ -7,12 +7,15 @@
 
 #include <cstdint>
 #include <memory>
+#include <string>
 #include <utility>
 
 class Enemy;
 class GameStateManager;
 class Kalvorn;
 class Map;
+
+class IniDictionary;
 
 class Level : public GameState {
 public:
@@ -26,6 +29,8 @@ public:
     void draw() override;
     void update() override;
     void appendTrace(std::string& out) const override;
+    // The message of the ready phase, from "levels.ini".
+    static std::string readyMessage(const IniDictionary& levels);
     // The player's world px, where a reloaded level makes it arrive.
     std::pair<int32_t, int32_t> playerSpot() const;
 

@@ -122,6 +122,11 @@ Map::Map(const std::string& levelName, const IniDictionary& levels) {
     m_startX = m_pBoundaries[0].x + START_OFFSET_X;
 }
 
+bool Map::isScreenPresent(int64_t screenColumn, int64_t screenRow) const {
+    return screenColumn >= 0 && screenColumn < m_screensAcross && screenRow >= 0 &&
+           screenAt(screenRow * m_screensAcross + screenColumn) != nullptr;
+}
+
 bool Map::arriveAt(int32_t x, int32_t y) {
     int32_t held = m_currentBoundary;
     m_currentBoundary = -1;

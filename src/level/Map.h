@@ -82,6 +82,13 @@ public:
     // changes, when no boundary holds the spot.
     bool arriveAt(int32_t x, int32_t y);
 
+    // What kcs --check's design warnings look at.
+    int32_t width() const { return m_width; }   // px
+    int32_t height() const { return m_height; } // px
+    int32_t boundaryCount() const { return m_boundaryCount; }
+    SDL_Rect boundary(int32_t index) const { return m_pBoundaries[static_cast<size_t>(index)]; }
+    bool isScreenPresent(int64_t screenColumn, int64_t screenRow) const;
+
 private:
     using Screen = std::unique_ptr<Tile[]>; // 240 tiles, row by row
 

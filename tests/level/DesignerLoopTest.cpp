@@ -93,4 +93,48 @@ TEST(DesignerLoop, WatchReloadsOnSaveAndABrokenFileKeepsTheLevelRunning) {
     }
 }
 
+TEST(DesignerLoop, CheckWarnsOfEachDesignMistakeByPlaceAndFix) {
+    const std::string data = scratchDir() + "/warned-data";
+    struct Case {
+        std::string file, from, to; // one edit of the demo data (the first match)
+        std::string warning;
+    };
+    const std::vector<Case> cases = {
+        {"kalvorn1.ini", "runningInt=1", "runingInt=1",
+         "kalvorn1.ini: [XSpeed] runingInt is not a key the game reads here; did you mean "
+         "runningInt?"},
+        {"kalvorn1.ini", "[XSpeed]", "[Xspeed]",
+         "kalvorn1.ini: [Xspeed] is not a section the game reads; did you mean [XSpeed]?"},
+        {"kalvorn1.ini", "runningInt=1", "runningInt = two",
+         "kalvorn1.ini: [XSpeed] runningInt is \"two\", not a whole number; the game reads it "
+         "as 0; write digits only"},
+        {"levels.ini", "boundary1y=2160", "boundary1y=2176",
+         "levels.ini: [ROCKFALL] boundary1y 2176 is not on a screen edge; use 2160 or 2400"},
+        {"levels.ini", "boundary0w=1024", "boundary0w=2048",
+         "levels.ini: [ROCKFALL] boundary0w 2048 reaches past the map's right edge at 1024 px; "
+         "use at most 1024"},
+        {"levels.ini", "teleportStopPosY=164", "teleportStopPosY=180",
+         "levels.ini: [ROCKFALL] teleportStopPosY 180 puts the arrival inside a solid tile"},
+        {"levels.ini", "boundary0y=1920", "boundary0y=0",
+         "levels.ini: [ROCKFALL] no boundary holds the enemy"},
+    };
+    const std::string check = std::string(KCS_BINARY) + " --check --data " + data;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.to);
+        fs::remove_all(data);
+        fs::copy(KCS_DEMO_DATA, data, fs::copy_options::recursive);
+        std::string text = readFile(data + "/" + c.file);
+        ASSERT_NE(text.find(c.from), std::string::npos);
+        writeFile(data + "/" + c.file, text.replace(text.find(c.from), c.from.size(), c.to));
+        RunResult result = runProgram(check);
+        EXPECT_EQ(result.status, 0) << result.err;
+        EXPECT_NE(result.err.find("kcs: warning: " + c.warning), std::string::npos) << result.err;
+        EXPECT_EQ(runProgram(check + " --strict").status, 2);
+    }
+    RunResult demo =
+        runProgram(std::string(KCS_BINARY) + " --check --strict --data " + KCS_DEMO_DATA);
+    EXPECT_EQ(demo.status, 0) << demo.err;
+    EXPECT_EQ(demo.err, "");
+}
+
 } // namespace

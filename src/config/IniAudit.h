@@ -1,0 +1,44 @@
+// kcs --check's audit of the INI files: while an IniAudit lives, every file
+// read notes its sections and keys, which of them the loaders asked for, and
+// the values they read as numbers that are not whole numbers. The known names
+// are therefore the ones the game's own loaders ask for, with no second list
+// to keep in step. Keys no loader asked for are reported with the nearest
+// name that was asked for.
+#pragma once
+
+#include <map>
+#include <set>
+#include <string>
+#include <vector>
+
+class IniAudit {
+public:
+    IniAudit();
+    ~IniAudit();
+    IniAudit(const IniAudit&) = delete;
+    IniAudit& operator=(const IniAudit&) = delete;
+
+    // The audit in effect, or nullptr outside kcs --check.
+    static IniAudit* active();
+
+    void noteKey(const std::string& file, const std::string& section, const std::string& key);
+    void noteAsked(const std::string& file, const std::string& section, const std::string& key);
+    // Every key of the section is the file's own to choose (font glyphs,
+    // key bindings).
+    void noteWholeSection(const std::string& file, const std::string& section);
+    void noteNotWhole(const std::string& file, const std::string& section, const std::string& key,
+                      const std::string& value);
+
+    // One line each: file, section and key, what is wrong, what to do.
+    std::vector<std::string> warnings() const;
+
+private:
+    struct FileNotes {
+        std::map<std::string, std::set<std::string>> present; // section -> keys
+        std::map<std::string, std::set<std::string>> asked;
+        std::set<std::string> wholeSections;
+        std::map<std::pair<std::string, std::string>, std::string> notWhole;
+    };
+    std::map<std::string, FileNotes> m_files;
+    IniAudit* m_pOuter;
+};
