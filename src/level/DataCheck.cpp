@@ -14,6 +14,7 @@
 #include "menu/StageSelect.h"
 #include "player/Kalvorn.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <functional>
 #include <memory>
@@ -48,6 +49,69 @@ public:
 private:
     int m_problems = 0;
 };
+
+// Beyond this many, a level's ladder warnings are counted, not listed.
+constexpr int MAX_LADDER_WARNINGS = 8;
+
+std::string tilePlace(int32_t x, int32_t y) {
+    return "tile row " + std::to_string(y / Map::TILE_SIZE) + ", column " +
+           std::to_string(x / Map::TILE_SIZE);
+}
+
+// Ladder tiles that are solid (a wall), and ladders that stop at a boundary
+// edge a climb would cross: the climber stops there.
+void warnAboutLadders(const Map& map, const std::function<void(const std::string&)>& warn) {
+    int listed = 0;
+    int more = 0;
+    auto note = [&](const std::string& line) {
+        if (listed < MAX_LADDER_WARNINGS) {
+            warn(line);
+            ++listed;
+        } else {
+            ++more;
+        }
+    };
+    auto isLadder = [&](int32_t x, int32_t y) { return map.tileAt(x, y).type == Map::LADDER_TILE; };
+    auto inSomeBoundary = [&](int32_t x, int32_t y) {
+        for (int32_t i = 0; i < map.boundaryCount(); ++i) {
+            SDL_Rect b = map.boundary(i);
+            if (b.x <= x && x < b.x + b.w && b.y <= y && y < b.y + Map::SCREEN_HEIGHT) {
+                return true;
+            }
+        }
+        return false;
+    };
+    for (int32_t y = 0; y < map.height(); y += Map::TILE_SIZE) {
+        for (int32_t x = 0; x < map.width(); x += Map::TILE_SIZE) {
+            Tile tile = map.tileAt(x, y);
+            if (tile.type == Map::LADDER_TILE && tile.solid) {
+                note("the map's ladder tile at " + tilePlace(x, y) +
+                     " is solid, so it is a wall; make it open");
+            }
+        }
+    }
+    for (int32_t i = 0; i < map.boundaryCount(); ++i) {
+        SDL_Rect b = map.boundary(i);
+        int32_t bottom = b.y + Map::SCREEN_HEIGHT - Map::TILE_SIZE; // last tile row
+        for (int32_t x = std::max<int32_t>(b.x, 0); x < b.x + b.w; x += Map::TILE_SIZE) {
+            if (isLadder(x, bottom) && inSomeBoundary(x, bottom + Map::TILE_SIZE) &&
+                !isLadder(x, bottom + Map::TILE_SIZE)) {
+                note("the ladder at " + tilePlace(x, bottom) + " ends at boundary" +
+                     std::to_string(i) +
+                     "'s bottom edge; continue it into the row below or a climb down stops "
+                     "there");
+            }
+            if (isLadder(x, b.y) && inSomeBoundary(x, b.y - 1) && !isLadder(x, b.y - 1)) {
+                note("the ladder at " + tilePlace(x, b.y) + " ends at boundary" +
+                     std::to_string(i) +
+                     "'s top edge; continue it into the row above or a climb up stops there");
+            }
+        }
+    }
+    if (more > 0) {
+        warn("... and " + std::to_string(more) + " more ladder warnings");
+    }
+}
 
 // Layout mistakes the loaders accept but the rules make predictable: each
 // a warning naming the level's key and what to do.
@@ -98,6 +162,7 @@ void warnAboutLayout(const std::string& level, const Map& map, const SDL_Rect& e
         warn("no boundary holds the enemy at (" + std::to_string(enemyBox.x) + ", " +
              std::to_string(enemyBox.y) + "), so it is never met; place a boundary over it");
     }
+    warnAboutLadders(map, warn);
     int32_t x = integerPart(map.startX());
     int32_t stop = integerPart(map.teleportStopY());
     SDL_Rect first = map.boundary(0);
@@ -194,7 +259,11 @@ int runDataCheck(bool strict) {
             checker.report(character + ": not checked, because no level loaded to place it in");
             continue;
         }
-        checker.attempt([&] { Kalvorn player(character, pSoundMap.get()); });
+        checker.attempt([&] {
+            Kalvorn player(character, pSoundMap.get());
+            std::vector<std::string> found = player.designWarnings(character);
+            warnings.insert(warnings.end(), found.begin(), found.end());
+        });
     }
     checker.attempt([] { Controls::load("controls.ini"); });
 

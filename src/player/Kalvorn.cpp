@@ -32,6 +32,14 @@ constexpr int32_t FLAG_ABOVE_NEXT = 16;
 // the handler first sees 1: a smaller count would never end.
 constexpr int32_t MIN_SCROLLING = 1; // updates
 
+// The clearance probes look one tile ahead: a speed of a tile per update or
+// more can pass through a wall or a floor.
+constexpr int32_t SPEED_LIMIT = 16; // px per update
+// A transition must carry the player across the edge zone into the next
+// boundary: 7 px down, 5 px up.
+constexpr int32_t TRANSITION_DOWN_DISTANCE = 7; // px
+constexpr int32_t TRANSITION_UP_DISTANCE = 5;   // px
+
 FixedPoint readSpeed(const IniDictionary& file, const std::string& name,
                      const std::string& section) {
     return fromParts(file.getInt(name + "Int", section, 0),
@@ -95,6 +103,22 @@ void Kalvorn::readConfiguration(const IniDictionary& file, const std::string& fi
     m_yMin = readSpeed(file, "min", ySpeed);
     m_yScrolling = readSpeed(file, "scrolling", ySpeed);
     m_yReeling = readSpeed(file, "reeling", ySpeed);
+    m_speedKeys = {{xSpeed, "accelerating", m_xAccelerating},
+                   {xSpeed, "decelerating", m_xDecelerating},
+                   {xSpeed, "jumpAccelerating", m_xJumpAccelerating},
+                   {xSpeed, "jumping", m_xJumping},
+                   {xSpeed, "reeling", m_xReeling},
+                   {xSpeed, "running", m_xRunning},
+                   {ySpeed, "climbingDown", m_yClimbingDown},
+                   {ySpeed, "climbingUp", m_yClimbingUp},
+                   {ySpeed, "collision", m_yCollision},
+                   {ySpeed, "falling", m_yFalling},
+                   {ySpeed, "jumping", m_yJumping},
+                   {ySpeed, "jumpReleased", m_yJumpReleased},
+                   {ySpeed, "jumpReleasedMax", m_yJumpReleasedMax},
+                   {ySpeed, "min", m_yMin},
+                   {ySpeed, "scrolling", m_yScrolling},
+                   {ySpeed, "reeling", m_yReeling}};
 
     const std::string durations = "Durations";
     m_durAccelerating = file.getInt("accelerating", durations, 0);
@@ -249,6 +273,35 @@ std::string quoted(const char* text) {
 }
 
 } // namespace
+
+std::vector<std::string> Kalvorn::designWarnings(const std::string& fileName) const {
+    std::vector<std::string> warnings;
+    for (const SpeedKey& speed : m_speedKeys) {
+        int64_t raw = speed.value.raw;
+        if (raw <= -int64_t{SPEED_LIMIT} * 256 || raw >= int64_t{SPEED_LIMIT} * 256) {
+            warnings.push_back(fileName + ": [" + speed.section + "] " + speed.name + "Int and " +
+                               speed.name + "Fraction make " + std::to_string(raw / 256) +
+                               " px per update; keep every speed below 16 (the game looks one "
+                               "tile ahead, so a wall or floor can be passed through)");
+        }
+    }
+    int64_t camera = int64_t{m_durScrolling} * CAMERA_SCROLL_STEP;
+    if (camera != Map::SCREEN_HEIGHT) {
+        warnings.push_back(fileName + ": [Durations] scrolling " + std::to_string(m_durScrolling) +
+                           " moves the camera " + std::to_string(camera) +
+                           " px in a transition, not one screen of 240; use 60");
+    }
+    int64_t carried = int64_t{m_durScrolling} * m_yScrolling.raw / 256;
+    if (carried < TRANSITION_DOWN_DISTANCE) {
+        warnings.push_back(fileName + ": [YSpeed] scrolling carries the player " +
+                           std::to_string(carried) + " px in a transition, short of the " +
+                           std::to_string(TRANSITION_DOWN_DISTANCE) + " px down (" +
+                           std::to_string(TRANSITION_UP_DISTANCE) +
+                           " up) that reach the next boundary; raise scrollingInt or "
+                           "scrollingFraction");
+    }
+    return warnings;
+}
 
 Kalvorn::Readout Kalvorn::readout() const {
     Readout readout{m_box,

@@ -16,6 +16,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 class IniDictionary;
 class Sprite;
@@ -36,9 +37,10 @@ public:
         STOP = 2, // halt where it is (climbing up, recoil, teleport)
     };
 
-    static constexpr int32_t SHEET_COUNT = 4;     // right, left, right shooting, left shooting
-    static constexpr int32_t ANIMATION_COUNT = 9; // standing ... teleport landing
-    static constexpr int32_t SHOT_COUNT = 3;      // shots in flight at most
+    static constexpr int32_t SHEET_COUNT = 4;        // right, left, right shooting, left shooting
+    static constexpr int32_t ANIMATION_COUNT = 9;    // standing ... teleport landing
+    static constexpr int32_t SHOT_COUNT = 3;         // shots in flight at most
+    static constexpr int32_t CAMERA_SCROLL_STEP = 4; // px per update of a screen transition
 
     // Construction. Reads the character file (the name is used as the path)
     // and places the player at the map's start in its teleport descent.
@@ -71,6 +73,9 @@ public:
         std::array<SDL_Rect, SHOT_COUNT> shots; // zero size for a slot not in flight
     };
     Readout readout() const;
+    // Values kcs --check warns of: speeds of a tile per update or more, a
+    // transition that does not move one screen or carry the player across.
+    std::vector<std::string> designWarnings(const std::string& fileName) const;
 
 private:
     using StateHandler = void (Kalvorn::*)(KeyState keys);
@@ -178,4 +183,10 @@ private:
     SDL_Rect m_box{0, 0, 0, 0}; // world px
     Hitbox m_hitbox;
     LadderProbe m_ladder;
+    struct SpeedKey {
+        std::string section;
+        std::string name; // the key without "Int" or "Fraction"
+        FixedPoint value;
+    };
+    std::vector<SpeedKey> m_speedKeys;
 };

@@ -11,7 +11,6 @@ namespace {
 constexpr int32_t SCREEN_WIDTH = 256;     // px
 constexpr int32_t TILE_ROW_MASK = 0xF0;   // clears the position inside a 16 px tile
 constexpr int32_t TILE_CENTRE = 8;        // px from a tile's left edge
-constexpr int32_t CAMERA_SCROLL_STEP = 4; // px per update of a screen transition
 
 bool anyFlag(const LadderProbe& probe) {
     return probe.belowNext || probe.atFeet || probe.atBody || probe.atHead || probe.aboveNext;

@@ -117,6 +117,9 @@ TEST(DesignerLoop, CheckWarnsOfEachDesignMistakeByPlaceAndFix) {
          "levels.ini: [ROCKFALL] teleportStopPosY 180 puts the arrival inside a solid tile"},
         {"levels.ini", "boundary0y=1920", "boundary0y=0",
          "levels.ini: [ROCKFALL] no boundary holds the enemy"},
+        {"kalvorn1.ini", "minInt=-7", "minInt=-20",
+         "kalvorn1.ini: [YSpeed] minInt and minFraction make -20 px per update; keep every "
+         "speed below 16"},
     };
     const std::string check = std::string(KCS_BINARY) + " --check --data " + data;
     for (const Case& c : cases) {
