@@ -1,46 +1,8 @@
-// Fuzzes the TMX reader and the conversion to a map file. The input is the
-// map's text. A tileset the map keeps in its own file is read from the same
-// text (pugixml takes a <tileset> beside the <map>), so the target never
-// touches the disk and the tileset reader sees every input too.
-#include "FuzzSupport.h"
-
+// Fuzzes the TMX reader and the conversion to a map file.
+#include "TiledFuzz.h"
 #include "TiledTmxReader.h"
-#include "engine/DataError.h"
-#include "level/MapFile.h"
-
-#include <cstdlib>
-#include <string>
-
-namespace {
-
-const std::string MAP_NAME = "fuzz.tmx";
-// Longer than any refusal needs, file name aside: a message that repeats the
-// input would pass it.
-constexpr size_t MAX_MESSAGE = 1000; // bytes
-
-void checkMessage(const DataError& error) {
-    std::string message = error.what();
-    if (message.find('\n') != std::string::npos ||
-        message.size() > error.file().size() + MAX_MESSAGE) {
-        std::abort();
-    }
-}
-
-} // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* pData, size_t size) {
-    std::string text = fuzz_support::textFrom(pData, size, 0);
-    auto readTileset = [&text](const std::string& source, uint32_t firstGid) {
-        return TiledTmxReader::readTileset(source, text, firstGid);
-    };
-    try {
-        MapFile map = TiledTmxReader::read(MAP_NAME, text, readTileset).toMapFile();
-        // An imported map must be one the game loads.
-        if (!MapFile::findProblems(map.encode()).empty()) {
-            std::abort();
-        }
-    } catch (const DataError& error) {
-        checkMessage(error);
-    }
+    fuzz_support::fuzzTiledReader<TiledTmxReader>("fuzz.tmx", pData, size);
     return 0;
 }
