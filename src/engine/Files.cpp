@@ -376,17 +376,27 @@ void OutputStream::close() {
     }
 }
 
-bool finishStandardOutput(const char* program) {
-    errno = 0;
-    bool failed = std::fflush(stdout) != 0 || std::ferror(stdout) != 0;
-    if (std::fclose(stdout) != 0) {
-        failed = true;
-    }
+namespace {
+
+bool reportStandardOutput(const char* program, bool failed) {
     if (failed) {
         std::fprintf(stderr, "%s: standard output: cannot write it: %s\n", program,
                      errno != 0 ? std::strerror(errno) : "a write failed");
     }
     return !failed;
+}
+
+} // namespace
+
+bool flushStandardOutput(const char* program) {
+    errno = 0;
+    return reportStandardOutput(program, std::fflush(stdout) != 0 || std::ferror(stdout) != 0);
+}
+
+bool closeStandardOutput(const char* program) {
+    errno = 0;
+    bool failed = std::fflush(stdout) != 0 || std::ferror(stdout) != 0;
+    return reportStandardOutput(program, std::fclose(stdout) != 0 || failed);
 }
 
 ReadLog::ReadLog() : m_pOuter(gpReadLog) {

@@ -107,9 +107,11 @@ private:
     std::string m_option;
 };
 
-// Standard output written by printf and puts: flushed and checked at the end.
-// Returns false and prints one line when something could not be written.
-bool finishStandardOutput(const char* program);
+// Standard output written by printf and puts: flushed and checked (at the
+// end of a run), and closed and checked (at the end of the program). Each
+// returns false and prints one line when something could not be written.
+bool flushStandardOutput(const char* program);
+bool closeStandardOutput(const char* program);
 
 // While a ReadLog lives, readFile notes every path it is asked for (found or
 // not), so a level knows the files it was built from.

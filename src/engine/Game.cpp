@@ -276,7 +276,7 @@ int runKcs(int argc, const char* const* argv, const LoopHooks& hooks) {
                          : play(options, trace, record, replay, screenshots, startFolder, hooks);
         trace.close();
         record.close();
-        return finishStandardOutput("kcs") ? status : 2;
+        return flushStandardOutput("kcs") ? status : 2;
     } catch (const Interrupted& stop) {
         // Ended as the signal would have ended it, once everything above has
         // been torn down.

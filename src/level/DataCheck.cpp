@@ -269,12 +269,17 @@ int runDataCheck(bool strict) {
 
     gEngine = nullptr;
     pEngine.reset(); // the font's file is audited too
+    if (checker.problems() != 0) {
+        // What an error kept from loading would show up as unread: the
+        // warnings come once the errors are mended.
+        return 2;
+    }
     std::vector<std::string> iniWarnings = audit.warnings();
     warnings.insert(warnings.begin(), iniWarnings.begin(), iniWarnings.end());
     for (const std::string& warning : warnings) {
         std::fprintf(stderr, "kcs: warning: %s\n", warning.c_str());
     }
-    if (checker.problems() != 0 || (strict && !warnings.empty())) {
+    if (strict && !warnings.empty()) {
         return 2;
     }
     std::printf("kcs: the data is sound (%zu levels, %zu characters%s)\n", levelNames.size(),

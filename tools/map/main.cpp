@@ -202,7 +202,7 @@ int main(int argc, char** argv) {
         std::cerr << "kcs-map: " << error.what() << "\n";
     }
     std::cout.flush();
-    if (!finishStandardOutput("kcs-map")) {
+    if (!closeStandardOutput("kcs-map")) {
         return EXIT_BAD;
     }
     return status;
