@@ -79,7 +79,8 @@ void refuseOutputsOverInputs(const Options& options, const std::string& dataFold
     for (int seen = 0;
          !error && entry != fs::recursive_directory_iterator() && seen < MAX_DATA_ENTRIES;
          entry.increment(error), ++seen) {
-        if (!entry->is_regular_file(error)) {
+        std::error_code unreadable;
+        if (!entry->is_regular_file(unreadable)) {
             continue;
         }
         std::optional<FileIdentity> identity = identityOf(entry->path().string());
