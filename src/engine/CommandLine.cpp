@@ -19,6 +19,8 @@ const char* const USAGE_TEXT =
     "  --screenshot N:FILE  save the screen as BMP after frame N is drawn (repeatable)\n"
     "  --check              validate all data reachable from stageselect.ini and exit\n"
     "  --strict             with --check: design warnings fail it too (status 2)\n"
+    "  --character-report FILE  measure the character FILE (jumps, speeds, fall, ladder,\n"
+    "                       recoil) with the game's own code, print it and exit\n"
     "  --level NAME         start in level NAME of levels.ini, skipping the menu\n"
     "  --character FILE     with this character file (default: the menu's first)\n"
     "  --at X,Y             with --level: arrive at world pixel X,Y, not at the start\n"
@@ -101,6 +103,8 @@ Options parseCommandLine(int argc, const char* const* argv) {
                 static_cast<int32_t>(parseWhole(option, argument.substr(0, comma), -32768, 32767)),
                 static_cast<int32_t>(
                     parseWhole(option, argument.substr(comma + 1), -32768, 32767)));
+        } else if (option == "--character-report") {
+            options.reportCharacter = value();
         } else if (option == "--strict") {
             options.strict = true;
         } else if (option == "--watch") {

@@ -24,12 +24,13 @@ struct Options {
     std::string tracePath; // "-" is standard output
     std::vector<Screenshot> screenshots;
     bool check = false;
-    bool strict = false;       // --check: design warnings fail the check too
-    std::string levelName;     // start straight in this level of "levels.ini"
-    std::string characterFile; // with this character; "" is the menu's first
-    bool skipReady = false;    // no ready phase when a level starts
-    bool overlay = false;      // the designer's overlay from the start
-    bool watch = false;        // reload the running level when its files change
+    bool strict = false;         // --check: design warnings fail the check too
+    std::string reportCharacter; // --character-report: print its numbers and exit
+    std::string levelName;       // start straight in this level of "levels.ini"
+    std::string characterFile;   // with this character; "" is the menu's first
+    bool skipReady = false;      // no ready phase when a level starts
+    bool overlay = false;        // the designer's overlay from the start
+    bool watch = false;          // reload the running level when its files change
     std::optional<std::pair<int32_t, int32_t>> arrival; // --at: world px
     bool help = false;
     bool version = false;

@@ -13,6 +13,7 @@
 #include "engine/GameStateManager.h"
 #include "engine/Replay.h"
 #include "level/DataCheck.h"
+#include "player/CharacterReport.h"
 
 #include <cerrno>
 #include <csignal>
@@ -263,7 +264,7 @@ int runKcs(int argc, const char* const* argv, const LoopHooks& hooks) {
         if (options.dataDir.empty()) {
             useInstalledDataIfNeeded();
         }
-        if (options.headless || options.check) {
+        if (options.headless || options.check || !options.reportCharacter.empty()) {
             setenv("SDL_VIDEODRIVER", "dummy", 1);
         }
         // Without a window there is nothing to show scaled, and scaling the
@@ -272,6 +273,9 @@ int runKcs(int argc, const char* const* argv, const LoopHooks& hooks) {
         int windowScale = options.headless ? 1 : options.scale;
         setenv("SDL12COMPAT_WINDOW_SCALING", std::to_string(windowScale).c_str(), 1);
         setenv("SDL12COMPAT_SCALE_METHOD", "nearest", 1);
+        if (!options.reportCharacter.empty()) {
+            return runCharacterReport(options.reportCharacter);
+        }
         int status = options.check
                          ? runDataCheck(options.strict)
                          : play(options, trace, record, replay, screenshots, startFolder, hooks);

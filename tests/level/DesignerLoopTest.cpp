@@ -140,4 +140,23 @@ TEST(DesignerLoop, CheckWarnsOfEachDesignMistakeByPlaceAndFix) {
     EXPECT_EQ(demo.err, "");
 }
 
+TEST(DesignerLoop, TheCharacterReportMeasuresTheDemoCharactersWithTheGamesCode) {
+    const std::string report =
+        std::string(KCS_BINARY) + " --data " + KCS_DEMO_DATA + " --character-report ";
+    RunResult kalvorn = runProgram(report + "kalvorn1.ini");
+    ASSERT_EQ(kalvorn.status, 0) << kalvorn.err;
+    // The speeds the file gives come back as the game reaches them:
+    // runningInt 1 + runningFraction 96 / 256, climbingUpInt 1 +
+    // climbingUpFraction 64 / 256.
+    for (const char* line :
+         {"  running: full speed 1.38 px per update", "  ladder: up 1.25 px per update",
+          "  standing jump: 50 px high (3.1 tiles)",
+          "  falling: 7.25 px per update at most (the terminal speed)"}) {
+        EXPECT_NE(kalvorn.out.find(line), std::string::npos) << line << "\n" << kalvorn.out;
+    }
+    RunResult missing = runProgram(report + "nobody.ini");
+    EXPECT_EQ(missing.status, 2);
+    EXPECT_EQ(missing.err.rfind("kcs: nobody.ini: cannot open it", 0), 0u) << missing.err;
+}
+
 } // namespace

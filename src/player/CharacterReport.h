@@ -1,0 +1,9 @@
+// kcs --character-report FILE: what a designer needs to know of a character
+// before drawing levels for it (jump heights and lengths, speeds, the fall,
+// the ladder, the recoil), measured by the game's own player code.
+#pragma once
+
+#include <string>
+
+// Prints the report on standard output; throws DataError for bad data.
+int runCharacterReport(const std::string& characterFile);
