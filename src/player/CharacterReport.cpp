@@ -209,18 +209,21 @@ int runCharacterReport(const std::string& characterFile) {
         trial.press(SDLK_LEFT, true);
         trial.stepUntil([&] { return trial.inAir(); });
         trial.press(SDLK_LEFT, false);
-        FixedPoint fastest = trial.now().ySpeed;
+        // The distance fallen in each update, as play shows it.
+        FixedPoint last = trial.now().y;
+        FixedPoint fastest{};
         int steadyFor = 0;
         trial.stepUntil([&] {
             if (!trial.inAir()) {
                 return true;
             }
-            FixedPoint speed = trial.now().ySpeed;
-            steadyFor = speed.raw == fastest.raw ? steadyFor + 1 : 0;
-            fastest = speed.raw < fastest.raw ? speed : fastest;
+            FixedPoint fallen{trial.now().y.raw - last.raw};
+            last = trial.now().y;
+            steadyFor = fallen.raw == fastest.raw ? steadyFor + 1 : 0;
+            fastest = fallen.raw > fastest.raw ? fallen : fastest;
             return false;
         });
-        std::printf("  falling: %s px per update at most%s\n", px(FixedPoint{-fastest.raw}).c_str(),
+        std::printf("  falling: %s px per update at most%s\n", px(fastest).c_str(),
                     steadyFor >= 2 ? " (the terminal speed)"
                                    : " (still speeding up after a fall of 160 px)");
     }

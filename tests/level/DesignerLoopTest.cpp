@@ -151,7 +151,7 @@ TEST(DesignerLoop, TheCharacterReportMeasuresTheDemoCharactersWithTheGamesCode) 
     for (const char* line :
          {"  running: full speed 1.38 px per update", "  ladder: up 1.25 px per update",
           "  standing jump: 50 px high (3.1 tiles)",
-          "  falling: 7.25 px per update at most (the terminal speed)"}) {
+          "  falling: 7.00 px per update at most (the terminal speed)"}) {
         EXPECT_NE(kalvorn.out.find(line), std::string::npos) << line << "\n" << kalvorn.out;
     }
     RunResult missing = runProgram(report + "nobody.ini");
