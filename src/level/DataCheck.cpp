@@ -268,7 +268,6 @@ int runDataCheck(bool strict) {
     checker.attempt([] { Controls::load("controls.ini"); });
 
     gEngine = nullptr;
-    pEngine.reset(); // the font's file is audited too
     if (checker.problems() != 0) {
         // What an error kept from loading would show up as unread: the
         // warnings come once the errors are mended.
