@@ -7,6 +7,7 @@
 #include "engine/Direction.h"
 #include "engine/GameEngine.h"
 #include "engine/Wrapping.h"
+#include "level/LevelLayout.h"
 #include "level/MapFile.h"
 
 #include <algorithm>
@@ -32,35 +33,40 @@ constexpr int32_t ABOVE_NEXT_OFFSET = -12;
 // Distances from the current boundary's top that count as its edges, px.
 constexpr int64_t NEAR_BOTTOM = 232;
 constexpr int64_t NEAR_TOP = 4;
-// The player starts this far right of and below boundary 0's corner, px.
-constexpr int32_t START_OFFSET_X = 128;
+// The player starts this far below a boundary's top, px.
 constexpr int32_t START_OFFSET_Y = 4;
 constexpr int32_t START_FRACTION_Y = 248; // 1/256 px
 
 } // namespace
 
 Map::Map(const std::string& levelName, const IniDictionary& levels) {
-    std::string sheetName = levels.getString("tileSheet", levelName, "empty");
+    LevelLayout layout = LevelLayout::read(levelName, levels, LEVELS_FILE);
+    Surface sheet;
     try {
-        m_pTileSetBitmap = gEngine->loadBitmap(sheetName);
+        sheet = gEngine->loadBitmap(layout.tileSheet);
     } catch (const DataError& error) {
         rethrowForKey(error, levels, LEVELS_FILE, levelName, "tileSheet");
     }
-
-    std::string mapName = levels.getString("tileMap", levelName, "empty");
-    std::printf("Map::load: mapFilename: %s\n", mapName.c_str());
+    std::printf("Map::load: mapFilename: %s\n", layout.tileMap.c_str());
     std::fflush(stdout);
     std::vector<uint8_t> bytes;
     try {
-        bytes = MapFile::readBytes(mapName);
+        bytes = MapFile::readBytes(layout.tileMap);
     } catch (const DataError& error) {
         rethrowForKey(error, levels, LEVELS_FILE, levelName, "tileMap");
     }
-    MapFile file = MapFile::parse(mapName, bytes);
+    build(layout, MapFile::parse(layout.tileMap, bytes), std::move(sheet));
+}
 
+Map::Map(const LevelLayout& layout, const MapFile& file, Surface tileSheet) {
+    build(layout, file, std::move(tileSheet));
+}
+
+void Map::build(const LevelLayout& layout, const MapFile& file, Surface tileSheet) {
+    m_pTileSetBitmap = std::move(tileSheet);
     std::string sheetProblem = MapFile::tileSheetProblem(m_pTileSetBitmap->h, file.codeCount());
     if (!sheetProblem.empty()) {
-        throw DataError(sheetName, sheetProblem + " (map " + mapName + ")");
+        throw DataError(layout.tileSheet, sheetProblem + " (map " + layout.tileMap + ")");
     }
 
     m_tileTypeCount = file.codeCount() - 1;
@@ -94,32 +100,12 @@ Map::Map(const std::string& levelName, const IniDictionary& levels) {
         m_pScreens[static_cast<size_t>(s)] = std::move(screen);
     }
 
-    m_boundaryCount = levels.getInt("boundaries", levelName, 0);
-    std::string boundaryProblem = MapFile::boundaryCountProblem(m_boundaryCount);
-    if (!boundaryProblem.empty()) {
-        throw DataError(LEVELS_FILE, "[" + levelName + "] " + boundaryProblem);
-    }
-    for (int32_t i = 0; i < m_boundaryCount; ++i) {
-        std::string prefix = "boundary" + std::to_string(i);
-        // The keys are stored in SDL_Rect's 16-bit fields, truncated as by the
-        // 16-bit conversion.
-        SDL_Rect boundary{};
-        boundary.x = static_cast<Sint16>(levels.getInt(prefix + "x", levelName, 0));
-        boundary.y = static_cast<Sint16>(levels.getInt(prefix + "y", levelName, 0));
-        boundary.w = static_cast<Uint16>(levels.getInt(prefix + "w", levelName, 0));
-        boundary.h = SCREEN_HEIGHT;
-        m_pBoundaries.push_back(boundary);
-    }
-
-    m_teleportStartYSpeed =
-        fromParts(0, levels.getInt("teleportStartYSpeedFraction", levelName, 0));
-    int32_t teleportStopPosY = levels.getInt("teleportStopPosY", levelName, 0);
-    std::string teleportProblem = MapFile::teleportStopProblem(teleportStopPosY);
-    if (!teleportProblem.empty()) {
-        throw DataError(LEVELS_FILE, "[" + levelName + "] " + teleportProblem);
-    }
-    m_teleportStopPosY = wrapping::add(teleportStopPosY, m_pBoundaries[0].y);
-    m_startX = m_pBoundaries[0].x + START_OFFSET_X;
+    layout.check();
+    m_pBoundaries = layout.boundaries;
+    m_boundaryCount = static_cast<int32_t>(m_pBoundaries.size());
+    m_teleportStartYSpeed = layout.teleportStartYSpeed;
+    m_teleportStopPosY = layout.teleportStopY();
+    m_startX = layout.startX();
 }
 
 bool Map::isScreenPresent(int64_t screenColumn, int64_t screenRow) const {

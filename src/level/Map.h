@@ -13,6 +13,8 @@
 #include <vector>
 
 class IniDictionary;
+class MapFile;
+struct LevelLayout;
 
 struct Tile {
     int32_t type = 0;   // map code - 1: index of the tile image; LADDER_TILE is a ladder
@@ -47,6 +49,9 @@ public:
     // boundaries and teleport values. Throws DataError naming the file and
     // the broken rule for anything it cannot use.
     Map(const std::string& levelName, const IniDictionary& levels);
+    // A map from files already read, for the tools: nothing is drawn, so
+    // no engine is needed. Throws DataError when the sheet is too short.
+    Map(const LevelLayout& layout, const MapFile& file, Surface tileSheet);
     ~Map();
     Map(const Map&) = delete;
     Map& operator=(const Map&) = delete;
@@ -82,7 +87,13 @@ public:
     // changes, when no boundary holds the spot.
     bool arriveAt(int32_t x, int32_t y);
 
-    // What kcs --check's design warnings look at.
+    // Layout mistakes the loaders accept but the rules make predictable, one
+    // line each beginning with levelsFile and the level's section.
+    std::vector<std::string> designWarnings(const std::string& levelsFile,
+                                            const std::string& levelName,
+                                            SDL_Rect enemyBox) const;
+
+    // What the design warnings and the designer's tools look at.
     int32_t width() const { return m_width; }   // px
     int32_t height() const { return m_height; } // px
     int32_t boundaryCount() const { return m_boundaryCount; }
@@ -91,6 +102,8 @@ public:
 
 private:
     using Screen = std::unique_ptr<Tile[]>; // 240 tiles, row by row
+
+    void build(const LevelLayout& layout, const MapFile& file, Surface tileSheet);
 
     // Null for an absent screen and for any index outside the table, so
     // callers may pass whatever their arithmetic gives.

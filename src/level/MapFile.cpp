@@ -4,21 +4,14 @@
 
 #include "engine/DataError.h"
 #include "engine/Files.h"
+#include "engine/Format.h"
 
-#include <cstdio>
 
 namespace {
 
 // Beyond this many, problems are counted rather than listed: a file of noise
 // would otherwise print one line per tile.
 constexpr size_t MAX_LISTED_PROBLEMS = 100;
-
-std::string format(const char* pFormat, auto... arguments) {
-    int length = std::snprintf(nullptr, 0, pFormat, arguments...);
-    std::string text(static_cast<size_t>(length), '\0');
-    std::snprintf(text.data(), text.size() + 1, pFormat, arguments...);
-    return text;
-}
 
 // Where the segment of tile row `row` starting at segment column `segment`
 // begins in the file.
@@ -169,28 +162,6 @@ std::string MapFile::tileSheetProblem(int sheetHeight, int codeCount) {
     return format("tile sheet is %d px tall, but the map's %d tile codes need %d images of "
                   "%d px, %d px in all",
                   sheetHeight, codeCount - 1, codeCount - 1, TILE_SIZE, needed);
-}
-
-std::string MapFile::boundaryCountProblem(int32_t boundaryCount) {
-    if (boundaryCount > MAX_BOUNDARIES) {
-        return format("\"boundaries\" is %d; at most %d are allowed", boundaryCount,
-                      MAX_BOUNDARIES);
-    }
-    if (boundaryCount >= 1) {
-        return "";
-    }
-    return format("\"boundaries\" is %d; a level needs at least one boundary", boundaryCount);
-}
-
-std::string MapFile::teleportStopProblem(int32_t teleportStopPosY) {
-    int64_t distance = static_cast<int64_t>(teleportStopPosY) - TELEPORT_STOP_BASE;
-    if (distance >= 0 && distance % TILE_SIZE == 0) {
-        return "";
-    }
-    return format("\"teleportStopPosY\" is %d; it must be %d plus a multiple of %d (%d, %d, "
-                  "%d, ...) so the descent of %d px per update stops on it",
-                  teleportStopPosY, TELEPORT_STOP_BASE, TILE_SIZE, TELEPORT_STOP_BASE,
-                  TELEPORT_STOP_BASE + TILE_SIZE, TELEPORT_STOP_BASE + 2 * TILE_SIZE, TILE_SIZE);
 }
 
 std::vector<uint8_t> MapFile::encode() const {

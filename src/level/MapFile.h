@@ -19,8 +19,6 @@ public:
     static constexpr int MAX_TILES_DOWN = 255;       // largest H (17 screens)
     static constexpr int MAX_CODE_COUNT = 255;       // N is one byte
     static constexpr int TILE_SIZE = 16;             // px
-    static constexpr int32_t TELEPORT_STOP_BASE = 4; // px below a boundary's top
-    static constexpr int32_t MAX_BOUNDARIES = 1024;  // far more than a map of 255 screens needs
     // The largest sound map: the header and every tile of 240 x 255.
     static constexpr size_t MAX_FILE_SIZE =
         HEADER_SIZE + size_t{MAX_TILES_ACROSS} * MAX_TILES_DOWN * SEGMENT_SIZE / SEGMENT_TILES;
@@ -41,11 +39,9 @@ public:
     // larger than any sound map.
     static std::vector<uint8_t> readBytes(const std::string& fileName);
 
-    // Rules on the level files that go with a map. Each gives the problem as
-    // one line, or an empty text when there is none.
+    // The tile sheet a map needs: the problem as one line, or an empty text
+    // when there is none.
     static std::string tileSheetProblem(int sheetHeight, int codeCount); // sheetHeight: px
-    static std::string boundaryCountProblem(int32_t boundaryCount);
-    static std::string teleportStopProblem(int32_t teleportStopPosY); // px
 
     // The file's bytes: header and body, absent segments written as zeros.
     std::vector<uint8_t> encode() const;

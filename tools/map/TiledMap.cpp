@@ -3,22 +3,15 @@
 #include "TiledMap.h"
 
 #include "engine/DataError.h"
+#include "engine/Format.h"
 
 #include <algorithm>
-#include <cstdio>
 
 namespace {
 
 constexpr int SCREEN_CELLS = MapFile::SCREEN_TILES_X * MapFile::SCREEN_TILES_Y;
 // The largest tile code: codes stay below the code count N, one byte.
 constexpr int MAX_TILE_COUNT = MapFile::MAX_CODE_COUNT - 1;
-
-std::string format(const char* pFormat, auto... arguments) {
-    int length = std::snprintf(nullptr, 0, pFormat, arguments...);
-    std::string text(static_cast<size_t>(length), '\0');
-    std::snprintf(text.data(), text.size() + 1, pFormat, arguments...);
-    return text;
-}
 
 std::string quoted(const std::string& text) {
     return TiledMap::quoted(text);
