@@ -109,11 +109,13 @@ void playCharacter(uint8_t keySeed) {
         Kalvorn player(CHARACTER_FILE, gpMap.get());
         std::string trace;
         for (int n = 0; n < PLAYER_UPDATES; ++n) {
+            // Events come only from here, so the queue is read only when
+            // something was pushed: pumping SDL's events is not free.
             if (n % KEY_PERIOD == 0 || n % KEY_PERIOD == KEY_PERIOD / 2) {
                 SDLKey key = PLAYED_KEYS[(keySeed + n / KEY_PERIOD) % PLAYED_KEY_COUNT];
                 GameEngine::pushKeyEvent(key, n % KEY_PERIOD == 0);
+                gEngine->pollEvents();
             }
-            gEngine->pollEvents();
             if (player.hasFallenOut()) {
                 player.respawn();
             }
@@ -124,8 +126,12 @@ void playCharacter(uint8_t keySeed) {
             // Drawn without clearing: clipping is what can go wrong, and
             // clearing the screen each update was most of an input's time.
             player.draw();
-            trace.clear();
-            player.appendTraceFields(trace);
+            // The trace's text only depends on the state; every state the
+            // keys reach lasts longer than this.
+            if (n % (KEY_PERIOD / 2) == 0) {
+                trace.clear();
+                player.appendTraceFields(trace);
+            }
         }
     } catch (const DataError& error) {
         requireNamed(error);
