@@ -21,6 +21,8 @@ const char* const USAGE_TEXT =
     "  --strict             with --check: design warnings fail it too (status 2)\n"
     "  --character-report FILE  measure the character FILE (jumps, speeds, fall, ladder,\n"
     "                       recoil) with the game's own code, print it and exit\n"
+    "  --plot FILE          with --character-report: draw the standing and running jump\n"
+    "                       arcs over a 16 px grid as PNG\n"
     "  --level NAME         start in level NAME of levels.ini, skipping the menu\n"
     "  --character FILE     with this character file (default: the menu's first)\n"
     "  --at X,Y             with --level: arrive at world pixel X,Y, not at the start\n"
@@ -105,6 +107,8 @@ Options parseCommandLine(int argc, const char* const* argv) {
                     parseWhole(option, argument.substr(comma + 1), -32768, 32767)));
         } else if (option == "--character-report") {
             options.reportCharacter = value();
+        } else if (option == "--plot") {
+            options.plotPath = value();
         } else if (option == "--strict") {
             options.strict = true;
         } else if (option == "--watch") {
@@ -124,6 +128,9 @@ Options parseCommandLine(int argc, const char* const* argv) {
     if ((!options.characterFile.empty() || options.arrival) && options.levelName.empty()) {
         throw UsageError(std::string(options.arrival ? "--at" : "--character") +
                          " needs --level: on the menu the player chooses");
+    }
+    if (!options.plotPath.empty() && options.reportCharacter.empty()) {
+        throw UsageError("--plot needs --character-report: it draws that character's jumps");
     }
     return options;
 }

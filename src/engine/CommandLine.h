@@ -26,6 +26,7 @@ struct Options {
     bool check = false;
     bool strict = false;         // --check: design warnings fail the check too
     std::string reportCharacter; // --character-report: print its numbers and exit
+    std::string plotPath;        // --plot: the report's jump arcs as PNG
     std::string levelName;       // start straight in this level of "levels.ini"
     std::string characterFile;   // with this character; "" is the menu's first
     bool skipReady = false;      // no ready phase when a level starts

@@ -52,6 +52,9 @@ void refuseOutputsOverInputs(const Options& options, const std::string& dataFold
     for (const Screenshot& shot : options.screenshots) {
         outputs.emplace_back("--screenshot", shot.path);
     }
+    if (!options.plotPath.empty()) {
+        outputs.emplace_back("--plot", options.plotPath);
+    }
     for (size_t i = 0; i < outputs.size(); ++i) {
         const auto& [option, path] = outputs[i];
         if (!options.replayPath.empty()) {
@@ -256,6 +259,11 @@ int runKcs(int argc, const char* const* argv, const LoopHooks& hooks) {
             TemporaryFile probe(shot.path, "--screenshot");
             shot.path = std::filesystem::absolute(outputTarget(shot.path, "--screenshot", true));
         }
+        std::string plotPath;
+        if (!options.plotPath.empty()) {
+            TemporaryFile probe(options.plotPath, "--plot");
+            plotPath = std::filesystem::absolute(outputTarget(options.plotPath, "--plot", true));
+        }
         std::string startFolder = std::filesystem::current_path().string();
         if (!options.dataDir.empty() && chdir(options.dataDir.c_str()) != 0) {
             throw DataError(options.dataDir,
@@ -274,7 +282,7 @@ int runKcs(int argc, const char* const* argv, const LoopHooks& hooks) {
         setenv("SDL12COMPAT_WINDOW_SCALING", std::to_string(windowScale).c_str(), 1);
         setenv("SDL12COMPAT_SCALE_METHOD", "nearest", 1);
         if (!options.reportCharacter.empty()) {
-            return runCharacterReport(options.reportCharacter);
+            return runCharacterReport(options.reportCharacter, plotPath);
         }
         int status = options.check
                          ? runDataCheck(options.strict)

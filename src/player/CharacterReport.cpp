@@ -7,6 +7,7 @@
 #include "engine/DataError.h"
 #include "engine/Direction.h"
 #include "engine/GameEngine.h"
+#include "graphics/Picture.h"
 #include "level/Map.h"
 #include "level/MapFile.h"
 #include "player/Kalvorn.h"
@@ -19,6 +20,7 @@
 #include <memory>
 #include <string>
 #include <unistd.h>
+#include <vector>
 
 namespace {
 
@@ -138,21 +140,34 @@ std::string tiles(double pixels) {
     return text;
 }
 
+struct JumpPoint {
+    int x = 0; // px right of the take-off
+    int y = 0; // px above it
+};
+
 struct Jump {
-    int height = 0;   // px
-    int length = 0;   // px
-    int updates = -1; // in the air
+    int height = 0;              // px
+    int length = 0;              // px
+    int updates = -1;            // in the air
+    std::vector<JumpPoint> path; // the player's position, update by update
 };
 
 // From the ground, with the jump held until it lands.
 Jump jump(Trial& trial) {
     Kalvorn::Readout start = trial.now();
     int32_t highest = integerPart(start.y);
+    Jump result;
+    auto note = [&] {
+        result.path.push_back(JumpPoint{integerPart(trial.now().x) - integerPart(start.x),
+                                        integerPart(start.y) - integerPart(trial.now().y)});
+    };
+    note();
     trial.press(SDLK_SPACE, true);
     trial.step();
-    Jump result;
+    note();
     result.updates = trial.stepUntil([&] {
         highest = std::min(highest, integerPart(trial.now().y));
+        note();
         return !trial.inAir();
     });
     trial.press(SDLK_SPACE, false);
@@ -161,9 +176,68 @@ Jump jump(Trial& trial) {
     return result;
 }
 
+// The two jump arcs over a grid of tiles, magnified: what a designer holds
+// against a drawing of a level.
+void plotJumps(const Jump& standing, const Jump& running, const std::string& path) {
+    constexpr int SCALE = 3;
+    constexpr int MARGIN = 2 * TILE; // px around the arcs, before scaling
+    constexpr uint32_t BACKGROUND = 0x101018;
+    constexpr uint32_t GRID = 0x34343C;
+    constexpr uint32_t FLOOR = 0x805030;
+    constexpr uint32_t STANDING = 0x00FFFF;
+    constexpr uint32_t RUNNING = 0xFFFF00;
+    constexpr uint32_t LABEL = 0xC0C0C0;
+    int left = 0;
+    int right = 0;
+    int top = 0;
+    for (const Jump* pJump : {&standing, &running}) {
+        for (const JumpPoint& point : pJump->path) {
+            left = std::min(left, point.x);
+            right = std::max(right, point.x);
+            top = std::max(top, point.y);
+        }
+    }
+    // Whole tiles from the take-off, so the grid lines fall on tile edges.
+    int tilesLeft = (-left + MARGIN + TILE - 1) / TILE;
+    int tilesAcross = tilesLeft + (right + MARGIN + TILE - 1) / TILE;
+    int tilesUp = (top + MARGIN + TILE - 1) / TILE;
+    int width = tilesAcross * TILE * SCALE;
+    int floorY = tilesUp * TILE * SCALE;
+    Picture picture(width, floorY + TILE * SCALE, BACKGROUND, path);
+    for (int column = 0; column <= tilesAcross; ++column) {
+        picture.fill(column * TILE * SCALE, 0, 1, floorY, GRID);
+    }
+    for (int row = 0; row <= tilesUp; ++row) {
+        picture.fill(0, row * TILE * SCALE, width, 1, GRID);
+    }
+    picture.fill(0, floorY, width, TILE * SCALE, FLOOR);
+    for (int column = 0; column < tilesAcross; ++column) {
+        picture.number(column * TILE * SCALE + 2, floorY + 2, column - tilesLeft, 2, LABEL);
+    }
+    for (int row = 1; row <= tilesUp; ++row) {
+        picture.number(2, floorY - row * TILE * SCALE + 2, row, 2, LABEL);
+    }
+    auto at = [&](const JumpPoint& point) {
+        return std::make_pair((tilesLeft * TILE + point.x) * SCALE + SCALE / 2,
+                              floorY - point.y * SCALE - SCALE / 2);
+    };
+    for (auto [pJump, colour] :
+         {std::make_pair(&standing, STANDING), std::make_pair(&running, RUNNING)}) {
+        for (size_t i = 0; i < pJump->path.size(); ++i) {
+            auto [x, y] = at(pJump->path[i]);
+            if (i > 0) {
+                auto [fromX, fromY] = at(pJump->path[i - 1]);
+                picture.line(fromX, fromY, x, y, colour);
+            }
+            picture.fill(x - 1, y - 1, 3, 3, colour);
+        }
+    }
+    picture.save(path, "--plot");
+}
+
 } // namespace
 
-int runCharacterReport(const std::string& characterFile) {
+int runCharacterReport(const std::string& characterFile, const std::string& plotPath) {
     GameEngine engine;
     gEngine = &engine;
     TestLevel level;
@@ -171,9 +245,11 @@ int runCharacterReport(const std::string& characterFile) {
                 "(1 tile = 16 px, 1 update = 1/60 s):\n",
                 characterFile.c_str());
 
+    Jump standing;
+    Jump running;
     {
         Trial trial(characterFile, level.map(), RUN_START_X);
-        Jump standing = jump(trial);
+        standing = jump(trial);
         std::printf("  standing jump: %d px high (%s tiles), %d updates in the air\n",
                     standing.height, tiles(standing.height).c_str(), standing.updates + 1);
     }
@@ -190,7 +266,7 @@ int runCharacterReport(const std::string& characterFile) {
         FixedPoint full = trial.now().xSpeed;
         std::printf("  running: full speed %s px per update, reached in %d updates\n",
                     px(full).c_str(), toFull < 0 ? -1 : toFull - 1);
-        Jump running = jump(trial);
+        running = jump(trial);
         std::printf("  running jump: %d px high (%s tiles), %d px long (%s tiles), %d updates "
                     "in the air\n",
                     running.height, tiles(running.height).c_str(), running.length,
@@ -252,6 +328,12 @@ int runCharacterReport(const std::string& characterFile) {
         int updates = trial.stepUntil([&] { return trial.state() != "Reeling"; });
         std::printf("  recoil from a hit: %d px back in %d updates\n",
                     std::abs(integerPart(trial.now().x) - from), updates);
+    }
+    if (!plotPath.empty()) {
+        plotJumps(standing, running, plotPath);
+        std::printf("  jump arcs drawn in %s (standing in cyan, running in yellow, 16 px "
+                    "tiles)\n",
+                    plotPath.c_str());
     }
     gEngine = nullptr;
     return 0;

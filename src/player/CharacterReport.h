@@ -5,5 +5,6 @@
 
 #include <string>
 
-// Prints the report on standard output; throws DataError for bad data.
-int runCharacterReport(const std::string& characterFile);
+// Prints the report on standard output, and with a plot path draws the jump
+// arcs there as PNG; throws DataError for bad data.
+int runCharacterReport(const std::string& characterFile, const std::string& plotPath);

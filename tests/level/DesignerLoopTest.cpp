@@ -133,11 +133,33 @@ TEST(DesignerLoop, CheckWarnsOfEachDesignMistakeByPlaceAndFix) {
         EXPECT_EQ(result.status, 0) << result.err;
         EXPECT_NE(result.err.find("kcs: warning: " + c.warning), std::string::npos) << result.err;
         EXPECT_EQ(runProgram(check + " --strict").status, 2);
+        if (c.file == "levels.ini") {
+            // The map tool checks a level on a map file with the same rules.
+            const std::string mapCheck = std::string(KCS_MAP_BINARY) + " check " + data +
+                                         "/rockfall.map --levels " + data +
+                                         "/levels.ini --level ROCKFALL";
+            RunResult onMap = runProgram(mapCheck);
+            EXPECT_EQ(onMap.status, 0) << onMap.err;
+            EXPECT_NE(onMap.err.find("kcs-map: warning: " + data + "/" + c.warning),
+                      std::string::npos)
+                << onMap.err;
+            EXPECT_EQ(runProgram(mapCheck + " --strict").status, 2);
+        }
     }
     RunResult demo =
         runProgram(std::string(KCS_BINARY) + " --check --strict --data " + KCS_DEMO_DATA);
     EXPECT_EQ(demo.status, 0) << demo.err;
     EXPECT_EQ(demo.err, "");
+    for (const char* level : {"ROCKFALL", "STARFORGE"}) {
+        std::string map = std::string(level) == "ROCKFALL" ? "rockfall" : "starforge";
+        RunResult onMap =
+            runProgram(std::string(KCS_MAP_BINARY) + " check " + KCS_DEMO_DATA + "/" + map +
+                       ".map --strict --levels " + KCS_DEMO_DATA + "/levels.ini --level " + level);
+        EXPECT_EQ(onMap.status, 0) << onMap.err;
+        EXPECT_NE(onMap.out.find("; level " + std::string(level) + ": 0 warnings"),
+                  std::string::npos)
+            << onMap.out;
+    }
 }
 
 TEST(DesignerLoop, TheCharacterReportMeasuresTheDemoCharactersWithTheGamesCode) {

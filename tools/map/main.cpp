@@ -2,18 +2,25 @@
 // game's binary map file, import maps made in the Tiled editor and export
 // map files to it, print a map file back as text, and check a map file (and
 // its tile sheet) with the game's own rules.
+#include "MapPicture.h"
 #include "MapSource.h"
 #include "TiledExport.h"
 #include "TiledImport.h"
 
+#include "config/IniDictionary.h"
+#include "enemy/Enemy.h"
 #include "engine/DataError.h"
 #include "engine/Files.h"
 #include "graphics/Bitmap.h"
+#include "level/LevelLayout.h"
+#include "level/Map.h"
 #include "level/MapFile.h"
 
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <iostream>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -28,16 +35,83 @@ const char* const USAGE =
     "       kcs-map export FILE.map OUT.tmx [--tiles SHEET.bmp]\n"
     "                                          write a map file as a Tiled map\n"
     "       kcs-map show FILE.map              print a map file as text\n"
-    "       kcs-map check FILE.map [--tiles SHEET.bmp]\n"
-    "                                          check a map file (and its tile sheet)\n"
+    "       kcs-map check FILE.map [--tiles SHEET.bmp] [--levels levels.ini --level NAME]\n"
+    "                       [--strict]         check a map file (and its tile sheet); with a\n"
+    "                                          level, its layout on this map too, with the\n"
+    "                                          design warnings of kcs --check (--strict: they\n"
+    "                                          fail it)\n"
+    "       kcs-map render FILE.map --tiles SHEET.bmp OUT.png [--levels levels.ini --level NAME]\n"
+    "                                          draw the whole map as a PNG picture; with a\n"
+    "                                          level, its boundaries, start, teleport stop and\n"
+    "                                          enemy over it (--tiles defaults to the level's)\n"
     "       kcs-map --help                     show this help\n"
     "Exit status: 0 on success, 2 for bad usage or bad data (one line per problem).\n"
-    "The text form is described in docs/map-format.md.\n";
+    "The text form is described in docs/map-format.md. File names in levels.ini are\n"
+    "taken from the folder levels.ini is in, as the game takes them from its data folder.\n";
 
 class UsageError : public std::runtime_error {
 public:
     using std::runtime_error::runtime_error;
 };
+
+// The arguments of a command: its files and the options it allows.
+struct Arguments {
+    std::vector<std::string> files;
+    std::string sheetName;
+    std::string levelsName;
+    std::string levelName;
+    bool strict = false;
+};
+
+Arguments parseArguments(const std::vector<std::string>& arguments, const std::string& command,
+                         bool levelsAllowed) {
+    Arguments parsed;
+    for (size_t i = 1; i < arguments.size(); ++i) {
+        const std::string& argument = arguments[i];
+        auto value = [&]() -> std::string {
+            if (i + 1 >= arguments.size()) {
+                throw UsageError(argument + " needs a value");
+            }
+            return arguments[++i];
+        };
+        if (argument == "--tiles") {
+            parsed.sheetName = value();
+        } else if (levelsAllowed && argument == "--levels") {
+            parsed.levelsName = value();
+        } else if (levelsAllowed && argument == "--level") {
+            parsed.levelName = value();
+        } else if (command == "check" && argument == "--strict") {
+            parsed.strict = true;
+        } else if (argument.rfind("--", 0) != 0) {
+            parsed.files.push_back(argument);
+        } else {
+            throw UsageError("unexpected \"" + argument + "\" for " + command);
+        }
+    }
+    if (parsed.levelsName.empty() != parsed.levelName.empty()) {
+        throw UsageError("--levels and --level go together");
+    }
+    return parsed;
+}
+
+// The level's section of levels.ini, read and checked by the game's rules,
+// with the files it names taken from the folder of levels.ini.
+LevelLayout readLevel(const Arguments& arguments) {
+    IniDictionary levels(arguments.levelsName);
+    if (!levels.hasSection(arguments.levelName)) {
+        throw DataError(arguments.levelsName, "no section [" + arguments.levelName + "]");
+    }
+    LevelLayout layout = LevelLayout::read(arguments.levelName, levels, arguments.levelsName);
+    layout.check();
+    std::filesystem::path folder = std::filesystem::path(arguments.levelsName).parent_path();
+    if (std::filesystem::path(layout.tileSheet).is_relative()) {
+        layout.tileSheet = (folder / layout.tileSheet).string();
+    }
+    if (std::filesystem::path(layout.tileMap).is_relative()) {
+        layout.tileMap = (folder / layout.tileMap).string();
+    }
+    return layout;
+}
 
 // A compiled or imported map must pass the game's rules; this guards the
 // converters themselves.
@@ -72,24 +146,33 @@ int show(const std::string& mapName) {
     return EXIT_SUCCESS;
 }
 
-int check(const std::string& mapName, const std::string& sheetName) {
+int check(const std::string& mapName, const Arguments& arguments) {
     std::vector<uint8_t> bytes = MapFile::readBytes(mapName);
     std::vector<std::string> problems;
     for (const std::string& problem : MapFile::findProblems(bytes)) {
         problems.push_back(mapName + ": " + problem);
     }
-    if (!sheetName.empty()) {
-        int height = 0;
-        std::string loadProblem;
+    std::optional<LevelLayout> layout;
+    std::string sheetName = arguments.sheetName;
+    if (!arguments.levelsName.empty()) {
         try {
-            height = readBitmap(sheetName)->h;
+            layout = readLevel(arguments);
+            if (sheetName.empty()) {
+                sheetName = layout->tileSheet;
+            }
         } catch (const DataError& error) {
-            loadProblem = error.what();
+            problems.push_back(error.what());
         }
-        if (!loadProblem.empty()) {
-            problems.push_back(loadProblem);
-        } else if (bytes.size() >= MapFile::HEADER_SIZE && bytes[2] != 0) {
-            std::string problem = MapFile::tileSheetProblem(height, bytes[2]);
+    }
+    Surface sheet;
+    if (!sheetName.empty()) {
+        try {
+            sheet = readBitmap(sheetName);
+        } catch (const DataError& error) {
+            problems.push_back(error.what());
+        }
+        if (sheet && bytes.size() >= MapFile::HEADER_SIZE && bytes[2] != 0) {
+            std::string problem = MapFile::tileSheetProblem(sheet->h, bytes[2]);
             if (!problem.empty()) {
                 problems.push_back(sheetName + ": " + problem + " (map " + mapName + ")");
             }
@@ -102,13 +185,60 @@ int check(const std::string& mapName, const std::string& sheetName) {
         return EXIT_BAD;
     }
     MapFile map = MapFile::parse(mapName, bytes);
+    std::vector<std::string> warnings;
+    if (layout) {
+        // The level is checked on the map given, whatever map it names.
+        layout->tileSheet = sheetName;
+        layout->tileMap = mapName;
+        Map level(*layout, map, std::move(sheet));
+        warnings = level.designWarnings(
+            arguments.levelsName, arguments.levelName,
+            SDL_Rect{Enemy::BOX_X, Enemy::BOX_Y, Enemy::BOX_WIDTH, Enemy::BOX_HEIGHT});
+    }
+    for (const std::string& warning : warnings) {
+        std::cerr << "kcs-map: warning: " << warning << "\n";
+    }
+    if (arguments.strict && !warnings.empty()) {
+        return EXIT_BAD;
+    }
     int present = 0;
     for (int s = 0; s < map.screensAcross() * map.screensDown(); ++s) {
         present += map.isScreenPresent(s) ? 1 : 0;
     }
     std::cout << mapName << ": sound: " << map.tilesAcross() << " x " << map.tilesDown()
               << " tiles, " << present << " of " << map.screensAcross() * map.screensDown()
-              << " screens present, " << map.codeCount() << " tile codes\n";
+              << " screens present, " << map.codeCount() << " tile codes";
+    if (layout) {
+        std::cout << "; level " << arguments.levelName << ": " << warnings.size()
+                  << (warnings.size() == 1 ? " warning" : " warnings");
+    }
+    std::cout << "\n";
+    return EXIT_SUCCESS;
+}
+
+int render(const std::string& mapName, const std::string& outName, const Arguments& arguments) {
+    std::optional<LevelLayout> layout;
+    std::string sheetName = arguments.sheetName;
+    if (!arguments.levelsName.empty()) {
+        layout = readLevel(arguments);
+        if (sheetName.empty()) {
+            sheetName = layout->tileSheet;
+        }
+        refuseSameFile(outName, "the output", arguments.levelsName);
+    }
+    if (sheetName.empty()) {
+        throw UsageError("render needs --tiles SHEET.bmp (or --levels and --level)");
+    }
+    refuseSameFile(outName, "the output", mapName);
+    refuseSameFile(outName, "the output", sheetName);
+    MapFile map = MapFile::read(mapName);
+    Surface sheet = readBitmap(sheetName);
+    std::string problem = MapFile::tileSheetProblem(sheet->h, map.codeCount());
+    if (!problem.empty()) {
+        throw DataError(sheetName, problem + " (map " + mapName + ")");
+    }
+    MapPicture::draw(map, sheet.get(), layout ? &*layout : nullptr, outName)
+        .save(outName, "the output");
     return EXIT_SUCCESS;
 }
 
@@ -135,24 +265,12 @@ int run(const std::vector<std::string>& arguments) {
         return write(TiledImport::import(arguments[1]), arguments[2]);
     }
     if (command == "export") {
-        std::vector<std::string> files;
-        std::string sheetName = "tiles.bmp";
-        for (size_t i = 1; i < arguments.size(); ++i) {
-            if (arguments[i] == "--tiles") {
-                if (i + 1 >= arguments.size()) {
-                    throw UsageError("--tiles needs a SHEET.bmp");
-                }
-                sheetName = arguments[++i];
-            } else if (arguments[i].rfind("--", 0) != 0) {
-                files.push_back(arguments[i]);
-            } else {
-                throw UsageError("unexpected \"" + arguments[i] + "\" for export");
-            }
-        }
-        if (files.size() != 2) {
+        Arguments parsed = parseArguments(arguments, command, false);
+        if (parsed.files.size() != 2) {
             throw UsageError("export takes FILE.map and OUT.tmx");
         }
-        return exportTmx(files[0], files[1], sheetName);
+        return exportTmx(parsed.files[0], parsed.files[1],
+                         parsed.sheetName.empty() ? "tiles.bmp" : parsed.sheetName);
     }
     if (command == "show") {
         if (arguments.size() != 2) {
@@ -161,24 +279,18 @@ int run(const std::vector<std::string>& arguments) {
         return show(arguments[1]);
     }
     if (command == "check") {
-        std::string mapName;
-        std::string sheetName;
-        for (size_t i = 1; i < arguments.size(); ++i) {
-            if (arguments[i] == "--tiles") {
-                if (i + 1 >= arguments.size()) {
-                    throw UsageError("--tiles needs a SHEET.bmp");
-                }
-                sheetName = arguments[++i];
-            } else if (mapName.empty() && arguments[i].rfind("--", 0) != 0) {
-                mapName = arguments[i];
-            } else {
-                throw UsageError("unexpected \"" + arguments[i] + "\" for check");
-            }
-        }
-        if (mapName.empty()) {
+        Arguments parsed = parseArguments(arguments, command, true);
+        if (parsed.files.size() != 1) {
             throw UsageError("check takes one FILE.map");
         }
-        return check(mapName, sheetName);
+        return check(parsed.files[0], parsed);
+    }
+    if (command == "render") {
+        Arguments parsed = parseArguments(arguments, command, true);
+        if (parsed.files.size() != 2) {
+            throw UsageError("render takes FILE.map and OUT.png");
+        }
+        return render(parsed.files[0], parsed.files[1], parsed);
     }
     throw UsageError("unknown command \"" + command + "\"");
 }
