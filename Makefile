@@ -52,6 +52,14 @@ test: build
 	@cat $(BUILD_DIR)/bad-data-matrix.txt
 	$(MAKE) fuzz FUZZ_SECONDS=$(FUZZ_TEST_SECONDS)
 
+# The designer's pictures in docs/, drawn again by the tools themselves.
+.PHONY: doc-pictures
+doc-pictures: build
+	$(BUILD_DIR)/kcs-map render $(BUILD_DIR)/data/rockfall.map docs/images/rockfall-map.png \
+	    --levels $(BUILD_DIR)/data/levels.ini --level ROCKFALL
+	$(BUILD_DIR)/kcs --data $(BUILD_DIR)/data --character-report kalvorn1.ini \
+	    --plot docs/images/kalvorn1-jumps.png
+
 # The loaders under libFuzzer with AddressSanitizer and UBSan (clang only).
 fuzz-build: deps
 	cmake -S . -B $(FUZZ_DIR) -DCMAKE_CXX_COMPILER=clang++ -DKCS_FUZZ=ON -DBUILD_TESTING=OFF \

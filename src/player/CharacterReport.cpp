@@ -331,9 +331,8 @@ int runCharacterReport(const std::string& characterFile, const std::string& plot
     }
     if (!plotPath.empty()) {
         plotJumps(standing, running, plotPath);
-        std::printf("  jump arcs drawn in %s (standing in cyan, running in yellow, 16 px "
-                    "tiles)\n",
-                    plotPath.c_str());
+        std::printf("  jump arcs: drawn as PNG (standing in cyan, running in yellow, over "
+                    "16 px tiles)\n");
     }
     gEngine = nullptr;
     return 0;

@@ -11,6 +11,7 @@
 #include <fcntl.h>
 #include <filesystem>
 #include <functional>
+#include <sstream>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
@@ -146,6 +147,50 @@ TEST(DesignerLoop, CheckWarnsOfEachDesignMistakeByPlaceAndFix) {
             EXPECT_EQ(runProgram(mapCheck + " --strict").status, 2);
         }
     }
+
+    // Mistakes in the map: the lower part of the left ladder one column to
+    // the left from boundary 1 down, and a ladder tile given a solid byte.
+    fs::remove_all(data);
+    fs::copy(KCS_DEMO_DATA, data, fs::copy_options::recursive);
+    RunResult shown = runProgram(std::string(KCS_MAP_BINARY) + " show " + data + "/rockfall.map");
+    ASSERT_EQ(shown.status, 0) << shown.err;
+    std::istringstream source(shown.out);
+    std::string edited;
+    int row = -1;
+    bool inMap = false;
+    for (std::string line; std::getline(source, line);) {
+        if (line == "absent ~") {
+            edited += "tile X 5 solid\n";
+        }
+        if (inMap && !line.empty() && line[0] != ';') {
+            ++row;
+            if (row >= 135 && line[3] == 'H') {
+                std::swap(line[2], line[3]);
+            }
+            if (row == 130) {
+                ASSERT_EQ(line[59], 'H');
+                line[59] = 'X';
+            }
+        }
+        inMap = inMap || line == "map";
+        edited += line + "\n";
+    }
+    writeFile(data + "/broken.txt", edited);
+    RunResult built = runProgram(std::string(KCS_MAP_BINARY) + " build " + data + "/broken.txt " +
+                                 data + "/rockfall.map");
+    ASSERT_EQ(built.status, 0) << built.err;
+    RunResult onMap = runProgram(check);
+    EXPECT_EQ(onMap.status, 0) << onMap.err;
+    for (const char* warning :
+         {"kcs: warning: levels.ini: [ROCKFALL] the ladder at tile row 134, column 3 ends at "
+          "boundary0's bottom edge; continue it into the row below or a climb down stops there",
+          "kcs: warning: levels.ini: [ROCKFALL] the ladder at tile row 135, column 2 ends at "
+          "boundary1's top edge; continue it into the row above or a climb up stops there",
+          "kcs: warning: levels.ini: [ROCKFALL] the map's ladder tile at tile row 130, column 59 "
+          "is solid, so it is a wall; make it open"}) {
+        EXPECT_NE(onMap.err.find(warning), std::string::npos) << warning << "\n" << onMap.err;
+    }
+
     RunResult demo =
         runProgram(std::string(KCS_BINARY) + " --check --strict --data " + KCS_DEMO_DATA);
     EXPECT_EQ(demo.status, 0) << demo.err;
