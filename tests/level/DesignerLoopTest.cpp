@@ -77,6 +77,45 @@ TEST(DesignerLoop, WatchReloadsOnSaveAndABrokenFileKeepsTheLevelRunning) {
 
     writeFile(data + "/levels.ini", levels);
     EXPECT_TRUE(within(3, [&] { return arrivalsAfterTheFirst(readFile(trace)) == 1; }));
+
+    // A map source edited and rebuilt with kcs-map: the floor under the spot
+    // taken away, so the player comes down further than before.
+    RunResult shown = runProgram(std::string(KCS_MAP_BINARY) + " show " + data + "/rockfall.map");
+    ASSERT_EQ(shown.status, 0) << shown.err;
+    std::istringstream source(shown.out);
+    std::string edited;
+    int row = -1;
+    bool inMap = false;
+    for (std::string line; std::getline(source, line);) {
+        if (inMap && !line.empty() && line[0] != ';' && ++row >= 125 && row < 135) {
+            line.replace(16, 5, ".....");
+        }
+        inMap = inMap || line == "map";
+        edited += line + "\n";
+    }
+    writeFile(data + "/holed.txt", edited);
+    ASSERT_EQ(runProgram(std::string(KCS_MAP_BINARY) + " build " + data + "/holed.txt " + data +
+                         "/rockfall.map")
+                  .status,
+              0);
+    constexpr size_t SETTLED = 90; // frames after an arrival
+    EXPECT_TRUE(within(3, [&] { return arrivalsAfterTheFirst(readFile(trace)) == 2; }));
+    std::vector<size_t> arrivals;
+    ASSERT_TRUE(within(5, [&] {
+        std::vector<std::string> lines = traceLines(readFile(trace));
+        arrivals.clear();
+        for (size_t i = 1; i < lines.size(); ++i) {
+            if (traceText(lines[i], "state") == "Teleporting" &&
+                traceText(lines[i - 1], "state") != "Teleporting") {
+                arrivals.push_back(i);
+            }
+        }
+        return arrivals.size() == 2 && lines.size() > arrivals[1] + SETTLED;
+    }));
+    std::vector<std::string> played = traceLines(readFile(trace));
+    EXPECT_GT(traceInt(played[arrivals[1] + SETTLED], "y"),
+              traceInt(played[arrivals[0] + SETTLED], "y"))
+        << "the rebuilt map's hole does not show";
     kill(child, SIGTERM);
     int status = 0;
     waitpid(child, &status, 0);
