@@ -16,7 +16,9 @@ void startHeadlessEngine();
 
 void writeFile(const std::string& path, const std::string& contents);
 
-// A 32-bit BMP of the given size in a few colours, one of them the key colour.
+// A 24-bit BMP of the given size in a few colours; every fourth pixel is
+// the key colour.
+std::string bmpBytes(int width, int height);
 void writeBmp(const std::string& path, int width, int height);
 
 // The input's bytes from offset on as text (empty past the end).
