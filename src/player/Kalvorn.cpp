@@ -35,6 +35,11 @@ constexpr int32_t MIN_SCROLLING = 1; // updates
 // The clearance probes look one tile ahead: a speed of a tile per update or
 // more can pass through a wall or a floor.
 constexpr int32_t SPEED_LIMIT = 16; // px per update
+// A fraction is ORed into the low 8 bits of a speed.
+constexpr int32_t MAX_FRACTION = 255;
+// Standing on a ladder top, the ladder probe below the feet reads y + 12:
+// the box must end 11 px below the position for it to be the ladder's row.
+constexpr int64_t LADDER_TOP_FEET = 11; // px
 // A transition must carry the player across the edge zone into the next
 // boundary: 7 px down, 5 px up.
 constexpr int32_t TRANSITION_DOWN_DISTANCE = 7; // px
@@ -119,6 +124,9 @@ void Kalvorn::readConfiguration(const IniDictionary& file, const std::string& fi
                    {ySpeed, "min", m_yMin},
                    {ySpeed, "scrolling", m_yScrolling},
                    {ySpeed, "reeling", m_yReeling}};
+    for (SpeedKey& speed : m_speedKeys) {
+        speed.fraction = file.getInt(speed.name + "Fraction", speed.section, 0);
+    }
 
     const std::string durations = "Durations";
     m_durAccelerating = file.getInt("accelerating", durations, 0);
@@ -284,6 +292,26 @@ std::vector<std::string> Kalvorn::designWarnings(const std::string& fileName) co
                                " px per update; keep every speed below 16 (the game looks one "
                                "tile ahead, so a wall or floor can be passed through)");
         }
+        if (speed.fraction < 0 || speed.fraction > MAX_FRACTION) {
+            warnings.push_back(fileName + ": [" + speed.section + "] " + speed.name + "Fraction " +
+                               std::to_string(speed.fraction) +
+                               " is outside 0 to 255; it is ORed into the low 8 bits and changes "
+                               "the whole part too; carry the whole pixels in " +
+                               speed.name + "Int");
+        }
+    }
+    int64_t feet = int64_t{m_boxYOffset} + m_box.h;
+    if (feet != LADDER_TOP_FEET) {
+        warnings.push_back(fileName + ": [BoundingBox] yOffset " + std::to_string(m_boxYOffset) +
+                           " and height " + std::to_string(m_box.h) + " put the box's bottom " +
+                           std::to_string(feet) +
+                           " px below the position; make it 11, or Down on a ladder top does not "
+                           "find the ladder below the feet");
+    }
+    if (m_box.w >= Map::TILE_SIZE) {
+        warnings.push_back(fileName + ": [BoundingBox] width " + std::to_string(m_box.w) +
+                           " reaches the column right of a ladder the player holds, so a solid "
+                           "tile there stops a climb through a floor; use 15 or less");
     }
     int64_t camera = int64_t{m_durScrolling} * CAMERA_SCROLL_STEP;
     if (camera != Map::SCREEN_HEIGHT) {

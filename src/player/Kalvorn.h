@@ -187,6 +187,7 @@ private:
         std::string section;
         std::string name; // the key without "Int" or "Fraction"
         FixedPoint value;
+        int32_t fraction = 0; // as the file gives it
     };
     std::vector<SpeedKey> m_speedKeys;
 };

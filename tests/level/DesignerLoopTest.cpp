@@ -160,6 +160,13 @@ TEST(DesignerLoop, CheckWarnsOfEachDesignMistakeByPlaceAndFix) {
         {"kalvorn1.ini", "minInt=-7", "minInt=-20",
          "kalvorn1.ini: [YSpeed] minInt and minFraction make -20 px per update; keep every "
          "speed below 16"},
+        {"kalvorn1.ini", "runningFraction=96", "runningFraction=352",
+         "kalvorn1.ini: [XSpeed] runningFraction 352 is outside 0 to 255"},
+        {"kalvorn1.ini", "height=22", "height=23",
+         "kalvorn1.ini: [BoundingBox] yOffset -11 and height 23 put the box's bottom 12 px below "
+         "the position; make it 11"},
+        {"kalvorn1.ini", "width=15", "width=16",
+         "kalvorn1.ini: [BoundingBox] width 16 reaches the column right of a ladder"},
     };
     const std::string check = std::string(KCS_BINARY) + " --check --data " + data;
     for (const Case& c : cases) {
