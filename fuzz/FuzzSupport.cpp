@@ -55,6 +55,9 @@ void startHeadlessEngine() {
     setenv("SDL_VIDEODRIVER", "dummy", 1);
     // No gamepad is fuzzed: SDL need not look for one at every event poll.
     setenv("SDL_AUTO_UPDATE_JOYSTICKS", "0", 1);
+    // SDL would turn SIGINT and SIGTERM into quit events nobody reads, and a
+    // run could then only be killed; libFuzzer's own handlers stop it.
+    setenv("SDL_NO_SIGNAL_HANDLERS", "1", 1);
     writeBmp("font.bmp", 8, 8 * 16);
     writeFile("font.ini", "[Properties]\nsheet=font.bmp\ncharacterHeight=8\ncharacterWidth=8\n"
                           "[Characters]\nA=80\nB=88\nspace=96\n-=104\n");
