@@ -118,7 +118,16 @@ void writeTraceLine(OutputStream& trace, int64_t frame, bool paused,
     std::string line =
         "{\"frame\":" + std::to_string(frame) + ",\"paused\":" + (paused ? "true" : "false") + ",";
     manager.appendTrace(line);
-    line += "}\n";
+    line += ",\"sounds\":[";
+    const char* separator = "";
+    for (SoundEvent event : gEngine->raisedSounds()) {
+        line += separator;
+        line += '"';
+        line += soundEventName(event);
+        line += '"';
+        separator = ",";
+    }
+    line += "]}\n";
     // One write per whole line, flushed, so a trace ends on a complete frame.
     trace.write(line);
 }

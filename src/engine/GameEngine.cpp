@@ -88,6 +88,9 @@ GameEngine::~GameEngine() {
 }
 
 void GameEngine::pollEvents(const std::function<bool()>& refill) {
+    // A frame begins here: the sounds raised in it are the pause's and the
+    // update's that follows.
+    m_raisedSounds.clear();
     if (!m_paused) {
         m_keys.previousHorizontal = m_keys.horizontal;
         m_keys.previousVertical = m_keys.vertical;
@@ -269,6 +272,9 @@ void GameEngine::inputDown(GameInput input) {
         break;
     case GameInput::PAUSE:
         m_paused = !m_paused;
+        if (m_paused) {
+            raiseSound(SoundEvent::PAUSE);
+        }
         break;
     case GameInput::JUMP:
         m_keys.spacePressed = true;

@@ -4,6 +4,7 @@
 
 #include "engine/Controls.h"
 #include "engine/KeyState.h"
+#include "engine/SoundEvent.h"
 #include "engine/Surface.h"
 
 #include <SDL.h>
@@ -72,6 +73,10 @@ public:
         m_reloadRequested = false;
         return requested;
     }
+    // The sounds raised since the frame began (pollEvents begins it), in
+    // order; the frame loop plays them after the update.
+    void raiseSound(SoundEvent event) { m_raisedSounds.push_back(event); }
+    const std::vector<SoundEvent>& raisedSounds() const { return m_raisedSounds; }
     // The designer's overlay: F3 switches it, --overlay starts with it on.
     bool isOverlayShown() const { return m_overlayShown; }
     void setOverlayShown(bool shown) { m_overlayShown = shown; }
@@ -154,6 +159,7 @@ private:
     SDL_Rect m_camera{0, 1920, SCREEN_WIDTH, SCREEN_HEIGHT};
     bool m_overlayShown = false;
     bool m_reloadRequested = false;
+    std::vector<SoundEvent> m_raisedSounds;
     SDL_Rect m_bounds{0, 0, SCREEN_WIDTH, SCREEN_HEIGHT};
     SDL_Surface* m_pScreen = nullptr; // owned by SDL
     InputObserver* m_pInputObserver = nullptr;

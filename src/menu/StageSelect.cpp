@@ -88,14 +88,17 @@ void StageSelect::update() {
         if (keys.vertical == DOWN) {
             if (index < count - 1) {
                 ++index;
+                gEngine->raiseSound(SoundEvent::MENU_MOVE);
             }
         } else if (keys.vertical == UP) {
             if (index > 0) {
                 --index;
+                gEngine->raiseSound(SoundEvent::MENU_MOVE);
             }
         }
     }
     if (keys.bPressed) {
+        gEngine->raiseSound(SoundEvent::MENU_CONFIRM);
         if (!m_choosingCharacter) {
             m_choosingCharacter = true;
         } else {
@@ -108,6 +111,7 @@ void StageSelect::update() {
     }
     if (keys.spacePressed && m_choosingCharacter) {
         m_choosingCharacter = false;
+        gEngine->raiseSound(SoundEvent::MENU_BACK);
     }
 }
 

@@ -149,6 +149,7 @@ void Kalvorn::readConfiguration(const IniDictionary& file, const std::string& fi
 }
 
 void Kalvorn::respawn() {
+    gEngine->raiseSound(SoundEvent::FALL_OUT);
     m_x = m_pMap->startX();
     m_y = m_pMap->startY();
     applyBoxX();
@@ -187,6 +188,7 @@ void Kalvorn::takeHit() {
         return;
     }
     m_invincibleTime = m_durInvincible;
+    gEngine->raiseSound(SoundEvent::HURT);
     m_pendingAction = &Kalvorn::enterReeling;
     m_pSprite->setAnimation(ANIMATION_HURT);
     m_pSprite->setPingPong();
@@ -206,6 +208,7 @@ void Kalvorn::updateShooting(const KeyState& keys) {
         int32_t startY = integerPart(m_y + fromInt(m_shotYOffset));
         for (Shot& shot : m_shots) {
             if (shot.fire(startX, startY, m_facing)) {
+                gEngine->raiseSound(SoundEvent::SHOOT);
                 m_shooting = true;
                 m_shotTime = 0;
                 break;

@@ -125,6 +125,11 @@ void Kalvorn::moveVertically(const KeyState& keys) {
         m_verticalResponse = LAND;
         break;
     case LAND:
+        // A jump or a fall ends: not the arrival's short drop, which has its
+        // own sound, nor a climb down onto a floor.
+        if (m_state == &Kalvorn::airborne) {
+            gEngine->raiseSound(SoundEvent::LAND);
+        }
         m_ySpeed = {};
         m_y += fromInt(clear);
         dropFractionY();

@@ -126,6 +126,7 @@ void Kalvorn::enterJumping() {
     m_stateTime = 0;
     m_state = &Kalvorn::airborne;
     m_ySpeed = m_yJumping;
+    gEngine->raiseSound(SoundEvent::JUMP);
     m_verticalResponse = BUMP;
     m_mode = IN_AIR;
 }
@@ -161,6 +162,7 @@ void Kalvorn::enterReeling() {
 }
 
 void Kalvorn::enterTeleportLanded() {
+    gEngine->raiseSound(SoundEvent::TELEPORT);
     m_stateTime = 0;
     m_state = &Kalvorn::teleportLanded;
     m_pSprite->setAnimation(ANIMATION_TELEPORT_LANDED);

@@ -577,3 +577,103 @@ TEST(GoldenStartInLevel, TheOverlayShowsTheBoxesAndChangesNothingElse) {
     SDL_FreeSurface(pPlain);
     SDL_FreeSurface(pOverlaid);
 }
+
+// ---- Sounds ----------------------------------------------------------------
+
+// Every sound a run raised, as "frame name", in order.
+std::vector<std::string> soundsOf(const Trace& trace) {
+    std::vector<std::string> sounds;
+    for (size_t f = 0; f < trace.frames(); ++f) {
+        std::string list = trace.text(f, "sounds");
+        EXPECT_EQ(list.front(), '[') << "frame " << f << ": " << list;
+        for (size_t open = list.find('"'); open != std::string::npos;) {
+            size_t close = list.find('"', open + 1);
+            sounds.push_back(std::to_string(f) + " " + list.substr(open + 1, close - open - 1));
+            open = list.find('"', close + 1);
+        }
+    }
+    return sounds;
+}
+
+int shotsInFlight(const Trace& trace, size_t frame) {
+    std::string shots = trace.text(frame, "shots");
+    int count = 0;
+    for (size_t at = shots.find("true]"); at != std::string::npos;
+         at = shots.find("true]", at + 1)) {
+        ++count;
+    }
+    return count;
+}
+
+// Each sound is raised at the update of its event, as the trace shows it.
+void expectSoundsAtTheirEvents(const Trace& t, const std::vector<std::string>& expected) {
+    std::vector<std::string> sounds = soundsOf(t);
+    EXPECT_EQ(sounds, expected);
+    for (const std::string& sound : sounds) {
+        size_t f = std::stoul(sound);
+        std::string name = sound.substr(sound.find(' ') + 1);
+        SCOPED_TRACE(sound);
+        if (name == "jump") {
+            EXPECT_EQ(t.state(f), "Airborne");
+            EXPECT_GT(t.number(f, "ySpeed"), 0);
+            EXPECT_NE(t.state(f - 1), "Airborne");
+        } else if (name == "land") {
+            EXPECT_EQ(t.state(f - 1), "Airborne");
+            EXPECT_TRUE(t.state(f) == "Standing" || t.state(f) == "Running") << t.state(f);
+        } else if (name == "shoot") {
+            EXPECT_EQ(shotsInFlight(t, f), shotsInFlight(t, f - 1) + 1);
+        } else if (name == "hurt") {
+            EXPECT_EQ(t.number(f - 1, "invincible"), 0);
+            EXPECT_EQ(t.number(f, "invincible"), 60);
+        } else if (name == "teleport") {
+            EXPECT_EQ(t.state(f - 1), "Teleporting");
+            EXPECT_EQ(t.state(f), "TeleportLanded");
+        } else if (name == "fallOut") {
+            EXPECT_TRUE(t.flag(f - 1, "fallenOut"));
+            EXPECT_EQ(t.state(f), "Teleporting");
+        } else if (name == "menuMove") {
+            EXPECT_NE(t.number(f, "levelIndex") + t.number(f, "characterIndex"),
+                      t.number(f - 1, "levelIndex") + t.number(f - 1, "characterIndex"));
+        } else if (name == "menuConfirm") {
+            EXPECT_TRUE(t.flag(f, "choosingCharacter") || t.flag(f, "switchRequested"));
+        } else {
+            ADD_FAILURE() << "unexpected sound";
+        }
+    }
+}
+
+TEST(GoldenSounds, EachSoundIsRaisedAtTheUpdateOfItsEvent) {
+    expectSoundsAtTheirEvents(rockfallKalvorn(),
+                              {"2 menuConfirm", "5 menuConfirm", "196 teleport", "229 hurt",
+                               "832 jump", "869 land", "909 land", "1040 jump", "1060 land",
+                               "1214 jump", "1261 fallOut", "1451 teleport"});
+    expectSoundsAtTheirEvents(rockfallVessa(), {"2 menuConfirm", "5 menuMove", "8 menuConfirm",
+                                                "199 teleport", "259 land", "458 jump", "504 land",
+                                                "531 land", "1443 land", "1507 hurt", "1527 land"});
+    expectSoundsAtTheirEvents(starforgeVessa(),
+                              {"2 menuMove", "5 menuConfirm", "8 menuMove", "11 menuConfirm",
+                               "202 teleport", "215 shoot", "219 shoot", "223 shoot", "246 jump",
+                               "416 land", "686 jump", "723 land", "742 land", "815 jump",
+                               "839 land", "1657 fallOut", "1847 teleport", "1886 land"});
+}
+
+TEST(GoldenSounds, TheMenuGoesBackAndPausingSoundsOnceAndNothingPlaysWhilePaused) {
+    std::string replay = scratchDir() + "/back-and-pause.txt";
+    // Confirm the level, go back, confirm both; in the level pause, step
+    // once with Tab, and resume.
+    writeFile(replay, "1 b down\n2 b up\n4 space down\n5 space up\n7 b down\n8 b up\n"
+                      "10 b down\n11 b up\n300 enter down\n301 enter up\n303 tab down\n"
+                      "304 tab up\n306 enter down\n307 enter up\n");
+    Trace t(runProgram(runCommand(replay, 320)));
+    expectRanToTheEnd(t, 320);
+    size_t arrival = 12;
+    while (arrival < t.frames() && t.state(arrival) != "TeleportLanded") {
+        ++arrival;
+    }
+    EXPECT_EQ(soundsOf(t), (std::vector<std::string>{
+                               "1 menuConfirm", "4 menuBack", "7 menuConfirm", "10 menuConfirm",
+                               std::to_string(arrival) + " teleport", "300 pause"}));
+    EXPECT_TRUE(t.flag(300, "paused"));
+    EXPECT_TRUE(t.flag(305, "paused"));
+    EXPECT_FALSE(t.flag(306, "paused"));
+}
