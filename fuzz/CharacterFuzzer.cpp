@@ -13,6 +13,7 @@
 #include "level/MapFile.h"
 #include "player/Kalvorn.h"
 
+#include <cstdio>
 #include <cstdlib>
 #include <map>
 #include <memory>
@@ -92,6 +93,7 @@ void writeSheets(const uint8_t* pData) {
 
 void requireNamed(const DataError& error) {
     if (error.file().empty()) {
+        std::fprintf(stderr, "kcs fuzz: an error names no file: %s\n", error.what());
         std::abort();
     }
 }

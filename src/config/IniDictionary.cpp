@@ -177,7 +177,11 @@ std::vector<std::string> IniDictionary::keyNames(const std::string& section) con
 void rethrowForKey(const DataError& error, const IniDictionary& file, const std::string& iniName,
                    const std::string& section, const std::string& key) {
     if (file.hasKey(key, section)) {
-        throw error;
+        // An empty value has no file of its own to name.
+        if (!error.file().empty()) {
+            throw error;
+        }
+        throw DataError(iniName, "[" + section + "] " + key + " is empty; give a file name");
     }
     throw DataError(iniName, "[" + section + "] " + key +
                                  " is not given, and the default \"empty\" cannot be loaded (" +

@@ -42,9 +42,9 @@ private:
 class DataError;
 
 // For a file named by an INI key that failed to load: a file the key names
-// answers for itself (rethrows error), but when the key is missing the
-// default name would hide which INI file is at fault, so the error then names
-// iniName, the section and the key.
+// answers for itself (rethrows error), but when the key is missing or empty
+// the error would hide which INI file is at fault, so it then names iniName,
+// the section and the key.
 [[noreturn]] void rethrowForKey(const DataError& error, const IniDictionary& file,
                                 const std::string& iniName, const std::string& section,
                                 const std::string& key);

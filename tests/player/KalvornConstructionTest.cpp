@@ -71,6 +71,8 @@ TEST_F(KalvornConstruction, RefusesFilesItCannotUse) {
          "bad.ini: [Bullet] spritesheet is not given, and the default \"empty\" cannot be "
          "loaded (empty"},
         {{{"Bullet", "spritesheet", "lost.bmp"}}, "lost.bmp", ""},
+        // An empty name has no file to blame but the character's (a fuzz find).
+        {{{"Bullet", "spritesheet", ""}}, "bad.ini", "bad.ini: [Bullet] spritesheet is empty"},
     };
     for (const Case& c : cases) {
         writeCharacter("bad.ini", c.changes);
