@@ -6,7 +6,7 @@ BUILD_TYPE ?= RelWithDebInfo
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 # clang and its runtime libraries build the fuzz targets; valgrind checks a
 # whole session for leaks.
-PACKAGES = cmake g++ make pkg-config libsdl1.2-compat-dev libpng-dev libgtest-dev clang libclang-rt-dev \
+PACKAGES = cmake g++ make pkg-config libsdl1.2-compat-dev libsdl-mixer1.2-dev libpng-dev libgtest-dev clang libclang-rt-dev \
            valgrind libpugixml-dev nlohmann-json3-dev zlib1g-dev
 FUZZ_DIR ?= build-fuzz
 SANITIZE_DIR ?= build-sanitize

@@ -30,6 +30,8 @@ const char* const USAGE_TEXT =
     "  --overlay            show the designer's overlay from the start (F3 switches it)\n"
     "  --watch              reload the running level when one of its files changes (F5 does\n"
     "                       it by hand)\n"
+    "  --mute               no sound (M switches it while playing)\n"
+    "  --volume N           sound volume 0 to 100 (default: controls.ini's, or 100)\n"
     "  --help, --version    print and exit\n"
     "\n"
     "Keys: arrows move, space jumps (back on the menu), b shoots (confirms on the\n"
@@ -113,6 +115,10 @@ Options parseCommandLine(int argc, const char* const* argv) {
             options.strict = true;
         } else if (option == "--watch") {
             options.watch = true;
+        } else if (option == "--mute") {
+            options.mute = true;
+        } else if (option == "--volume") {
+            options.volume = static_cast<int>(parseWhole(option, value(), 0, 100));
         } else if (option == "--overlay") {
             options.overlay = true;
         } else if (option == "--skip-ready") {

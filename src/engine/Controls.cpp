@@ -34,6 +34,8 @@ constexpr int MAX_DEAD_ZONE = 32767;
 
 const char* const KEYS_SECTION = "Keys";
 const char* const GAMEPAD_SECTION = "Gamepad";
+const char* const AUDIO_SECTION = "Audio";
+constexpr int MAX_VOLUME = 100;
 
 std::vector<std::string> splitList(const std::string& text) {
     std::vector<std::string> items;
@@ -74,7 +76,9 @@ const InputInfo* inputByName(const std::string& name) {
 
 } // namespace
 
-SDLKey canonicalKey(GameInput input) { return INPUTS[static_cast<int>(input)].canonical; }
+SDLKey canonicalKey(GameInput input) {
+    return INPUTS[static_cast<int>(input)].canonical;
+}
 
 int inputOfCanonicalKey(SDLKey key) {
     for (const InputInfo& info : INPUTS) {
@@ -85,7 +89,9 @@ int inputOfCanonicalKey(SDLKey key) {
     return -1;
 }
 
-const char* inputName(GameInput input) { return INPUTS[static_cast<int>(input)].name; }
+const char* inputName(GameInput input) {
+    return INPUTS[static_cast<int>(input)].name;
+}
 
 Controls Controls::defaults() {
     Controls controls;
@@ -105,9 +111,9 @@ Controls Controls::load(const std::string& fileName) {
     }
     IniDictionary file(fileName);
     for (const std::string& section : file.sectionNames()) {
-        if (section != KEYS_SECTION && section != GAMEPAD_SECTION) {
+        if (section != KEYS_SECTION && section != GAMEPAD_SECTION && section != AUDIO_SECTION) {
             throw DataError(fileName, "unknown section [" + section +
-                                          "] (sections: [Keys], [Gamepad])");
+                                          "] (sections: [Keys], [Gamepad], [Audio])");
         }
     }
     Controls controls = defaults();
@@ -127,8 +133,10 @@ Controls Controls::load(const std::string& fileName) {
                 throw DataError(fileName, "[Keys] " + key + ": unknown key name '" + name + "'");
             }
             if (isReservedKey(sdlKey)) {
-                throw DataError(fileName, "[Keys] " + key + ": '" + name +
-                                              "' is reserved for fullscreen, screenshots, the overlay and reloading");
+                throw DataError(
+                    fileName,
+                    "[Keys] " + key + ": '" + name +
+                        "' is reserved for fullscreen, screenshots, the overlay and reloading");
             }
             controls.keys.push_back({sdlKey, pInfo->input});
         }
@@ -137,8 +145,8 @@ Controls Controls::load(const std::string& fileName) {
         if (key == "deadZone") {
             int32_t value = file.getInt(key, GAMEPAD_SECTION, 0);
             if (value < 0 || value > MAX_DEAD_ZONE) {
-                throw DataError(fileName, "[Gamepad] deadZone must be 0 to " +
-                                              std::to_string(MAX_DEAD_ZONE));
+                throw DataError(fileName,
+                                "[Gamepad] deadZone must be 0 to " + std::to_string(MAX_DEAD_ZONE));
             }
             controls.deadZone = value;
             continue;
@@ -148,11 +156,11 @@ Controls Controls::load(const std::string& fileName) {
             throw DataError(fileName, "[Gamepad] " + key + ": unknown input (inputs: left, " +
                                           "right, up, down, jump, shoot, pause, step, deadZone)");
         }
-        std::erase_if(controls.buttons, [&](const ButtonBinding& binding) {
-            return binding.input == pInfo->input;
-        });
+        std::erase_if(controls.buttons,
+                      [&](const ButtonBinding& binding) { return binding.input == pInfo->input; });
         for (const std::string& name : splitList(file.getString(key, GAMEPAD_SECTION, ""))) {
-            bool digits = !name.empty() && name.find_first_not_of("0123456789") == std::string::npos;
+            bool digits =
+                !name.empty() && name.find_first_not_of("0123456789") == std::string::npos;
             int button = digits && name.size() <= 3 ? std::stoi(name) : -1;
             if (button < 0 || button > MAX_BUTTON) {
                 throw DataError(fileName, "[Gamepad] " + key + ": '" + name +
@@ -160,6 +168,22 @@ Controls Controls::load(const std::string& fileName) {
             }
             controls.buttons.push_back({button, pInfo->input});
         }
+    }
+    for (const std::string& key : file.keyNames(AUDIO_SECTION)) {
+        int* pVolume = key == "volume"    ? &controls.volume
+                       : key == "music"   ? &controls.musicVolume
+                       : key == "effects" ? &controls.effectsVolume
+                                          : nullptr;
+        if (pVolume == nullptr) {
+            throw DataError(fileName,
+                            "[Audio] " + key + ": unknown key (keys: volume, music, effects)");
+        }
+        int32_t value = file.getInt(key, AUDIO_SECTION, 0);
+        if (value < 0 || value > MAX_VOLUME) {
+            throw DataError(fileName, "[Audio] " + key + " is " + std::to_string(value) +
+                                          "; it must be 0 to 100");
+        }
+        *pVolume = value;
     }
     return controls;
 }

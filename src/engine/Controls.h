@@ -37,6 +37,11 @@ struct Controls {
     std::vector<KeyBinding> keys;
     std::vector<ButtonBinding> buttons;
     int deadZone = DEFAULT_DEAD_ZONE;
+    // [Audio]: the volume, and the music's and the effects' shares of it,
+    // each 0 to 100.
+    int volume = 100;
+    int musicVolume = 100;
+    int effectsVolume = 100;
 
     // The keys the game has always used, and common gamepad buttons.
     static Controls defaults();

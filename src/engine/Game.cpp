@@ -4,6 +4,7 @@
 #include "engine/Game.h"
 
 #include "config/IniDictionary.h"
+#include "engine/Audio.h"
 #include "engine/CommandLine.h"
 #include "engine/Controls.h"
 #include "engine/DataError.h"
@@ -172,7 +173,16 @@ int play(const Options& options, OutputStream& trace, OutputStream& record, Repl
          const LoopHooks& hooks) {
     auto pEngine = std::make_unique<GameEngine>(hooks.pBlits);
     gEngine = pEngine.get();
-    pEngine->setControls(Controls::load(CONTROLS_FILE));
+    Controls controls = Controls::load(CONTROLS_FILE);
+    pEngine->setControls(controls);
+    AudioSettings sound;
+    sound.mute = options.mute;
+    sound.volume = options.volume >= 0 ? options.volume : controls.volume;
+    sound.music = controls.musicVolume;
+    sound.effects = controls.effectsVolume;
+    auto pAudio = std::make_unique<Audio>(sound);
+    pAudio->loadSounds();
+    pEngine->setAudio(std::move(pAudio));
     pEngine->setScreenshotFolder(startFolder);
     pEngine->setOverlayShown(options.overlay);
     Recorder recorder(record.isOpen() ? &record : nullptr);
@@ -202,6 +212,8 @@ int play(const Options& options, OutputStream& trace, OutputStream& record, Repl
         if (!paused) {
             pManager->update();
         }
+        pEngine->playRaisedSounds();
+        pEngine->audio()->setPaused(paused);
         pManager->draw();
         reach(hooks, FramePoint::DRAWN, frame);
         if (trace.isOpen()) {
@@ -283,6 +295,8 @@ int runKcs(int argc, const char* const* argv, const LoopHooks& hooks) {
         }
         if (options.headless || options.check || !options.reportCharacter.empty()) {
             setenv("SDL_VIDEODRIVER", "dummy", 1);
+            // Silent, unless a test asked for SDL's disk driver to listen.
+            setenv("SDL_AUDIODRIVER", "dummy", 0);
         }
         // Without a window there is nothing to show scaled, and scaling the
         // dummy driver's unseen window in software was most of the cost of

@@ -1,6 +1,8 @@
 // SDL set-up, drawing primitives, camera and the keyboard model.
 #include "engine/GameEngine.h"
 
+#include "engine/Audio.h"
+
 #include "engine/DataError.h"
 #include "engine/Files.h"
 #include "graphics/Bitmap.h"
@@ -80,6 +82,7 @@ GameEngine::GameEngine(BlitObserver* pBlitObserver) : m_pBlitObserver(pBlitObser
 }
 
 GameEngine::~GameEngine() {
+    m_pAudio.reset();
     m_pFont.reset();
     for (SDL_Joystick* pJoystick : m_joysticks) {
         SDL_JoystickClose(pJoystick);
@@ -168,6 +171,15 @@ void GameEngine::handleKey(const SDL_KeyboardEvent& event) {
             SDL_WM_ToggleFullScreen(m_pScreen);
         } else if (down) {
             saveNumberedScreenshot();
+        }
+        return;
+    }
+    // M mutes, unless controls.ini gave it to the game.
+    if (key == SDLK_m && event.which != REPLAY_DEVICE &&
+        std::none_of(m_controls.keys.begin(), m_controls.keys.end(),
+                     [](const Controls::KeyBinding& binding) { return binding.key == SDLK_m; })) {
+        if (down && m_pAudio) {
+            m_pAudio->toggleMute();
         }
         return;
     }
@@ -511,4 +523,16 @@ bool GameEngine::intersects(const SDL_Rect& a, const SDL_Rect& b) {
     int32_t ay = a.y, ax = a.x, by = b.y, bx = b.x;
     int32_t aw = a.w, ah = a.h, bw = b.w, bh = b.h;
     return ay < by + bh && by < ay + ah && bx < ax + aw && ax < bx + bw;
+}
+
+void GameEngine::setAudio(std::unique_ptr<Audio> pAudio) {
+    m_pAudio = std::move(pAudio);
+}
+
+void GameEngine::playRaisedSounds() {
+    if (m_pAudio) {
+        for (SoundEvent event : m_raisedSounds) {
+            m_pAudio->play(event);
+        }
+    }
 }

@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+class Audio;
 class Font;
 class GameEngine;
 
@@ -91,6 +92,12 @@ public:
     static bool pushQuitEvent();
     // The bindings of "controls.ini" (or the usual keys).
     void setControls(const Controls& controls) { m_controls = controls; }
+    // The game's sound, when it has one; the engine lets M mute it and
+    // closes it before SDL.
+    void setAudio(std::unique_ptr<Audio> pAudio);
+    Audio* audio() { return m_pAudio.get(); }
+    // Plays the sounds raised in this frame; called after the update.
+    void playRaisedSounds();
     // Where F12 saves its numbered screenshots.
     void setScreenshotFolder(const std::string& folder) { m_screenshotFolder = folder; }
 
@@ -155,6 +162,7 @@ private:
     bool m_stepRequested = false;
     KeyState m_keys;
     std::unique_ptr<Font> m_pFont;
+    std::unique_ptr<Audio> m_pAudio;
     SDL_Event m_event{};
     SDL_Rect m_camera{0, 1920, SCREEN_WIDTH, SCREEN_HEIGHT};
     bool m_overlayShown = false;

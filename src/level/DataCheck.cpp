@@ -6,6 +6,7 @@
 #include "config/IniAudit.h"
 #include "config/IniDictionary.h"
 #include "enemy/Enemy.h"
+#include "engine/Audio.h"
 #include "engine/Controls.h"
 #include "engine/DataError.h"
 #include "engine/GameEngine.h"
@@ -76,6 +77,14 @@ int runDataCheck(bool strict) {
         return 2;
     }
     gEngine = pEngine.get();
+    // Muted, on the dummy driver: the files are loaded as the game would.
+    std::unique_ptr<Audio> pAudio;
+    checker.attempt([&] {
+        AudioSettings silent;
+        silent.mute = true;
+        pAudio = std::make_unique<Audio>(silent);
+        pAudio->loadSounds();
+    });
 
     std::vector<std::string> levelNames;
     std::vector<std::string> characterNames;
@@ -105,6 +114,9 @@ int runDataCheck(bool strict) {
                 checker.report("levels.ini: no section [" + level +
                                "] for the level named in stageselect.ini");
                 continue;
+            }
+            if (pAudio && pLevels->hasKey("music", level)) {
+                checker.attempt([&] { pAudio->loadMusic(*pLevels, "levels.ini", level, "music"); });
             }
             checker.attempt([&] {
                 auto pMap = std::make_unique<Map>(level, *pLevels);

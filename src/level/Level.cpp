@@ -5,6 +5,7 @@
 
 #include "config/IniDictionary.h"
 #include "enemy/Enemy.h"
+#include "engine/Audio.h"
 #include "engine/DataError.h"
 #include "engine/GameEngine.h"
 #include "engine/GameStateManager.h"
@@ -24,6 +25,9 @@ Level::Level(GameStateManager* pManager) : m_pManager(pManager) {
 
     IniDictionary levels(LEVELS_FILE);
     std::string message = readyMessage(levels);
+    if (Audio* pAudio = gEngine->audio()) {
+        pAudio->playLevelMusic(levels, levelName);
+    }
     Font& font = gEngine->getFont();
     // An empty message or a font of zero size gives no surface: nothing is
     // shown, and drawing no surface draws nothing.

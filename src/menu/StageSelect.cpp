@@ -2,6 +2,7 @@
 #include "menu/StageSelect.h"
 
 #include "config/IniDictionary.h"
+#include "engine/Audio.h"
 #include "engine/DataError.h"
 #include "engine/GameEngine.h"
 #include "engine/GameStateManager.h"
@@ -33,6 +34,9 @@ int32_t readCount(const IniDictionary& file, const char* section, const char* wh
 } // namespace
 
 StageSelect::StageSelect(GameStateManager* pManager) : m_pManager(pManager) {
+    if (Audio* pAudio = gEngine->audio()) {
+        pAudio->playMenuMusic();
+    }
     IniDictionary file(STAGE_SELECT_FILE);
     int rowHeight = gEngine->getFont().getCharacterHeight();
 
