@@ -45,6 +45,34 @@ int arrivalsAfterTheFirst(const std::string& trace) {
     return arrivals;
 }
 
+// Rebuilds a data folder's rockfall.map from its text with kcs-map: each
+// row of the tile table goes through editRow with its number, and
+// extraTiles is added to the tile codes.
+RunResult rebuildRockfall(const std::string& data, const std::string& extraTiles,
+                          const std::function<void(int, std::string&)>& editRow) {
+    RunResult shown = runProgram(std::string(KCS_MAP_BINARY) + " show " + data + "/rockfall.map");
+    if (shown.status != 0) {
+        return shown;
+    }
+    std::istringstream source(shown.out);
+    std::string edited;
+    int row = -1;
+    bool inMap = false;
+    for (std::string line; std::getline(source, line);) {
+        if (line == "absent ~") {
+            edited += extraTiles;
+        }
+        if (inMap && !line.empty() && line[0] != ';') {
+            editRow(++row, line);
+        }
+        inMap = inMap || line == "map";
+        edited += line + "\n";
+    }
+    writeFile(data + "/edited.txt", edited);
+    return runProgram(std::string(KCS_MAP_BINARY) + " build " + data + "/edited.txt " + data +
+                      "/rockfall.map");
+}
+
 TEST(DesignerLoop, WatchReloadsOnSaveAndABrokenFileKeepsTheLevelRunning) {
     std::string data = scratchDir() + "/watched-data";
     fs::remove_all(data);
@@ -80,24 +108,12 @@ TEST(DesignerLoop, WatchReloadsOnSaveAndABrokenFileKeepsTheLevelRunning) {
 
     // A map source edited and rebuilt with kcs-map: the floor under the spot
     // taken away, so the player comes down further than before.
-    RunResult shown = runProgram(std::string(KCS_MAP_BINARY) + " show " + data + "/rockfall.map");
-    ASSERT_EQ(shown.status, 0) << shown.err;
-    std::istringstream source(shown.out);
-    std::string edited;
-    int row = -1;
-    bool inMap = false;
-    for (std::string line; std::getline(source, line);) {
-        if (inMap && !line.empty() && line[0] != ';' && ++row >= 125 && row < 135) {
+    RunResult holed = rebuildRockfall(data, "", [](int row, std::string& line) {
+        if (row >= 125 && row < 135) {
             line.replace(16, 5, ".....");
         }
-        inMap = inMap || line == "map";
-        edited += line + "\n";
-    }
-    writeFile(data + "/holed.txt", edited);
-    ASSERT_EQ(runProgram(std::string(KCS_MAP_BINARY) + " build " + data + "/holed.txt " + data +
-                         "/rockfall.map")
-                  .status,
-              0);
+    });
+    ASSERT_EQ(holed.status, 0) << holed.err;
     constexpr size_t SETTLED = 90; // frames after an arrival
     EXPECT_TRUE(within(3, [&] { return arrivalsAfterTheFirst(readFile(trace)) == 2; }));
     std::vector<size_t> arrivals;
@@ -198,32 +214,15 @@ TEST(DesignerLoop, CheckWarnsOfEachDesignMistakeByPlaceAndFix) {
     // the left from boundary 1 down, and a ladder tile given a solid byte.
     fs::remove_all(data);
     fs::copy(KCS_DEMO_DATA, data, fs::copy_options::recursive);
-    RunResult shown = runProgram(std::string(KCS_MAP_BINARY) + " show " + data + "/rockfall.map");
-    ASSERT_EQ(shown.status, 0) << shown.err;
-    std::istringstream source(shown.out);
-    std::string edited;
-    int row = -1;
-    bool inMap = false;
-    for (std::string line; std::getline(source, line);) {
-        if (line == "absent ~") {
-            edited += "tile X 5 solid\n";
+    RunResult built = rebuildRockfall(data, "tile X 5 solid\n", [](int row, std::string& line) {
+        if (row >= 135 && line[3] == 'H') {
+            std::swap(line[2], line[3]);
         }
-        if (inMap && !line.empty() && line[0] != ';') {
-            ++row;
-            if (row >= 135 && line[3] == 'H') {
-                std::swap(line[2], line[3]);
-            }
-            if (row == 130) {
-                ASSERT_EQ(line[59], 'H');
-                line[59] = 'X';
-            }
+        if (row == 130) {
+            ASSERT_EQ(line[59], 'H');
+            line[59] = 'X';
         }
-        inMap = inMap || line == "map";
-        edited += line + "\n";
-    }
-    writeFile(data + "/broken.txt", edited);
-    RunResult built = runProgram(std::string(KCS_MAP_BINARY) + " build " + data + "/broken.txt " +
-                                 data + "/rockfall.map");
+    });
     ASSERT_EQ(built.status, 0) << built.err;
     RunResult onMap = runProgram(check);
     EXPECT_EQ(onMap.status, 0) << onMap.err;
