@@ -55,9 +55,8 @@ Audio::~Audio() {
     }
     Mix_HaltChannel(-1);
     Mix_HaltMusic();
-    if (m_pMusic) {
-        Mix_FreeMusic(m_pMusic->pMusic);
-    }
+    m_pMenuMusic.reset();
+    m_pLevelMusic.reset();
     for (Chunk& chunk : m_effects) {
         chunk.reset();
     }
@@ -121,9 +120,8 @@ void Audio::loadSounds() {
         }
     }
     if (file.hasKey("menu", MUSIC_SECTION)) {
-        // Read now, so a bad file stops the game before the menu shows.
-        loadMusicFile(file, SOUNDS_FILE, MUSIC_SECTION, "menu");
-        m_menuMusic = file.getString("menu", MUSIC_SECTION, "");
+        // Loaded now, so a bad file stops the game before the menu shows.
+        m_pMenuMusic = loadMusicFile(file, SOUNDS_FILE, MUSIC_SECTION, "menu");
     }
 }
 
@@ -132,17 +130,13 @@ void Audio::loadMusic(const IniDictionary& file, const std::string& iniName,
     loadMusicFile(file, iniName, section, key);
 }
 
-void Audio::startMusic(std::unique_ptr<Music> pMusic) {
+void Audio::startMusic(const Music* pMusic) {
     if (!m_open) {
         return;
     }
     Mix_HaltMusic();
-    if (m_pMusic) {
-        Mix_FreeMusic(m_pMusic->pMusic);
-    }
-    m_pMusic = std::move(pMusic);
-    if (m_pMusic) {
-        Mix_PlayMusic(m_pMusic->pMusic, -1);
+    if (pMusic != nullptr) {
+        Mix_PlayMusic(pMusic->pMusic, -1);
         if (m_paused) {
             Mix_PauseMusic();
         }
@@ -150,23 +144,18 @@ void Audio::startMusic(std::unique_ptr<Music> pMusic) {
 }
 
 void Audio::playMenuMusic() {
-    if (!m_open) {
-        return;
-    }
-    if (m_menuMusic.empty()) {
-        startMusic(nullptr);
-        return;
-    }
-    IniDictionary file(SOUNDS_FILE);
-    startMusic(loadMusicFile(file, SOUNDS_FILE, MUSIC_SECTION, "menu"));
+    startMusic(m_pMenuMusic.get());
 }
 
 void Audio::playLevelMusic(const IniDictionary& levels, const std::string& levelName) {
-    if (!levels.hasKey("music", levelName)) {
-        startMusic(nullptr);
-        return;
+    // Loaded before the old music stops, so a bad file leaves it playing.
+    std::unique_ptr<Music> pMusic;
+    if (levels.hasKey("music", levelName)) {
+        pMusic = loadMusicFile(levels, LEVELS_FILE, levelName, "music");
     }
-    startMusic(loadMusicFile(levels, LEVELS_FILE, levelName, "music"));
+    startMusic(nullptr);
+    m_pLevelMusic = std::move(pMusic);
+    startMusic(m_pLevelMusic.get());
 }
 
 void Audio::play(SoundEvent event) {

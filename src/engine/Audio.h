@@ -56,6 +56,7 @@ private:
         std::string path;
         std::vector<uint8_t> bytes; // SDL_mixer reads the music from here as it plays
         Mix_Music* pMusic = nullptr;
+        ~Music() { Mix_FreeMusic(pMusic); }
     };
     struct ChunkDeleter {
         void operator()(Mix_Chunk* pChunk) const { Mix_FreeChunk(pChunk); }
@@ -69,13 +70,14 @@ private:
                                    std::string& path);
     std::unique_ptr<Music> loadMusicFile(const IniDictionary& file, const std::string& iniName,
                                          const std::string& section, const std::string& key);
-    void startMusic(std::unique_ptr<Music> pMusic);
+    // Plays the music from its start, looping; null stops the music.
+    void startMusic(const Music* pMusic);
     void applyVolumes();
 
     AudioSettings m_settings;
     bool m_open = false;
     bool m_paused = false;
     std::array<Chunk, SOUND_EVENT_COUNT> m_effects;
-    std::string m_menuMusic; // the path sounds.ini names, or ""
-    std::unique_ptr<Music> m_pMusic;
+    std::unique_ptr<Music> m_pMenuMusic;  // loaded once, with the effects
+    std::unique_ptr<Music> m_pLevelMusic; // the running level's
 };
