@@ -6,7 +6,9 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
+#include <optional>
 
 namespace {
 
@@ -26,6 +28,68 @@ DataError cannotLoad(const std::string& iniName, const std::string& section, con
                      const std::string& path, const std::string& reason) {
     return DataError(iniName, "[" + section + "] " + key + " \"" + excerpt(path) +
                                   "\" cannot be loaded (" + reason + ")");
+}
+
+// Music that loops from a point is held decoded, at the device's rate:
+// 128 MiB is about twelve minutes of 44.1 kHz stereo.
+constexpr uint64_t MAX_LOOPED_MUSIC_BYTES = uint64_t{128} << 20;
+
+uint32_t littleEndian(const std::vector<uint8_t>& bytes, size_t at, int size) {
+    uint32_t value = 0;
+    for (int i = size - 1; i >= 0; --i) {
+        value = value << 8 | bytes[at + static_cast<size_t>(i)];
+    }
+    return value;
+}
+
+// Where a WAV's sampler chunk ("smpl", as samplers and kcs-sound write it)
+// says its first loop starts, with what is needed to find that point once
+// SDL has converted the samples.
+struct WavLoop {
+    uint32_t startFrame = 0;
+    uint32_t rate = 0;       // frames per second
+    uint32_t frameBytes = 0; // block align
+    uint32_t dataBytes = 0;
+};
+
+std::optional<WavLoop> wavLoop(const std::vector<uint8_t>& bytes) {
+    constexpr size_t RIFF_HEADER = 12;
+    constexpr size_t CHUNK_HEADER = 8;
+    constexpr size_t FMT_SIZE = 16;
+    constexpr size_t SMPL_LOOP_COUNT = 28; // bytes into the chunk
+    constexpr size_t SMPL_FIRST_LOOP_START = 44;
+    if (bytes.size() < RIFF_HEADER || std::memcmp(bytes.data(), "RIFF", 4) != 0 ||
+        std::memcmp(bytes.data() + 8, "WAVE", 4) != 0) {
+        return std::nullopt;
+    }
+    WavLoop loop;
+    bool hasFormat = false;
+    bool hasLoop = false;
+    size_t at = RIFF_HEADER;
+    while (bytes.size() - at >= CHUNK_HEADER) {
+        const uint8_t* pId = bytes.data() + at;
+        size_t size = littleEndian(bytes, at + 4, 4);
+        size_t body = at + CHUNK_HEADER;
+        if (size > bytes.size() - body) {
+            size = bytes.size() - body; // a cut-off file: SDL judges the samples
+        }
+        if (std::memcmp(pId, "fmt ", 4) == 0 && size >= FMT_SIZE) {
+            loop.rate = littleEndian(bytes, body + 4, 4);
+            loop.frameBytes = littleEndian(bytes, body + 12, 2);
+            hasFormat = true;
+        } else if (std::memcmp(pId, "data", 4) == 0) {
+            loop.dataBytes = static_cast<uint32_t>(size);
+        } else if (std::memcmp(pId, "smpl", 4) == 0 && size >= SMPL_FIRST_LOOP_START + 4 &&
+                   littleEndian(bytes, body + SMPL_LOOP_COUNT, 4) > 0) {
+            loop.startFrame = littleEndian(bytes, body + SMPL_FIRST_LOOP_START, 4);
+            hasLoop = true;
+        }
+        at = body + size + (size & 1); // chunks are padded to even sizes
+    }
+    if (!hasFormat || !hasLoop || loop.rate == 0 || loop.frameBytes == 0) {
+        return std::nullopt;
+    }
+    return loop;
 }
 
 int mixerVolume(int volume, int part) {
@@ -54,7 +118,7 @@ Audio::~Audio() {
         return;
     }
     Mix_HaltChannel(-1);
-    Mix_HaltMusic();
+    startMusic(nullptr);
     m_pMenuMusic.reset();
     m_pLevelMusic.reset();
     for (Chunk& chunk : m_effects) {
@@ -87,6 +151,10 @@ std::unique_ptr<Audio::Music> Audio::loadMusicFile(const IniDictionary& file,
     if (!m_open) {
         return nullptr;
     }
+    prepareLoop(*pMusic, iniName, section, key);
+    if (pMusic->pLooped) {
+        return pMusic;
+    }
     SDL_RWops* pStream =
         SDL_RWFromConstMem(pMusic->bytes.data(), static_cast<int>(pMusic->bytes.size()));
     pMusic->pMusic = pStream != nullptr ? Mix_LoadMUS_RW(pStream) : nullptr;
@@ -97,32 +165,106 @@ std::unique_ptr<Audio::Music> Audio::loadMusicFile(const IniDictionary& file,
     return pMusic;
 }
 
-void Audio::loadSounds() {
-    if (!std::filesystem::exists(SOUNDS_FILE)) {
+void Audio::prepareLoop(Music& music, const std::string& iniName, const std::string& section,
+                        const std::string& key) {
+    std::optional<WavLoop> loop = wavLoop(music.bytes);
+    int rate = 0;
+    Uint16 format = 0;
+    int channels = 0;
+    if (!loop || loop->startFrame == 0 || Mix_QuerySpec(&rate, &format, &channels) == 0 ||
+        format != AUDIO_S16SYS) {
+        return; // a loop from the start is SDL_mixer's own
+    }
+    const uint64_t deviceFrameBytes = uint64_t{2} * static_cast<uint64_t>(channels);
+    const uint64_t frames = loop->dataBytes / loop->frameBytes;
+    if (frames * static_cast<uint64_t>(rate) / loop->rate * deviceFrameBytes >
+        MAX_LOOPED_MUSIC_BYTES) {
+        throw cannotLoad(iniName, section, key, music.path,
+                         "music with a loop point may be at most about twelve minutes");
+    }
+    if (loop->startFrame >= frames) {
+        throw cannotLoad(iniName, section, key, music.path,
+                         "its loop point, sample " + std::to_string(loop->startFrame) +
+                             ", is not before its end, sample " + std::to_string(frames));
+    }
+    SDL_RWops* pStream =
+        SDL_RWFromConstMem(music.bytes.data(), static_cast<int>(music.bytes.size()));
+    music.pLooped.reset(pStream != nullptr ? Mix_LoadWAV_RW(pStream, 1) : nullptr);
+    if (!music.pLooped) {
+        throw cannotLoad(iniName, section, key, music.path,
+                         std::string("not music SDL_mixer can play: ") + Mix_GetError());
+    }
+    // The same point in the converted samples, on a whole frame.
+    uint64_t start =
+        uint64_t{loop->startFrame} * static_cast<uint64_t>(rate) / loop->rate * deviceFrameBytes;
+    music.loopStart = static_cast<uint32_t>(
+        std::min<uint64_t>(start, music.pLooped->alen - music.pLooped->alen % deviceFrameBytes));
+    if (music.loopStart >= music.pLooped->alen) {
+        music.loopStart = 0;
+    }
+    music.bytes.clear();
+    music.bytes.shrink_to_fit();
+}
+
+void SDLCALL Audio::playLoop(void* pData, Uint8* pStream, int length) {
+    auto* pPlayer = static_cast<LoopPlayer*>(pData);
+    std::memset(pStream, 0, static_cast<size_t>(length));
+    if (pPlayer->paused || pPlayer->pChunk == nullptr || pPlayer->pChunk->alen == 0) {
         return;
     }
-    IniDictionary file(SOUNDS_FILE);
-    for (size_t i = 0; i < SOUND_EVENT_COUNT; ++i) {
-        const char* pKey = SOUND_EVENT_NAMES[i];
-        if (!file.hasKey(pKey, EFFECTS_SECTION)) {
-            continue;
-        }
-        std::string path;
-        std::vector<uint8_t> bytes = readNamed(file, SOUNDS_FILE, EFFECTS_SECTION, pKey, path);
-        if (!m_open) {
-            continue;
-        }
-        SDL_RWops* pStream = SDL_RWFromConstMem(bytes.data(), static_cast<int>(bytes.size()));
-        m_effects[i].reset(pStream != nullptr ? Mix_LoadWAV_RW(pStream, 1) : nullptr);
-        if (!m_effects[i]) {
-            throw cannotLoad(SOUNDS_FILE, EFFECTS_SECTION, pKey, path,
-                             std::string("not a sound SDL_mixer can load: ") + Mix_GetError());
+    const Mix_Chunk& chunk = *pPlayer->pChunk;
+    while (length > 0) {
+        uint32_t part =
+            std::min<uint32_t>(static_cast<uint32_t>(length), chunk.alen - pPlayer->position);
+        SDL_MixAudio(pStream, chunk.abuf + pPlayer->position, part, pPlayer->volume);
+        pStream += part;
+        length -= static_cast<int>(part);
+        pPlayer->position += part;
+        if (pPlayer->position >= chunk.alen) {
+            pPlayer->position = pPlayer->loopStart;
         }
     }
-    if (file.hasKey("menu", MUSIC_SECTION)) {
-        // Loaded now, so a bad file stops the game before the menu shows.
-        m_pMenuMusic = loadMusicFile(file, SOUNDS_FILE, MUSIC_SECTION, "menu");
+}
+
+void Audio::loadSounds() {
+    // Built aside and taken only whole, so a bad file keeps the old sounds.
+    std::array<Chunk, SOUND_EVENT_COUNT> effects;
+    std::unique_ptr<Music> pMenuMusic;
+    m_files = {SOUNDS_FILE};
+    if (std::filesystem::exists(SOUNDS_FILE)) {
+        IniDictionary file(SOUNDS_FILE);
+        for (size_t i = 0; i < SOUND_EVENT_COUNT; ++i) {
+            const char* pKey = SOUND_EVENT_NAMES[i];
+            if (!file.hasKey(pKey, EFFECTS_SECTION)) {
+                continue;
+            }
+            m_files.push_back(file.getString(pKey, EFFECTS_SECTION, ""));
+            std::string path;
+            std::vector<uint8_t> bytes = readNamed(file, SOUNDS_FILE, EFFECTS_SECTION, pKey, path);
+            if (!m_open) {
+                continue;
+            }
+            SDL_RWops* pStream = SDL_RWFromConstMem(bytes.data(), static_cast<int>(bytes.size()));
+            effects[i].reset(pStream != nullptr ? Mix_LoadWAV_RW(pStream, 1) : nullptr);
+            if (!effects[i]) {
+                throw cannotLoad(SOUNDS_FILE, EFFECTS_SECTION, pKey, path,
+                                 std::string("not a sound SDL_mixer can load: ") + Mix_GetError());
+            }
+        }
+        if (file.hasKey("menu", MUSIC_SECTION)) {
+            // Loaded now, so a bad file stops the game before the menu shows.
+            m_files.push_back(file.getString("menu", MUSIC_SECTION, ""));
+            pMenuMusic = loadMusicFile(file, SOUNDS_FILE, MUSIC_SECTION, "menu");
+        }
     }
+    if (m_open) {
+        Mix_HaltChannel(-1); // no channel may still play a chunk freed here
+    }
+    m_effects = std::move(effects);
+    if (m_pPlaying != nullptr && m_pPlaying == m_pMenuMusic.get()) {
+        startMusic(nullptr);
+    }
+    m_pMenuMusic = std::move(pMenuMusic);
 }
 
 void Audio::loadMusic(const IniDictionary& file, const std::string& iniName,
@@ -134,12 +276,25 @@ void Audio::startMusic(const Music* pMusic) {
     if (!m_open) {
         return;
     }
+    Mix_HookMusic(nullptr, nullptr);
     Mix_HaltMusic();
-    if (pMusic != nullptr) {
-        Mix_PlayMusic(pMusic->pMusic, -1);
-        if (m_paused) {
-            Mix_PauseMusic();
-        }
+    m_pPlaying = pMusic;
+    if (pMusic == nullptr) {
+        return;
+    }
+    if (pMusic->pLooped) {
+        SDL_LockAudio();
+        m_loopPlayer.pChunk = pMusic->pLooped.get();
+        m_loopPlayer.position = 0;
+        m_loopPlayer.loopStart = pMusic->loopStart;
+        m_loopPlayer.paused = m_paused;
+        SDL_UnlockAudio();
+        Mix_HookMusic(playLoop, &m_loopPlayer);
+        return;
+    }
+    Mix_PlayMusic(pMusic->pMusic, -1);
+    if (m_paused) {
+        Mix_PauseMusic();
     }
 }
 
@@ -170,6 +325,9 @@ void Audio::setPaused(bool paused) {
         return;
     }
     m_paused = paused;
+    SDL_LockAudio();
+    m_loopPlayer.paused = paused;
+    SDL_UnlockAudio();
     if (paused) {
         Mix_PauseMusic();
     } else {
@@ -191,5 +349,8 @@ void Audio::applyVolumes() {
     }
     int volume = m_settings.mute ? 0 : m_settings.volume;
     Mix_VolumeMusic(mixerVolume(volume, m_settings.music));
+    SDL_LockAudio();
+    m_loopPlayer.volume = mixerVolume(volume, m_settings.music);
+    SDL_UnlockAudio();
     Mix_Volume(-1, mixerVolume(volume, m_settings.effects));
 }

@@ -36,8 +36,12 @@ public:
     bool isOpen() const { return m_open; }
 
     // Loads the effects and the menu music "sounds.ini" names, when the data
-    // has that file. Throws DataError naming the file and the key.
+    // has that file; called again, it takes the file's new contents. Throws
+    // DataError naming the file and the key, and then keeps what it had.
     void loadSounds();
+    // The files the last loadSounds read or tried to, "sounds.ini" first
+    // even when there is none, for --watch.
+    const std::vector<std::string>& soundFiles() const { return m_files; }
     // Loads a file a key names (a level's music): throws DataError naming
     // the INI file, section and key when it cannot be loaded.
     void loadMusic(const IniDictionary& file, const std::string& iniName,
@@ -52,16 +56,30 @@ public:
     void toggleMute();
 
 private:
-    struct Music {
-        std::string path;
-        std::vector<uint8_t> bytes; // SDL_mixer reads the music from here as it plays
-        Mix_Music* pMusic = nullptr;
-        ~Music() { Mix_FreeMusic(pMusic); }
-    };
     struct ChunkDeleter {
         void operator()(Mix_Chunk* pChunk) const { Mix_FreeChunk(pChunk); }
     };
     using Chunk = std::unique_ptr<Mix_Chunk, ChunkDeleter>;
+    // A piece of music: streamed by SDL_mixer, or, for a WAV that marks a
+    // loop point, decoded whole and played by our hook so that it loops
+    // from that point to its end without a gap.
+    struct Music {
+        std::string path;
+        std::vector<uint8_t> bytes; // SDL_mixer reads streamed music from here as it plays
+        Mix_Music* pMusic = nullptr;
+        Chunk pLooped;
+        uint32_t loopStart = 0; // bytes into pLooped's samples
+        ~Music() { Mix_FreeMusic(pMusic); }
+    };
+    // What the audio thread's hook reads; changed only under SDL's audio lock.
+    struct LoopPlayer {
+        const Mix_Chunk* pChunk = nullptr;
+        uint32_t position = 0; // bytes
+        uint32_t loopStart = 0;
+        bool paused = false;
+        int volume = MIX_MAX_VOLUME;
+    };
+    static void SDLCALL playLoop(void* pPlayer, Uint8* pStream, int length);
 
     // The file a key names, read whole; throws DataError naming the key when
     // the key is empty or the file cannot be read.
@@ -70,6 +88,10 @@ private:
                                    std::string& path);
     std::unique_ptr<Music> loadMusicFile(const IniDictionary& file, const std::string& iniName,
                                          const std::string& section, const std::string& key);
+    // When the bytes are a WAV whose sampler chunk marks a loop point, the
+    // music is decoded whole for the hook; otherwise SDL_mixer streams it.
+    void prepareLoop(Music& music, const std::string& iniName, const std::string& section,
+                     const std::string& key);
     // Plays the music from its start, looping; null stops the music.
     void startMusic(const Music* pMusic);
     void applyVolumes();
@@ -80,4 +102,7 @@ private:
     std::array<Chunk, SOUND_EVENT_COUNT> m_effects;
     std::unique_ptr<Music> m_pMenuMusic;  // loaded once, with the effects
     std::unique_ptr<Music> m_pLevelMusic; // the running level's
+    const Music* m_pPlaying = nullptr;
+    std::vector<std::string> m_files;
+    LoopPlayer m_loopPlayer;
 };

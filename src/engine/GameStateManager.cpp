@@ -2,6 +2,7 @@
 // two never exist together.
 #include "engine/GameStateManager.h"
 
+#include "engine/Audio.h"
 #include "engine/DataError.h"
 #include "engine/GameEngine.h"
 #include "graphics/Font.h"
@@ -29,8 +30,17 @@ void GameStateManager::switchToLevel() {
     m_pCurrent.reset();
     ReadLog read;
     m_pCurrent = std::make_unique<Level>(this);
-    m_levelFiles = stampsOf(read.paths());
+    m_levelFiles = stampsOf(watchedFiles(read));
     m_switchRequested = false;
+}
+
+std::vector<std::string> GameStateManager::watchedFiles(const ReadLog& read) {
+    std::vector<std::string> paths = read.paths();
+    if (Audio* pAudio = gEngine->audio()) {
+        const std::vector<std::string>& sounds = pAudio->soundFiles();
+        paths.insert(paths.end(), sounds.begin(), sounds.end());
+    }
+    return paths;
 }
 
 void GameStateManager::reloadLevel() {
@@ -45,6 +55,10 @@ void GameStateManager::reloadLevel() {
     GameEngine::View view = gEngine->getView();
     ReadLog read;
     try {
+        // The sounds first: a level's sounds are part of trying it.
+        if (Audio* pAudio = gEngine->audio()) {
+            pAudio->loadSounds();
+        }
         // Built beside the running level, which stays if this one fails.
         auto pReloaded = std::make_unique<Level>(this);
         m_pCurrent = std::move(pReloaded);
@@ -56,7 +70,7 @@ void GameStateManager::reloadLevel() {
     }
     // The files it tried are the ones to watch, so fixing the one that
     // broke it tries again.
-    m_levelFiles = stampsOf(read.paths());
+    m_levelFiles = stampsOf(watchedFiles(read));
     m_arrival = keptArrival;
     m_skipReady = keptSkipReady;
 }

@@ -41,24 +41,28 @@ public:
     void setSkipReady(bool skip) { m_skipReady = skip; }
     bool skipsReady() const { return m_skipReady; }
 
-    // Builds the running level again from its files, the player arriving
+    // Builds the running level again from its files and the sounds again
+    // from theirs, the player arriving
     // where it was and play starting at once. Bad data keeps the running
     // level: the error is shown over the picture and on standard error
     // until a reload succeeds. Nothing happens on the menu.
     void reloadLevel();
-    // Whether a file the running level was built from changed on disk since.
+    // Whether a file the running level or the sounds were built from changed
+    // on disk since.
     bool levelFilesChanged() const;
 
 private:
     void switchToLevel();
     void drawReloadError();
+    // What a level just read, and the sound files.
+    static std::vector<std::string> watchedFiles(const ReadLog& read);
 
     static constexpr int NAME_COUNT = 2;
 
     bool m_switchRequested = false;
     bool m_skipReady = false;
     std::optional<std::pair<int32_t, int32_t>> m_arrival;
-    std::vector<FileStamp> m_levelFiles; // what the running level was built from
+    std::vector<FileStamp> m_levelFiles; // what the running level and the sounds were built from
     std::string m_reloadError;
     std::string m_names[NAME_COUNT] = {"Tessik", "kalvorn1"};
     std::unique_ptr<GameState> m_pCurrent;

@@ -5,26 +5,35 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <filesystem>
+#include <optional>
 #include <string>
+#include <vector>
 
 using namespace testing_support;
 namespace fs = std::filesystem;
 
 namespace {
 
-// A mono 16-bit WAV of a square wave, a tenth of a second long.
-std::string squareWave() {
+constexpr int16_t LOUD = 8000;
+constexpr int16_t QUIET = 2000;
+
+// A mono 16-bit WAV of a square wave: `loud` samples at LOUD, then `quiet`
+// at QUIET; with a loop start, a sampler chunk loops from that sample.
+std::string squareWave(uint32_t loud = 4410, uint32_t quiet = 0,
+                       std::optional<uint32_t> loopStart = std::nullopt) {
     constexpr uint32_t RATE = 44100;
-    constexpr uint32_t SAMPLES = RATE / 10;
+    constexpr uint32_t SAMPLER_BYTES = 60;
+    const uint32_t samples = loud + quiet;
     std::string wav = "RIFF";
     auto put = [&](uint32_t value, int bytes) {
         for (int i = 0; i < bytes; ++i) {
             wav += static_cast<char>(value >> (8 * i));
         }
     };
-    put(36 + SAMPLES * 2, 4);
+    put(36 + samples * 2 + (loopStart ? 8 + SAMPLER_BYTES : 0), 4);
     wav += "WAVEfmt ";
     put(16, 4);
     put(1, 2); // PCM
@@ -34,9 +43,20 @@ std::string squareWave() {
     put(2, 2);
     put(16, 2);
     wav += "data";
-    put(SAMPLES * 2, 4);
-    for (uint32_t i = 0; i < SAMPLES; ++i) {
-        put(static_cast<uint16_t>((i / 50) % 2 != 0 ? 8000 : -8000), 2);
+    put(samples * 2, 4);
+    for (uint32_t i = 0; i < samples; ++i) {
+        int level = i < loud ? LOUD : QUIET;
+        put(static_cast<uint16_t>((i / 50) % 2 != 0 ? level : -level), 2);
+    }
+    if (loopStart) {
+        wav += "smpl";
+        put(SAMPLER_BYTES, 4);
+        for (uint32_t field : {0u, 0u, 22675u, 60u, 0u, 0u, 0u, 1u, 0u}) {
+            put(field, 4);
+        }
+        for (uint32_t field : {0u, 0u, *loopStart, samples - 1, 0u, 0u}) {
+            put(field, 4);
+        }
     }
     return wav;
 }
@@ -50,15 +70,34 @@ std::string soundData(const std::string& name, const std::string& soundsIni) {
     return data;
 }
 
+std::vector<int16_t> samplesOf(const std::string& raw) {
+    std::vector<int16_t> samples;
+    for (size_t i = 0; i + 1 < raw.size(); i += 2) {
+        samples.push_back(static_cast<int16_t>(static_cast<uint8_t>(raw[i]) |
+                                               static_cast<uint8_t>(raw[i + 1]) << 8));
+    }
+    return samples;
+}
+
 // Samples of the disk driver's output that are not silence.
 size_t loudSamples(const std::string& raw) {
-    size_t loud = 0;
-    for (size_t i = 0; i + 1 < raw.size(); i += 2) {
-        int16_t sample = static_cast<int16_t>(static_cast<uint8_t>(raw[i]) |
-                                              static_cast<uint8_t>(raw[i + 1]) << 8);
-        loud += sample != 0 ? 1 : 0;
-    }
-    return loud;
+    std::vector<int16_t> samples = samplesOf(raw);
+    return samples.size() - static_cast<size_t>(std::count(samples.begin(), samples.end(), 0));
+}
+
+size_t countAtLevel(const std::vector<int16_t>& samples, int16_t level) {
+    return static_cast<size_t>(std::count_if(
+        samples.begin(), samples.end(), [level](int16_t s) { return s == level || s == -level; }));
+}
+
+// The game run paced on the menu with SDL's disk audio driver: what it played.
+std::vector<int16_t> playedOnTheMenu(const std::string& data, int frames) {
+    std::string out = scratchDir() + "/menu-audio.raw";
+    RunResult result =
+        runProgram("SDL_VIDEODRIVER=dummy SDL_AUDIODRIVER=disk SDL_DISKAUDIOFILE=" + out + " " +
+                   KCS_BINARY + " --data " + data + " --frames " + std::to_string(frames));
+    EXPECT_EQ(result.status, 0) << result.err;
+    return samplesOf(readFile(out));
 }
 
 TEST(Sound, AJumpIsHeardThroughTheDiskDriverAndNotWhenMuted) {
@@ -67,8 +106,8 @@ TEST(Sound, AJumpIsHeardThroughTheDiskDriverAndNotWhenMuted) {
     writeFile(replay, "30 space down\n40 space up\n");
     std::string out = scratchDir() + "/audio.raw";
     // Paced, so the driver takes the sound as it is played.
-    std::string run = "SDL_VIDEODRIVER=dummy SDL_AUDIODRIVER=disk SDL_DISKAUDIOFILE=" + out +
-                      " " + KCS_BINARY + " --data " + data +
+    std::string run = "SDL_VIDEODRIVER=dummy SDL_AUDIODRIVER=disk SDL_DISKAUDIOFILE=" + out + " " +
+                      KCS_BINARY + " --data " + data +
                       " --level ROCKFALL --skip-ready --frames 90 --replay " + replay;
     RunResult heard = runProgram(run);
     ASSERT_EQ(heard.status, 0) << heard.err;
@@ -107,13 +146,44 @@ TEST(Sound, BadSoundFilesAreRefusedByTheKeyThatNamedThem) {
             levels.insert(levels.find("tileSheet=tiles.bmp"), c.levelsEdit);
             writeFile(data + "/levels.ini", levels);
         }
-        for (const std::string& how : {std::string(" --check"),
-                                       std::string(" --headless --frames 5 --level ROCKFALL")}) {
+        for (const std::string& how :
+             {std::string(" --check"), std::string(" --headless --frames 5 --level ROCKFALL")}) {
             RunResult result = runProgram(std::string(KCS_BINARY) + " --data " + data + how);
             EXPECT_EQ(result.status, 2) << how;
             EXPECT_EQ(result.err.rfind(c.error, 0), 0u) << how << "\n" << result.err;
         }
     }
+}
+
+TEST(Sound, MusicLoopsFromItsLoopPointWithoutAGap) {
+    // 0.1 s loud, then 0.1 s quiet, looping from the quiet part: the loud
+    // part is heard once however long the menu plays.
+    constexpr uint32_t PART = 4410;
+    std::string data = soundData("looped-music", "[Music]\nmenu=song.wav\n");
+    writeFile(data + "/song.wav", squareWave(PART, PART, PART));
+    std::vector<int16_t> played = playedOnTheMenu(data, 60);
+    auto first = std::find_if(played.begin(), played.end(), [](int16_t s) { return s != 0; });
+    ASSERT_NE(first, played.end());
+    EXPECT_EQ(countAtLevel(played, LOUD), 2 * PART); // stereo: each sample twice
+    EXPECT_GT(countAtLevel(played, QUIET), 8 * PART);
+    // The square is never zero, so a zero after the music began is a gap;
+    // the last buffer may be cut short as the game ends.
+    EXPECT_EQ(std::count(first, played.end() - 4096, 0), 0);
+
+    // Without the sampler chunk the whole file loops, loud part and all.
+    writeFile(data + "/song.wav", squareWave(PART, PART));
+    played = playedOnTheMenu(data, 60);
+    EXPECT_GT(countAtLevel(played, LOUD), 4 * PART);
+
+    writeFile(data + "/song.wav", squareWave(PART, PART, 2 * PART));
+    RunResult pastTheEnd = runProgram(std::string(KCS_BINARY) + " --check --data " + data);
+    EXPECT_EQ(pastTheEnd.status, 2);
+    EXPECT_EQ(pastTheEnd.err.rfind("kcs: sounds.ini: [Music] menu \"song.wav\" cannot be loaded "
+                                   "(its loop point, sample 8820, is not before its end, sample "
+                                   "8820)",
+                                   0),
+              0u)
+        << pastTheEnd.err;
 }
 
 TEST(Sound, NoSoundDeviceIsASilentGame) {

@@ -11,6 +11,7 @@
 #include <fcntl.h>
 #include <filesystem>
 #include <functional>
+#include <optional>
 #include <sstream>
 #include <sys/wait.h>
 #include <thread>
@@ -106,6 +107,26 @@ TEST(DesignerLoop, WatchReloadsOnSaveAndABrokenFileKeepsTheLevelRunning) {
     writeFile(data + "/levels.ini", levels);
     EXPECT_TRUE(within(3, [&] { return arrivalsAfterTheFirst(readFile(trace)) == 1; }));
 
+    // The sounds are watched with the level, "sounds.ini" even when there
+    // is none, and a bad one is refused like a bad level file.
+    std::string soundsPath = data + "/sounds.ini";
+    std::optional<std::string> sounds;
+    if (fs::exists(soundsPath)) {
+        sounds = readFile(soundsPath);
+    }
+    writeFile(soundsPath, "[Effects]\njump=lost.wav\n");
+    EXPECT_TRUE(within(3, [&] {
+        return readFile(errors).find("sounds.ini: [Effects] jump \"lost.wav\"") !=
+               std::string::npos;
+    })) << readFile(errors);
+    EXPECT_EQ(arrivalsAfterTheFirst(readFile(trace)), 1);
+    if (sounds) {
+        writeFile(soundsPath, *sounds);
+    } else {
+        fs::remove(soundsPath);
+    }
+    EXPECT_TRUE(within(3, [&] { return arrivalsAfterTheFirst(readFile(trace)) == 2; }));
+
     // A map source edited and rebuilt with kcs-map: the floor under the spot
     // taken away, so the player comes down further than before.
     RunResult holed = rebuildRockfall(data, "", [](int row, std::string& line) {
@@ -115,7 +136,7 @@ TEST(DesignerLoop, WatchReloadsOnSaveAndABrokenFileKeepsTheLevelRunning) {
     });
     ASSERT_EQ(holed.status, 0) << holed.err;
     constexpr size_t SETTLED = 90; // frames after an arrival
-    EXPECT_TRUE(within(3, [&] { return arrivalsAfterTheFirst(readFile(trace)) == 2; }));
+    EXPECT_TRUE(within(3, [&] { return arrivalsAfterTheFirst(readFile(trace)) == 3; }));
     std::vector<size_t> arrivals;
     ASSERT_TRUE(within(5, [&] {
         std::vector<std::string> lines = traceLines(readFile(trace));
@@ -126,11 +147,11 @@ TEST(DesignerLoop, WatchReloadsOnSaveAndABrokenFileKeepsTheLevelRunning) {
                 arrivals.push_back(i);
             }
         }
-        return arrivals.size() == 2 && lines.size() > arrivals[1] + SETTLED;
+        return arrivals.size() == 3 && lines.size() > arrivals[2] + SETTLED;
     }));
     std::vector<std::string> played = traceLines(readFile(trace));
-    EXPECT_GT(traceInt(played[arrivals[1] + SETTLED], "y"),
-              traceInt(played[arrivals[0] + SETTLED], "y"))
+    EXPECT_GT(traceInt(played[arrivals[2] + SETTLED], "y"),
+              traceInt(played[arrivals[1] + SETTLED], "y"))
         << "the rebuilt map's hole does not show";
     kill(child, SIGTERM);
     int status = 0;
