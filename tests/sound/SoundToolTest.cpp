@@ -244,24 +244,10 @@ struct BadScore {
     const char* line; // after "file:"
 };
 
-class SoundToolBadScore : public ::testing::TestWithParam<BadScore> {};
-
-TEST_P(SoundToolBadScore, ReportsFileLineAndColumn) {
-    const BadScore& bad = GetParam();
-    std::string source = std::string("bad-") + bad.name + ".txt";
-    std::string output = std::string("bad-") + bad.name + ".wav";
-    writeFile(source, bad.text);
-    auto result = sound(source + " " + output);
-    EXPECT_EQ(result.status, 2);
-    EXPECT_EQ(result.err, source + ":" + bad.line + "\n");
-    EXPECT_FALSE(std::filesystem::exists(output));
-}
-
 const std::string ONE = "voice x pulse50\nchannel x\n";
 
-INSTANTIATE_TEST_SUITE_P(
-    SoundToolScores, SoundToolBadScore,
-    ::testing::Values(
+TEST(SoundTool, BadScoresAreReportedByFileLineAndColumn) {
+    const BadScore scores[] = {
         BadScore{"directive", ONE + "c\nchanel x\n", "4:2: unknown note command 'h'"},
         BadScore{"wave", "voice x sine\n",
                  "1:9: unknown wave \"sine\"; the waves are pulse12, pulse25, pulse50, triangle "
@@ -297,8 +283,18 @@ INSTANTIATE_TEST_SUITE_P(
         BadScore{"empty", ONE + "channel x\nc\n", "2:1: the channel has no notes or rests"},
         BadScore{"nothing", "// nothing\n", "1:1: no \"channel\" lines: nothing to play"},
         BadScore{"runaway", ONE + "[[[[v1]99]99]99]99\n",
-                 "3:5: the repeats run more than 4000000 commands in this channel"}),
-    [](const ::testing::TestParamInfo<BadScore>& info) { return std::string(info.param.name); });
+                 "3:5: the repeats run more than 4000000 commands in this channel"}};
+    for (const BadScore& bad : scores) {
+        SCOPED_TRACE(bad.name);
+        std::string source = std::string("bad-") + bad.name + ".txt";
+        std::string output = std::string("bad-") + bad.name + ".wav";
+        writeFile(source, bad.text);
+        auto result = sound(source + " " + output);
+        EXPECT_EQ(result.status, 2);
+        EXPECT_EQ(result.err, source + ":" + bad.line + "\n");
+        EXPECT_FALSE(std::filesystem::exists(output));
+    }
+}
 
 TEST(SoundTool, HelpArgumentsAndFilesAreChecked) {
     auto help = sound("--help");
