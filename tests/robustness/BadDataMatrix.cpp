@@ -1,9 +1,10 @@
-// The bad-data matrix: every file of a game's data folder missing, empty, cut
-// to half and overwritten with noise, and every integer key of its INI files
-// set to -1, 0, 2147483647 and 2147483648. For each case the real kcs plays a
-// short replay into the level and checks the data; each run must end with
-// status 0, or with status 2 and one "kcs: FILE: ..." line naming the changed
-// file, never by a signal or past the time limit, with a trace of whole lines.
+// The bad-data matrix: every data file of a game's folder (INI, bitmap, map
+// and sound, in sub-folders too) missing, empty, cut to half and overwritten
+// with noise, and every integer key of its INI files set to -1, 0,
+// 2147483647 and 2147483648. For each case the real kcs plays a short replay
+// into the level and checks the data; each run must end with status 0, or
+// with status 2 and one "kcs: FILE: ..." line naming the changed file, never
+// by a signal or past the time limit, with a trace of whole lines.
 //
 //     kcs_bad_data_matrix --kcs KCS --data DIR [--workers N] [--values-per-key N]
 //                         [--timeout SECONDS] [--keep] [--summary FILE]
@@ -85,14 +86,15 @@ void writeFile(const fs::path& path, const std::string& contents) {
 
 bool isDataFile(const fs::path& path) {
     std::string extension = path.extension().string();
-    return extension == ".ini" || extension == ".bmp" || extension == ".map";
+    return extension == ".ini" || extension == ".bmp" || extension == ".map" || extension == ".wav";
 }
 
+// Relative to the folder: the sounds live in a folder of their own.
 std::vector<std::string> dataFiles(const fs::path& data) {
     std::vector<std::string> names;
-    for (const fs::directory_entry& entry : fs::directory_iterator(data)) {
+    for (const fs::directory_entry& entry : fs::recursive_directory_iterator(data)) {
         if (entry.is_regular_file() && isDataFile(entry.path())) {
-            names.push_back(entry.path().filename().string());
+            names.push_back(entry.path().lexically_relative(data).string());
         }
     }
     std::sort(names.begin(), names.end());
@@ -291,6 +293,7 @@ Outcome runCase(const Case& c, size_t index, const fs::path& kcs, const fs::path
     fs::path dataCopy = folder / "data";
     fs::create_directories(dataCopy);
     for (const std::string& name : dataFiles(data)) {
+        fs::create_directories((dataCopy / name).parent_path());
         fs::copy_file(data / name, dataCopy / name);
     }
     c.apply(dataCopy);
