@@ -16,7 +16,10 @@ const char* const SOUNDS_FILE = "sounds.ini";
 const char* const EFFECTS_SECTION = "Effects";
 const char* const MUSIC_SECTION = "Music";
 const char* const LEVELS_FILE = "levels.ini";
-constexpr int CHANNELS = 2;      // stereo output
+// Mono, as the consoles the game imitates: every sound is converted to it
+// once, as it loads, so decoded music takes half the memory and mixing half
+// the time; stereo files are mixed down.
+constexpr int CHANNELS = 1;
 constexpr int MIXED_EFFECTS = 8; // effects that can sound at once
 // A sound file may be a few minutes of music, no more.
 constexpr FileLimit SOUND_FILE{"a sound file", size_t{64} << 20};
@@ -31,8 +34,8 @@ DataError cannotLoad(const std::string& iniName, const std::string& section, con
 }
 
 // Music that loops from a point is held decoded, at the device's rate:
-// 128 MiB is about twelve minutes of 44.1 kHz stereo.
-constexpr uint64_t MAX_LOOPED_MUSIC_BYTES = uint64_t{128} << 20;
+// 64 MiB is about twelve minutes of 44.1 kHz mono.
+constexpr uint64_t MAX_LOOPED_MUSIC_BYTES = uint64_t{64} << 20;
 
 uint32_t littleEndian(const std::vector<uint8_t>& bytes, size_t at, int size) {
     uint32_t value = 0;
@@ -264,7 +267,8 @@ void Audio::loadSounds() {
     if (m_pPlaying != nullptr && m_pPlaying == m_pMenuMusic.get()) {
         startMusic(nullptr);
     }
-    m_pMenuMusic = std::move(pMenuMusic);
+    // Checked, but not held where the menu is not shown.
+    m_pMenuMusic = m_menuMusicLetGo ? nullptr : std::move(pMenuMusic);
 }
 
 void Audio::loadMusic(const IniDictionary& file, const std::string& iniName,
@@ -299,10 +303,23 @@ void Audio::startMusic(const Music* pMusic) {
 }
 
 void Audio::playMenuMusic() {
+    if (m_menuMusicLetGo) {
+        m_menuMusicLetGo = false;
+        loadSounds();
+    }
     startMusic(m_pMenuMusic.get());
 }
 
 void Audio::playLevelMusic(const IniDictionary& levels, const std::string& levelName) {
+    // The menu's music is let go while a level plays, so two pieces of
+    // decoded music are never held; it is loaded again for the menu.
+    if (m_pMenuMusic) {
+        if (m_pPlaying == m_pMenuMusic.get()) {
+            startMusic(nullptr);
+        }
+        m_pMenuMusic.reset();
+        m_menuMusicLetGo = true;
+    }
     // Loaded before the old music stops, so a bad file leaves it playing.
     std::unique_ptr<Music> pMusic;
     if (levels.hasKey("music", levelName)) {

@@ -48,7 +48,7 @@ public:
                    const std::string& section, const std::string& key);
 
     // Plays the menu's music, or a level's; with no file named, the music
-    // stops. The music loops.
+    // stops. The music loops. A level's music lets the menu's go.
     void playMenuMusic();
     void playLevelMusic(const IniDictionary& levels, const std::string& levelName);
     void play(SoundEvent event);
@@ -100,7 +100,8 @@ private:
     bool m_open = false;
     bool m_paused = false;
     std::array<Chunk, SOUND_EVENT_COUNT> m_effects;
-    std::unique_ptr<Music> m_pMenuMusic;  // loaded once, with the effects
+    std::unique_ptr<Music> m_pMenuMusic;  // loaded with the effects
+    bool m_menuMusicLetGo = false;        // while a level plays
     std::unique_ptr<Music> m_pLevelMusic; // the running level's
     const Music* m_pPlaying = nullptr;
     std::vector<std::string> m_files;
