@@ -5,13 +5,19 @@
 
 #include <SDL.h>
 #include <array>
+#include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <fcntl.h>
 #include <filesystem>
+#include <fstream>
+#include <optional>
+#include <sstream>
 #include <stdexcept>
 #include <sys/resource.h>
+#include <sys/stat.h>
+#include <thread>
 #include <unistd.h>
 
 namespace {
@@ -71,6 +77,33 @@ int runGame(const std::vector<std::string>& arguments, const LoopHooks& hooks) {
     QuietRun quiet;
     return runKcs(static_cast<int>(argv.size()), argv.data(), hooks);
 }
+
+// Sets environment variables for one run and puts back what was there.
+class Environment {
+public:
+    Environment(std::initializer_list<std::pair<const char*, std::string>> values) {
+        for (const auto& [name, value] : values) {
+            const char* pOld = std::getenv(name);
+            m_saved.emplace_back(name,
+                                 pOld != nullptr ? std::optional<std::string>(pOld) : std::nullopt);
+            setenv(name, value.c_str(), 1);
+        }
+    }
+    ~Environment() {
+        for (const auto& [name, value] : m_saved) {
+            if (value) {
+                setenv(name, value->c_str(), 1);
+            } else {
+                unsetenv(name);
+            }
+        }
+    }
+    Environment(const Environment&) = delete;
+    Environment& operator=(const Environment&) = delete;
+
+private:
+    std::vector<std::pair<const char*, std::optional<std::string>>> m_saved;
+};
 
 std::vector<std::string> headlessArguments(const std::string& dataDir, const std::string& replay,
                                            int64_t frames) {
@@ -171,17 +204,23 @@ BlitScript recordGame(const std::string& dataDir, const std::string& replay, int
     return recorder.script();
 }
 
-PacedTimes paceGame(const std::string& dataDir, const std::string& replay, int64_t frames) {
+PacedTimes paceGame(const std::string& dataDir, const std::string& replay, int64_t frames,
+                    bool mute) {
     // No --headless, which would turn pacing off: the dummy driver is chosen
     // here instead, and the game paces as it does in a window. Its window is
-    // not scaled, as headless; the bare loop's is not either.
+    // not scaled, as headless; the bare loop's is not either. The sound is
+    // mixed as for a device, which the disk driver stands in for.
     setenv("SDL_VIDEODRIVER", "dummy", 1);
+    Environment sound{{"SDL_AUDIODRIVER", "disk"}, {"SDL_DISKAUDIOFILE", "/dev/null"}};
     PaceTimer timer(frames);
     LoopHooks hooks;
     hooks.pFrames = &timer;
-    int status = runGame(
-        {"--data", dataDir, "--scale", "1", "--replay", replay, "--frames", std::to_string(frames)},
-        hooks);
+    std::vector<std::string> arguments{"--data",   dataDir, "--scale",  "1",
+                                       "--replay", replay,  "--frames", std::to_string(frames)};
+    if (mute) {
+        arguments.push_back("--mute");
+    }
+    int status = runGame(arguments, hooks);
     PacedTimes times = timer.times();
     times.status = status;
     return times;
@@ -229,4 +268,137 @@ PacedTimes paceBareLoop(int64_t frames) {
     times.wallMs = millisecondsBetween(starts.front(), end);
     times.cpuMs = cpuEnd - cpuStart;
     return times;
+}
+
+namespace {
+
+// Notes when the game reads the frame's input.
+class PressTimer : public FrameObserver {
+public:
+    explicit PressTimer(int64_t pressFrame) : m_pressFrame(pressFrame) {}
+    void reached(FramePoint point, int64_t frame) override {
+        if (point == FramePoint::POLLED && frame == m_pressFrame) {
+            m_polled = Clock::now();
+        }
+    }
+    Clock::time_point polled() const { return m_polled; }
+
+private:
+    int64_t m_pressFrame;
+    Clock::time_point m_polled{};
+};
+
+// Reads what the disk driver writes into a FIFO and notes when the first
+// buffer that is not silence arrives.
+class FifoListener {
+public:
+    explicit FifoListener(std::string path)
+        : m_path(std::move(path)), m_thread([this] { listen(); }) {}
+    ~FifoListener() { finish(); }
+    FifoListener(const FifoListener&) = delete;
+    FifoListener& operator=(const FifoListener&) = delete;
+
+    // Waits for the writer to close; a device that never opened is let go.
+    void finish() {
+        if (!m_thread.joinable()) {
+            return;
+        }
+        int unblock = open(m_path.c_str(), O_WRONLY | O_NONBLOCK);
+        if (unblock >= 0) {
+            close(unblock);
+        }
+        m_thread.join();
+    }
+    std::optional<Clock::time_point> firstSound() const { return m_firstSound; }
+
+private:
+    void listen() {
+        int fifo = open(m_path.c_str(), O_RDONLY);
+        if (fifo < 0) {
+            return;
+        }
+        std::array<int16_t, 4096> samples{};
+        ssize_t got = 0;
+        while ((got = read(fifo, samples.data(), sizeof samples)) > 0) {
+            Clock::time_point now = Clock::now();
+            for (size_t i = 0; i < static_cast<size_t>(got) / sizeof(int16_t); ++i) {
+                if (samples[i] != 0 && !m_firstSound) {
+                    m_firstSound = now;
+                }
+            }
+        }
+        close(fifo);
+    }
+
+    std::string m_path;
+    std::optional<Clock::time_point> m_firstSound;
+    std::thread m_thread;
+};
+
+std::string readText(const std::filesystem::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+void writeText(const std::filesystem::path& path, const std::string& text) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out << text;
+    if (!out) {
+        throw std::runtime_error("cannot write " + path.string());
+    }
+}
+
+} // namespace
+
+std::vector<double> soundLatencies(const std::string& dataDir, int runs) {
+    namespace fs = std::filesystem;
+    std::string pattern = (fs::temp_directory_path() / "kcs-latency-XXXXXX").string();
+    if (mkdtemp(pattern.data()) == nullptr) {
+        throw std::runtime_error("latency: cannot make a scratch folder");
+    }
+    fs::path scratch = pattern;
+    // The demo's data with the jump's effect alone: no music, no other effect.
+    fs::path data = scratch / "data";
+    fs::copy(dataDir, data, fs::copy_options::recursive);
+    writeText(data / "sounds.ini", "[Effects]\njump=sounds/jump.wav\n");
+    std::istringstream levels(readText(data / "levels.ini"));
+    std::string silentLevels;
+    for (std::string line; std::getline(levels, line);) {
+        silentLevels += line.rfind("music", 0) == 0 ? "" : line + "\n";
+    }
+    writeText(data / "levels.ini", silentLevels);
+    fs::path fifo = scratch / "audio.fifo";
+    if (mkfifo(fifo.c_str(), 0600) != 0) {
+        fs::remove_all(scratch);
+        throw std::runtime_error("latency: cannot make a FIFO");
+    }
+
+    setenv("SDL_VIDEODRIVER", "dummy", 1);
+    Environment sound{{"SDL_AUDIODRIVER", "disk"}, {"SDL_DISKAUDIOFILE", fifo.string()}};
+    std::vector<double> latencies;
+    for (int run = 0; run < runs; ++run) {
+        // The press lands at a different point of the mixer's buffer each run.
+        const int64_t pressFrame = 40 + run;
+        fs::path replay = scratch / "jump.replay";
+        writeText(replay, std::to_string(pressFrame) + " space down\n" +
+                              std::to_string(pressFrame + 10) + " space up\n");
+        PressTimer press(pressFrame);
+        LoopHooks hooks;
+        hooks.pFrames = &press;
+        FifoListener listener(fifo.string());
+        int status =
+            runGame({"--data", data.string(), "--scale", "1", "--level", "ROCKFALL", "--skip-ready",
+                     "--replay", replay.string(), "--frames", std::to_string(pressFrame + 30)},
+                    hooks);
+        listener.finish();
+        if (status != 0 || !listener.firstSound()) {
+            fs::remove_all(scratch);
+            throw std::runtime_error("latency: the jump's sound did not reach the disk driver");
+        }
+        latencies.push_back(millisecondsBetween(press.polled(), *listener.firstSound()));
+    }
+    fs::remove_all(scratch);
+    return latencies;
 }

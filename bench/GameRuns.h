@@ -26,7 +26,13 @@ struct PacedTimes {
 GameTimes timeGame(const std::string& dataDir, const std::string& replay, int64_t frames);
 // Headless and unpaced with the blit recorder hooked in.
 BlitScript recordGame(const std::string& dataDir, const std::string& replay, int64_t frames);
-// SDL's dummy driver but the real FramePacer on SDL's clock.
-PacedTimes paceGame(const std::string& dataDir, const std::string& replay, int64_t frames);
+// SDL's dummy driver but the real FramePacer on SDL's clock; the sound is
+// mixed for SDL's disk driver, which writes it to /dev/null.
+PacedTimes paceGame(const std::string& dataDir, const std::string& replay, int64_t frames,
+                    bool mute);
+// From the frame that reads a jump's key press to the disk driver's first
+// buffer that is not silence, in ms, one figure per run. Paced, in a copy
+// of the data whose only sound is the jump's.
+std::vector<double> soundLatencies(const std::string& dataDir, int runs);
 // Bare SDL: poll, flip and wait by the same 17/17/16 ms, 1 ms-sleep rule.
 PacedTimes paceBareLoop(int64_t frames);

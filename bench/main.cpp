@@ -1,6 +1,7 @@
 // kcs-bench: the real game's frame cost against the bare blit floor, its
-// pacing against a bare paced loop, its CPU while pacing, its start-up and
-// its peak memory. Prints a Markdown report and, with --report, puts it into
+// pacing against a bare paced loop, its CPU while pacing with its sound and
+// muted, the latency from a key press to its sound, its start-up and its
+// peak memory. Prints a Markdown report and, with --report, puts it into
 // that file between two marker lines, keeping the rest of the file.
 #include "BlitFloor.h"
 #include "BlitScript.h"
@@ -43,6 +44,9 @@ constexpr double TARGET_FPS = 5000.0;
 constexpr double TARGET_INTERVAL_ERROR_MS = 0.01;
 constexpr double TARGET_DEVIATION_FACTOR = 1.1;
 constexpr double TARGET_CPU_PERCENT = 3.0;
+constexpr double TARGET_SOUND_CPU_POINTS = 1.0;
+// One frame, and the mixer's buffer of 1,024 samples at 44.1 kHz.
+constexpr double TARGET_SOUND_LATENCY_MS = FRAME_BUDGET_MS + 1024.0 * 1000.0 / 44100.0;
 constexpr double TARGET_STARTUP_MS = 30.0;
 constexpr double TARGET_RSS_MB = 25.0;
 // The load (runnable processes per core) above which the report calls the
@@ -58,6 +62,7 @@ struct Settings {
     int pacedRuns = 3;
     int64_t pacedFrames = 600;
     int startupRuns = 31;
+    int latencyRuns = 9;
 };
 
 const char* const USAGE =
@@ -69,7 +74,8 @@ const char* const USAGE =
     "  --runs N            frame-cost runs of each replay, engine and floor (5)\n"
     "  --paced-runs N      paced runs, game and bare loop (3)\n"
     "  --paced-frames N    frames per paced run (600)\n"
-    "  --startup-runs N    start-up runs (31)\n";
+    "  --startup-runs N    start-up runs (31)\n"
+    "  --latency-runs N    key-to-sound runs (9)\n";
 
 Settings parseSettings(int argc, char** argv) {
     Settings settings;
@@ -105,6 +111,8 @@ Settings parseSettings(int argc, char** argv) {
             settings.pacedFrames = count();
         } else if (option == "--startup-runs") {
             settings.startupRuns = static_cast<int>(count());
+        } else if (option == "--latency-runs") {
+            settings.latencyRuns = static_cast<int>(count());
         } else if (option == "--help") {
             std::fputs(USAGE, stdout);
             std::exit(0);
@@ -474,20 +482,27 @@ int main(int argc, char** argv) {
         }
 
         // The paced runs play the first replay, which starts on the menu.
-        std::vector<Pace> gamePaces, barePaces;
+        std::vector<Pace> gamePaces, mutedPaces, barePaces;
         for (int run = 0; run < settings.pacedRuns; ++run) {
             progress("paced run " + std::to_string(run + 1) + " of " +
-                     std::to_string(settings.pacedRuns) + ": game, then the bare loop");
-            PacedTimes game = paceGame(settings.data, replays.front().path, settings.pacedFrames);
-            if (game.status != 0) {
-                throw std::runtime_error("paced kcs ended with status " +
-                                         std::to_string(game.status));
+                     std::to_string(settings.pacedRuns) + ": game, game muted, then the bare loop");
+            for (bool mute : {false, true}) {
+                PacedTimes game =
+                    paceGame(settings.data, replays.front().path, settings.pacedFrames, mute);
+                if (game.status != 0) {
+                    throw std::runtime_error("paced kcs ended with status " +
+                                             std::to_string(game.status));
+                }
+                (mute ? mutedPaces : gamePaces).push_back(analysePace(game));
             }
-            gamePaces.push_back(analysePace(game));
             barePaces.push_back(analysePace(paceBareLoop(settings.pacedFrames)));
         }
         Pace gamePace = medianPace(gamePaces);
+        Pace mutedPace = medianPace(mutedPaces);
         Pace barePace = medianPace(barePaces);
+
+        progress("key to sound: " + std::to_string(settings.latencyRuns) + " runs");
+        std::vector<double> latencies = soundLatencies(settings.data, settings.latencyRuns);
 
         progress("start-up: " + std::to_string(settings.startupRuns) + " runs");
         std::vector<double> startups, baselines;
@@ -620,7 +635,9 @@ int main(int argc, char** argv) {
             << "); the bare loop only polls, flips and waits by the same 17/17/16 ms rule in "
                "1 ms sleeps. Deviation is each frame start's distance from a grid of exactly "
                "50 ms per three frames; CPU is user and system time over wall time from the first "
-               "frame's start to the last frame's end.\n\n";
+               "frame's start to the last frame's end. The game's sound (the demo's music and "
+               "effects) is mixed for SDL's disk audio driver, writing to /dev/null, as for a "
+               "sound device; *muted* is the same run with `--mute`.\n\n";
         out << "| loop | mean interval (ms) | p99 deviation (ms) | max deviation (ms) | CPU (% of "
                "one "
                "core) |\n|---|---:|---:|---:|---:|\n";
@@ -630,8 +647,22 @@ int main(int argc, char** argv) {
                 << fixed(pace.cpuPercent, 2) << " |\n";
         };
         paceRow("game", gamePace);
+        paceRow("game, muted", mutedPace);
         paceRow("bare", barePace);
         out << "\n";
+
+        out << "### From a key press to its sound\n\n";
+        out << "The jump's key is pressed in a level, paced, with the jump's effect as the only "
+               "sound; SDL's disk audio driver writes into a FIFO that the bench reads. The "
+               "latency runs from the frame's reading of the key to the arrival of the first "
+               "buffer that is not silence. "
+            << settings.latencyRuns
+            << " runs, the press one frame later each time, so it falls at a different point of "
+               "the mixer's buffer: median **"
+            << fixed(median(latencies), 1) << " ms**, fastest "
+            << fixed(percentile(latencies, 0), 1) << " ms, slowest "
+            << fixed(percentile(latencies, 100), 1)
+            << " ms. A press waits up to one frame more before the game reads it.\n\n";
 
         double startup = median(startups);
         double baseline = median(baselines);
@@ -675,6 +706,15 @@ int main(int argc, char** argv) {
         out << "| CPU while pacing | " << fixed(gamePace.cpuPercent, 2) << " % (bare loop "
             << fixed(barePace.cpuPercent, 2) << " %) | ≤ " << fixed(TARGET_CPU_PERCENT, 0)
             << " % | " << verdict(gamePace.cpuPercent <= TARGET_CPU_PERCENT) << " |\n";
+        double soundPoints = gamePace.cpuPercent - mutedPace.cpuPercent;
+        out << "| CPU while pacing, sound against muted | " << fixed(soundPoints, 2) << " points ("
+            << fixed(gamePace.cpuPercent, 2) << " / " << fixed(mutedPace.cpuPercent, 2)
+            << " %) | ≤ " << fixed(TARGET_SOUND_CPU_POINTS, 0) << " point | "
+            << verdict(soundPoints <= TARGET_SOUND_CPU_POINTS) << " |\n";
+        double slowest = percentile(latencies, 100);
+        out << "| key press to its sound, slowest run | " << fixed(slowest, 1) << " ms | ≤ "
+            << fixed(TARGET_SOUND_LATENCY_MS, 1) << " ms (a frame and the buffer) | "
+            << verdict(slowest <= TARGET_SOUND_LATENCY_MS) << " |\n";
         out << "| start-up to the first menu frame | " << fixed(startup, 1) << " ms | ≤ "
             << fixed(TARGET_STARTUP_MS, 0) << " ms | " << verdict(startup <= TARGET_STARTUP_MS)
             << " |\n";
