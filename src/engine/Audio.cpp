@@ -158,9 +158,9 @@ std::unique_ptr<Audio::Music> Audio::loadMusicFile(const IniDictionary& file,
     if (pMusic->pLooped) {
         return pMusic;
     }
-    SDL_RWops* pStream =
+    pMusic->pStream =
         SDL_RWFromConstMem(pMusic->bytes.data(), static_cast<int>(pMusic->bytes.size()));
-    pMusic->pMusic = pStream != nullptr ? Mix_LoadMUS_RW(pStream) : nullptr;
+    pMusic->pMusic = pMusic->pStream != nullptr ? Mix_LoadMUS_RW(pMusic->pStream) : nullptr;
     if (pMusic->pMusic == nullptr) {
         throw cannotLoad(iniName, section, key, pMusic->path,
                          std::string("not music SDL_mixer can play: ") + Mix_GetError());

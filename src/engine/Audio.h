@@ -65,11 +65,17 @@ private:
     // from that point to its end without a gap.
     struct Music {
         std::string path;
-        std::vector<uint8_t> bytes; // SDL_mixer reads streamed music from here as it plays
+        std::vector<uint8_t> bytes;   // SDL_mixer reads streamed music from here as it plays
+        SDL_RWops* pStream = nullptr; // over bytes; SDL_mixer streams from it but leaves it to us
         Mix_Music* pMusic = nullptr;
         Chunk pLooped;
         uint32_t loopStart = 0; // bytes into pLooped's samples
-        ~Music() { Mix_FreeMusic(pMusic); }
+        ~Music() {
+            Mix_FreeMusic(pMusic);
+            if (pStream != nullptr) {
+                SDL_RWclose(pStream);
+            }
+        }
     };
     // What the audio thread's hook reads; changed only under SDL's audio lock.
     struct LoopPlayer {
