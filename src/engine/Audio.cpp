@@ -69,7 +69,7 @@ std::optional<WavLoop> wavLoop(const std::vector<uint8_t>& bytes) {
     bool hasFormat = false;
     bool hasLoop = false;
     size_t at = RIFF_HEADER;
-    while (bytes.size() - at >= CHUNK_HEADER) {
+    while (at + CHUNK_HEADER <= bytes.size()) {
         const uint8_t* pId = bytes.data() + at;
         size_t size = littleEndian(bytes, at + 4, 4);
         size_t body = at + CHUNK_HEADER;

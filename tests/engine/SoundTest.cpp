@@ -173,6 +173,14 @@ TEST(Sound, MusicLoopsFromItsLoopPointWithoutAGap) {
     // the last buffer may be cut short as the game ends.
     EXPECT_EQ(std::count(first, played.end() - 4096, 0), 0);
 
+    // A file cut short in an odd-sized chunk after the sampler chunk keeps
+    // its loop, and nothing past its end is read.
+    std::string cut = squareWave(PART, PART, PART) + "junk";
+    cut += std::string("\x65\0\0\0", 4) + "abc";
+    writeFile(data + "/song.wav", cut);
+    RunResult cutShort = runProgram(std::string(KCS_BINARY) + " --check --data " + data);
+    EXPECT_EQ(cutShort.status, 0) << cutShort.err;
+
     // Without the sampler chunk the whole file loops, loud part and all.
     writeFile(data + "/song.wav", squareWave(PART, PART));
     played = playedOnTheMenu(data, 60);
