@@ -5,7 +5,6 @@
 
 #include <SDL.h>
 #include <array>
-#include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
