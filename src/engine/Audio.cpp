@@ -138,11 +138,17 @@ std::vector<uint8_t> Audio::readNamed(const IniDictionary& file, const std::stri
     if (path.empty()) {
         throw DataError(iniName, "[" + section + "] " + key + " is empty; give a sound file");
     }
+    std::vector<uint8_t> bytes;
     try {
-        return readFileBytes(path, SOUND_FILE);
+        bytes = readFileBytes(path, SOUND_FILE);
     } catch (const DataError& error) {
         throw cannotLoad(iniName, section, key, path, error.what());
     }
+    if (bytes.empty()) {
+        // SDL_mixer would only say that its memory parameter is invalid.
+        throw cannotLoad(iniName, section, key, path, "the file is empty");
+    }
+    return bytes;
 }
 
 std::unique_ptr<Audio::Music> Audio::loadMusicFile(const IniDictionary& file,

@@ -134,6 +134,8 @@ TEST(Sound, BadSoundFilesAreRefusedByTheKeyThatNamedThem) {
          "kcs: sounds.ini: [Effects] land \"stageselect.ini\" cannot be loaded (not a sound "
          "SDL_mixer can load"},
         {"[Music]\nmenu=\n", "", "kcs: sounds.ini: [Music] menu is empty; give a sound file"},
+        {"[Music]\nmenu=nothing.wav\n", "",
+         "kcs: sounds.ini: [Music] menu \"nothing.wav\" cannot be loaded (the file is empty)"},
         {"", "music=lost.ogg\n",
          "kcs: levels.ini: [ROCKFALL] music \"lost.ogg\" cannot be loaded (lost.ogg: cannot open "
          "it"},
@@ -141,6 +143,7 @@ TEST(Sound, BadSoundFilesAreRefusedByTheKeyThatNamedThem) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.error);
         std::string data = soundData("bad-sound", c.soundsIni);
+        writeFile(data + "/nothing.wav", "");
         if (!c.levelsEdit.empty()) {
             std::string levels = readFile(data + "/levels.ini");
             levels.insert(levels.find("tileSheet=tiles.bmp"), c.levelsEdit);
