@@ -4,8 +4,8 @@
 // explicit masks without an alpha mask load exactly as the screen's format.
 #include "BmpWriter.h"
 
-#include "ArtError.h"
 #include "PixelGrid.h"
+#include "config/SourceText.h"
 #include "engine/Files.h"
 
 #include <cstdint>

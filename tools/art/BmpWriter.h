@@ -8,5 +8,5 @@
 class PixelGrid;
 
 // Writes to a temporary file beside path and renames it over path, so a
-// failed or interrupted run never leaves half a bitmap. Throws ArtError.
+// failed or interrupted run never leaves half a bitmap. Throws SourceError.
 void writeBmpAtomically(const PixelGrid& grid, const std::string& path);

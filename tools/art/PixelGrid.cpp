@@ -1,7 +1,7 @@
 // Reading the text pixel format: directives, colour definitions and rows.
 #include "PixelGrid.h"
 
-#include "ArtError.h"
+#include "config/SourceText.h"
 #include "engine/DataError.h"
 #include "engine/Files.h"
 
@@ -14,29 +14,6 @@
 namespace {
 
 constexpr int MAX_SIZE = 4096; // px, far beyond any sheet the game uses
-
-struct Word {
-    std::string text;
-    int column = 0; // 1-based column of the word's first character
-};
-
-std::vector<Word> splitWords(const std::string& line) {
-    std::vector<Word> words;
-    size_t i = 0;
-    while (i < line.size()) {
-        while (i < line.size() && (line[i] == ' ' || line[i] == '\t')) {
-            ++i;
-        }
-        size_t start = i;
-        while (i < line.size() && line[i] != ' ' && line[i] != '\t') {
-            ++i;
-        }
-        if (i > start) {
-            words.push_back({line.substr(start, i - start), static_cast<int>(start) + 1});
-        }
-    }
-    return words;
-}
 
 std::optional<int> parseNumber(const std::string& text) {
     int value = 0;
@@ -60,12 +37,12 @@ public:
 
 private:
     [[noreturn]] void fail(int column, const std::string& what) const {
-        throw ArtError(m_fileName, m_line, column, what);
+        throw SourceError(m_fileName, m_line, column, what);
     }
-    int number(const Word& word, int low, int high, const char* what) const;
-    void widthDirective(const std::vector<Word>& words);
-    void colourDirective(const std::vector<Word>& words);
-    void blankDirective(const std::vector<Word>& words);
+    int number(const SourceWord& word, int low, int high, const char* what) const;
+    void widthDirective(const std::vector<SourceWord>& words);
+    void colourDirective(const std::vector<SourceWord>& words);
+    void blankDirective(const std::vector<SourceWord>& words);
     void pixelRow(const std::string& text);
     void needWidth(int column) const;
 
@@ -75,7 +52,7 @@ private:
     std::array<std::optional<uint32_t>, 128> m_colours{};
 };
 
-int SourceParser::number(const Word& word, int low, int high, const char* what) const {
+int SourceParser::number(const SourceWord& word, int low, int high, const char* what) const {
     std::optional<int> value = parseNumber(word.text);
     if (!value || *value < low || *value > high) {
         fail(word.column, std::string(what) + " must be a whole number from " +
@@ -91,7 +68,7 @@ void SourceParser::needWidth(int column) const {
     }
 }
 
-void SourceParser::widthDirective(const std::vector<Word>& words) {
+void SourceParser::widthDirective(const std::vector<SourceWord>& words) {
     if (words.size() != 2) {
         fail(words[0].column, "expected \"width N\"");
     }
@@ -103,11 +80,11 @@ void SourceParser::widthDirective(const std::vector<Word>& words) {
     m_widthLine = m_line;
 }
 
-void SourceParser::colourDirective(const std::vector<Word>& words) {
+void SourceParser::colourDirective(const std::vector<SourceWord>& words) {
     if (words.size() != 5) {
         fail(words[0].column, "expected \"colour C R G B\"");
     }
-    const Word& name = words[1];
+    const SourceWord& name = words[1];
     if (name.text.size() != 1 || name.text[0] < '!' || name.text[0] > '~') {
         fail(name.column,
              "a colour is named by one printable character, not \"" + excerpt(name.text) + "\"");
@@ -122,7 +99,7 @@ void SourceParser::colourDirective(const std::vector<Word>& words) {
     m_colours[index] = red << 16 | green << 8 | blue;
 }
 
-void SourceParser::blankDirective(const std::vector<Word>& words) {
+void SourceParser::blankDirective(const std::vector<SourceWord>& words) {
     if (words.size() != 2) {
         fail(words[0].column, "expected \"blank N\"");
     }
@@ -166,7 +143,7 @@ void SourceParser::line(std::string text, int lineNumber) {
     while (!text.empty() && (text.back() == ' ' || text.back() == '\t')) {
         text.pop_back();
     }
-    std::vector<Word> words = splitWords(text);
+    std::vector<SourceWord> words = splitWords(text);
     if (words.empty() || words[0].text.starts_with("//")) {
         return;
     }
@@ -189,10 +166,10 @@ void SourceParser::line(std::string text, int lineNumber) {
 
 void SourceParser::finish(int lastLine) const {
     if (width == 0) {
-        throw ArtError(m_fileName, lastLine, 1, "no \"width N\" line");
+        throw SourceError(m_fileName, lastLine, 1, "no \"width N\" line");
     }
     if (rows.empty()) {
-        throw ArtError(m_fileName, lastLine, 1, "no pixel rows");
+        throw SourceError(m_fileName, lastLine, 1, "no pixel rows");
     }
 }
 
@@ -226,10 +203,10 @@ void PixelGrid::mirror() {
 
 void PixelGrid::overlay(const PixelGrid& other, const std::string& overlayName) {
     if (other.width() != width() || other.height() != height()) {
-        throw ArtError(overlayName, 1, 1,
-                       "overlay is " + std::to_string(other.width()) + "x" +
-                           std::to_string(other.height()) + " px, the picture is " +
-                           std::to_string(width()) + "x" + std::to_string(height()));
+        throw SourceError(overlayName, 1, 1,
+                          "overlay is " + std::to_string(other.width()) + "x" +
+                              std::to_string(other.height()) + " px, the picture is " +
+                              std::to_string(width()) + "x" + std::to_string(height()));
     }
     for (int y = 0; y < height(); ++y) {
         for (int x = 0; x < width(); ++x) {

@@ -13,9 +13,9 @@ public:
     static constexpr uint32_t KEY_COLOUR = 0xFF80FF;
 
     // Parses a source text; fileName is used only in error messages.
-    // Throws ArtError with the line and column of the first problem.
+    // Throws SourceError with the line and column of the first problem.
     static PixelGrid parse(const std::string& text, const std::string& fileName);
-    // Reads and parses a file; throws ArtError when it cannot be read.
+    // Reads and parses a file; throws SourceError when it cannot be read.
     static PixelGrid load(const std::string& fileName);
 
     int width() const { return m_width; }
@@ -27,7 +27,7 @@ public:
     // Flips every row left to right.
     void mirror();
     // Paints every pixel of the overlay that is not the key colour over this
-    // picture. Throws ArtError naming overlayName when the sizes differ.
+    // picture. Throws SourceError naming overlayName when the sizes differ.
     void overlay(const PixelGrid& other, const std::string& overlayName);
 
 private:

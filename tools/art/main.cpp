@@ -1,7 +1,7 @@
 // kcs-art: builds one BMP from a text pixel source (docs/art-format.md).
-#include "ArtError.h"
 #include "BmpWriter.h"
 #include "PixelGrid.h"
+#include "config/SourceText.h"
 #include "engine/DataError.h"
 #include "engine/Files.h"
 
@@ -94,7 +94,7 @@ int main(int argc, char** argv) {
             grid.mirror();
         }
         writeBmpAtomically(grid, options.output);
-    } catch (const ArtError& error) {
+    } catch (const SourceError& error) {
         std::fprintf(stderr, "%s\n", error.what());
         return EXIT_BAD_INPUT;
     } catch (const DataError& error) {

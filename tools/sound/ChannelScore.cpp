@@ -1,7 +1,7 @@
 // Note commands: reading them from a line, then playing them into events.
 #include "ChannelScore.h"
 
-#include "SoundError.h"
+#include "config/SourceText.h"
 #include "engine/DataError.h"
 
 #include <algorithm>
@@ -67,7 +67,7 @@ public:
         : m_text(text), m_fileName(fileName), m_line(line) {}
 
     [[noreturn]] void fail(int column, const std::string& what) const {
-        throw SoundError(m_fileName, m_line, column, what);
+        throw SourceError(m_fileName, m_line, column, what);
     }
     bool done() const { return m_pos >= m_text.size(); }
     char peek() const { return done() ? '\0' : m_text[m_pos]; }
@@ -179,7 +179,7 @@ ChannelScore::ChannelScore(const std::string& fileName, const std::vector<Voice>
       m_channelColumn(column), m_voice(voice) {}
 
 void ChannelScore::fail(int line, int column, const std::string& what) const {
-    throw SoundError(m_fileName, line, column, what);
+    throw SourceError(m_fileName, line, column, what);
 }
 
 void ChannelScore::addLine(const std::string& text, int lineNumber) {

@@ -20,9 +20,9 @@ public:
     ChannelScore(const std::string& fileName, const std::vector<Voice>& voices, int tempo,
                  int voice, int line, int column);
 
-    // One line of notes, comments already cut off. Throws SoundError.
+    // One line of notes, comments already cut off. Throws SourceError.
     void addLine(const std::string& text, int lineNumber);
-    // The channel as played; throws SoundError for an unclosed '[', a
+    // The channel as played; throws SourceError for an unclosed '[', a
     // channel with nothing in it, or a loop point at its very end.
     Channel finish();
 

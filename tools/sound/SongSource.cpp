@@ -3,7 +3,7 @@
 #include "SongSource.h"
 
 #include "ChannelScore.h"
-#include "SoundError.h"
+#include "config/SourceText.h"
 #include "engine/DataError.h"
 #include "engine/Files.h"
 
@@ -35,29 +35,6 @@ const std::array<std::pair<const char*, Wave>, 5> WAVES = {{{"pulse12", Wave::Pu
                                                             {"triangle", Wave::Triangle},
                                                             {"noise", Wave::Noise}}};
 const std::array<const char*, 4> VOICE_OPTIONS = {"envelope", "sweep", "vibrato", "arpeggio"};
-
-struct Word {
-    std::string text;
-    int column = 0; // 1-based column of the word's first character
-};
-
-std::vector<Word> splitWords(const std::string& line) {
-    std::vector<Word> words;
-    size_t i = 0;
-    while (i < line.size()) {
-        while (i < line.size() && (line[i] == ' ' || line[i] == '\t')) {
-            ++i;
-        }
-        size_t start = i;
-        while (i < line.size() && line[i] != ' ' && line[i] != '\t') {
-            ++i;
-        }
-        if (i > start) {
-            words.push_back({line.substr(start, i - start), static_cast<int>(start) + 1});
-        }
-    }
-    return words;
-}
 
 bool isDigit(char c) {
     return c >= '0' && c <= '9';
@@ -145,14 +122,14 @@ public:
 
 private:
     [[noreturn]] void fail(int column, const std::string& what) const {
-        throw SoundError(m_fileName, m_line, column, what);
+        throw SourceError(m_fileName, m_line, column, what);
     }
-    int number(const Word& word, int low, int high, const char* what) const;
-    void tempoDirective(const std::vector<Word>& words);
-    void voiceDirective(const std::vector<Word>& words);
-    void channelDirective(const std::vector<Word>& words);
+    int number(const SourceWord& word, int low, int high, const char* what) const;
+    void tempoDirective(const std::vector<SourceWord>& words);
+    void voiceDirective(const std::vector<SourceWord>& words);
+    void channelDirective(const std::vector<SourceWord>& words);
     // The words after an option up to the next option; i moves past them.
-    std::vector<Word> optionValues(const std::vector<Word>& words, size_t& i) const;
+    std::vector<SourceWord> optionValues(const std::vector<SourceWord>& words, size_t& i) const;
     void closeChannel();
     void checkLoops() const;
 
@@ -167,7 +144,7 @@ private:
     std::vector<std::pair<int, int>> m_loopPlaces;
 };
 
-int SongParser::number(const Word& word, int low, int high, const char* what) const {
+int SongParser::number(const SourceWord& word, int low, int high, const char* what) const {
     std::optional<int> value = parseNumber(word.text);
     if (!value || *value < low || *value > high) {
         fail(word.column, std::string(what) + " must be a whole number from " +
@@ -177,7 +154,7 @@ int SongParser::number(const Word& word, int low, int high, const char* what) co
     return *value;
 }
 
-void SongParser::tempoDirective(const std::vector<Word>& words) {
+void SongParser::tempoDirective(const std::vector<SourceWord>& words) {
     if (m_open || !m_song.channels.empty()) {
         fail(words[0].column, "\"tempo\" must come before the first channel");
     }
@@ -192,19 +169,20 @@ void SongParser::tempoDirective(const std::vector<Word>& words) {
     m_tempoLine = m_line;
 }
 
-std::vector<Word> SongParser::optionValues(const std::vector<Word>& words, size_t& i) const {
-    std::vector<Word> values;
+std::vector<SourceWord> SongParser::optionValues(const std::vector<SourceWord>& words,
+                                                 size_t& i) const {
+    std::vector<SourceWord> values;
     while (i < words.size() && !isVoiceOption(words[i].text)) {
         values.push_back(words[i++]);
     }
     return values;
 }
 
-void SongParser::voiceDirective(const std::vector<Word>& words) {
+void SongParser::voiceDirective(const std::vector<SourceWord>& words) {
     if (words.size() < 3) {
         fail(words[0].column, "expected \"voice NAME WAVE\" and any options");
     }
-    const Word& name = words[1];
+    const SourceWord& name = words[1];
     if (!isVoiceName(name.text)) {
         fail(name.column,
              "a voice name is letters, digits, '-' and '_', starting with a letter, not \"" +
@@ -233,7 +211,7 @@ void SongParser::voiceDirective(const std::vector<Word>& words) {
     std::vector<std::string> seen;
     size_t i = 3;
     while (i < words.size()) {
-        const Word& option = words[i++];
+        const SourceWord& option = words[i++];
         if (!isVoiceOption(option.text)) {
             fail(option.column, "unknown voice option \"" + excerpt(option.text) +
                                     "\"; the options are envelope, sweep, vibrato and "
@@ -243,7 +221,7 @@ void SongParser::voiceDirective(const std::vector<Word>& words) {
             fail(option.column, option.text + " given twice in this voice");
         }
         seen.push_back(option.text);
-        std::vector<Word> values = optionValues(words, i);
+        std::vector<SourceWord> values = optionValues(words, i);
         if (option.text == "envelope") {
             if (values.empty()) {
                 fail(option.column, "envelope needs 1 to " + std::to_string(MAX_ENVELOPE) +
@@ -254,7 +232,7 @@ void SongParser::voiceDirective(const std::vector<Word>& words) {
                      "an envelope has at most " + std::to_string(MAX_ENVELOPE) + " volumes");
             }
             voice.envelope.clear();
-            for (const Word& value : values) {
+            for (const SourceWord& value : values) {
                 voice.envelope.push_back(number(value, 0, MAX_LEVEL, "an envelope volume"));
             }
         } else if (option.text == "sweep") {
@@ -294,7 +272,7 @@ void SongParser::voiceDirective(const std::vector<Word>& words) {
                 fail(values[MAX_ARPEGGIO].column,
                      "an arpeggio has at most " + std::to_string(MAX_ARPEGGIO) + " steps");
             }
-            for (const Word& value : values) {
+            for (const SourceWord& value : values) {
                 voice.arpeggio.push_back(
                     number(value, -MAX_ARPEGGIO_STEP, MAX_ARPEGGIO_STEP, "an arpeggio step"));
             }
@@ -304,7 +282,7 @@ void SongParser::voiceDirective(const std::vector<Word>& words) {
     m_voiceLines.push_back(m_line);
 }
 
-void SongParser::channelDirective(const std::vector<Word>& words) {
+void SongParser::channelDirective(const std::vector<SourceWord>& words) {
     closeChannel();
     if (words.size() != 2) {
         fail(words.size() < 2 ? words[0].column : words[2].column, "expected \"channel VOICE\"");
@@ -342,7 +320,7 @@ void SongParser::line(std::string text, int lineNumber) {
     if (comment != std::string::npos) {
         text.erase(comment);
     }
-    std::vector<Word> words = splitWords(text);
+    std::vector<SourceWord> words = splitWords(text);
     if (words.empty()) {
         return;
     }
@@ -372,11 +350,11 @@ void SongParser::checkLoops() const {
         if (!first) {
             first = k;
         } else if (*channels[k].loop != *channels[*first].loop) {
-            throw SoundError(m_fileName, m_loopPlaces[k].first, m_loopPlaces[k].second,
-                             "loop point after " + beatsOf(*channels[k].loop) +
-                                 ", but the loop point on line " +
-                                 std::to_string(m_loopPlaces[*first].first) + " is after " +
-                                 beatsOf(*channels[*first].loop));
+            throw SourceError(m_fileName, m_loopPlaces[k].first, m_loopPlaces[k].second,
+                              "loop point after " + beatsOf(*channels[k].loop) +
+                                  ", but the loop point on line " +
+                                  std::to_string(m_loopPlaces[*first].first) + " is after " +
+                                  beatsOf(*channels[*first].loop));
         }
     }
     if (!first) {
@@ -384,12 +362,12 @@ void SongParser::checkLoops() const {
     }
     for (size_t k = 1; k < channels.size(); ++k) {
         if (channels[k].length != channels[0].length) {
-            throw SoundError(m_fileName, m_channelPlaces[k].first, m_channelPlaces[k].second,
-                             "the channel lasts " + beatsOf(channels[k].length) +
-                                 ", but the channel on line " +
-                                 std::to_string(m_channelPlaces[0].first) + " lasts " +
-                                 beatsOf(channels[0].length) +
-                                 "; with a loop point all channels must last as long");
+            throw SourceError(m_fileName, m_channelPlaces[k].first, m_channelPlaces[k].second,
+                              "the channel lasts " + beatsOf(channels[k].length) +
+                                  ", but the channel on line " +
+                                  std::to_string(m_channelPlaces[0].first) + " lasts " +
+                                  beatsOf(channels[0].length) +
+                                  "; with a loop point all channels must last as long");
         }
     }
 }
@@ -397,7 +375,7 @@ void SongParser::checkLoops() const {
 Song SongParser::finish(int lastLine) {
     closeChannel();
     if (m_song.channels.empty()) {
-        throw SoundError(m_fileName, lastLine, 1, "no \"channel\" lines: nothing to play");
+        throw SourceError(m_fileName, lastLine, 1, "no \"channel\" lines: nothing to play");
     }
     checkLoops();
     for (const Channel& channel : m_song.channels) {

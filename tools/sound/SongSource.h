@@ -7,7 +7,7 @@
 #include <string>
 
 // Parses a source text; fileName is used only in error messages. Throws
-// SoundError with the line and column of the first problem.
+// SourceError with the line and column of the first problem.
 Song parseSong(const std::string& text, const std::string& fileName);
 // Reads and parses a file; throws DataError when it cannot be read.
 Song loadSong(const std::string& fileName);

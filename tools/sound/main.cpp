@@ -1,9 +1,9 @@
 // kcs-sound: renders one WAV from a text score (docs/sound-format.md).
 #include "Song.h"
 #include "SongSource.h"
-#include "SoundError.h"
 #include "Synth.h"
 #include "WavWriter.h"
+#include "config/SourceText.h"
 #include "engine/DataError.h"
 #include "engine/Files.h"
 
@@ -80,7 +80,7 @@ int main(int argc, char** argv) {
             loopStart = sampleAtUnit(*song.loop, song.tempo);
         }
         writeWavAtomically(samples, loopStart, options.output);
-    } catch (const SoundError& error) {
+    } catch (const SourceError& error) {
         std::fprintf(stderr, "%s\n", error.what());
         return EXIT_BAD_INPUT;
     } catch (const DataError& error) {
