@@ -181,9 +181,10 @@ void rethrowForKey(const DataError& error, const IniDictionary& file, const std:
         if (!error.file().empty()) {
             throw error;
         }
-        throw DataError(iniName, "[" + section + "] " + key + " is empty; give a file name");
+        throw DataError(iniName, "[" + excerpt(section) + "] " + excerpt(key) +
+                                     " is empty; give a file name");
     }
-    throw DataError(iniName, "[" + section + "] " + key +
+    throw DataError(iniName, "[" + excerpt(section) + "] " + excerpt(key) +
                                  " is not given, and the default \"empty\" cannot be loaded (" +
                                  error.what() + ")");
 }

@@ -29,7 +29,7 @@ constexpr int FULL = 100; // a volume setting at its most
 // sound file's own trouble.
 DataError cannotLoad(const std::string& iniName, const std::string& section, const std::string& key,
                      const std::string& path, const std::string& reason) {
-    return DataError(iniName, "[" + section + "] " + key + " \"" + excerpt(path) +
+    return DataError(iniName, "[" + excerpt(section) + "] " + key + " \"" + excerpt(path) +
                                   "\" cannot be loaded (" + reason + ")");
 }
 
@@ -136,7 +136,8 @@ std::vector<uint8_t> Audio::readNamed(const IniDictionary& file, const std::stri
                                       std::string& path) {
     path = file.getString(key, section, "");
     if (path.empty()) {
-        throw DataError(iniName, "[" + section + "] " + key + " is empty; give a sound file");
+        throw DataError(iniName,
+                        "[" + excerpt(section) + "] " + key + " is empty; give a sound file");
     }
     std::vector<uint8_t> bytes;
     try {
@@ -240,7 +241,10 @@ void Audio::loadSounds() {
     std::array<Chunk, SOUND_EVENT_COUNT> effects;
     std::unique_ptr<Music> pMenuMusic;
     m_files = {SOUNDS_FILE};
-    if (std::filesystem::exists(SOUNDS_FILE)) {
+    // A file the system cannot even look at (a link loop) is read, so its
+    // reader's message says why.
+    std::error_code unseen;
+    if (std::filesystem::exists(SOUNDS_FILE, unseen) || unseen) {
         IniDictionary file(SOUNDS_FILE);
         for (size_t i = 0; i < SOUND_EVENT_COUNT; ++i) {
             const char* pKey = SOUND_EVENT_NAMES[i];

@@ -2,6 +2,8 @@
 // the program before anything is loaded.
 #include "engine/CommandLine.h"
 
+#include "engine/DataError.h"
+
 #include <charconv>
 
 const char* const USAGE_TEXT =
@@ -46,7 +48,7 @@ int64_t parseWhole(const std::string& option, const std::string& text, int64_t l
     auto [pStop, error] = std::from_chars(text.data(), pEnd, value);
     if (text.empty() || error != std::errc() || pStop != pEnd || value < low || value > high) {
         throw UsageError(option + " needs a whole number from " + std::to_string(low) + " to " +
-                         std::to_string(high) + ", got '" + text + "'");
+                         std::to_string(high) + ", got '" + excerpt(text) + "'");
     }
     return value;
 }
@@ -60,12 +62,21 @@ Options parseCommandLine(int argc, const char* const* argv) {
         std::string option = argv[i];
         auto value = [&]() -> std::string {
             if (i + 1 >= argc) {
-                throw UsageError(option + " needs a value");
+                throw UsageError(excerpt(option) + " needs a value");
             }
             return argv[++i];
         };
+        // An empty name would only come back later as a puzzling message
+        // about a file named "" or the working folder.
+        auto name = [&](const char* what = "file") -> std::string {
+            std::string named = value();
+            if (named.empty()) {
+                throw UsageError(option + " needs a " + what + " name, got an empty one");
+            }
+            return named;
+        };
         if (option == "--data") {
-            options.dataDir = value();
+            options.dataDir = name("folder");
         } else if (option == "--scale") {
             options.scale = static_cast<int>(parseWhole(option, value(), 1, 6));
         } else if (option == "--headless") {
@@ -76,16 +87,16 @@ Options parseCommandLine(int argc, const char* const* argv) {
         } else if (option == "--frames") {
             options.frames = parseWhole(option, value(), 0, MAX_FRAMES);
         } else if (option == "--replay") {
-            options.replayPath = value();
+            options.replayPath = name();
         } else if (option == "--record") {
-            options.recordPath = value();
+            options.recordPath = name();
         } else if (option == "--trace") {
-            options.tracePath = value();
+            options.tracePath = name();
         } else if (option == "--screenshot") {
             std::string argument = value();
             size_t colon = argument.find(':');
             if (colon == std::string::npos || colon + 1 == argument.size()) {
-                throw UsageError("--screenshot needs N:FILE, got '" + argument + "'");
+                throw UsageError("--screenshot needs N:FILE, got '" + excerpt(argument) + "'");
             }
             Screenshot shot;
             shot.frame = parseWhole("--screenshot", argument.substr(0, colon), 0, MAX_FRAMES);
@@ -94,23 +105,23 @@ Options parseCommandLine(int argc, const char* const* argv) {
         } else if (option == "--check") {
             options.check = true;
         } else if (option == "--level") {
-            options.levelName = value();
+            options.levelName = name("level");
         } else if (option == "--character") {
-            options.characterFile = value();
+            options.characterFile = name();
         } else if (option == "--at") {
             std::string argument = value();
             size_t comma = argument.find(',');
             if (comma == std::string::npos) {
-                throw UsageError("--at needs X,Y in world pixels, got '" + argument + "'");
+                throw UsageError("--at needs X,Y in world pixels, got '" + excerpt(argument) + "'");
             }
             options.arrival = std::make_pair(
                 static_cast<int32_t>(parseWhole(option, argument.substr(0, comma), -32768, 32767)),
                 static_cast<int32_t>(
                     parseWhole(option, argument.substr(comma + 1), -32768, 32767)));
         } else if (option == "--character-report") {
-            options.reportCharacter = value();
+            options.reportCharacter = name();
         } else if (option == "--plot") {
-            options.plotPath = value();
+            options.plotPath = name();
         } else if (option == "--strict") {
             options.strict = true;
         } else if (option == "--watch") {
@@ -128,12 +139,15 @@ Options parseCommandLine(int argc, const char* const* argv) {
         } else if (option == "--version") {
             options.version = true;
         } else {
-            throw UsageError("unknown option '" + option + "' (see kcs --help)");
+            throw UsageError("unknown option '" + excerpt(option) + "' (see kcs --help)");
         }
     }
     if ((!options.characterFile.empty() || options.arrival) && options.levelName.empty()) {
         throw UsageError(std::string(options.arrival ? "--at" : "--character") +
                          " needs --level: on the menu the player chooses");
+    }
+    if (options.strict && !options.check) {
+        throw UsageError("--strict needs --check: it makes the check's warnings fail it");
     }
     if (!options.plotPath.empty() && options.reportCharacter.empty()) {
         throw UsageError("--plot needs --character-report: it draws that character's jumps");

@@ -106,13 +106,14 @@ Controls Controls::defaults() {
 }
 
 Controls Controls::load(const std::string& fileName) {
-    if (!std::filesystem::exists(fileName)) {
+    std::error_code error;
+    if (!std::filesystem::exists(fileName, error) && !error) {
         return defaults();
     }
     IniDictionary file(fileName);
     for (const std::string& section : file.sectionNames()) {
         if (section != KEYS_SECTION && section != GAMEPAD_SECTION && section != AUDIO_SECTION) {
-            throw DataError(fileName, "unknown section [" + section +
+            throw DataError(fileName, "unknown section [" + excerpt(section) +
                                           "] (sections: [Keys], [Gamepad], [Audio])");
         }
     }
@@ -122,7 +123,8 @@ Controls Controls::load(const std::string& fileName) {
     for (const std::string& key : file.keyNames(KEYS_SECTION)) {
         const InputInfo* pInfo = inputByName(key);
         if (pInfo == nullptr) {
-            throw DataError(fileName, "[Keys] " + key + ": unknown input (inputs: left, right, " +
+            throw DataError(fileName, "[Keys] " + excerpt(key) +
+                                          ": unknown input (inputs: left, right, " +
                                           "up, down, jump, shoot, pause, step)");
         }
         std::erase_if(controls.keys,
@@ -130,12 +132,13 @@ Controls Controls::load(const std::string& fileName) {
         for (const std::string& name : splitList(file.getString(key, KEYS_SECTION, ""))) {
             SDLKey sdlKey = keyByName(name);
             if (sdlKey == SDLK_UNKNOWN) {
-                throw DataError(fileName, "[Keys] " + key + ": unknown key name '" + name + "'");
+                throw DataError(fileName, "[Keys] " + excerpt(key) + ": unknown key name '" +
+                                              excerpt(name) + "'");
             }
             if (isReservedKey(sdlKey)) {
                 throw DataError(
                     fileName,
-                    "[Keys] " + key + ": '" + name +
+                    "[Keys] " + excerpt(key) + ": '" + excerpt(name) +
                         "' is reserved for fullscreen, screenshots, the overlay and reloading");
             }
             controls.keys.push_back({sdlKey, pInfo->input});
@@ -153,7 +156,8 @@ Controls Controls::load(const std::string& fileName) {
         }
         const InputInfo* pInfo = inputByName(key);
         if (pInfo == nullptr) {
-            throw DataError(fileName, "[Gamepad] " + key + ": unknown input (inputs: left, " +
+            throw DataError(fileName, "[Gamepad] " + excerpt(key) +
+                                          ": unknown input (inputs: left, " +
                                           "right, up, down, jump, shoot, pause, step, deadZone)");
         }
         std::erase_if(controls.buttons,
@@ -163,7 +167,7 @@ Controls Controls::load(const std::string& fileName) {
                 !name.empty() && name.find_first_not_of("0123456789") == std::string::npos;
             int button = digits && name.size() <= 3 ? std::stoi(name) : -1;
             if (button < 0 || button > MAX_BUTTON) {
-                throw DataError(fileName, "[Gamepad] " + key + ": '" + name +
+                throw DataError(fileName, "[Gamepad] " + excerpt(key) + ": '" + excerpt(name) +
                                               "' is not a button number 0 to 255");
             }
             controls.buttons.push_back({button, pInfo->input});
@@ -175,8 +179,8 @@ Controls Controls::load(const std::string& fileName) {
                        : key == "effects" ? &controls.effectsVolume
                                           : nullptr;
         if (pVolume == nullptr) {
-            throw DataError(fileName,
-                            "[Audio] " + key + ": unknown key (keys: volume, music, effects)");
+            throw DataError(fileName, "[Audio] " + excerpt(key) +
+                                          ": unknown key (keys: volume, music, effects)");
         }
         int32_t value = file.getInt(key, AUDIO_SECTION, 0);
         if (value < 0 || value > MAX_VOLUME) {

@@ -6,32 +6,17 @@
 #include <string>
 #include <string_view>
 
-class DataError : public std::runtime_error {
-public:
-    DataError(const std::string& file, const std::string& what)
-        : std::runtime_error(file + ": " + what), m_file(file) {}
-
-    const std::string& file() const { return m_file; }
-
-private:
-    std::string m_file;
-};
-
-// SDL cannot start or the window cannot open: not a data problem, but it ends
-// the program the same way, with one line and status 2.
-class StartupError : public std::runtime_error {
-public:
-    using std::runtime_error::runtime_error;
-};
-
 // A piece of the input as a message quotes it: whole when short, otherwise
 // its start, so a line of megabytes never becomes a message of megabytes.
 // Control characters become '?', so the message stays one line.
-inline std::string excerpt(std::string_view text) {
-    constexpr size_t MAX_QUOTED = 40;
+inline constexpr size_t MAX_QUOTED = 40; // bytes
+// A path's useful end (the file's own name) is often past 40 bytes: a file
+// a message is about keeps this much.
+inline constexpr size_t MAX_QUOTED_PATH = 240; // bytes
+inline std::string excerpt(std::string_view text, size_t maxQuoted = MAX_QUOTED) {
     size_t length = text.size();
-    if (length > MAX_QUOTED) {
-        length = MAX_QUOTED - 3;
+    if (length > maxQuoted) {
+        length = maxQuoted - 3;
         // Not inside a UTF-8 character.
         while (length > 0 && (static_cast<unsigned char>(text[length]) & 0xC0) == 0x80) {
             --length;
@@ -45,3 +30,32 @@ inline std::string excerpt(std::string_view text) {
     }
     return length < text.size() ? shown + "..." : shown;
 }
+
+// The rest of a message as one line: a control character (an escape sequence
+// for the terminal, a line break) that a quoted name let through becomes '?'.
+inline std::string oneLine(std::string text) {
+    for (char& c : text) {
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) {
+            c = '?';
+        }
+    }
+    return text;
+}
+
+class DataError : public std::runtime_error {
+public:
+    DataError(const std::string& file, const std::string& what)
+        : std::runtime_error(excerpt(file, MAX_QUOTED_PATH) + ": " + oneLine(what)), m_file(file) {}
+
+    const std::string& file() const { return m_file; }
+
+private:
+    std::string m_file;
+};
+
+// SDL cannot start or the window cannot open: not a data problem, but it ends
+// the program the same way, with one line and status 2.
+class StartupError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};

@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <filesystem>
 
 GameStateManager::GameStateManager() {
     m_pCurrent = std::make_unique<StageSelect>(this);
@@ -66,6 +67,11 @@ void GameStateManager::reloadLevel() {
     } catch (const DataError& error) {
         gEngine->setView(view);
         m_reloadError = error.what();
+        std::fprintf(stderr, "kcs: %s\n", m_reloadError.c_str());
+    } catch (const std::filesystem::filesystem_error& error) {
+        // Whatever the file system says of a watched path, the level runs on.
+        gEngine->setView(view);
+        m_reloadError = excerpt(error.what(), MAX_QUOTED_PATH);
         std::fprintf(stderr, "kcs: %s\n", m_reloadError.c_str());
     }
     // The files it tried are the ones to watch, so fixing the one that

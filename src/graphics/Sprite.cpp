@@ -93,7 +93,7 @@ void Sprite::loadSheets(const IniDictionary& dictionary, const std::string& file
         } catch (const DataError& error) {
             // The bitmap's own message names the image; this one also says
             // which file and key asked for it.
-            throw DataError(fileName, where(SHEETS_SECTION, key) + " \"" + sheetName +
+            throw DataError(fileName, where(SHEETS_SECTION, key) + " \"" + excerpt(sheetName) +
                                           "\" cannot be loaded (" + error.what() + ")");
         }
     }
@@ -109,7 +109,7 @@ void Sprite::loadRectangles(const IniDictionary& dictionary, const std::string& 
     auto sheet = [&](int32_t s) {
         std::string key = numbered("spritesheet", s);
         return where(SHEETS_SECTION, key) + " (" +
-               dictionary.getString(key, SHEETS_SECTION, "empty") + ")";
+               excerpt(dictionary.getString(key, SHEETS_SECTION, "empty")) + ")";
     };
 
     for (int32_t s = 0; s < m_sheetCount; ++s) {

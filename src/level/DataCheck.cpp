@@ -111,7 +111,7 @@ int runDataCheck(bool strict) {
                 continue;
             }
             if (!pLevels->hasSection(level)) {
-                checker.report("levels.ini: no section [" + level +
+                checker.report("levels.ini: no section [" + excerpt(level) +
                                "] for the level named in stageselect.ini");
                 continue;
             }
@@ -136,7 +136,8 @@ int runDataCheck(bool strict) {
             continue;
         }
         if (!pSoundMap) {
-            checker.report(character + ": not checked, because no level loaded to place it in");
+            checker.report(excerpt(character, MAX_QUOTED_PATH) +
+                           ": not checked, because no level loaded to place it in");
             continue;
         }
         checker.attempt([&] {

@@ -41,9 +41,9 @@ Level::Level(GameStateManager* pManager) : m_pManager(pManager) {
     m_pMap = std::make_unique<Map>(levelName, levels);
     if (const auto& spot = m_pManager->arrival();
         spot && !m_pMap->arriveAt(spot->first, spot->second)) {
-        throw DataError(LEVELS_FILE, "--at " + std::to_string(spot->first) + "," +
-                                         std::to_string(spot->second) +
-                                         " is in none of the boundaries of [" + levelName + "]");
+        throw DataError(LEVELS_FILE,
+                        "--at " + std::to_string(spot->first) + "," + std::to_string(spot->second) +
+                            " is in none of the boundaries of [" + excerpt(levelName) + "]");
     }
     m_pPlayer = std::make_unique<Kalvorn>(characterName, m_pMap.get());
     m_pEnemy = std::make_unique<Enemy>();

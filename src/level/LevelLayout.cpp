@@ -44,7 +44,7 @@ void LevelLayout::check() const {
     for (const std::string& problem :
          {boundaryCountProblem(boundaryCount), teleportStopProblem(teleportStopPosY)}) {
         if (!problem.empty()) {
-            throw DataError(levelsFile, "[" + levelName + "] " + problem);
+            throw DataError(levelsFile, "[" + excerpt(levelName) + "] " + problem);
         }
     }
 }

@@ -33,6 +33,20 @@ int32_t readCount(const IniDictionary& file, const char* section, const char* wh
 
 } // namespace
 
+std::string StageSelect::characterFile(const IniDictionary& file, int index) {
+    std::string key = "kalvorn" + std::to_string(index);
+    std::string name = file.getString(key, CHARACTERS_SECTION, "");
+    // Left to the loader, a missing name would be refused as a file named
+    // "empty", with nothing to say which file and key to mend.
+    if (name.empty()) {
+        throw DataError(STAGE_SELECT_FILE,
+                        std::string("[") + CHARACTERS_SECTION + "] " + key +
+                            (file.hasKey(key, CHARACTERS_SECTION) ? " is empty" : " is not given") +
+                            "; give a character file");
+    }
+    return name;
+}
+
 StageSelect::StageSelect(GameStateManager* pManager) : m_pManager(pManager) {
     if (Audio* pAudio = gEngine->audio()) {
         pAudio->playMenuMusic();
@@ -54,7 +68,7 @@ StageSelect::StageSelect(GameStateManager* pManager) : m_pManager(pManager) {
     rowY = FIRST_ROW_Y;
     for (int i = 0; i < m_characterCount; ++i) {
         std::string base = "kalvorn" + std::to_string(i);
-        std::string name = file.getString(base, "Kalvorns", "empty");
+        std::string name = characterFile(file, i);
         std::string title = file.getString(base + "title", "Kalvorns", "empty");
         m_characters[static_cast<size_t>(i)] = MenuItem(title, name, CHARACTER_COLUMN_X, rowY);
         rowY = wrapping::add(rowY, rowHeight);

@@ -6,15 +6,22 @@
 #include "engine/Surface.h"
 #include "menu/MenuItem.h"
 
+#include <string>
 #include <vector>
 
 class GameStateManager;
+class IniDictionary;
 
 class StageSelect : public GameState {
 public:
     static constexpr int LEVEL_COLUMN_X = 32;      // screen px
     static constexpr int CHARACTER_COLUMN_X = 128; // screen px
     static constexpr int FIRST_ROW_Y = 32;         // screen px
+    static constexpr const char* CHARACTERS_SECTION = "Kalvorns";
+
+    // The character file the menu's entry `index` names; a DataError naming
+    // the key when it is missing or empty.
+    static std::string characterFile(const IniDictionary& file, int index);
 
     // Throws DataError when the file names no level or no character.
     explicit StageSelect(GameStateManager* pManager);
