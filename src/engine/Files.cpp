@@ -5,23 +5,71 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <climits>
 #include <csignal>
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
+#include <map>
 #include <new>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <utility>
 
 namespace {
 
 constexpr size_t READ_CHUNK = 64 * 1024;
 constexpr int MAX_SYMLINK_HOPS = 40;
+// How long the orderly end of a stopped program may take before it is cut
+// short: a frame, a teardown, a file's read are all far quicker.
+constexpr unsigned STOP_GRACE = 1; // s
+// Temporaries alive at once: a probe and a write at most; more are not
+// removed by a signal, only by their destructors.
+constexpr int MAX_LIVE_TEMPORARIES = 8;
 
 volatile std::sig_atomic_t gStopSignal = 0;
 
+// Temporaries by name where a signal handler can reach them: fixed storage,
+// a slot's name written before it is marked used.
+struct LiveTemporary {
+    volatile std::sig_atomic_t used = 0;
+    char path[PATH_MAX] = {};
+};
+LiveTemporary gLiveTemporaries[MAX_LIVE_TEMPORARIES];
+
+void removeLiveTemporaries() {
+    for (LiveTemporary& live : gLiveTemporaries) {
+        if (live.used != 0) {
+            ::unlink(live.path);
+        }
+    }
+}
+
+// Only async-signal-safe calls from here on.
+[[noreturn]] void endNow(int signal) {
+    removeLiveTemporaries();
+    struct sigaction action {};
+    action.sa_handler = SIG_DFL;
+    sigemptyset(&action.sa_mask);
+    sigaction(signal, &action, nullptr);
+    sigset_t unblocked;
+    sigemptyset(&unblocked);
+    sigaddset(&unblocked, signal);
+    sigprocmask(SIG_UNBLOCK, &unblocked, nullptr);
+    raise(signal);
+    _exit(128 + signal);
+}
+
 void onStopSignal(int signal) {
+    if (gStopSignal != 0) {
+        endNow(gStopSignal);
+    }
     gStopSignal = signal;
+    alarm(STOP_GRACE);
+}
+
+void onStopTimeout(int) {
+    endNow(gStopSignal != 0 ? gStopSignal : SIGTERM);
 }
 
 struct Output {
@@ -29,7 +77,23 @@ struct Output {
     std::string option;
 };
 std::vector<Output> gOutputs;
+// Each input once, by identity, with the name it was first met by.
+std::map<std::pair<dev_t, ino_t>, std::string> gInputs;
 ReadLog* gpReadLog = nullptr;
+bool gStandardOutputTaken = false;
+
+void noteInputIdentity(const struct stat& info, const std::string& path) {
+    gInputs.emplace(std::make_pair(info.st_dev, info.st_ino), path);
+}
+
+void refuseIfInput(const std::string& path, const std::string& option, const struct stat& info) {
+    auto input = gInputs.find(std::make_pair(info.st_dev, info.st_ino));
+    if (input != gInputs.end()) {
+        throw DataError(path, option + " would overwrite the input " +
+                                  excerpt(input->second, MAX_QUOTED_PATH) +
+                                  "; choose another file");
+    }
+}
 
 std::string reason() {
     return std::strerror(errno);
@@ -132,6 +196,7 @@ std::string readFile(const std::string& path, const FileLimit& limit) {
                                   ", not a regular file");
     }
     refuseIfOutput(path, info);
+    noteInputIdentity(info, path);
     if (static_cast<uint64_t>(info.st_size) > limit.maxBytes) {
         throw DataError(path, "cannot read it: it is " + std::to_string(info.st_size) +
                                   " bytes, more than the " + describeSize(limit.maxBytes) + " " +
@@ -203,6 +268,13 @@ std::optional<FileIdentity> identityOf(const std::string& path) {
     return FileIdentity{info.st_dev, info.st_ino};
 }
 
+void noteInput(const std::string& path) {
+    struct stat info {};
+    if (::stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode)) {
+        noteInputIdentity(info, path);
+    }
+}
+
 std::string outputTarget(const std::string& path, const std::string& option, bool replaced) {
     // What the path leads to, links followed as the system follows them.
     struct stat info {};
@@ -210,6 +282,7 @@ std::string outputTarget(const std::string& path, const std::string& option, boo
         if (S_ISDIR(info.st_mode)) {
             throw DataError(path, option + " cannot write it: it is a directory");
         }
+        refuseIfInput(path, option, info);
         if (replaced && !S_ISREG(info.st_mode)) {
             throw DataError(path, option + " will not replace it: it is " + kindOf(info.st_mode) +
                                       ", not a regular file");
@@ -242,8 +315,8 @@ void refuseSameFile(const std::string& output, const std::string& option,
                     const std::string& input) {
     std::optional<FileIdentity> written = identityOf(output);
     if (written && written == identityOf(input)) {
-        throw DataError(output,
-                        option + " would overwrite the input " + input + "; choose another file");
+        throw DataError(output, option + " would overwrite the input " +
+                                    excerpt(input, MAX_QUOTED_PATH) + "; choose another file");
     }
 }
 
@@ -255,12 +328,23 @@ void markAsOutput(const std::string& path, const std::string& option) {
 
 TemporaryFile::TemporaryFile(const std::string& path, const std::string& option)
     : m_target(outputTarget(path, option, true)), m_option(option) {
-    std::string pattern = m_target + ".XXXXXX";
+    // A stopped program writes nothing more.
+    throwIfStopped();
+    // A short name of its own, so a target named up to the system's limit
+    // still leaves room for it.
+    std::string pattern = directoryOf(m_target) + "/.kcs-XXXXXX";
     int fd = ::mkstemp(pattern.data());
     if (fd < 0) {
         throw DataError(path, option + " cannot write it: " + reason());
     }
     m_temporary = pattern;
+    for (LiveTemporary& live : gLiveTemporaries) {
+        if (live.used == 0 && m_temporary.size() < sizeof live.path) {
+            std::memcpy(live.path, m_temporary.c_str(), m_temporary.size() + 1);
+            live.used = 1;
+            break;
+        }
+    }
     // mkstemp makes the file private; the result gets the mode a new file
     // would have, or the mode of the file it replaces.
     struct stat existing {};
@@ -280,13 +364,24 @@ TemporaryFile::~TemporaryFile() {
     if (!m_committed && !m_temporary.empty()) {
         ::unlink(m_temporary.c_str());
     }
+    forget();
+}
+
+void TemporaryFile::forget() {
+    for (LiveTemporary& live : gLiveTemporaries) {
+        if (live.used != 0 && m_temporary == live.path) {
+            live.used = 0;
+        }
+    }
 }
 
 void TemporaryFile::commit() {
+    throwIfStopped();
     if (::rename(m_temporary.c_str(), m_target.c_str()) != 0) {
         throw DataError(m_target, m_option + " cannot write it: " + reason());
     }
     m_committed = true;
+    forget();
 }
 
 void writeFileWhole(const std::string& path, std::string_view bytes, const std::string& option) {
@@ -313,16 +408,32 @@ OutputStream::OutputStream(const std::string& path, const std::string& option)
     if (path == "-") {
         m_pFile = stdout;
         m_path = "standard output";
+        gStandardOutputTaken = true;
         return;
     }
     outputTarget(path, option, false);
     // Without O_NONBLOCK, opening a FIFO that nobody reads waits forever.
-    int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NONBLOCK | O_CLOEXEC, 0666);
+    // Not emptied on opening: what was opened is checked first.
+    int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_NONBLOCK | O_CLOEXEC, 0666);
     if (fd < 0) {
         if (errno == ENXIO) {
             throw DataError(path, option + " cannot write it: no program is reading it");
         }
         throw DataError(path, option + " cannot write it: " + reason());
+    }
+    struct stat info {};
+    if (::fstat(fd, &info) == 0 && S_ISREG(info.st_mode)) {
+        try {
+            refuseIfInput(path, option, info);
+        } catch (const DataError&) {
+            ::close(fd);
+            throw;
+        }
+        if (::ftruncate(fd, 0) != 0) {
+            int error = errno;
+            ::close(fd);
+            throw DataError(path, option + " cannot write it: " + std::strerror(error));
+        }
     }
     ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
     m_pFile = ::fdopen(fd, "wb");
@@ -374,6 +485,10 @@ void OutputStream::close() {
     if (failed) {
         throw DataError(m_path, m_option + " cannot write it: " + reason());
     }
+}
+
+std::FILE* notesStream() {
+    return gStandardOutputTaken ? stderr : stdout;
 }
 
 namespace {
@@ -438,22 +553,32 @@ void catchStopSignals() {
     struct sigaction action {};
     action.sa_handler = onStopSignal;
     sigemptyset(&action.sa_mask);
-    // No SA_RESTART: a read that waits returns, so the flag is seen. The
-    // handler is reset by the first signal, so a second one ends the program
-    // even if nothing looks at the flag.
-    action.sa_flags = SA_RESETHAND;
+    // Either stop signal waits while the handler of the other runs, so the
+    // second is seen as second.
+    sigaddset(&action.sa_mask, SIGINT);
+    sigaddset(&action.sa_mask, SIGTERM);
+    // No SA_RESTART: a read that waits returns, so the flag is seen.
+    action.sa_flags = 0;
     sigaction(SIGINT, &action, nullptr);
     sigaction(SIGTERM, &action, nullptr);
+    struct sigaction timeout {};
+    timeout.sa_handler = onStopTimeout;
+    sigemptyset(&timeout.sa_mask);
+    sigaction(SIGALRM, &timeout, nullptr);
 }
 
-int takeStopSignal() {
-    int signal = gStopSignal;
-    gStopSignal = 0;
-    return signal;
+int stopSignal() {
+    return gStopSignal;
 }
 
 void throwIfStopped() {
     if (gStopSignal != 0) {
         throw Interrupted(gStopSignal);
     }
+}
+
+void endBySignal(int signal) {
+    std::fflush(stdout);
+    std::fflush(stderr);
+    endNow(signal);
 }

@@ -52,10 +52,16 @@ struct FileIdentity {
 };
 std::optional<FileIdentity> identityOf(const std::string& path);
 
+// Every file readFile has read is an input of this run, and so is each file
+// given here: one this program names but leaves for others to read (a tile
+// sheet an exported map refers to) or reads later (the game's data files).
+// Inputs are known by device and inode, so no link or path spelling hides one.
+void noteInput(const std::string& path);
+
 // Where an output at `path` is written: the path itself, or for a file
 // replaced by renaming (`replaced`) the file its symbolic links lead to.
-// Refuses with a DataError a directory, and for a replaced file anything but
-// a regular file.
+// Refuses with a DataError a directory, an input of this run, and for a
+// replaced file anything but a regular file.
 std::string outputTarget(const std::string& path, const std::string& option, bool replaced);
 // Refuses an output that is the same file as the input.
 void refuseSameFile(const std::string& output, const std::string& option, const std::string& input);
@@ -63,7 +69,8 @@ void refuseSameFile(const std::string& output, const std::string& option, const 
 void markAsOutput(const std::string& path, const std::string& option);
 
 // A file written beside its target and renamed over it only when whole, so
-// an interrupted or failed write leaves the old file and no temporary.
+// an interrupted or failed write leaves the old file and no temporary: a stop
+// signal that ends the program before the destructor runs removes it too.
 class TemporaryFile {
 public:
     TemporaryFile(const std::string& path, const std::string& option);
@@ -76,6 +83,9 @@ public:
     void commit();
 
 private:
+    // No longer for a stop signal to remove.
+    void forget();
+
     std::string m_target;
     std::string m_option;
     std::string m_temporary;
@@ -86,6 +96,7 @@ private:
 void writeFileWhole(const std::string& path, std::string_view bytes, const std::string& option);
 
 // A file written as the program runs (a trace, a recording, standard output).
+// An existing file is emptied only once it is known not to be an input.
 // Every write is flushed and checked; a failure throws a DataError naming it.
 class OutputStream {
 public:
@@ -106,6 +117,11 @@ private:
     std::string m_path;
     std::string m_option;
 };
+
+// Where the program's notes (a map loaded, a screenshot saved) go: standard
+// output, or standard error once a stream writes to standard output, so that
+// stream stays whole.
+std::FILE* notesStream();
 
 // Standard output written by printf and puts: flushed and checked (at the
 // end of a run), and closed and checked (at the end of the program). Each
@@ -138,8 +154,10 @@ struct FileStamp {
 };
 std::vector<FileStamp> stampsOf(const std::vector<std::string>& paths);
 
-// SIGINT and SIGTERM only raise a flag: loads stop at their next read, play
-// at the end of the frame. A second signal ends the program at once.
+// SIGINT and SIGTERM raise a flag: loads stop at their next read, play at the
+// end of the frame, and the program then ends as killed by that signal. What
+// does not come back to look at the flag within a second (a library call that
+// loops), or a second signal, ends it at once, temporaries removed.
 class Interrupted : public std::runtime_error {
 public:
     explicit Interrupted(int signal);
@@ -149,7 +167,10 @@ private:
     int m_signal;
 };
 void catchStopSignals();
-// The signal that asked the program to stop, or 0; taking it clears it.
-int takeStopSignal();
+// The stop signal that has come, or 0.
+int stopSignal();
 // Throws Interrupted when a stop signal has come.
 void throwIfStopped();
+// Ends the program as the stop signal would have: call once everything
+// that must be closed is closed.
+[[noreturn]] void endBySignal(int signal);

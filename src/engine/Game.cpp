@@ -14,7 +14,9 @@
 #include "engine/GameStateManager.h"
 #include "engine/Replay.h"
 #include "level/DataCheck.h"
+#include "menu/StageSelect.h"
 #include "player/CharacterReport.h"
+#include <algorithm>
 
 #include <cerrno>
 #include <csignal>
@@ -23,7 +25,9 @@
 #include <cstring>
 #include <filesystem>
 #include <memory>
+#include <set>
 #include <unistd.h>
+#include <utility>
 
 namespace {
 
@@ -35,14 +39,68 @@ const char* const LEVELS_FILE = "levels.ini";
 // calls twice a second.
 constexpr Uint32 WATCH_INTERVAL = 500; // ms
 
-// Beyond this many entries the data folder is not searched for outputs: a
-// game's data is a few dozen files, and the folder may be a home directory.
-constexpr int MAX_DATA_ENTRIES = 10000;
+// The INI files the game starts from; every other data file is named by a
+// value in one of them or in an INI file they name.
+const char* const DATA_ROOTS[] = {"stageselect.ini", "levels.ini", "font.ini",
+                                  "enemy.ini",       "sounds.ini", "controls.ini"};
+// The name a loader reads when a file-name key is missing.
+const char* const DEFAULT_FILE_NAME = "empty";
+
+std::string inDataFolder(const std::string& dataFolder, const std::string& name) {
+    if (name.empty() || name.front() == '/' || dataFolder == ".") {
+        return name;
+    }
+    return dataFolder + "/" + name;
+}
+
+// Every file the data names, wherever it is, becomes an input before any
+// output is opened, so no output can replace a file the game reads later.
+// Any value naming an existing file counts, whatever its key; INI files are
+// followed once each (by identity, so loops end), and each is read whole
+// once: the work grows with the data's size, not with anything else.
+void noteDataInputs(const std::string& dataFolder, const std::string& characterFile) {
+    std::vector<std::string> pending(std::begin(DATA_ROOTS), std::end(DATA_ROOTS));
+    pending.emplace_back(DEFAULT_FILE_NAME);
+    if (!characterFile.empty()) {
+        pending.push_back(characterFile);
+    }
+    std::set<std::pair<dev_t, ino_t>> visited;
+    while (!pending.empty()) {
+        std::string path = inDataFolder(dataFolder, pending.back());
+        pending.pop_back();
+        std::optional<FileIdentity> identity = identityOf(path);
+        if (!identity || !visited.emplace(identity->device, identity->inode).second) {
+            continue;
+        }
+        noteInput(path);
+        if (path.size() < 4 || path.compare(path.size() - 4, 4, ".ini") != 0) {
+            continue;
+        }
+        std::string text;
+        try {
+            text = readFile(path, INI_FILE);
+        } catch (const DataError&) {
+            continue; // the loader that needs it says what is wrong
+        }
+        size_t lineStart = 0;
+        while (lineStart < text.size()) {
+            size_t lineEnd = std::min(text.find('\n', lineStart), text.size());
+            size_t equals = text.find('=', lineStart);
+            if (equals < lineEnd) {
+                size_t first = text.find_first_not_of(" \t", equals + 1);
+                size_t last = text.find_last_not_of(" \t\r", lineEnd - 1);
+                if (first < lineEnd && last != std::string::npos && last >= first) {
+                    pending.push_back(text.substr(first, last - first + 1));
+                }
+            }
+            lineStart = lineEnd + 1;
+        }
+    }
+}
 
 // The files this run writes, checked before anything is written: none may be
-// the replay, another output, or a file of the data folder (which the game
-// would then read after overwriting it).
-void refuseOutputsOverInputs(const Options& options, const std::string& dataFolder) {
+// another output (the inputs are refused as each output is opened).
+void refuseOutputsOverOutputs(const Options& options) {
     std::vector<std::pair<std::string, std::string>> outputs; // option, path
     if (!options.tracePath.empty() && options.tracePath != "-") {
         outputs.emplace_back("--trace", options.tracePath);
@@ -58,9 +116,6 @@ void refuseOutputsOverInputs(const Options& options, const std::string& dataFold
     }
     for (size_t i = 0; i < outputs.size(); ++i) {
         const auto& [option, path] = outputs[i];
-        if (!options.replayPath.empty()) {
-            refuseSameFile(path, option, options.replayPath);
-        }
         for (size_t j = 0; j < i; ++j) {
             // Several screenshots may share a path; the last one is kept.
             if (option != "--screenshot" || outputs[j].first != "--screenshot") {
@@ -68,50 +123,28 @@ void refuseOutputsOverInputs(const Options& options, const std::string& dataFold
             }
         }
     }
-    std::vector<std::pair<FileIdentity, size_t>> existing;
-    for (size_t i = 0; i < outputs.size(); ++i) {
-        if (std::optional<FileIdentity> identity = identityOf(outputs[i].second)) {
-            existing.emplace_back(*identity, i);
-        }
-    }
-    if (existing.empty()) {
-        return;
-    }
-    namespace fs = std::filesystem;
-    std::error_code error;
-    fs::recursive_directory_iterator entry(dataFolder,
-                                           fs::directory_options::skip_permission_denied, error);
-    for (int seen = 0;
-         !error && entry != fs::recursive_directory_iterator() && seen < MAX_DATA_ENTRIES;
-         entry.increment(error), ++seen) {
-        std::error_code unreadable;
-        if (!entry->is_regular_file(unreadable)) {
-            continue;
-        }
-        std::optional<FileIdentity> identity = identityOf(entry->path().string());
-        for (const auto& [output, index] : existing) {
-            if (identity == output) {
-                refuseSameFile(outputs[index].second, outputs[index].first, entry->path().string());
-            }
-        }
-    }
 }
 
-// An installed kcs started in a folder without game data plays the demo data
-// installed beside it (<prefix>/bin/kcs and <prefix>/share/kcs).
-void useInstalledDataIfNeeded() {
+// The data folder: --data's, or the working folder; but an installed kcs
+// started in a folder without game data plays the demo data installed beside
+// it (<prefix>/bin/kcs and <prefix>/share/kcs).
+std::string dataFolderOf(const Options& options) {
+    if (!options.dataDir.empty()) {
+        return options.dataDir;
+    }
     std::error_code error;
     if (std::filesystem::exists(STAGE_SELECT_FILE, error)) {
-        return;
+        return ".";
     }
     std::filesystem::path executable = std::filesystem::read_symlink("/proc/self/exe", error);
     if (error) {
-        return;
+        return ".";
     }
     std::filesystem::path installed = executable.parent_path().parent_path() / "share" / "kcs";
     if (std::filesystem::exists(installed / STAGE_SELECT_FILE, error)) {
-        std::filesystem::current_path(installed, error);
+        return installed.string();
     }
+    return ".";
 }
 
 void writeTraceLine(OutputStream& trace, int64_t frame, bool paused,
@@ -154,7 +187,7 @@ std::unique_ptr<GameStateManager> startingScreen(const Options& options) {
     }
     std::string character = options.characterFile;
     if (character.empty()) {
-        character = IniDictionary(STAGE_SELECT_FILE).getString("kalvorn0", "Kalvorns", "empty");
+        character = StageSelect::characterFile(IniDictionary(STAGE_SELECT_FILE), 0);
     }
     auto pManager = std::make_unique<GameStateManager>(options.levelName, character);
     pManager->setSkipReady(options.skipReady);
@@ -170,7 +203,7 @@ void reach(const LoopHooks& hooks, FramePoint point, int64_t frame) {
 
 int play(const Options& options, OutputStream& trace, OutputStream& record, ReplayScript& replay,
          const std::vector<Screenshot>& screenshots, const std::string& startFolder,
-         const LoopHooks& hooks) {
+         const LoopHooks& hooks, int64_t& lastFrame) {
     auto pEngine = std::make_unique<GameEngine>(hooks.pBlits);
     gEngine = pEngine.get();
     Controls controls = Controls::load(CONTROLS_FILE);
@@ -216,6 +249,7 @@ int play(const Options& options, OutputStream& trace, OutputStream& record, Repl
         pEngine->audio()->setPaused(paused);
         pManager->draw();
         reach(hooks, FramePoint::DRAWN, frame);
+        lastFrame = frame;
         if (trace.isOpen()) {
             writeTraceLine(trace, frame, paused, *pManager);
         }
@@ -267,7 +301,14 @@ int runKcs(int argc, const char* const* argv, const LoopHooks& hooks) {
         if (!options.replayPath.empty()) {
             replay = ReplayScript::load(options.replayPath);
         }
-        refuseOutputsOverInputs(options, options.dataDir.empty() ? "." : options.dataDir);
+        std::string dataFolder = dataFolderOf(options);
+        bool writes = (!options.tracePath.empty() && options.tracePath != "-") ||
+                      !options.recordPath.empty() || !options.screenshots.empty() ||
+                      !options.plotPath.empty();
+        if (writes) {
+            refuseOutputsOverOutputs(options);
+            noteDataInputs(dataFolder, options.characterFile);
+        }
         OutputStream trace =
             options.tracePath.empty() ? OutputStream() : OutputStream(options.tracePath, "--trace");
         OutputStream record = options.recordPath.empty()
@@ -286,12 +327,9 @@ int runKcs(int argc, const char* const* argv, const LoopHooks& hooks) {
             plotPath = std::filesystem::absolute(outputTarget(options.plotPath, "--plot", true));
         }
         std::string startFolder = std::filesystem::current_path().string();
-        if (!options.dataDir.empty() && chdir(options.dataDir.c_str()) != 0) {
-            throw DataError(options.dataDir,
+        if (dataFolder != "." && chdir(dataFolder.c_str()) != 0) {
+            throw DataError(dataFolder,
                             std::string("--data cannot change into it: ") + std::strerror(errno));
-        }
-        if (options.dataDir.empty()) {
-            useInstalledDataIfNeeded();
         }
         if (options.headless || options.check || !options.reportCharacter.empty()) {
             setenv("SDL_VIDEODRIVER", "dummy", 1);
@@ -307,18 +345,32 @@ int runKcs(int argc, const char* const* argv, const LoopHooks& hooks) {
         if (!options.reportCharacter.empty()) {
             return runCharacterReport(options.reportCharacter, plotPath);
         }
-        int status = options.check
-                         ? runDataCheck(options.strict)
-                         : play(options, trace, record, replay, screenshots, startFolder, hooks);
+        int64_t lastFrame = -1;
+        int status = options.check ? runDataCheck(options.strict)
+                                   : play(options, trace, record, replay, screenshots, startFolder,
+                                          hooks, lastFrame);
         trace.close();
         record.close();
+        throwIfStopped();
+        if (!options.check && status == 0) {
+            // A screenshot asked for past the end would otherwise go unnoticed.
+            for (const Screenshot& shot : options.screenshots) {
+                if (shot.frame > lastFrame) {
+                    std::fprintf(stderr,
+                                 "kcs: --screenshot %lld:%s: the run ended after frame %lld; "
+                                 "nothing was written\n",
+                                 static_cast<long long>(shot.frame),
+                                 excerpt(shot.path, MAX_QUOTED_PATH).c_str(),
+                                 static_cast<long long>(lastFrame));
+                    status = 2;
+                }
+            }
+        }
         return flushStandardOutput("kcs") ? status : 2;
     } catch (const Interrupted& stop) {
         // Ended as the signal would have ended it, once everything above has
         // been torn down.
-        std::signal(stop.signal(), SIG_DFL);
-        std::raise(stop.signal());
-        return 128 + stop.signal();
+        endBySignal(stop.signal());
     } catch (const DataError& error) {
         std::fflush(stdout);
         std::fprintf(stderr, "kcs: %s\n", error.what());
@@ -330,7 +382,7 @@ int runKcs(int argc, const char* const* argv, const LoopHooks& hooks) {
         std::fprintf(stderr, "kcs: out of memory\n");
         return 2;
     } catch (const std::filesystem::filesystem_error& error) {
-        std::fprintf(stderr, "kcs: %s\n", error.what());
+        std::fprintf(stderr, "kcs: %s\n", excerpt(error.what(), MAX_QUOTED_PATH).c_str());
         return 2;
     }
 }

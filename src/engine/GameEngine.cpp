@@ -114,7 +114,7 @@ void GameEngine::pollEvents(const std::function<bool()>& refill) {
         }
     }
     // A stop signal ends the game like closing the window, after this frame.
-    if (takeStopSignal() != 0) {
+    if (stopSignal() != 0) {
         pushQuitEvent();
     }
     bool refilled = refill && refill();
@@ -392,11 +392,11 @@ void GameEngine::saveNumberedScreenshot() {
         }
         try {
             saveScreen(path, "F12");
-            std::printf("kcs: screenshot saved to %s\n", path.c_str());
+            std::fprintf(notesStream(), "kcs: screenshot saved to %s\n", path.c_str());
         } catch (const DataError& error) {
-            std::printf("kcs: %s\n", error.what());
+            std::fprintf(notesStream(), "kcs: %s\n", error.what());
         }
-        std::fflush(stdout);
+        std::fflush(notesStream());
         return;
     }
 }

@@ -5,6 +5,7 @@
 #include "config/IniDictionary.h"
 #include "engine/DataError.h"
 #include "engine/Direction.h"
+#include "engine/Files.h"
 #include "engine/GameEngine.h"
 #include "engine/Wrapping.h"
 #include "level/LevelLayout.h"
@@ -47,8 +48,8 @@ Map::Map(const std::string& levelName, const IniDictionary& levels) {
     } catch (const DataError& error) {
         rethrowForKey(error, levels, LEVELS_FILE, levelName, "tileSheet");
     }
-    std::printf("Map::load: mapFilename: %s\n", layout.tileMap.c_str());
-    std::fflush(stdout);
+    std::fprintf(notesStream(), "Map::load: mapFilename: %s\n", layout.tileMap.c_str());
+    std::fflush(notesStream());
     std::vector<uint8_t> bytes;
     try {
         bytes = MapFile::readBytes(layout.tileMap);

@@ -53,7 +53,7 @@ bool parseArguments(int argc, char** argv, Options& options, bool& help) {
             }
             options.overlays.push_back(argv[++i]);
         } else if (argument.size() > 1 && argument[0] == '-') {
-            std::fprintf(stderr, "kcs-art: unknown option %s\n", argument.c_str());
+            std::fprintf(stderr, "kcs-art: unknown option %s\n", excerpt(argument).c_str());
             return false;
         } else {
             positional.push_back(argument);
@@ -81,6 +81,7 @@ int main(int argc, char** argv) {
         std::fputs(USAGE, stdout);
         return 0;
     }
+    catchStopSignals();
     try {
         refuseSameFile(options.output, "the output", options.source);
         for (const std::string& overlayName : options.overlays) {
@@ -94,6 +95,9 @@ int main(int argc, char** argv) {
             grid.mirror();
         }
         writeBmpAtomically(grid, options.output);
+        throwIfStopped();
+    } catch (const Interrupted& stop) {
+        endBySignal(stop.signal());
     } catch (const SourceError& error) {
         std::fprintf(stderr, "%s\n", error.what());
         return EXIT_BAD_INPUT;

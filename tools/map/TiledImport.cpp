@@ -52,6 +52,13 @@ MapFile TiledImport::import(const std::string& fileName) {
         };
         TiledMap map = format == Format::XML ? TiledTmxReader::read(fileName, text, readTileset)
                                              : TiledJsonReader::read(fileName, text, readTileset);
+        // Not read, but the map's own: no output may replace a tileset's picture.
+        for (const TiledTileset& tileset : map.tilesets) {
+            if (!tileset.image.empty() && tileset.image.size() <= PATH_MAX) {
+                noteInput((std::filesystem::path(tileset.fileName).parent_path() / tileset.image)
+                              .string());
+            }
+        }
         return map.toMapFile();
     });
 }

@@ -149,6 +149,7 @@ public:
         tileset.fileName = m_fileName;
         tileset.firstGid = firstGid;
         tileset.name = text(object, "the tileset", "name");
+        tileset.image = text(object, "the tileset", "image");
         std::string context = "tileset " + TiledMap::quoted(tileset.name);
         tileset.tileWidth = smallInteger(object, context, "tilewidth", true);
         tileset.tileHeight = smallInteger(object, context, "tileheight", true);

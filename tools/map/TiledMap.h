@@ -14,6 +14,7 @@
 struct TiledTileset {
     std::string name;
     std::string fileName; // where it was read: the map, or an external tileset file
+    std::string image;    // the picture's path as the file gives it, relative to fileName
     uint32_t firstGid = 0;
     // Wide enough for what an image of any size the readers accept holds, so
     // a refusal can give the real count.

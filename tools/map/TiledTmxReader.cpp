@@ -66,6 +66,7 @@ public:
         tileset.fileName = m_fileName;
         tileset.firstGid = firstGid;
         tileset.name = node.attribute("name").value();
+        tileset.image = node.child("image").attribute("source").value();
         tileset.tileWidth = smallInteger(node, "tilewidth", true);
         tileset.tileHeight = smallInteger(node, "tileheight", true);
         tileset.tileCount = node.attribute("tilecount") ? smallInteger(node, "tilecount", true)

@@ -70,7 +70,7 @@ Arguments parseArguments(const std::vector<std::string>& arguments, const std::s
         const std::string& argument = arguments[i];
         auto value = [&]() -> std::string {
             if (i + 1 >= arguments.size()) {
-                throw UsageError(argument + " needs a value");
+                throw UsageError(excerpt(argument) + " needs a value");
             }
             return arguments[++i];
         };
@@ -85,7 +85,7 @@ Arguments parseArguments(const std::vector<std::string>& arguments, const std::s
         } else if (argument.rfind("--", 0) != 0) {
             parsed.files.push_back(argument);
         } else {
-            throw UsageError("unexpected \"" + argument + "\" for " + command);
+            throw UsageError("unexpected \"" + excerpt(argument) + "\" for " + command);
         }
     }
     if (parsed.levelsName.empty() != parsed.levelName.empty()) {
@@ -99,7 +99,7 @@ Arguments parseArguments(const std::vector<std::string>& arguments, const std::s
 LevelLayout readLevel(const Arguments& arguments) {
     IniDictionary levels(arguments.levelsName);
     if (!levels.hasSection(arguments.levelName)) {
-        throw DataError(arguments.levelsName, "no section [" + arguments.levelName + "]");
+        throw DataError(arguments.levelsName, "no section [" + excerpt(arguments.levelName) + "]");
     }
     LevelLayout layout = LevelLayout::read(arguments.levelName, levels, arguments.levelsName);
     layout.check();
@@ -135,6 +135,8 @@ int build(const std::string& sourceName, const std::string& outName) {
 int exportTmx(const std::string& mapName, const std::string& outName,
               const std::string& sheetName) {
     refuseSameFile(outName, "the output", mapName);
+    // The exported map names the sheet: writing over it would lose it.
+    noteInput(sheetName);
     std::string text = TiledExport::toTmx(MapFile::read(mapName), sheetName);
     writeFileWhole(outName, text, "the output");
     return EXIT_SUCCESS;
@@ -150,7 +152,7 @@ int check(const std::string& mapName, const Arguments& arguments) {
     std::vector<uint8_t> bytes = MapFile::readBytes(mapName);
     std::vector<std::string> problems;
     for (const std::string& problem : MapFile::findProblems(bytes)) {
-        problems.push_back(mapName + ": " + problem);
+        problems.push_back(excerpt(mapName) + ": " + problem);
     }
     std::optional<LevelLayout> layout;
     std::string sheetName = arguments.sheetName;
@@ -174,7 +176,8 @@ int check(const std::string& mapName, const Arguments& arguments) {
         if (sheet && bytes.size() >= MapFile::HEADER_SIZE && bytes[2] != 0) {
             std::string problem = MapFile::tileSheetProblem(sheet->h, bytes[2]);
             if (!problem.empty()) {
-                problems.push_back(sheetName + ": " + problem + " (map " + mapName + ")");
+                problems.push_back(excerpt(sheetName) + ": " + problem + " (map " +
+                                   excerpt(mapName) + ")");
             }
         }
     }
@@ -205,11 +208,11 @@ int check(const std::string& mapName, const Arguments& arguments) {
     for (int s = 0; s < map.screensAcross() * map.screensDown(); ++s) {
         present += map.isScreenPresent(s) ? 1 : 0;
     }
-    std::cout << mapName << ": sound: " << map.tilesAcross() << " x " << map.tilesDown()
+    std::cout << excerpt(mapName) << ": sound: " << map.tilesAcross() << " x " << map.tilesDown()
               << " tiles, " << present << " of " << map.screensAcross() * map.screensDown()
               << " screens present, " << map.codeCount() << " tile codes";
     if (layout) {
-        std::cout << "; level " << arguments.levelName << ": " << warnings.size()
+        std::cout << "; level " << excerpt(arguments.levelName) << ": " << warnings.size()
                   << (warnings.size() == 1 ? " warning" : " warnings");
     }
     std::cout << "\n";
@@ -235,7 +238,7 @@ int render(const std::string& mapName, const std::string& outName, const Argumen
     Surface sheet = readBitmap(sheetName);
     std::string problem = MapFile::tileSheetProblem(sheet->h, map.codeCount());
     if (!problem.empty()) {
-        throw DataError(sheetName, problem + " (map " + mapName + ")");
+        throw DataError(sheetName, problem + " (map " + excerpt(mapName) + ")");
     }
     MapPicture::draw(map, sheet.get(), layout ? &*layout : nullptr, outName)
         .save(outName, "the output");
@@ -292,7 +295,7 @@ int run(const std::vector<std::string>& arguments) {
         }
         return render(parsed.files[0], parsed.files[1], parsed);
     }
-    throw UsageError("unknown command \"" + command + "\"");
+    throw UsageError("unknown command \"" + excerpt(command) + "\"");
 }
 
 } // namespace
@@ -300,15 +303,19 @@ int run(const std::vector<std::string>& arguments) {
 int main(int argc, char** argv) {
     std::vector<std::string> arguments(argv + 1, argv + argc);
     int status = EXIT_BAD;
+    catchStopSignals();
     try {
         status = run(arguments);
+        throwIfStopped();
+    } catch (const Interrupted& stop) {
+        endBySignal(stop.signal());
     } catch (const UsageError& error) {
         std::cerr << "kcs-map: " << error.what() << " (see kcs-map --help)\n";
     } catch (const DataError& error) {
         std::cerr << error.what() << "\n";
     } catch (const std::bad_alloc&) {
         // The readers bound what they read; this is a last resort.
-        std::cerr << "kcs-map: " << (arguments.size() > 1 ? arguments[1] : "")
+        std::cerr << "kcs-map: " << excerpt(arguments.size() > 1 ? arguments[1] : "")
                   << ": not enough memory\n";
     } catch (const std::exception& error) {
         std::cerr << "kcs-map: " << error.what() << "\n";

@@ -44,7 +44,7 @@ bool parseArguments(int argc, char** argv, Options& options, bool& help) {
             return true;
         }
         if (argument.size() > 1 && argument[0] == '-') {
-            std::fprintf(stderr, "kcs-sound: unknown option %s\n", argument.c_str());
+            std::fprintf(stderr, "kcs-sound: unknown option %s\n", excerpt(argument).c_str());
             return false;
         }
         positional.push_back(argument);
@@ -71,6 +71,7 @@ int main(int argc, char** argv) {
         std::fputs(USAGE, stdout);
         return 0;
     }
+    catchStopSignals();
     try {
         refuseSameFile(options.output, "the output", options.source);
         Song song = loadSong(options.source);
@@ -80,6 +81,9 @@ int main(int argc, char** argv) {
             loopStart = sampleAtUnit(*song.loop, song.tempo);
         }
         writeWavAtomically(samples, loopStart, options.output);
+        throwIfStopped();
+    } catch (const Interrupted& stop) {
+        endBySignal(stop.signal());
     } catch (const SourceError& error) {
         std::fprintf(stderr, "%s\n", error.what());
         return EXIT_BAD_INPUT;
