@@ -561,6 +561,13 @@ void catchStopSignals() {
     action.sa_flags = 0;
     sigaction(SIGINT, &action, nullptr);
     sigaction(SIGTERM, &action, nullptr);
+    // A program started with them blocked would otherwise never see them.
+    sigset_t stopSignals;
+    sigemptyset(&stopSignals);
+    sigaddset(&stopSignals, SIGINT);
+    sigaddset(&stopSignals, SIGTERM);
+    sigaddset(&stopSignals, SIGALRM);
+    sigprocmask(SIG_UNBLOCK, &stopSignals, nullptr);
     struct sigaction timeout {};
     timeout.sa_handler = onStopTimeout;
     sigemptyset(&timeout.sa_mask);

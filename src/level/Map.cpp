@@ -48,7 +48,8 @@ Map::Map(const std::string& levelName, const IniDictionary& levels) {
     } catch (const DataError& error) {
         rethrowForKey(error, levels, LEVELS_FILE, levelName, "tileSheet");
     }
-    std::fprintf(notesStream(), "Map::load: mapFilename: %s\n", layout.tileMap.c_str());
+    std::fprintf(notesStream(), "Map::load: mapFilename: %s\n",
+                 excerpt(layout.tileMap, MAX_QUOTED_PATH).c_str());
     std::fflush(notesStream());
     std::vector<uint8_t> bytes;
     try {
