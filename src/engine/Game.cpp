@@ -58,11 +58,13 @@ std::string inDataFolder(const std::string& dataFolder, const std::string& name)
 // Any value naming an existing file counts, whatever its key; INI files are
 // followed once each (by identity, so loops end), and each is read whole
 // once: the work grows with the data's size, not with anything else.
-void noteDataInputs(const std::string& dataFolder, const std::string& characterFile) {
+void noteDataInputs(const std::string& dataFolder, const Options& options) {
     std::vector<std::string> pending(std::begin(DATA_ROOTS), std::end(DATA_ROOTS));
     pending.emplace_back(DEFAULT_FILE_NAME);
-    if (!characterFile.empty()) {
-        pending.push_back(characterFile);
+    for (const std::string& character : {options.characterFile, options.reportCharacter}) {
+        if (!character.empty()) {
+            pending.push_back(character);
+        }
     }
     std::set<std::pair<dev_t, ino_t>> visited;
     while (!pending.empty()) {
@@ -307,7 +309,7 @@ int runKcs(int argc, const char* const* argv, const LoopHooks& hooks) {
                       !options.plotPath.empty();
         if (writes) {
             refuseOutputsOverOutputs(options);
-            noteDataInputs(dataFolder, options.characterFile);
+            noteDataInputs(dataFolder, options);
         }
         OutputStream trace =
             options.tracePath.empty() ? OutputStream() : OutputStream(options.tracePath, "--trace");
