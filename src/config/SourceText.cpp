@@ -1,19 +1,22 @@
 #include "config/SourceText.h"
 
+#include "engine/DataError.h"
+
 namespace {
 
 std::string placeOf(const std::string& file, int line, int column) {
+    std::string shown = excerpt(file, MAX_QUOTED_PATH);
     if (line <= 0) {
-        return file;
+        return shown;
     }
-    return file + ":" + std::to_string(line) + ":" + std::to_string(column);
+    return shown + ":" + std::to_string(line) + ":" + std::to_string(column);
 }
 
 } // namespace
 
 SourceError::SourceError(const std::string& file, int line, int column, const std::string& what)
-    : std::runtime_error(placeOf(file, line, column) + ": " + what), m_file(file), m_line(line),
-      m_column(column) {}
+    : std::runtime_error(placeOf(file, line, column) + ": " + oneLine(what)), m_file(file),
+      m_line(line), m_column(column) {}
 
 std::vector<SourceWord> splitWords(const std::string& line) {
     std::vector<SourceWord> words;

@@ -152,7 +152,7 @@ int check(const std::string& mapName, const Arguments& arguments) {
     std::vector<uint8_t> bytes = MapFile::readBytes(mapName);
     std::vector<std::string> problems;
     for (const std::string& problem : MapFile::findProblems(bytes)) {
-        problems.push_back(excerpt(mapName) + ": " + problem);
+        problems.push_back(excerpt(mapName, MAX_QUOTED_PATH) + ": " + problem);
     }
     std::optional<LevelLayout> layout;
     std::string sheetName = arguments.sheetName;
@@ -176,8 +176,8 @@ int check(const std::string& mapName, const Arguments& arguments) {
         if (sheet && bytes.size() >= MapFile::HEADER_SIZE && bytes[2] != 0) {
             std::string problem = MapFile::tileSheetProblem(sheet->h, bytes[2]);
             if (!problem.empty()) {
-                problems.push_back(excerpt(sheetName) + ": " + problem + " (map " +
-                                   excerpt(mapName) + ")");
+                problems.push_back(excerpt(sheetName, MAX_QUOTED_PATH) + ": " + problem + " (map " +
+                                   excerpt(mapName, MAX_QUOTED_PATH) + ")");
             }
         }
     }
@@ -208,9 +208,10 @@ int check(const std::string& mapName, const Arguments& arguments) {
     for (int s = 0; s < map.screensAcross() * map.screensDown(); ++s) {
         present += map.isScreenPresent(s) ? 1 : 0;
     }
-    std::cout << excerpt(mapName) << ": sound: " << map.tilesAcross() << " x " << map.tilesDown()
-              << " tiles, " << present << " of " << map.screensAcross() * map.screensDown()
-              << " screens present, " << map.codeCount() << " tile codes";
+    std::cout << excerpt(mapName, MAX_QUOTED_PATH) << ": sound: " << map.tilesAcross() << " x "
+              << map.tilesDown() << " tiles, " << present << " of "
+              << map.screensAcross() * map.screensDown() << " screens present, " << map.codeCount()
+              << " tile codes";
     if (layout) {
         std::cout << "; level " << excerpt(arguments.levelName) << ": " << warnings.size()
                   << (warnings.size() == 1 ? " warning" : " warnings");
@@ -238,7 +239,7 @@ int render(const std::string& mapName, const std::string& outName, const Argumen
     Surface sheet = readBitmap(sheetName);
     std::string problem = MapFile::tileSheetProblem(sheet->h, map.codeCount());
     if (!problem.empty()) {
-        throw DataError(sheetName, problem + " (map " + excerpt(mapName) + ")");
+        throw DataError(sheetName, problem + " (map " + excerpt(mapName, MAX_QUOTED_PATH) + ")");
     }
     MapPicture::draw(map, sheet.get(), layout ? &*layout : nullptr, outName)
         .save(outName, "the output");
