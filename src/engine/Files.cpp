@@ -4,6 +4,7 @@
 #include "engine/DataError.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <climits>
 #include <csignal>
@@ -341,6 +342,8 @@ TemporaryFile::TemporaryFile(const std::string& path, const std::string& option)
     for (LiveTemporary& live : gLiveTemporaries) {
         if (live.used == 0 && m_temporary.size() < sizeof live.path) {
             std::memcpy(live.path, m_temporary.c_str(), m_temporary.size() + 1);
+            // The name is whole before a handler can see the slot used.
+            std::atomic_signal_fence(std::memory_order_release);
             live.used = 1;
             break;
         }
