@@ -356,14 +356,15 @@ int runKcs(int argc, const char* const* argv, const LoopHooks& hooks) {
         throwIfStopped();
         if (!options.check && status == 0) {
             // A screenshot asked for past the end would otherwise go unnoticed.
+            std::string ended = lastFrame < 0 ? "before its first frame"
+                                              : "after frame " + std::to_string(lastFrame);
             for (const Screenshot& shot : options.screenshots) {
                 if (shot.frame > lastFrame) {
                     std::fprintf(stderr,
-                                 "kcs: --screenshot %lld:%s: the run ended after frame %lld; "
-                                 "nothing was written\n",
+                                 "kcs: --screenshot %lld:%s: the run ended %s; nothing was "
+                                 "written\n",
                                  static_cast<long long>(shot.frame),
-                                 excerpt(shot.path, MAX_QUOTED_PATH).c_str(),
-                                 static_cast<long long>(lastFrame));
+                                 excerpt(shot.path, MAX_QUOTED_PATH).c_str(), ended.c_str());
                     status = 2;
                 }
             }
