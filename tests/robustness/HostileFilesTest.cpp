@@ -52,18 +52,18 @@ void put32(std::string& bytes, uint32_t value) {
     }
 }
 
-// A 54-byte BMP whose header declares 60000 x 60000 pixels.
-std::string hugeBitmapHeader() {
+// A BMP's headers declaring a square picture whose data starts at pixelsAt.
+std::string bitmapHeader(uint32_t side, char bits, uint32_t compression, uint32_t pixelsAt) {
     std::string bytes = "BM";
-    put32(bytes, 54);
+    put32(bytes, pixelsAt);
     put32(bytes, 0);
-    put32(bytes, 54);
+    put32(bytes, pixelsAt);
     put32(bytes, 40);
-    put32(bytes, 60000);
-    put32(bytes, 60000);
-    bytes += std::string("\x01\x00\x20\x00", 4);
-    bytes += std::string(24, '\0');
-    return bytes;
+    put32(bytes, side);
+    put32(bytes, side);
+    bytes += std::string("\x01\x00", 2) + bits + '\0';
+    put32(bytes, compression);
+    return bytes + std::string(20, '\0');
 }
 
 void make(Kind kind, const std::string& path) {
@@ -79,33 +79,18 @@ void make(Kind kind, const std::string& path) {
         fs::create_symlink("/dev/zero", path);
         break;
     case Kind::HUGE_BITMAP:
-        writeFile(path, hugeBitmapHeader());
+        writeFile(path, bitmapHeader(60000, 32, 0, 54));
         break;
     }
 }
 
-// A 1 KiB BMP that SDL decodes to 4096 x 4096 px: 8 bits, run-length
-// encoded, its data only the end-of-picture mark.
+// A 1 KiB BMP that SDL decodes to 4096 x 4096 px: 8 bits run-length encoded,
+// a palette, and only the end-of-picture mark.
 std::string compressedBitmap() {
-    constexpr uint32_t SIDE = 4096;                   // px
-    constexpr uint32_t PIXELS_AT = 14 + 40 + 256 * 4; // headers and palette, bytes
-    std::string bytes = "BM";
-    put32(bytes, PIXELS_AT + 2);
-    put32(bytes, 0);
-    put32(bytes, PIXELS_AT);
-    put32(bytes, 40);
-    put32(bytes, SIDE);
-    put32(bytes, SIDE);
-    bytes += std::string("\x01\x00\x08\x00", 4);
-    put32(bytes, 1); // BI_RLE8
-    put32(bytes, 2);
-    bytes += std::string(8, '\0');
-    put32(bytes, 256);
-    put32(bytes, 0);
-    for (uint32_t grey = 0; grey < 256; ++grey) {
-        put32(bytes, grey * 0x010101);
-    }
-    return bytes + std::string("\x00\x01", 2);
+    constexpr uint32_t BI_RLE8 = 1;
+    constexpr uint32_t PALETTE_SIZE = 256 * 4; // bytes
+    return bitmapHeader(4096, 8, BI_RLE8, 54 + PALETTE_SIZE) + std::string(PALETTE_SIZE, '\0') +
+           std::string("\x00\x01", 2);
 }
 
 std::string freshData(const std::string& name) {
