@@ -10,47 +10,80 @@ namespace {
 
 IniAudit* gpAudit = nullptr;
 
-std::string lower(const std::string& text) {
-    std::string result = text;
-    for (char& c : result) {
-        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    }
-    return result;
-}
+// Names longer than this get no suggestion: the game reads none so long, and
+// comparing costs the product of the lengths.
+constexpr size_t MAX_SUGGESTED_LENGTH = 40;
+// Unknown names that get a suggestion in one check; the rest are told to be
+// removed or checked. Each suggestion compares the name with every name of
+// its place the loaders asked for (at most a few thousand), so this keeps a
+// file of 100,000 unknown keys to the time it takes to list them.
+constexpr int MAX_SUGGESTIONS = 100;
 
-// Edits between two names, letter case aside.
-size_t distance(const std::string& a, const std::string& b) {
-    std::string x = lower(a);
-    std::string y = lower(b);
-    std::vector<size_t> row(y.size() + 1);
-    for (size_t j = 0; j <= y.size(); ++j) {
+// Edits between two names, letter case aside; any number above `limit` comes
+// back as limit + 1. Only the cells within `limit` of the diagonal can hold
+// a number within it, so only those are worked out.
+size_t distance(const std::string& x, const std::string& y, size_t limit) {
+    const size_t over = limit + 1;
+    if ((x.size() > y.size() ? x.size() - y.size() : y.size() - x.size()) > limit) {
+        return over;
+    }
+    auto same = [](char a, char b) {
+        return std::tolower(static_cast<unsigned char>(a)) ==
+               std::tolower(static_cast<unsigned char>(b));
+    };
+    // Cells outside the band stay `over`.
+    std::vector<size_t> row(y.size() + 1, over);
+    for (size_t j = 0; j <= std::min(y.size(), limit); ++j) {
         row[j] = j;
     }
     for (size_t i = 1; i <= x.size(); ++i) {
-        size_t diagonal = row[0];
-        row[0] = i;
-        for (size_t j = 1; j <= y.size(); ++j) {
+        size_t first = i > limit ? i - limit : 1;
+        size_t last = std::min(y.size(), i + limit);
+        size_t diagonal = row[first - 1];
+        row[first - 1] = first == 1 ? std::min(i, over) : over;
+        size_t smallest = row[first - 1];
+        for (size_t j = first; j <= last; ++j) {
             size_t above = row[j];
-            row[j] =
-                std::min({row[j] + 1, row[j - 1] + 1, diagonal + (x[i - 1] == y[j - 1] ? 0 : 1)});
+            row[j] = std::min(
+                {above + 1, row[j - 1] + 1, diagonal + (same(x[i - 1], y[j - 1]) ? 0 : 1), over});
             diagonal = above;
+            smallest = std::min(smallest, row[j]);
+        }
+        if (smallest > limit) {
+            return over;
         }
     }
     return row[y.size()];
 }
 
-// The closest of the names, if it is close enough to be a slip.
+// The closest of the names, if it is close enough to be a slip; the first
+// such name in order when several are as close.
 std::string nearest(const std::string& name, const std::set<std::string>& names) {
     std::string best;
+    if (name.size() > MAX_SUGGESTED_LENGTH) {
+        return best;
+    }
     size_t bestDistance = std::max<size_t>(2, name.size() / 3) + 1;
     for (const std::string& candidate : names) {
-        size_t d = distance(name, candidate);
+        size_t d = distance(name, candidate, bestDistance - 1);
         if (d < bestDistance) {
             best = candidate;
             bestDistance = d;
+            if (d == 0) {
+                break;
+            }
         }
     }
     return best;
+}
+
+// Suggestions while any are left.
+std::string suggestion(const std::string& name, const std::set<std::string>& names, int& left) {
+    if (left <= 0) {
+        return "";
+    }
+    --left;
+    return nearest(name, names);
 }
 
 } // namespace
@@ -88,6 +121,7 @@ void IniAudit::noteNotWhole(const std::string& file, const std::string& section,
 
 std::vector<std::string> IniAudit::warnings() const {
     std::vector<std::string> lines;
+    int suggestionsLeft = MAX_SUGGESTIONS;
     for (const auto& [file, notes] : m_files) {
         std::set<std::string> askedSections;
         for (const auto& [section, keys] : notes.asked) {
@@ -97,7 +131,7 @@ std::vector<std::string> IniAudit::warnings() const {
         for (const auto& [section, keys] : notes.present) {
             std::string where = file + ": [" + excerpt(section) + "]";
             if (askedSections.count(section) == 0) {
-                std::string guess = nearest(section, askedSections);
+                std::string guess = suggestion(section, askedSections, suggestionsLeft);
                 lines.push_back(where + " is not a section the game reads; " +
                                 (guess.empty() ? "remove it or check its name"
                                                : "did you mean [" + guess + "]?"));
@@ -111,7 +145,7 @@ std::vector<std::string> IniAudit::warnings() const {
                 if (asked.count(key) != 0) {
                     continue;
                 }
-                std::string guess = nearest(key, asked);
+                std::string guess = suggestion(key, asked, suggestionsLeft);
                 lines.push_back(where + " " + excerpt(key) + " is not a key the game reads here; " +
                                 (guess.empty() ? "remove it or check its name"
                                                : "did you mean " + guess + "?"));

@@ -3,7 +3,7 @@
 // the values they read as numbers that are not whole numbers. The known names
 // are therefore the ones the game's own loaders ask for, with no second list
 // to keep in step. Keys no loader asked for are reported with the nearest
-// name that was asked for.
+// name that was asked for, for as many as a check can compare in a moment.
 #pragma once
 
 #include <map>

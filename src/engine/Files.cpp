@@ -534,6 +534,12 @@ void ReadLog::note(const std::string& path) {
     }
 }
 
+void noteRead(const std::string& path) {
+    if (gpReadLog != nullptr) {
+        gpReadLog->note(path);
+    }
+}
+
 std::vector<FileStamp> stampsOf(const std::vector<std::string>& paths) {
     std::vector<FileStamp> stamps;
     for (const std::string& path : paths) {

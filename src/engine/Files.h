@@ -144,6 +144,8 @@ private:
     std::vector<std::string> m_paths;
     ReadLog* m_pOuter;
 };
+// Notes a path as readFile would, for a file taken from what was read before.
+void noteRead(const std::string& path);
 
 // What a file looked like when it was last seen, to tell when it changed.
 struct FileStamp {

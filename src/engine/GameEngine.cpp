@@ -5,7 +5,6 @@
 
 #include "engine/DataError.h"
 #include "engine/Files.h"
-#include "graphics/Bitmap.h"
 #include "graphics/Font.h"
 
 #include <algorithm>
@@ -84,6 +83,7 @@ GameEngine::GameEngine(BlitObserver* pBlitObserver) : m_pBlitObserver(pBlitObser
 GameEngine::~GameEngine() {
     m_pAudio.reset();
     m_pFont.reset();
+    m_bitmaps.clear();
     for (SDL_Joystick* pJoystick : m_joysticks) {
         SDL_JoystickClose(pJoystick);
     }
@@ -476,13 +476,13 @@ int GameEngine::flip() {
 }
 
 Surface GameEngine::loadBitmap(const std::string& path) {
-    Surface surface = readBitmap(path);
-    SDL_SetColorKey(surface.get(), SDL_SRCCOLORKEY,
-                    SDL_MapRGB(surface->format, KEY_RED, KEY_GREEN, KEY_BLUE));
-    if (m_pBlitObserver != nullptr) {
-        m_pBlitObserver->bitmapLoaded(surface.get(), path);
-    }
-    return surface;
+    return m_bitmaps.load(path, [this, &path](SDL_Surface* pSurface) {
+        SDL_SetColorKey(pSurface, SDL_SRCCOLORKEY,
+                        SDL_MapRGB(pSurface->format, KEY_RED, KEY_GREEN, KEY_BLUE));
+        if (m_pBlitObserver != nullptr) {
+            m_pBlitObserver->bitmapLoaded(pSurface, path);
+        }
+    });
 }
 
 Surface GameEngine::createSurface(int width, int height) {
@@ -507,6 +507,9 @@ Surface GameEngine::createSurface(int width, int height) {
 
 void GameEngine::freeSurface(SDL_Surface* pSurface) {
     if (pSurface != nullptr) {
+        if (gEngine != nullptr) {
+            gEngine->m_bitmaps.release(pSurface);
+        }
         SDL_FreeSurface(pSurface);
     }
 }

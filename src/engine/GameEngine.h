@@ -2,6 +2,7 @@
 // camera, keyboard model, pause, single-step and quit flags.
 #pragma once
 
+#include "engine/BitmapCache.h"
 #include "engine/Controls.h"
 #include "engine/KeyState.h"
 #include "engine/SoundEvent.h"
@@ -127,8 +128,10 @@ public:
     void clearScreen();
     int flip();
 
-    // Surfaces. loadBitmap throws DataError naming the file when it cannot
-    // be loaded; createSurface of zero width or height gives no surface.
+    // Surfaces. loadBitmap shares one picture among all who name the same
+    // file, and throws DataError naming the file when it cannot be loaded or
+    // the pictures held would pass BitmapCache::MAX_PIXELS; createSurface of
+    // zero width or height gives no surface.
     Surface loadBitmap(const std::string& path);
     Surface createSurface(int width, int height);
     static void freeSurface(SDL_Surface* pSurface);
@@ -161,6 +164,7 @@ private:
     bool m_quitRequested = false;
     bool m_stepRequested = false;
     KeyState m_keys;
+    BitmapCache m_bitmaps;
     std::unique_ptr<Font> m_pFont;
     std::unique_ptr<Audio> m_pAudio;
     SDL_Event m_event{};

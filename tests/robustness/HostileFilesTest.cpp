@@ -1,7 +1,8 @@
 // The real programs given files that are not what they seem, outputs that
 // must not be replaced or cannot be written, a stop signal in a long check,
-// and a replay frame with more events than SDL's queue holds. Every case ends
-// quickly with status 2 and one line naming the file, or with the right result.
+// a replay frame with more events than SDL's queue holds, and small files that
+// ask for unbounded work. Every case ends quickly with status 2 and one line
+// naming the file, or with the right result.
 #include "support/TestEnvironment.h"
 
 #include <gtest/gtest.h>
@@ -11,6 +12,7 @@
 #include <cstdio>
 #include <fcntl.h>
 #include <filesystem>
+#include <functional>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
 #include <sys/wait.h>
@@ -24,6 +26,7 @@ namespace {
 
 const std::string KCS = KCS_BINARY;
 const std::string KCS_MAP = KCS_MAP_BINARY;
+const std::string KCS_ART = KCS_ART_BINARY;
 // A hang fails the case instead of the whole run.
 const std::string WITHIN = "timeout 20 ";
 
@@ -49,18 +52,18 @@ void put32(std::string& bytes, uint32_t value) {
     }
 }
 
-// A 54-byte BMP whose header declares 60000 x 60000 pixels.
-std::string hugeBitmapHeader() {
+// A BMP's headers declaring a square picture whose data starts at pixelsAt.
+std::string bitmapHeader(uint32_t side, char bits, uint32_t compression, uint32_t pixelsAt) {
     std::string bytes = "BM";
-    put32(bytes, 54);
+    put32(bytes, pixelsAt);
     put32(bytes, 0);
-    put32(bytes, 54);
+    put32(bytes, pixelsAt);
     put32(bytes, 40);
-    put32(bytes, 60000);
-    put32(bytes, 60000);
-    bytes += std::string("\x01\x00\x20\x00", 4);
-    bytes += std::string(24, '\0');
-    return bytes;
+    put32(bytes, side);
+    put32(bytes, side);
+    bytes += std::string("\x01\x00", 2) + bits + '\0';
+    put32(bytes, compression);
+    return bytes + std::string(20, '\0');
 }
 
 void make(Kind kind, const std::string& path) {
@@ -76,9 +79,18 @@ void make(Kind kind, const std::string& path) {
         fs::create_symlink("/dev/zero", path);
         break;
     case Kind::HUGE_BITMAP:
-        writeFile(path, hugeBitmapHeader());
+        writeFile(path, bitmapHeader(60000, 32, 0, 54));
         break;
     }
+}
+
+// A 1 KiB BMP that SDL decodes to 4096 x 4096 px: 8 bits run-length encoded,
+// a palette, and only the end-of-picture mark.
+std::string compressedBitmap() {
+    constexpr uint32_t BI_RLE8 = 1;
+    constexpr uint32_t PALETTE_SIZE = 256 * 4; // bytes
+    return bitmapHeader(4096, 8, BI_RLE8, 54 + PALETTE_SIZE) + std::string(PALETTE_SIZE, '\0') +
+           std::string("\x00\x01", 2);
 }
 
 std::string freshData(const std::string& name) {
@@ -149,6 +161,96 @@ TEST(HostileFiles, EveryPlaceRefusesFilesThatAreNotRegularQuicklyAndByName) {
             if (!saved.empty()) {
                 writeFile(path, saved);
             }
+        }
+    }
+}
+
+TEST(HostileFiles, SmallFilesCannotAskForUnboundedWork) {
+    std::string data = freshData("work-data");
+    std::string character = readFile(data + "/kalvorn1.ini");
+    struct Case {
+        const char* name;
+        std::function<void()> make;
+        std::string command; // run in the scratch folder
+        int status;
+        std::string named; // in the first line of standard error
+    };
+    const std::vector<Case> cases = {
+        {"blank rows past the picture's height",
+         [] {
+             std::string source = "width 4096\n";
+             for (int i = 0; i < 1500; ++i) {
+                 source += "blank 4096\n";
+             }
+             writeFile(scratchDir() + "/blank.txt", source);
+         },
+         KCS_ART + " blank.txt blank.bmp", 2, "blank.txt:3:7: "},
+        // Decoded once for 4093 sheets; its three copies pass the budget.
+        {"one compressed bitmap as thousands of sheets",
+         [&] {
+             std::string sheets = "[Spritesheets]\namount=4096\n";
+             for (int i = 0; i < 4096; ++i) {
+                 std::string file = i < 4093 ? "huge.bmp" : "huge" + std::to_string(i) + ".bmp";
+                 if (i == 0 || i >= 4093) {
+                     writeFile(data + "/" + file, compressedBitmap());
+                 }
+                 sheets += "spritesheet" + std::to_string(i) + "=" + file + "\n";
+             }
+             writeFile(data + "/kalvorn1.ini", sheets + character);
+         },
+         KCS + " --check --data work-data", 2, "huge4095.bmp: its 4096 x 4096 px would take"},
+        // Parsed once for 61 names; its copies pass what one import reads.
+        {"one large tileset named 64 times",
+         [] {
+             std::string tile = "<tile id=\"1\"><properties><property name=\"solid\" "
+                                "type=\"bool\" value=\"true\"/></properties></tile>\n";
+             std::string tileset = "<tileset name=\"s\" tilewidth=\"16\" tileheight=\"16\" "
+                                   "tilecount=\"12\" columns=\"1\">\n";
+             while (tileset.size() < (size_t{8} << 20) - tile.size() - 20) {
+                 tileset += tile;
+             }
+             tileset += "</tileset>\n";
+             std::string map = "<map orientation=\"orthogonal\" width=\"16\" height=\"15\" "
+                               "tilewidth=\"16\" tileheight=\"16\">\n";
+             for (int i = 0; i < 64; ++i) {
+                 std::string file = i < 61 ? "big.tsx" : "big" + std::to_string(i) + ".tsx";
+                 if (i == 0 || i >= 61) {
+                     writeFile(scratchDir() + "/" + file, tileset);
+                 }
+                 map += "<tileset firstgid=\"" + std::to_string(1 + 100 * i) + "\" source=\"" +
+                        file + "\"/>\n";
+             }
+             writeFile(scratchDir() + "/big.tmx", map + "</map>\n");
+         },
+         KCS_MAP + " import big.tmx big.map", 2, "\"big63.tsx\" takes the files"},
+        // Each unknown key is one edit from thousands of known ones.
+        {"thousands of unknown keys under --check",
+         [&] {
+             std::string sprites = "[Sprites]\namount=4096\n";
+             for (int i = 0; i < 20000; ++i) {
+                 sprites += "sprite" + std::to_string(i) + "YPo=\n";
+             }
+             std::string edited = character;
+             edited.replace(edited.find("[Sprites]\namount=15\n"), 20, sprites);
+             writeFile(data + "/kalvorn1.ini", edited);
+         },
+         KCS + " --check --data work-data", 0,
+         "kalvorn1.ini: [Sprites] sprite0YPo is not a key the game reads here; did you mean "
+         "sprite0YPos?"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        writeFile(data + "/kalvorn1.ini", character);
+        c.make();
+        auto start = std::chrono::steady_clock::now();
+        RunResult result = runProgram("cd " + scratchDir() + " && " + WITHIN + c.command);
+        auto seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start);
+        EXPECT_EQ(result.status, c.status) << result.err.substr(0, 1000);
+        EXPECT_LT(seconds.count(), 10.0);
+        EXPECT_NE(result.err.substr(0, result.err.find('\n')).find(c.named), std::string::npos)
+            << result.err.substr(0, 1000);
+        if (c.status != 0) {
+            EXPECT_EQ(lineCount(result.err), 1) << result.err;
         }
     }
 }

@@ -14,6 +14,9 @@
 namespace {
 
 constexpr int MAX_SIZE = 4096; // px, far beyond any sheet the game uses
+// Rows are counted against MAX_SIZE before they are made, so the picture is
+// never larger than a bitmap the game accepts, however many rows are asked.
+static_assert(int64_t{MAX_SIZE} * MAX_SIZE <= MAX_BITMAP_PIXELS);
 
 std::optional<int> parseNumber(const std::string& text) {
     int value = 0;
@@ -105,6 +108,11 @@ void SourceParser::blankDirective(const std::vector<SourceWord>& words) {
     }
     needWidth(words[0].column);
     int count = number(words[1], 1, MAX_SIZE, "blank row count");
+    if (count > MAX_SIZE - static_cast<int>(rows.size())) {
+        fail(words[1].column, "blank " + std::to_string(count) + " would make the picture " +
+                                  std::to_string(rows.size() + static_cast<size_t>(count)) +
+                                  " rows tall, more than " + std::to_string(MAX_SIZE));
+    }
     rows.insert(rows.end(), static_cast<size_t>(count),
                 std::vector<uint32_t>(static_cast<size_t>(width), PixelGrid::KEY_COLOUR));
 }

@@ -6,6 +6,8 @@
 #include "engine/Files.h"
 
 #include <cstdio>
+#include <exception>
+#include <new>
 #include <string>
 #include <vector>
 
@@ -103,6 +105,13 @@ int main(int argc, char** argv) {
         return EXIT_BAD_INPUT;
     } catch (const DataError& error) {
         std::fprintf(stderr, "%s\n", error.what());
+        return EXIT_BAD_INPUT;
+    } catch (const std::bad_alloc&) {
+        // The source's limits bound what it builds; this is a last resort.
+        std::fprintf(stderr, "kcs-art: %s: not enough memory\n", options.source.c_str());
+        return EXIT_BAD_INPUT;
+    } catch (const std::exception& error) {
+        std::fprintf(stderr, "kcs-art: %s: %s\n", options.source.c_str(), error.what());
         return EXIT_BAD_INPUT;
     }
     return 0;

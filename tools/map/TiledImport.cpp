@@ -10,7 +10,10 @@
 
 #include <climits>
 #include <filesystem>
+#include <map>
 #include <new>
+#include <optional>
+#include <utility>
 
 namespace {
 
@@ -47,8 +50,26 @@ MapFile TiledImport::import(const std::string& fileName) {
     }
     return withinMemory(fileName, [&] {
         std::string text = readFile(fileName, TILED_FILE);
-        auto readTileset = [&fileName](const std::string& source, uint32_t firstGid) {
-            return readExternalTileset(fileName, source, firstGid);
+        size_t bytesRead = text.size();
+        // A map may name one tileset file many times (up to MAX_TILESETS):
+        // each file is read and parsed once, by its identity, so links and
+        // other spellings of its path count once too.
+        std::map<std::pair<dev_t, ino_t>, TiledTileset> tilesets;
+        auto readTileset = [&](const std::string& source, uint32_t firstGid) {
+            std::optional<FileIdentity> identity = identityOf(tilesetPath(fileName, source));
+            if (identity) {
+                auto found = tilesets.find({identity->device, identity->inode});
+                if (found != tilesets.end()) {
+                    TiledTileset tileset = found->second;
+                    tileset.firstGid = firstGid;
+                    return tileset;
+                }
+            }
+            TiledTileset tileset = readExternalTileset(fileName, source, firstGid, &bytesRead);
+            if (identity) {
+                tilesets.emplace(std::pair{identity->device, identity->inode}, tileset);
+            }
+            return tileset;
         };
         TiledMap map = format == Format::XML ? TiledTmxReader::read(fileName, text, readTileset)
                                              : TiledJsonReader::read(fileName, text, readTileset);
@@ -63,8 +84,7 @@ MapFile TiledImport::import(const std::string& fileName) {
     });
 }
 
-TiledTileset TiledImport::readExternalTileset(const std::string& mapFileName,
-                                              const std::string& source, uint32_t firstGid) {
+std::string TiledImport::tilesetPath(const std::string& mapFileName, const std::string& source) {
     // A path no file system takes would only come back from it as a long
     // message repeating the whole attribute.
     if (source.size() > PATH_MAX) {
@@ -72,7 +92,13 @@ TiledTileset TiledImport::readExternalTileset(const std::string& mapFileName,
                                          " has a path longer than any file's");
     }
     // Tiled writes the path relative to the map's folder.
-    std::string path = (std::filesystem::path(mapFileName).parent_path() / source).string();
+    return (std::filesystem::path(mapFileName).parent_path() / source).string();
+}
+
+TiledTileset TiledImport::readExternalTileset(const std::string& mapFileName,
+                                              const std::string& source, uint32_t firstGid,
+                                              size_t* pBytesRead) {
+    std::string path = tilesetPath(mapFileName, source);
     Format format = formatOf(path);
     if (format == Format::UNKNOWN) {
         throw DataError(mapFileName, "external tileset " + TiledMap::quoted(source) +
@@ -81,6 +107,15 @@ TiledTileset TiledImport::readExternalTileset(const std::string& mapFileName,
     }
     return withinMemory(path, [&] {
         std::string text = readFile(path, TILED_FILE);
+        if (pBytesRead != nullptr) {
+            *pBytesRead += text.size();
+            if (*pBytesRead > MAX_BYTES_READ) {
+                throw DataError(mapFileName, "external tileset " + TiledMap::quoted(source) +
+                                                 " takes the files this import reads past " +
+                                                 std::to_string(MAX_BYTES_READ >> 20) +
+                                                 " MiB; use fewer or smaller tileset files");
+            }
+        }
         return format == Format::XML ? TiledTmxReader::readTileset(path, text, firstGid)
                                      : TiledJsonReader::readTileset(path, text, firstGid);
     });

@@ -181,7 +181,7 @@ public:
                     fail(tileContext + ": property \"solid\" is of type " +
                          TiledMap::quoted(type.empty() ? "string" : type) + "; make it a bool");
                 }
-                if (value.get<bool>()) {
+                if (value.get<bool>() && id < TiledTileset::SOLID_IDS_KEPT) {
                     tileset.solidIds.insert(id);
                 }
             }

@@ -19,9 +19,13 @@ struct TiledTileset {
     // Wide enough for what an image of any size the readers accept holds, so
     // a refusal can give the real count.
     int64_t tileCount = 0;
-    int tileWidth = 0;      // px
-    int tileHeight = 0;     // px
-    std::set<int> solidIds; // local tile ids whose "solid" property is true
+    int tileWidth = 0;  // px
+    int tileHeight = 0; // px
+    // Local tile ids whose "solid" property is true, of those a map code can
+    // show (code = id + 1): a tileset of thousands of solid tiles named many
+    // times would otherwise be copied whole for each name.
+    std::set<int> solidIds;
+    static constexpr int SOLID_IDS_KEPT = MapFile::MAX_CODE_COUNT - 1;
 };
 
 struct TiledLayer {

@@ -84,7 +84,7 @@ public:
                          std::to_string(id) + ": property \"solid\" is of type " +
                          TiledMap::quoted(type.empty() ? "string" : type) + "; make it a bool");
                 }
-                if (value == "true") {
+                if (value == "true" && id < TiledTileset::SOLID_IDS_KEPT) {
                     tileset.solidIds.insert(id);
                 }
             }

@@ -8,6 +8,8 @@
 #include "engine/Files.h"
 
 #include <cstdio>
+#include <exception>
+#include <new>
 #include <optional>
 #include <string>
 #include <vector>
@@ -89,6 +91,13 @@ int main(int argc, char** argv) {
         return EXIT_BAD_INPUT;
     } catch (const DataError& error) {
         std::fprintf(stderr, "%s\n", error.what());
+        return EXIT_BAD_INPUT;
+    } catch (const std::bad_alloc&) {
+        // The source's limits bound what it builds; this is a last resort.
+        std::fprintf(stderr, "kcs-sound: %s: not enough memory\n", options.source.c_str());
+        return EXIT_BAD_INPUT;
+    } catch (const std::exception& error) {
+        std::fprintf(stderr, "kcs-sound: %s: %s\n", options.source.c_str(), error.what());
         return EXIT_BAD_INPUT;
     }
     return 0;
