@@ -3,6 +3,7 @@
 #include "config/IniDictionary.h"
 
 #include "config/IniAudit.h"
+#include "config/TextLines.h"
 
 #include "engine/DataError.h"
 #include "engine/Files.h"
@@ -70,20 +71,11 @@ IniDictionary IniDictionary::fromText(const std::string& text) {
 
 void IniDictionary::parse(const std::string& text) {
     std::string section;
-    size_t start = 0;
-    while (start < text.size()) {
-        size_t end = text.find('\n', start);
-        if (end == std::string::npos) {
-            end = text.size();
-        }
-        std::string line = text.substr(start, end - start);
-        start = end + 1;
-
+    TextLines lines(text);
+    std::string line;
+    while (lines.next(line)) {
         if (line.empty() || line[0] == ';') {
             continue;
-        }
-        if (line.back() == '\r') {
-            line.pop_back();
         }
         trimSpaces(line);
         if (line.empty()) {

@@ -212,7 +212,7 @@ TEST_F(StageSelectRun, ARecordingReplaysToTheSameTrace) {
 
 TEST(CommandLine, BadOptionsAndReplaysStopWithStatusTwo) {
     std::string kcs = KCS_BINARY;
-    writeFile("bad.replay", "# comment\n\n0 left down\n1 jump down\n");
+    writeFile("bad.replay", "\xEF\xBB\xBF# comment\r\r\n0 left down\r1 jump down\n");
     RunResult result = runProgram(kcs + " --headless --replay bad.replay --frames 1");
     EXPECT_EQ(result.status, 2);
     EXPECT_NE(result.err.find("bad.replay: line 4: unknown key 'jump'"), std::string::npos)
