@@ -68,13 +68,13 @@ TEST_F(StageSelectRun, ThreeFramesGiveThreeSelectLines) {
     }
 }
 
-TEST_F(StageSelectRun, AFontHeightNearTheIntegerLimitStillShowsTheMenu) {
-    // The rows advance by the font's height; they wrap in 16 bits on screen.
+TEST_F(StageSelectRun, AFontTallerThanItsSheetIsRefusedBeforeTheMenu) {
     writeFile(m_dir + "/font.ini", "[Properties]\nsheet=testfont.bmp\n"
                                    "characterHeight=2147483647\ncharacterWidth=8\n");
     RunResult result = run("", 3);
-    ASSERT_EQ(result.status, 0) << result.err;
-    EXPECT_EQ(traceLines(result.out).size(), 3u);
+    EXPECT_EQ(result.status, 2);
+    EXPECT_EQ(result.err.rfind("kcs: font.ini: [Properties] characterHeight is 2147483647;", 0), 0u)
+        << result.err;
 }
 
 TEST_F(StageSelectRun, TheSelectorClampsAtBothEnds) {
