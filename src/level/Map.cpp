@@ -64,7 +64,8 @@ Map::Map(const LevelLayout& layout, const MapFile& file, Surface tileSheet) {
 
 void Map::build(const LevelLayout& layout, const MapFile& file, Surface tileSheet) {
     m_pTileSetBitmap = std::move(tileSheet);
-    std::string sheetProblem = MapFile::tileSheetProblem(m_pTileSetBitmap->h, file.codeCount());
+    std::string sheetProblem =
+        MapFile::tileSheetProblem(m_pTileSetBitmap->w, m_pTileSetBitmap->h, file.codeCount());
     if (!sheetProblem.empty()) {
         throw DataError(layout.tileSheet, sheetProblem + " (map " + layout.tileMap + ")");
     }
