@@ -8,6 +8,7 @@
 #include "engine/DataError.h"
 #include "engine/Files.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -29,9 +30,9 @@ bool isIniWhiteSpace(char c) {
     return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
 }
 
-// What a designer means by a number: digits with an optional sign, and
-// nothing else but white space around them.
-bool isWholeNumber(const std::string& text) {
+} // namespace
+
+bool isWholeIniNumber(const std::string& text) {
     size_t i = 0;
     while (i < text.size() && isIniWhiteSpace(text[i])) {
         ++i;
@@ -49,8 +50,6 @@ bool isWholeNumber(const std::string& text) {
     }
     return digits > 0 && i == text.size();
 }
-
-} // namespace
 
 IniDictionary::IniDictionary(const std::string& fileName) : m_fileName(fileName) {
     parse(readFile(fileName, INI_FILE));
@@ -121,11 +120,13 @@ int32_t IniDictionary::getInt(const std::string& key, const std::string& section
     if (pValue == nullptr) {
         return defaultValue;
     }
+    bool saturated = false;
+    int32_t value = parseIniInt(*pValue, &saturated);
     if (IniAudit* pAudit = IniAudit::active();
-        pAudit != nullptr && !m_fileName.empty() && !isWholeNumber(*pValue)) {
+        pAudit != nullptr && !m_fileName.empty() && (saturated || !isWholeIniNumber(*pValue))) {
         pAudit->noteNotWhole(m_fileName, section, key, *pValue);
     }
-    return parseIniInt(*pValue);
+    return value;
 }
 
 bool IniDictionary::hasKey(const std::string& key, const std::string& section) const {
@@ -180,7 +181,7 @@ void rethrowForKey(const DataError& error, const IniDictionary& file, const std:
                                  error.what() + ")");
 }
 
-int32_t parseIniInt(const std::string& text) {
+int32_t parseIniInt(const std::string& text, bool* pSaturated) {
     size_t i = 0;
     while (i < text.size() && isIniWhiteSpace(text[i])) {
         ++i;
@@ -193,16 +194,19 @@ int32_t parseIniInt(const std::string& text) {
     // Accumulated as a magnitude that stops growing past the 32-bit range.
     constexpr int64_t LIMIT = int64_t{std::numeric_limits<int32_t>::max()} + 1;
     int64_t magnitude = 0;
+    bool beyond = false;
     while (i < text.size() && text[i] >= '0' && text[i] <= '9') {
         magnitude = magnitude * 10 + (text[i] - '0');
         if (magnitude > LIMIT) {
             magnitude = LIMIT;
+            beyond = true;
         }
         ++i;
     }
     int64_t value = negative ? -magnitude : magnitude;
-    if (value > std::numeric_limits<int32_t>::max()) {
-        return std::numeric_limits<int32_t>::max();
+    int64_t kept = std::min<int64_t>(value, std::numeric_limits<int32_t>::max());
+    if (pSaturated != nullptr) {
+        *pSaturated = beyond || kept != value;
     }
-    return static_cast<int32_t>(value);
+    return static_cast<int32_t>(kept);
 }

@@ -57,7 +57,8 @@ void Font::checkCells(const std::string& fileName) const {
     if (int64_t{DIGIT_CELLS} * m_characterHeight > m_pSheet->h) {
         fail(PROPERTIES, "characterHeight",
              "is " + std::to_string(m_characterHeight) + ", so the digits 0 to 9 of numbers take " +
-                 std::to_string(DIGIT_CELLS * m_characterHeight) + " px, more than " + sheet);
+                 std::to_string(DIGIT_CELLS * m_characterHeight) + " px, more than " + sheet +
+                 "; use at most " + std::to_string(m_pSheet->h / DIGIT_CELLS));
     }
     int32_t lastY = m_pSheet->h - m_characterHeight;
     for (const std::string& key : m_dictionary.keyNames(CHARACTERS)) {

@@ -35,7 +35,6 @@ constexpr int64_t NEAR_BOTTOM = 232;
 constexpr int64_t NEAR_TOP = 4;
 // The player starts this far below a boundary's top, px.
 constexpr int32_t START_OFFSET_Y = 4;
-constexpr int32_t START_FRACTION_Y = 248; // 1/256 px
 
 } // namespace
 
@@ -106,6 +105,7 @@ void Map::build(const LevelLayout& layout, const MapFile& file, Surface tileShee
     m_boundaryCount = static_cast<int32_t>(m_pBoundaries.size());
     m_teleportStartYSpeed = layout.teleportStartYSpeed;
     m_teleportStopPosY = layout.teleportStopY();
+    m_pLayout = std::make_unique<LevelLayout>(layout);
     m_startX = layout.startX();
 }
 
@@ -310,7 +310,7 @@ FixedPoint Map::startX() const {
 
 FixedPoint Map::startY() const {
     return fromParts(m_pBoundaries[static_cast<size_t>(m_startBoundary)].y + START_OFFSET_Y,
-                     START_FRACTION_Y);
+                     LevelLayout::START_FRACTION_Y);
 }
 
 FixedPoint Map::teleportStartYSpeed() const {
