@@ -99,7 +99,7 @@ void loadThroughTheGame(const std::vector<uint8_t>& bytes, int sheetHeight) {
     } catch (const DataError& error) {
         // Only the sheet can still be refused: the bytes passed MapFile.
         if (error.file() != SHEET_NAME ||
-            MapFile::tileSheetProblem(sheetHeight, bytes[2]).empty()) {
+            MapFile::tileSheetProblem(SHEET_WIDTH, sheetHeight, bytes[2]).empty()) {
             std::abort();
         }
     }
@@ -120,7 +120,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* pData, size_t size) {
     std::vector<uint8_t> bytes(pData + HEIGHT_BYTES, pData + size);
     checkParsedAgainstProblems(bytes);
     if (MapFile::findProblems(bytes).empty()) {
-        MapFile::tileSheetProblem(sheetHeight, bytes[2]);
+        MapFile::tileSheetProblem(SHEET_WIDTH, sheetHeight, bytes[2]);
         loadThroughTheGame(bytes, sheetHeight);
     }
     return 0;

@@ -152,10 +152,13 @@ std::vector<std::string> IniAudit::warnings() const {
             }
         }
         for (const auto& [place, value] : notes.notWhole) {
-            lines.push_back(file + ": [" + excerpt(place.first) + "] " + excerpt(place.second) +
-                            " is \"" + excerpt(value) +
-                            "\", not a whole number; the game reads it as " +
-                            std::to_string(parseIniInt(value)) + "; write digits only");
+            std::string where = file + ": [" + excerpt(place.first) + "] " + excerpt(place.second);
+            std::string read = "; the game reads it as " + std::to_string(parseIniInt(value));
+            lines.push_back(isWholeIniNumber(value)
+                                ? where + " " + excerpt(value) + " is beyond the 32-bit range" +
+                                      read + "; use -2147483648 to 2147483647"
+                                : where + " is \"" + excerpt(value) + "\", not a whole number" +
+                                      read + "; write digits only");
         }
     }
     return lines;

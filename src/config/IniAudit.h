@@ -26,6 +26,8 @@ public:
     // Every key of the section is the file's own to choose (font glyphs,
     // key bindings).
     void noteWholeSection(const std::string& file, const std::string& section);
+    // A value read as a number that is not a whole number, or is beyond
+    // the 32-bit range.
     void noteNotWhole(const std::string& file, const std::string& section, const std::string& key,
                       const std::string& value);
 

@@ -3,10 +3,12 @@
 #include "config/IniDictionary.h"
 
 #include "config/IniAudit.h"
+#include "config/TextLines.h"
 
 #include "engine/DataError.h"
 #include "engine/Files.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -28,9 +30,9 @@ bool isIniWhiteSpace(char c) {
     return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
 }
 
-// What a designer means by a number: digits with an optional sign, and
-// nothing else but white space around them.
-bool isWholeNumber(const std::string& text) {
+} // namespace
+
+bool isWholeIniNumber(const std::string& text) {
     size_t i = 0;
     while (i < text.size() && isIniWhiteSpace(text[i])) {
         ++i;
@@ -48,8 +50,6 @@ bool isWholeNumber(const std::string& text) {
     }
     return digits > 0 && i == text.size();
 }
-
-} // namespace
 
 IniDictionary::IniDictionary(const std::string& fileName) : m_fileName(fileName) {
     parse(readFile(fileName, INI_FILE));
@@ -70,20 +70,11 @@ IniDictionary IniDictionary::fromText(const std::string& text) {
 
 void IniDictionary::parse(const std::string& text) {
     std::string section;
-    size_t start = 0;
-    while (start < text.size()) {
-        size_t end = text.find('\n', start);
-        if (end == std::string::npos) {
-            end = text.size();
-        }
-        std::string line = text.substr(start, end - start);
-        start = end + 1;
-
+    TextLines lines(text);
+    std::string line;
+    while (lines.next(line)) {
         if (line.empty() || line[0] == ';') {
             continue;
-        }
-        if (line.back() == '\r') {
-            line.pop_back();
         }
         trimSpaces(line);
         if (line.empty()) {
@@ -129,11 +120,13 @@ int32_t IniDictionary::getInt(const std::string& key, const std::string& section
     if (pValue == nullptr) {
         return defaultValue;
     }
+    bool saturated = false;
+    int32_t value = parseIniInt(*pValue, &saturated);
     if (IniAudit* pAudit = IniAudit::active();
-        pAudit != nullptr && !m_fileName.empty() && !isWholeNumber(*pValue)) {
+        pAudit != nullptr && !m_fileName.empty() && (saturated || !isWholeIniNumber(*pValue))) {
         pAudit->noteNotWhole(m_fileName, section, key, *pValue);
     }
-    return parseIniInt(*pValue);
+    return value;
 }
 
 bool IniDictionary::hasKey(const std::string& key, const std::string& section) const {
@@ -189,7 +182,7 @@ void rethrowForKey(const DataError& error, const IniDictionary& file, const std:
                                  error.what() + ")");
 }
 
-int32_t parseIniInt(const std::string& text) {
+int32_t parseIniInt(const std::string& text, bool* pSaturated) {
     size_t i = 0;
     while (i < text.size() && isIniWhiteSpace(text[i])) {
         ++i;
@@ -202,16 +195,19 @@ int32_t parseIniInt(const std::string& text) {
     // Accumulated as a magnitude that stops growing past the 32-bit range.
     constexpr int64_t LIMIT = int64_t{std::numeric_limits<int32_t>::max()} + 1;
     int64_t magnitude = 0;
+    bool beyond = false;
     while (i < text.size() && text[i] >= '0' && text[i] <= '9') {
         magnitude = magnitude * 10 + (text[i] - '0');
         if (magnitude > LIMIT) {
             magnitude = LIMIT;
+            beyond = true;
         }
         ++i;
     }
     int64_t value = negative ? -magnitude : magnitude;
-    if (value > std::numeric_limits<int32_t>::max()) {
-        return std::numeric_limits<int32_t>::max();
+    int64_t kept = std::min<int64_t>(value, std::numeric_limits<int32_t>::max());
+    if (pSaturated != nullptr) {
+        *pSaturated = beyond || kept != value;
     }
-    return static_cast<int32_t>(value);
+    return static_cast<int32_t>(kept);
 }

@@ -50,5 +50,9 @@ class DataError;
                                 const std::string& key);
 
 // The integer conversion of stored value texts: leading white space, an
-// optional sign, digits up to the first non-digit; no digits give 0.
-int32_t parseIniInt(const std::string& text);
+// optional sign, digits up to the first non-digit; no digits give 0. A
+// number beyond the 32-bit range gives the nearest end and sets *pSaturated.
+int32_t parseIniInt(const std::string& text, bool* pSaturated = nullptr);
+// Digits with an optional sign and white space around them, as a designer
+// writes a number; a value beyond the 32-bit range is one too.
+bool isWholeIniNumber(const std::string& text);

@@ -1,11 +1,11 @@
 // Reading and writing the replay format.
 #include "engine/Replay.h"
 
+#include "config/TextLines.h"
 #include "engine/DataError.h"
 #include "engine/Files.h"
 
 #include <charconv>
-#include <sstream>
 
 namespace {
 
@@ -50,15 +50,11 @@ ReplayScript ReplayScript::load(const std::string& path) {
 ReplayScript ReplayScript::parse(const std::string& text, const std::string& name) {
     ReplayScript script;
     script.m_name = name;
-    std::istringstream lines(text);
+    TextLines lines(text);
     std::string line;
-    int lineNumber = 0;
     int64_t lastFrame = 0;
-    while (std::getline(lines, line)) {
-        ++lineNumber;
-        if (!line.empty() && line.back() == '\r') {
-            line.pop_back();
-        }
+    while (lines.next(line)) {
+        int lineNumber = lines.number();
         if (line.empty() || line[0] == '#') {
             continue;
         }

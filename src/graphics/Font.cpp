@@ -5,12 +5,19 @@
 #include "engine/GameEngine.h"
 #include "engine/Wrapping.h"
 
+#include <algorithm>
+
 namespace {
 
 constexpr int SCREEN_WIDTH = 256;  // px: the readout shows x within one screen
 constexpr int SCREEN_HEIGHT = 240; // px
 constexpr int32_t FRACTION_MASK = 0xFF;
 constexpr int FRACTION_BITS = 8;
+// Numbers are drawn from the sheet's first cells, digit d at d cells down.
+constexpr int32_t DIGIT_CELLS = 10;
+
+const char* const PROPERTIES = "Properties";
+const char* const CHARACTERS = "Characters";
 
 } // namespace
 
@@ -25,6 +32,43 @@ Font::Font(const std::string& fileName, GameEngine* pEngine)
     }
     m_characterHeight = m_dictionary.getInt("characterHeight", "Properties", 0);
     m_characterWidth = m_dictionary.getInt("characterWidth", "Properties", 0);
+    checkCells(fileName);
+}
+
+// A cell outside the sheet draws nothing, so a font that does not fit its
+// sheet would show every text blank without a word.
+void Font::checkCells(const std::string& fileName) const {
+    std::string sheet = "the sheet \"" + excerpt(m_dictionary.getString("sheet", PROPERTIES, "")) +
+                        "\" (" + std::to_string(m_pSheet->w) + " x " + std::to_string(m_pSheet->h) +
+                        " px)";
+    auto fail = [&](const char* section, const std::string& key, const std::string& what) {
+        throw DataError(fileName, "[" + std::string(section) + "] " + key + " " + what);
+    };
+    auto checkSize = [&](const char* key, int32_t size, int32_t screen, int32_t sheetSize) {
+        int32_t most = std::min(screen, sheetSize);
+        if (size < 1 || size > most) {
+            fail(PROPERTIES, key,
+                 "is " + std::to_string(size) + "; a character cell is 1 to " +
+                     std::to_string(most) + " px, within the screen and " + sheet);
+        }
+    };
+    checkSize("characterWidth", m_characterWidth, SCREEN_WIDTH, m_pSheet->w);
+    checkSize("characterHeight", m_characterHeight, SCREEN_HEIGHT, m_pSheet->h);
+    if (int64_t{DIGIT_CELLS} * m_characterHeight > m_pSheet->h) {
+        fail(PROPERTIES, "characterHeight",
+             "is " + std::to_string(m_characterHeight) + ", so the digits 0 to 9 of numbers take " +
+                 std::to_string(DIGIT_CELLS * m_characterHeight) + " px, more than " + sheet +
+                 "; use at most " + std::to_string(m_pSheet->h / DIGIT_CELLS));
+    }
+    int32_t lastY = m_pSheet->h - m_characterHeight;
+    for (const std::string& key : m_dictionary.keyNames(CHARACTERS)) {
+        int32_t y = m_dictionary.getInt(key, CHARACTERS, 0);
+        if (y < 0 || y > lastY) {
+            fail(CHARACTERS, excerpt(key),
+                 "is " + std::to_string(y) + ": its cell is outside " + sheet + "; give 0 to " +
+                     std::to_string(lastY));
+        }
+    }
 }
 
 int Font::glyphY(char c) const {

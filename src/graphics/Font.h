@@ -32,6 +32,8 @@ public:
     void drawDiagnostics(int32_t x, int32_t y, int32_t speedX, int32_t speedY, int32_t flags);
 
 private:
+    // Throws DataError naming the key whose cell the sheet cannot hold.
+    void checkCells(const std::string& fileName) const;
     int glyphY(char c) const;
     void drawCell(int cellY, int x, int y, SDL_Surface* pTarget);
 

@@ -36,7 +36,6 @@ constexpr int64_t NEAR_BOTTOM = 232;
 constexpr int64_t NEAR_TOP = 4;
 // The player starts this far below a boundary's top, px.
 constexpr int32_t START_OFFSET_Y = 4;
-constexpr int32_t START_FRACTION_Y = 248; // 1/256 px
 
 } // namespace
 
@@ -66,7 +65,8 @@ Map::Map(const LevelLayout& layout, const MapFile& file, Surface tileSheet) {
 
 void Map::build(const LevelLayout& layout, const MapFile& file, Surface tileSheet) {
     m_pTileSetBitmap = std::move(tileSheet);
-    std::string sheetProblem = MapFile::tileSheetProblem(m_pTileSetBitmap->h, file.codeCount());
+    std::string sheetProblem =
+        MapFile::tileSheetProblem(m_pTileSetBitmap->w, m_pTileSetBitmap->h, file.codeCount());
     if (!sheetProblem.empty()) {
         throw DataError(layout.tileSheet, sheetProblem + " (map " + layout.tileMap + ")");
     }
@@ -107,6 +107,7 @@ void Map::build(const LevelLayout& layout, const MapFile& file, Surface tileShee
     m_boundaryCount = static_cast<int32_t>(m_pBoundaries.size());
     m_teleportStartYSpeed = layout.teleportStartYSpeed;
     m_teleportStopPosY = layout.teleportStopY();
+    m_pLayout = std::make_unique<LevelLayout>(layout);
     m_startX = layout.startX();
 }
 
@@ -311,7 +312,7 @@ FixedPoint Map::startX() const {
 
 FixedPoint Map::startY() const {
     return fromParts(m_pBoundaries[static_cast<size_t>(m_startBoundary)].y + START_OFFSET_Y,
-                     START_FRACTION_Y);
+                     LevelLayout::START_FRACTION_Y);
 }
 
 FixedPoint Map::teleportStartYSpeed() const {

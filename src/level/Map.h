@@ -127,4 +127,5 @@ private:
     std::vector<SDL_Rect> m_pTileRects;
     Surface m_pTileSetBitmap;
     std::vector<Screen> m_pScreens; // null for an absent screen
+    std::unique_ptr<LevelLayout> m_pLayout; // the values as written, for the design warnings
 };

@@ -6,7 +6,6 @@
 #include "engine/Files.h"
 #include "engine/Format.h"
 
-
 namespace {
 
 // Beyond this many, problems are counted rather than listed: a file of noise
@@ -154,7 +153,13 @@ MapFile MapFile::read(const std::string& fileName) {
     return parse(fileName, readBytes(fileName));
 }
 
-std::string MapFile::tileSheetProblem(int sheetHeight, int codeCount) {
+std::string MapFile::tileSheetProblem(int sheetWidth, int sheetHeight, int codeCount) {
+    // The images sit at x 0: a narrower sheet would draw every tile cut or
+    // not at all.
+    if (sheetWidth < TILE_SIZE && codeCount > 1) {
+        return format("tile sheet is %d px wide, but its tile images are %d px wide", sheetWidth,
+                      TILE_SIZE);
+    }
     int needed = TILE_SIZE * (codeCount - 1);
     if (sheetHeight >= needed) {
         return "";

@@ -41,7 +41,7 @@ public:
 
     // The tile sheet a map needs: the problem as one line, or an empty text
     // when there is none.
-    static std::string tileSheetProblem(int sheetHeight, int codeCount); // sheetHeight: px
+    static std::string tileSheetProblem(int sheetWidth, int sheetHeight, int codeCount); // px
 
     // The file's bytes: header and body, absent segments written as zeros.
     std::vector<uint8_t> encode() const;

@@ -3,6 +3,7 @@
 #include "level/Map.h"
 
 #include "engine/FixedPoint.h"
+#include "level/LevelLayout.h"
 
 #include <algorithm>
 #include <functional>
@@ -13,6 +14,8 @@ namespace {
 
 // Beyond this many, a level's ladder warnings are counted, not listed.
 constexpr int MAX_LADDER_WARNINGS = 8;
+// Beyond this many, overlapping boundaries are counted, not listed.
+constexpr int MAX_OVERLAP_WARNINGS = 8;
 
 std::string tilePlace(int32_t x, int32_t y) {
     return "tile row " + std::to_string(y / Map::TILE_SIZE) + ", column " +
@@ -74,6 +77,44 @@ void warnAboutLadders(const Map& map, const std::function<void(const std::string
     }
 }
 
+// Where boundaries overlap, the player is in the first of them that holds
+// its spot, so the later one is cut short or never used.
+void warnAboutOverlaps(const Map& map, const std::function<void(const std::string&)>& warn) {
+    int listed = 0;
+    int more = 0;
+    auto describe = [](int32_t i, SDL_Rect b) {
+        return "boundary" + std::to_string(i) + " (" + std::to_string(b.x) + ", " +
+               std::to_string(b.y) + ", " + std::to_string(b.w) + ")";
+    };
+    for (int32_t j = 1; j < map.boundaryCount(); ++j) {
+        SDL_Rect later = map.boundary(j);
+        for (int32_t i = 0; i < j; ++i) {
+            SDL_Rect first = map.boundary(i);
+            bool same = first.x == later.x && first.y == later.y && first.w == later.w;
+            // A strip without width holds nothing, so it overlaps nothing.
+            bool overlap = first.w > 0 && later.w > 0 && first.x < later.x + later.w &&
+                           later.x < first.x + first.w && first.y < later.y + Map::SCREEN_HEIGHT &&
+                           later.y < first.y + Map::SCREEN_HEIGHT;
+            if (!same && !overlap) {
+                continue;
+            }
+            if (listed == MAX_OVERLAP_WARNINGS) {
+                ++more;
+                continue;
+            }
+            ++listed;
+            warn(describe(j, later) +
+                 (same ? " is the same strip as " + describe(i, first) + ", so it is never used"
+                       : " overlaps " + describe(i, first) +
+                             ", which holds the player where they overlap") +
+                 "; lay boundaries side by side");
+        }
+    }
+    if (more > 0) {
+        warn("... and " + std::to_string(more) + " more overlapping boundaries");
+    }
+}
+
 } // namespace
 
 // Each warning names the level's key (or the map's row and column) and what
@@ -128,12 +169,22 @@ std::vector<std::string> Map::designWarnings(const std::string& levelsFile,
         warn("no boundary holds the enemy at (" + std::to_string(enemyBox.x) + ", " +
              std::to_string(enemyBox.y) + "), so it is never met; place a boundary over it");
     }
+    warnAboutOverlaps(map, warn);
     warnAboutLadders(map, warn);
+    for (const std::string& line : m_pLayout->warnings()) {
+        warn(line);
+    }
     int32_t x = integerPart(map.startX());
     int32_t stop = integerPart(map.teleportStopY());
     SDL_Rect first = map.boundary(0);
+    // A stop the values do not put where written, or outside boundary 0, is
+    // warned of above, with what the descent does instead.
+    if (int64_t{first.y} + m_pLayout->teleportStopPosY != stop ||
+        stop >= first.y + Map::SCREEN_HEIGHT) {
+        return warnings;
+    }
     if (map.tileAt(x, stop).solid) {
-        warn("teleportStopPosY " + std::to_string(stop - first.y) +
+        warn("teleportStopPosY " + std::to_string(m_pLayout->teleportStopPosY) +
              " puts the arrival inside a solid tile at (" + std::to_string(x) + ", " +
              std::to_string(stop) + "); choose a stop 4 + 16k above a floor");
     } else {
@@ -142,7 +193,7 @@ std::vector<std::string> Map::designWarnings(const std::string& levelsFile,
             floor = map.tileAt(x, y).solid;
         }
         if (!floor) {
-            warn("teleportStopPosY " + std::to_string(stop - first.y) +
+            warn("teleportStopPosY " + std::to_string(m_pLayout->teleportStopPosY) +
                  ": there is no floor below the arrival at x " + std::to_string(x) +
                  "; the player falls out at once");
         }

@@ -9,6 +9,8 @@
 #include "graphics/Font.h"
 #include "graphics/Sprite.h"
 
+#include <tuple>
+
 namespace {
 
 // Animation numbers set here (the state machine sets the others).
@@ -73,8 +75,10 @@ Kalvorn::Kalvorn(const std::string& characterFile, Map* pMap) : m_pMap(pMap), m_
     readConfiguration(file, characterFile);
     applyBoxX();
     applyBoxY();
-    m_box.w = wrapping::toUint16(file.getInt("width", "BoundingBox", 0));
-    m_box.h = wrapping::toUint16(file.getInt("height", "BoundingBox", 0));
+    m_boxWidthKey = file.getInt("width", "BoundingBox", 0);
+    m_boxHeightKey = file.getInt("height", "BoundingBox", 0);
+    m_box.w = wrapping::toUint16(m_boxWidthKey);
+    m_box.h = wrapping::toUint16(m_boxHeightKey);
     try {
         m_pShotSurface = gEngine->loadBitmap(file.getString("spritesheet", "Bullet", "empty"));
     } catch (const DataError& error) {
@@ -301,6 +305,14 @@ std::vector<std::string> Kalvorn::designWarnings(const std::string& fileName) co
                                " is outside 0 to 255; it is ORed into the low 8 bits and changes "
                                "the whole part too; carry the whole pixels in " +
                                speed.name + "Int");
+        }
+    }
+    for (auto [key, written, stored] : {std::tuple{"width", m_boxWidthKey, m_box.w},
+                                        std::tuple{"height", m_boxHeightKey, m_box.h}}) {
+        if (written != stored) {
+            warnings.push_back(fileName + ": [BoundingBox] " + key + " " + std::to_string(written) +
+                               " does not fit the 16 bits the game stores it in: the game uses " +
+                               std::to_string(stored) + "; use 0 to 65535");
         }
     }
     int64_t feet = int64_t{m_boxYOffset} + m_box.h;

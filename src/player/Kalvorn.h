@@ -173,6 +173,9 @@ private:
     int32_t m_shotXOffsetLeft = 0;                  // px
     int32_t m_shotXOffsetRight = 0;                 // px
     int32_t m_shotYOffset = 0;                      // px
+    // "width" and "height" as written, before their 16-bit fields cut them, px.
+    int32_t m_boxWidthKey = 0;
+    int32_t m_boxHeightKey = 0;
     StateHandler m_state = &Kalvorn::teleporting;
     Action m_pendingAction = nullptr; // run once at the start of the next update
     VerticalResponse m_verticalResponse = STOP;

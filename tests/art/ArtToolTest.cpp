@@ -163,6 +163,8 @@ INSTANTIATE_TEST_SUITE_P(
         BadSource{"undefined", "width 3\ncolour . 255 128 255\n...\n..x\n", "4:3",
                   "'x' is not a defined colour"},
         BadSource{"short", "width 4\ncolour . 255 128 255\n....\n..\n", "4:3", "width is 4"},
+        BadSource{"lineends", "\xEF\xBB\xBFwidth 3\rcolour . 255 128 255\r\n...\r..x\r", "4:3",
+                  "'x' is not a defined colour"},
         BadSource{"long", "width 2\ncolour . 255 128 255\n...\n", "3:3", "longer than the width"},
         BadSource{"nowidth", "colour . 255 128 255\n...\n", "2:1", "\"width N\""},
         BadSource{"twice", "width 2\ncolour a 1 2 3\ncolour a 4 5 6\n", "3:8", "defined twice"},

@@ -72,12 +72,15 @@ TEST(IniDictionary, LookupsAreCaseSensitive) {
     EXPECT_EQ(dictionary.getInt("key", "Properties", 5), 5);
 }
 
-TEST(IniDictionary, CrLfTabsLinesWithoutEqualsAndALastLineWithoutLineFeed) {
+TEST(IniDictionary, LineEndsBomTabsLinesWithoutEqualsAndALastLineWithoutLineFeed) {
     IniDictionary lf = IniDictionary::fromText("[S]\na = 1\nb=x y\n");
-    IniDictionary crlf = IniDictionary::fromText("[S]\r\na = 1\r\nb=x y\r\n");
-    EXPECT_EQ(crlf.getString("a", "S", ""), lf.getString("a", "S", "?"));
-    EXPECT_EQ(crlf.getString("b", "S", ""), "x y");
-    EXPECT_TRUE(crlf.hasSection("S"));
+    for (const char* text : {"[S]\r\na = 1\r\nb=x y\r\n", "[S]\ra = 1\rb=x y\r",
+                             "\xEF\xBB\xBF[S]\na = 1\r\n;c=2\rb=x y"}) {
+        IniDictionary other = IniDictionary::fromText(text);
+        EXPECT_EQ(other.getString("a", "S", ""), lf.getString("a", "S", "?")) << text;
+        EXPECT_EQ(other.getString("b", "S", ""), "x y") << text;
+        EXPECT_FALSE(other.hasKey(";c", "S")) << text;
+    }
     // Tabs are not trimmed; a line without "=" is both key and value.
     IniDictionary other =
         IniDictionary::fromText("[S]\nkey\t=\t5\n  just words  \nlast=3");

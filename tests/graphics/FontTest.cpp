@@ -127,16 +127,27 @@ TEST(FontLoading, ASheetLeftUnnamedIsBlamedOnTheFontFile) {
     }
 }
 
-TEST(FontLoading, CellSizesNearTheIntegerLimitWrapOnTheScreen) {
-    testing_support::writeFile("hugefont.ini",
-                               "[Properties]\nsheet=testfont.bmp\ncharacterHeight=2147483647\n"
-                               "characterWidth=2147483647\n[Characters]\nA=80\nB=88\n");
-    Font font("hugefont.ini", gEngine);
-    gEngine->clearScreen();
-    font.drawText("AB", 16, 100);
-    // An advance of 2^31 - 1 px is -1 in 16 bits: B lands one pixel left of A.
-    EXPECT_EQ(cellOfColour(pixelAt(gEngine->getScreen(), 15, 103)), 11);
-    EXPECT_EQ(cellOfColour(pixelAt(gEngine->getScreen(), 23, 103)), 10);
-    font.drawNumber(-123, 0, 0, 3);
-    font.drawDiagnostics(INT32_MAX, INT32_MIN, INT32_MAX, INT32_MIN, INT32_MAX);
+// Every cell the font draws must lie inside its sheet of 8 x 128 px.
+TEST(FontLoading, CellsOutsideTheSheetAreRefusedByKey) {
+    const std::pair<const char*, const char*> cases[] = {
+        {"characterHeight=0\ncharacterWidth=8\n", "[Properties] characterHeight is 0;"},
+        {"characterHeight=100000\ncharacterWidth=8\n", "[Properties] characterHeight is 100000;"},
+        {"characterHeight=8\ncharacterWidth=16\n", "[Properties] characterWidth is 16;"},
+        {"characterHeight=16\ncharacterWidth=8\n", "[Properties] characterHeight is 16, so the"},
+        {"characterHeight=8\ncharacterWidth=8\n[Characters]\nA=124\n", "[Characters] A is 124:"},
+        {"characterHeight=8\ncharacterWidth=8\n[Characters]\nspace=-8\n",
+         "[Characters] space is -8:"},
+    };
+    for (const auto& [properties, error] : cases) {
+        testing_support::writeFile("badfont.ini",
+                                   std::string("[Properties]\nsheet=testfont.bmp\n") + properties);
+        try {
+            Font font("badfont.ini", gEngine);
+            ADD_FAILURE() << "accepted: " << properties;
+        } catch (const DataError& caught) {
+            EXPECT_EQ(std::string(caught.what()).rfind(std::string("badfont.ini: ") + error, 0),
+                      0u)
+                << caught.what();
+        }
+    }
 }

@@ -194,6 +194,27 @@ TEST(DesignerLoop, CheckWarnsOfEachDesignMistakeByPlaceAndFix) {
          "levels.ini: [ROCKFALL] teleportStopPosY 180 puts the arrival inside a solid tile"},
         {"levels.ini", "boundary0y=1920", "boundary0y=0",
          "levels.ini: [ROCKFALL] no boundary holds the enemy"},
+        {"levels.ini", "teleportStopPosY=164", "teleportStopPosY=2147483636",
+         "levels.ini: [ROCKFALL] teleportStopPosY 2147483636 puts the stop at y 2147485556, past "
+         "the 24 bits of a position's whole pixels: the game stops at y 1908 after 1048575 "
+         "updates"},
+        {"levels.ini", "teleportStopPosY=164", "teleportStopPosY=404",
+         "levels.ini: [ROCKFALL] teleportStopPosY 404 stops the descent at y 2324, below "
+         "boundary0 (y 1920 to 2159), after 25 updates; use 4 to 228"},
+        {"levels.ini", "boundary2y=1680", "boundary2y=1920",
+         "levels.ini: [ROCKFALL] boundary2 (0, 1920, 1024) is the same strip as boundary0 (0, "
+         "1920, 1024), so it is never used"},
+        {"levels.ini", "boundary1y=2160", "boundary1y=2040",
+         "levels.ini: [ROCKFALL] boundary1 (0, 2040, 512) overlaps boundary0 (0, 1920, 1024)"},
+        {"levels.ini", "boundary1x=0", "boundary1x=65536",
+         "levels.ini: [ROCKFALL] boundary1x 65536 does not fit the 16 bits the game stores it "
+         "in: the game uses 0; use -32768 to 32767"},
+        {"kalvorn1.ini", "width=15", "width=65551",
+         "kalvorn1.ini: [BoundingBox] width 65551 does not fit the 16 bits the game stores it in: "
+         "the game uses 15; use 0 to 65535"},
+        {"kalvorn1.ini", "runningInt=1", "runningInt=-2147483649",
+         "kalvorn1.ini: [XSpeed] runningInt -2147483649 is beyond the 32-bit range; the game "
+         "reads it as -2147483648"},
         {"kalvorn1.ini", "minInt=-7", "minInt=-20",
          "kalvorn1.ini: [YSpeed] minInt and minFraction make -20 px per update; keep every "
          "speed below 16"},

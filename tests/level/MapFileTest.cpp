@@ -125,21 +125,28 @@ TEST(MapFileCheckTest, SoundFilesPassWithTrailingBytesIgnored) {
     EXPECT_EQ(result.err, "");
 }
 
-TEST(MapFileCheckTest, ShortTileSheetIsRefused) {
+TEST(MapFileCheckTest, ShortOrNarrowTileSheetIsRefused) {
     writeLevel("Test", MapBytes(1, 1).bytes());
-    writeTileSheet("Test.bmp", 4); // N = 6 needs 5 images
-    std::string expected = "Test.bmp: tile sheet is 64 px tall, but the map's 5 tile codes need "
-                           "5 images of 16 px, 80 px in all (map Test.map)";
-    ::testing::internal::CaptureStdout();
-    EXPECT_EQ(loadProblem(), expected);
-    ::testing::internal::GetCapturedStdout();
+    const std::pair<int, const char*> sheets[] = {
+        // N = 6 needs 5 images.
+        {16, "tile sheet is 64 px tall, but the map's 5 tile codes need 5 images of 16 px, 80 px "
+             "in all"},
+        {8, "tile sheet is 8 px wide, but its tile images are 16 px wide"}};
+    for (const auto& [width, problem] : sheets) {
+        testing_support::writeBmp("Test.bmp", width, width == 16 ? 64 : 80,
+                                  [](int, int) { return 0xFFFFFFu; });
+        std::string expected = std::string("Test.bmp: ") + problem + " (map Test.map)";
+        ::testing::internal::CaptureStdout();
+        EXPECT_EQ(loadProblem(), expected);
+        ::testing::internal::GetCapturedStdout();
 
-    auto result = runProgram(std::string(KCS_MAP_BINARY) + " check Test.map --tiles Test.bmp");
-    EXPECT_EQ(result.status, 2);
-    EXPECT_EQ(result.err, expected + "\n");
+        auto result = runProgram(std::string(KCS_MAP_BINARY) + " check Test.map --tiles Test.bmp");
+        EXPECT_EQ(result.status, 2);
+        EXPECT_EQ(result.err, expected + "\n");
+    }
 
     writeFile("Test.bmp", "not a bitmap");
-    result = runProgram(std::string(KCS_MAP_BINARY) + " check Test.map --tiles Test.bmp");
+    auto result = runProgram(std::string(KCS_MAP_BINARY) + " check Test.map --tiles Test.bmp");
     EXPECT_EQ(result.status, 2);
     EXPECT_EQ(result.err.rfind("Test.bmp: not a loadable BMP image", 0), 0u) << result.err;
 }

@@ -155,6 +155,9 @@ TEST(MapToolTest, SourceErrorsNameLineAndColumn) {
         {legend + "tile xy 3\nmap\n",
          "bad.txt:4:6: \"xy\" is not one printable character; write: tile CHARACTER CODE [solid]"},
         {legend + "tile x 3 hard\nmap\n", "bad.txt:4:10: \"hard\" is neither solid nor open"},
+        {"\xEF\xBB\xBFtile . 1\rtile # 2 solid\r\rlayer 2\r\nmap\r",
+         "bad.txt:4:1: unknown line \"layer\"; before the map only tile, absent, codes and map "
+         "lines may appear"},
         {legend + "layer 2\nmap\n",
          "bad.txt:4:1: unknown line \"layer\"; before the map only tile, absent, codes and map "
          "lines may appear"},

@@ -68,13 +68,13 @@ TEST_F(StageSelectRun, ThreeFramesGiveThreeSelectLines) {
     }
 }
 
-TEST_F(StageSelectRun, AFontHeightNearTheIntegerLimitStillShowsTheMenu) {
-    // The rows advance by the font's height; they wrap in 16 bits on screen.
+TEST_F(StageSelectRun, AFontTallerThanItsSheetIsRefusedBeforeTheMenu) {
     writeFile(m_dir + "/font.ini", "[Properties]\nsheet=testfont.bmp\n"
                                    "characterHeight=2147483647\ncharacterWidth=8\n");
     RunResult result = run("", 3);
-    ASSERT_EQ(result.status, 0) << result.err;
-    EXPECT_EQ(traceLines(result.out).size(), 3u);
+    EXPECT_EQ(result.status, 2);
+    EXPECT_EQ(result.err.rfind("kcs: font.ini: [Properties] characterHeight is 2147483647;", 0), 0u)
+        << result.err;
 }
 
 TEST_F(StageSelectRun, TheSelectorClampsAtBothEnds) {
@@ -212,7 +212,7 @@ TEST_F(StageSelectRun, ARecordingReplaysToTheSameTrace) {
 
 TEST(CommandLine, BadOptionsAndReplaysStopWithStatusTwo) {
     std::string kcs = KCS_BINARY;
-    writeFile("bad.replay", "# comment\n\n0 left down\n1 jump down\n");
+    writeFile("bad.replay", "\xEF\xBB\xBF# comment\r\r\n0 left down\r1 jump down\n");
     RunResult result = runProgram(kcs + " --headless --replay bad.replay --frames 1");
     EXPECT_EQ(result.status, 2);
     EXPECT_NE(result.err.find("bad.replay: line 4: unknown key 'jump'"), std::string::npos)

@@ -260,6 +260,8 @@ TEST(SoundTool, BadScoresAreReportedByFileLineAndColumn) {
         BadScore{"option", "voice x pulse50 vibrato 20 8 envelope 1 sweep 1 envelope 2\n",
                  "1:49: envelope given twice in this voice"},
         BadScore{"voice", "voice x pulse50\nchannel y\n", "2:9: no voice \"y\" is defined above"},
+        BadScore{"lineends", "\xEF\xBB\xBFvoice x pulse50\r\rchannel y\r\n",
+                 "3:9: no voice \"y\" is defined above"},
         BadScore{"open", ONE + "c [c\n", "3:3: '[' is never closed with ']N'"},
         BadScore{"close", ONE + "c ]2\n", "3:3: ']' without a '[' before it"},
         BadScore{"length", ONE + "c5\n",

@@ -2,6 +2,7 @@
 #include "PixelGrid.h"
 
 #include "config/SourceText.h"
+#include "config/TextLines.h"
 #include "engine/DataError.h"
 #include "engine/Files.h"
 
@@ -9,7 +10,6 @@
 #include <array>
 #include <charconv>
 #include <optional>
-#include <sstream>
 
 namespace {
 
@@ -145,9 +145,6 @@ void SourceParser::pixelRow(const std::string& text) {
 
 void SourceParser::line(std::string text, int lineNumber) {
     m_line = lineNumber;
-    if (!text.empty() && text.back() == '\r') {
-        text.pop_back();
-    }
     while (!text.empty() && (text.back() == ' ' || text.back() == '\t')) {
         text.pop_back();
     }
@@ -185,14 +182,12 @@ void SourceParser::finish(int lastLine) const {
 
 PixelGrid PixelGrid::parse(const std::string& text, const std::string& fileName) {
     SourceParser parser(fileName);
-    std::istringstream stream(text);
+    TextLines lines(text);
     std::string line;
-    int lineNumber = 0;
-    while (std::getline(stream, line)) {
-        ++lineNumber;
-        parser.line(line, lineNumber);
+    while (lines.next(line)) {
+        parser.line(line, lines.number());
     }
-    parser.finish(lineNumber == 0 ? 1 : lineNumber);
+    parser.finish(std::max(lines.number(), 1));
     PixelGrid grid;
     grid.m_width = parser.width;
     grid.m_rows = std::move(parser.rows);

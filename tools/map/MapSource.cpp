@@ -1,6 +1,7 @@
 // Compiling the designers' text form of a map and printing a map back in it.
 #include "MapSource.h"
 
+#include "config/TextLines.h"
 #include "engine/DataError.h"
 
 #include <array>
@@ -127,12 +128,11 @@ public:
 
 private:
     void readLines() {
-        std::istringstream stream(m_text);
+        TextLines lines(m_text);
         std::string line;
         bool inMap = false;
-        int lineNumber = 0;
-        while (std::getline(stream, line)) {
-            ++lineNumber;
+        while (lines.next(line)) {
+            int lineNumber = lines.number();
             std::string text = stripLine(line);
             size_t first = text.find_first_not_of(" \t");
             if (first == std::string::npos) {
@@ -162,7 +162,7 @@ private:
             }
         }
         if (!inMap) {
-            m_errors.fail(lineNumber + 1, 1,
+            m_errors.fail(lines.number() + 1, 1,
                           "no \"map\" line: the rows of tiles follow a line that says map");
         }
     }

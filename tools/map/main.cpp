@@ -174,7 +174,7 @@ int check(const std::string& mapName, const Arguments& arguments) {
             problems.push_back(error.what());
         }
         if (sheet && bytes.size() >= MapFile::HEADER_SIZE && bytes[2] != 0) {
-            std::string problem = MapFile::tileSheetProblem(sheet->h, bytes[2]);
+            std::string problem = MapFile::tileSheetProblem(sheet->w, sheet->h, bytes[2]);
             if (!problem.empty()) {
                 problems.push_back(excerpt(sheetName, MAX_QUOTED_PATH) + ": " + problem + " (map " +
                                    excerpt(mapName, MAX_QUOTED_PATH) + ")");
@@ -237,7 +237,7 @@ int render(const std::string& mapName, const std::string& outName, const Argumen
     refuseSameFile(outName, "the output", sheetName);
     MapFile map = MapFile::read(mapName);
     Surface sheet = readBitmap(sheetName);
-    std::string problem = MapFile::tileSheetProblem(sheet->h, map.codeCount());
+    std::string problem = MapFile::tileSheetProblem(sheet->w, sheet->h, map.codeCount());
     if (!problem.empty()) {
         throw DataError(sheetName, problem + " (map " + excerpt(mapName, MAX_QUOTED_PATH) + ")");
     }

@@ -4,6 +4,7 @@
 
 #include "ChannelScore.h"
 #include "config/SourceText.h"
+#include "config/TextLines.h"
 #include "engine/DataError.h"
 #include "engine/Files.h"
 
@@ -12,7 +13,6 @@
 #include <charconv>
 #include <memory>
 #include <optional>
-#include <sstream>
 
 namespace {
 
@@ -313,9 +313,6 @@ void SongParser::closeChannel() {
 
 void SongParser::line(std::string text, int lineNumber) {
     m_line = lineNumber;
-    if (!text.empty() && text.back() == '\r') {
-        text.pop_back();
-    }
     size_t comment = text.find("//");
     if (comment != std::string::npos) {
         text.erase(comment);
@@ -391,14 +388,12 @@ Song SongParser::finish(int lastLine) {
 
 Song parseSong(const std::string& text, const std::string& fileName) {
     SongParser parser(fileName);
-    std::istringstream stream(text);
+    TextLines lines(text);
     std::string line;
-    int lineNumber = 0;
-    while (std::getline(stream, line)) {
-        ++lineNumber;
-        parser.line(line, lineNumber);
+    while (lines.next(line)) {
+        parser.line(line, lines.number());
     }
-    return parser.finish(lineNumber == 0 ? 1 : lineNumber);
+    return parser.finish(std::max(lines.number(), 1));
 }
 
 Song loadSong(const std::string& fileName) {
