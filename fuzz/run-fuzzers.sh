@@ -24,7 +24,7 @@ else
 fi
 targets=("$@")
 if [ ${#targets[@]} -eq 0 ]; then
-    targets=(ini map character replay tmx tiled_json map_source)
+    targets=(ini map character replay sound tmx tiled_json map_source)
 fi
 here=$(cd "$(dirname "$0")" && pwd)
 build=$(cd "$build" && pwd)

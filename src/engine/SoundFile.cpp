@@ -5,6 +5,7 @@
 #include <sndfile.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <memory>
@@ -25,6 +26,7 @@ constexpr size_t SMPL_FIRST_LOOP_START = 44;
 constexpr uint64_t MIB = uint64_t{1} << 20;
 constexpr size_t SAMPLE_BYTES = 2;       // 16-bit
 constexpr sf_count_t READ_FRAMES = 4096; // per call to libsndfile
+constexpr double FULL_SCALE = 32768;     // a 16-bit sample's
 
 enum FormatTag : uint32_t {
     PCM = 0x0001,
@@ -35,10 +37,10 @@ enum FormatTag : uint32_t {
     IMA_ADPCM = 0x0011,
     EXTENSIBLE = 0xFFFE,
 };
-// WAVE_FORMAT_EXTENSIBLE's sub-format is a GUID: the format tag, then these
-// fixed 14 bytes.
-const uint8_t SUB_FORMAT_TAIL[14] = {0x00, 0x00, 0x00, 0x00, 0x10, 0x00, 0x80,
-                                     0x00, 0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71};
+// WAVE_FORMAT_EXTENSIBLE's sub-format is a GUID: the format tag as its
+// first 32-bit field, then these fixed 12 bytes.
+const uint8_t SUB_FORMAT_TAIL[12] = {0x00, 0x00, 0x10, 0x00, 0x80, 0x00,
+                                     0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71};
 
 uint32_t littleEndian(const uint8_t* pBytes, int size) {
     uint32_t value = 0;
@@ -232,6 +234,7 @@ WavLayout checkWav(const std::vector<uint8_t>& bytes) {
     WavLayout layout;
     bool hasFmt = false;
     bool hasData = false;
+    bool dataFirst = false;
     size_t at = RIFF_HEADER;
     while (at + CHUNK_HEADER <= end) {
         const uint8_t* pChunk = bytes.data() + at;
@@ -242,9 +245,7 @@ WavLayout checkWav(const std::vector<uint8_t>& bytes) {
             if (hasData) {
                 throw SoundFileError("it has two data chunks");
             }
-            if (!hasFmt) {
-                throw SoundFileError("its data chunk comes before its fmt chunk");
-            }
+            dataFirst = !hasFmt;
             hasData = true;
             layout.dataAt = body;
             layout.dataSize = std::min(size, fileSize - body);
@@ -271,6 +272,9 @@ WavLayout checkWav(const std::vector<uint8_t>& bytes) {
     }
     if (!hasData) {
         throw SoundFileError("its data chunk is missing");
+    }
+    if (dataFirst) {
+        throw SoundFileError("its data chunk comes before its fmt chunk");
     }
     checkFormat(bytes.data() + layout.fmtAt + CHUNK_HEADER, layout.fmtSize);
     return layout;
@@ -413,7 +417,7 @@ DecodedSound decodeSound(const std::vector<uint8_t>& bytes, const SoundBound& bo
     if (frames > maxFrames) {
         double mib = static_cast<double>(frames) * SOUND_RATE / rate * SAMPLE_BYTES / MIB;
         char text[32];
-        std::snprintf(text, sizeof text, "%.0f", mib + 0.5);
+        std::snprintf(text, sizeof text, "%.0f", std::ceil(mib));
         throw SoundFileError(std::string("it would decode to ") + text + " MiB; " + bound.what);
     }
     if (loopStart && *loopStart >= frames) {
@@ -421,28 +425,31 @@ DecodedSound decodeSound(const std::vector<uint8_t>& bytes, const SoundBound& bo
                              ", is not before its end, sample " + std::to_string(frames));
     }
 
-    // Float samples past full scale are clipped, not wrapped.
-    sf_command(pSound.get(), SFC_SET_CLIPPING, nullptr, SF_TRUE);
     DecodedSound sound;
     sound.samples.reserve(static_cast<size_t>(frames * SOUND_RATE / rate + 1));
     Resampler resampler(rate, bound, sound.samples);
     const auto channels = static_cast<size_t>(info.channels);
-    std::vector<int16_t> block(static_cast<size_t>(READ_FRAMES) * channels);
+    // As floats at full scale 1.0, whatever the file holds: libsndfile
+    // scales integers so (a 16-bit sample comes back exactly), but gives a
+    // float file's samples as they are, past full scale or not a number.
+    std::vector<float> block(static_cast<size_t>(READ_FRAMES) * channels);
     uint64_t read = 0;
     // Never past what the header said, whatever the decoder would go on giving.
     while (read < frames) {
         sf_count_t wanted = static_cast<sf_count_t>(
             std::min<uint64_t>(static_cast<uint64_t>(READ_FRAMES), frames - read));
-        sf_count_t got = sf_readf_short(pSound.get(), block.data(), wanted);
+        sf_count_t got = sf_readf_float(pSound.get(), block.data(), wanted);
         if (got <= 0) {
             break;
         }
         for (size_t frame = 0; frame < static_cast<size_t>(got); ++frame) {
-            int64_t sum = 0;
+            double sum = 0;
             for (size_t channel = 0; channel < channels; ++channel) {
                 sum += block[frame * channels + channel];
             }
-            resampler.push(static_cast<int16_t>(sum / static_cast<int64_t>(channels)));
+            double sample = sum / static_cast<double>(channels) * FULL_SCALE;
+            sample = std::isnan(sample) ? 0 : std::clamp(sample, -FULL_SCALE, FULL_SCALE - 1);
+            resampler.push(static_cast<int16_t>(std::lrint(sample)));
         }
         read += static_cast<uint64_t>(got);
     }
