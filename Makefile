@@ -7,7 +7,7 @@ JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 # clang and its runtime libraries build the fuzz targets; valgrind checks a
 # whole session for leaks.
 PACKAGES = cmake g++ make pkg-config libsdl1.2-compat-dev libsdl-mixer1.2-dev libpng-dev libgtest-dev clang libclang-rt-dev \
-           valgrind libpugixml-dev nlohmann-json3-dev zlib1g-dev
+           valgrind libpugixml-dev nlohmann-json3-dev zlib1g-dev libsndfile1-dev
 FUZZ_DIR ?= build-fuzz
 SANITIZE_DIR ?= build-sanitize
 # How long `make fuzz` runs each target, and how long `make test` does.

@@ -24,9 +24,11 @@ else
 fi
 targets=("$@")
 if [ ${#targets[@]} -eq 0 ]; then
-    targets=(ini map character replay tmx tiled_json map_source)
+    targets=(ini map character replay sound tmx tiled_json map_source)
 fi
 here=$(cd "$(dirname "$0")" && pwd)
+# Leaks inside system libraries, each with its reason, are not findings.
+export LSAN_OPTIONS=${LSAN_OPTIONS:-suppressions=$here/../tests/robustness/lsan.supp:print_suppressions=0}
 build=$(cd "$build" && pwd)
 mkdir -p "$build/fuzz-artifacts"
 

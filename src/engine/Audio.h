@@ -1,9 +1,11 @@
 // The game's sound: effects for the sound events and looping music, loaded
-// from the files "sounds.ini" and "levels.ini" name and played by SDL_mixer.
+// from the files "sounds.ini" and "levels.ini" name, decoded by SoundFile and
+// mixed by SDL_mixer, which never reads a file itself.
 // Every file is optional; without a sound device the game plays silently.
 #pragma once
 
 #include "engine/SoundEvent.h"
+#include "engine/SoundFile.h"
 
 #include <SDL.h>
 #include <SDL_mixer.h>
@@ -23,7 +25,7 @@ struct AudioSettings {
 
 class Audio {
 public:
-    static constexpr int FREQUENCY = 44100; // Hz
+    static constexpr int FREQUENCY = static_cast<int>(SOUND_RATE); // Hz
     static constexpr int BUFFER_SAMPLES = 1024;
 
     // Opens the sound device. When it cannot, says so in one line on
@@ -60,56 +62,42 @@ private:
         void operator()(Mix_Chunk* pChunk) const { Mix_FreeChunk(pChunk); }
     };
     using Chunk = std::unique_ptr<Mix_Chunk, ChunkDeleter>;
-    // A piece of music: streamed by SDL_mixer, or, for a WAV that marks a
-    // loop point, decoded whole and played by our hook so that it loops
-    // from that point to its end without a gap.
-    struct Music {
-        std::string path;
-        std::vector<uint8_t> bytes;   // SDL_mixer reads streamed music from here as it plays
-        SDL_RWops* pStream = nullptr; // over bytes; SDL_mixer streams from it but leaves it to us
-        Mix_Music* pMusic = nullptr;
-        Chunk pLooped;
-        uint32_t loopStart = 0; // bytes into pLooped's samples
-        ~Music() {
-            Mix_FreeMusic(pMusic);
-            if (pStream != nullptr) {
-                SDL_RWclose(pStream);
-            }
-        }
+    // A decoded sound as the device plays it. The samples are 16-bit words
+    // only as a buffer: a device of another format gets its own bytes.
+    struct Sound {
+        std::vector<int16_t> buffer;
+        uint32_t length = 0;    // bytes of the buffer that are samples
+        uint32_t loopStart = 0; // bytes; music loops from here to its end
+        Chunk pChunk;           // an effect's, over the buffer; freed before it
+        const Uint8* bytes() const { return reinterpret_cast<const Uint8*>(buffer.data()); }
     };
     // What the audio thread's hook reads; changed only under SDL's audio lock.
     struct LoopPlayer {
-        const Mix_Chunk* pChunk = nullptr;
+        const Sound* pMusic = nullptr;
         uint32_t position = 0; // bytes
-        uint32_t loopStart = 0;
         bool paused = false;
         int volume = MIX_MAX_VOLUME;
     };
     static void SDLCALL playLoop(void* pPlayer, Uint8* pStream, int length);
 
-    // The file a key names, read whole; throws DataError naming the key when
-    // the key is empty or the file cannot be read.
-    std::vector<uint8_t> readNamed(const IniDictionary& file, const std::string& iniName,
-                                   const std::string& section, const std::string& key,
-                                   std::string& path);
-    std::unique_ptr<Music> loadMusicFile(const IniDictionary& file, const std::string& iniName,
-                                         const std::string& section, const std::string& key);
-    // When the bytes are a WAV whose sampler chunk marks a loop point, the
-    // music is decoded whole for the hook; otherwise SDL_mixer streams it.
-    void prepareLoop(Music& music, const std::string& iniName, const std::string& section,
-                     const std::string& key);
+    // The sound a key names, read whole, checked and decoded even with no
+    // device, so that --check finds every bad file; null with no device.
+    // Throws DataError naming the INI file, section and key.
+    std::unique_ptr<Sound> loadSound(const IniDictionary& file, const std::string& iniName,
+                                     const std::string& section, const std::string& key,
+                                     bool music);
     // Plays the music from its start, looping; null stops the music.
-    void startMusic(const Music* pMusic);
+    void startMusic(const Sound* pMusic);
     void applyVolumes();
 
     AudioSettings m_settings;
     bool m_open = false;
     bool m_paused = false;
-    std::array<Chunk, SOUND_EVENT_COUNT> m_effects;
-    std::unique_ptr<Music> m_pMenuMusic;  // loaded with the effects
+    std::array<std::unique_ptr<Sound>, SOUND_EVENT_COUNT> m_effects;
+    std::unique_ptr<Sound> m_pMenuMusic;  // loaded with the effects
     bool m_menuMusicLetGo = false;        // while a level plays
-    std::unique_ptr<Music> m_pLevelMusic; // the running level's
-    const Music* m_pPlaying = nullptr;
+    std::unique_ptr<Sound> m_pLevelMusic; // the running level's
+    const Sound* m_pPlaying = nullptr;
     std::vector<std::string> m_files;
     LoopPlayer m_loopPlayer;
 };

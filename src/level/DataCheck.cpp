@@ -77,7 +77,8 @@ int runDataCheck(bool strict) {
         return 2;
     }
     gEngine = pEngine.get();
-    // Muted, on the dummy driver: the files are loaded as the game would.
+    // Muted, on the dummy driver: the files are loaded as the game would,
+    // and decoded even when no device opens.
     std::unique_ptr<Audio> pAudio;
     checker.attempt([&] {
         AudioSettings silent;

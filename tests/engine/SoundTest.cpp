@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <cstring>
 #include <filesystem>
 #include <optional>
 #include <string>
@@ -70,6 +71,31 @@ std::string soundData(const std::string& name, const std::string& soundsIni) {
     return data;
 }
 
+std::string littleEndian(uint32_t value, int bytes) {
+    std::string text;
+    for (int i = 0; i < bytes; ++i) {
+        text += static_cast<char>(value >> (8 * i));
+    }
+    return text;
+}
+
+// WAV pieces for files as designers' tools write them and as they break.
+std::string chunk(const std::string& name, const std::string& body) {
+    return name + littleEndian(static_cast<uint32_t>(body.size()), 4) + body +
+           std::string(body.size() % 2, '\0');
+}
+std::string riff(const std::string& chunks) {
+    return "RIFF" + littleEndian(static_cast<uint32_t>(4 + chunks.size()), 4) + "WAVE" + chunks;
+}
+std::string fmtBody(uint32_t tag, uint32_t channels, uint32_t rate, uint32_t bits,
+                    uint32_t blockAlign) {
+    return littleEndian(tag, 2) + littleEndian(channels, 2) + littleEndian(rate, 4) +
+           littleEndian(rate * blockAlign, 4) + littleEndian(blockAlign, 2) + littleEndian(bits, 2);
+}
+std::string pcm16(uint32_t rate = 44100, uint32_t channels = 1) {
+    return chunk("fmt ", fmtBody(1, channels, rate, 16, 2 * channels));
+}
+
 std::vector<int16_t> samplesOf(const std::string& raw) {
     std::vector<int16_t> samples;
     for (size_t i = 0; i + 1 < raw.size(); i += 2) {
@@ -125,25 +151,63 @@ TEST(Sound, BadSoundFilesAreRefusedByTheKeyThatNamedThem) {
         std::string soundsIni;
         std::string levelsEdit; // a line added to ROCKFALL's section
         std::string error;
+        std::string badWav = {}; // written as bad.wav
     };
+    const std::string shoot = "kcs: sounds.ini: [Effects] shoot \"bad.wav\" cannot be loaded (";
+    const std::string menu = "kcs: sounds.ini: [Music] menu \"bad.wav\" cannot be loaded (";
     const Case cases[] = {
         {"[Effects]\nshoot=lost.wav\n", "",
          "kcs: sounds.ini: [Effects] shoot \"lost.wav\" cannot be loaded (lost.wav: cannot open "
          "it"},
         {"[Effects]\nland=stageselect.ini\n", "",
-         "kcs: sounds.ini: [Effects] land \"stageselect.ini\" cannot be loaded (not a sound "
-         "SDL_mixer can load"},
+         "kcs: sounds.ini: [Effects] land \"stageselect.ini\" cannot be loaded (not a sound file "
+         "kcs can read"},
         {"[Music]\nmenu=\n", "", "kcs: sounds.ini: [Music] menu is empty; give a sound file"},
         {"[Music]\nmenu=nothing.wav\n", "",
          "kcs: sounds.ini: [Music] menu \"nothing.wav\" cannot be loaded (the file is empty)"},
         {"", "music=lost.ogg\n",
          "kcs: levels.ini: [ROCKFALL] music \"lost.ogg\" cannot be loaded (lost.ogg: cannot open "
          "it"},
+        // Files made to break a decoder, each refused before one sees it.
+        {"[Effects]\nshoot=bad.wav\n", "", shoot + "its fmt chunk is missing)",
+         riff(chunk("data", std::string(100, '\0')))},
+        {"[Effects]\nshoot=bad.wav\n", "", shoot + "its data chunk is missing)", riff(pcm16())},
+        {"[Effects]\nshoot=bad.wav\n", "", shoot + "its data chunk comes before its fmt chunk)",
+         riff(chunk("data", "ab") + pcm16())},
+        {"[Effects]\nshoot=bad.wav\n", "",
+         shoot + "its \"LIST\" chunk's size, 1000 bytes, runs past the file's end)",
+         riff(pcm16() + "LIST" + littleEndian(1000, 4) + chunk("data", "ab"))},
+        {"[Effects]\nshoot=bad.wav\n", "",
+         shoot + "its sample rate, 1 Hz, is outside 4000 to 192000 Hz)",
+         riff(pcm16(1) + chunk("data", "ab"))},
+        {"[Effects]\nshoot=bad.wav\n", "", shoot + "it has 0 channels; kcs reads 1 to 8)",
+         riff(pcm16(44100, 0) + chunk("data", "ab"))},
+        {"[Effects]\nshoot=bad.wav\n", "", shoot + "its format tag, 0x0055, is not one kcs reads",
+         riff(chunk("fmt ", fmtBody(0x55, 1, 44100, 0, 1)) + chunk("data", "ab"))},
+        {"[Effects]\nshoot=bad.wav\n", "",
+         shoot + "not a sound file kcs can read: WAV, AIFF, FLAC or Ogg)",
+         std::string(1080, '\0') + "M.K." + std::string(1024, '\0')},
+        // 100 s at 4 kHz: fine for music, too long for an effect.
+        {"[Effects]\nshoot=bad.wav\n", "",
+         shoot +
+             "it would decode to 9 MiB; an effect may decode to at most 8 MiB, about 95 seconds)",
+         riff(chunk("fmt ", fmtBody(1, 1, 4000, 8, 1)) + chunk("data", std::string(400000, 'x')))},
+        // A few MiB of IMA ADPCM at 4 kHz, 505 samples to a 256-byte block,
+        // looping: 66 MiB at 44.1 kHz.
+        {"[Music]\nmenu=bad.wav\n", "",
+         menu +
+             "it would decode to 66 MiB; music may decode to at most 64 MiB, about twelve minutes)",
+         riff(chunk("fmt ",
+                    fmtBody(0x11, 1, 4000, 4, 256) + littleEndian(2, 2) + littleEndian(505, 2)) +
+              chunk("data", std::string(256 * 6200, '\0')) +
+              chunk("smpl", std::string(28, '\0') + littleEndian(1, 4) + std::string(12, '\0') +
+                                littleEndian(1000, 4) + std::string(12, '\0')))},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.error);
         std::string data = soundData("bad-sound", c.soundsIni);
         writeFile(data + "/nothing.wav", "");
+        writeFile(data + "/bad.wav", c.badWav);
         if (!c.levelsEdit.empty()) {
             std::string levels = readFile(data + "/levels.ini");
             levels.insert(levels.find("tileSheet=tiles.bmp"), c.levelsEdit);
@@ -155,6 +219,63 @@ TEST(Sound, BadSoundFilesAreRefusedByTheKeyThatNamedThem) {
             EXPECT_EQ(result.status, 2) << how;
             EXPECT_EQ(result.err.rfind(c.error, 0), 0u) << how << "\n" << result.err;
         }
+    }
+}
+
+TEST(Sound, TheFormatsDesignersExportLoadAndPlay) {
+    constexpr int32_t LEVEL = 8192; // exact in every format below
+    constexpr uint32_t FLOAT = 3;
+    struct Format {
+        const char* name;
+        uint32_t tag;
+        uint32_t channels;
+        uint32_t rate; // Hz
+        uint32_t bits;
+        bool extensible = false;
+        uint32_t declaredData = 0; // when not 0, what the data chunk's size says
+    };
+    const Format formats[] = {
+        {"8-bit", 1, 1, 44100, 8},
+        {"24-bit", 1, 1, 44100, 24},
+        {"32-bit", 1, 1, 44100, 32},
+        {"float", FLOAT, 1, 44100, 32},
+        {"24-bit extensible", 1, 1, 44100, 24, true},
+        {"float extensible, stereo, 48 kHz", FLOAT, 2, 48000, 32, true},
+        {"stereo", 1, 2, 44100, 16},
+        {"22,050 Hz", 1, 1, 22050, 16},
+        {"48,000 Hz", 1, 1, 48000, 16},
+        {"cut short in its samples", 1, 1, 44100, 16, false, 0xFFFFFFF0},
+    };
+    for (const Format& f : formats) {
+        SCOPED_TRACE(f.name);
+        std::string samples;
+        for (uint32_t i = 0; i < f.rate / 10 * f.channels; ++i) {
+            int32_t level = (i / f.channels / 20) % 2 != 0 ? LEVEL : -LEVEL;
+            if (f.tag == FLOAT) {
+                float value = static_cast<float>(level) / 32768.0f;
+                uint32_t bits = 0;
+                std::memcpy(&bits, &value, sizeof bits);
+                samples += littleEndian(bits, 4);
+            } else if (f.bits == 8) {
+                samples += static_cast<char>(128 + level / 256);
+            } else {
+                samples += littleEndian(static_cast<uint32_t>(level) << (f.bits - 16),
+                                        static_cast<int>(f.bits / 8));
+            }
+        }
+        std::string fmt = fmtBody(f.extensible ? 0xFFFE : f.tag, f.channels, f.rate, f.bits,
+                                  f.channels * f.bits / 8);
+        if (f.extensible) {
+            fmt += littleEndian(22, 2) + littleEndian(f.bits, 2) + littleEndian(0, 4) +
+                   littleEndian(f.tag, 4) + std::string("\0\0\x10\0\x80\0\0\xAA\0\x38\x9B\x71", 12);
+        }
+        std::string data = chunk("data", samples);
+        if (f.declaredData != 0) {
+            data.replace(4, 4, littleEndian(f.declaredData, 4));
+        }
+        std::string folder = soundData("formats", "[Music]\nmenu=song.wav\n");
+        writeFile(folder + "/song.wav", riff(chunk("fmt ", fmt) + data));
+        EXPECT_GT(countAtLevel(playedOnTheMenu(folder, 30), LEVEL), 2000u);
     }
 }
 

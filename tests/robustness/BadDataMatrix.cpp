@@ -1,7 +1,8 @@
 // The bad-data matrix: every data file of a game's folder (INI, bitmap, map
 // and sound, in sub-folders too) missing, empty, cut to half and overwritten
-// with noise, and every integer key of its INI files set to -1, 0,
-// 2147483647 and 2147483648. For each case the real kcs plays a short replay
+// with noise, every sound file without its fmt or data chunk, with a chunk
+// running past its end and at 1 Hz, and every integer key of its INI files
+// set to -1, 0, 2147483647 and 2147483648. For each case the real kcs plays a short replay
 // into the level and checks the data; each run must end with status 0, or
 // with status 2 and one "kcs: FILE: ..." line naming the changed file, never
 // by a signal or past the time limit, with a trace of whole lines.
@@ -126,6 +127,63 @@ bool isInteger(const std::string& text) {
                                           [](char c) { return c >= '0' && c <= '9'; });
 }
 
+uint32_t littleEndian32(const std::string& bytes, size_t at) {
+    uint32_t value = 0;
+    for (size_t i = 4; i-- > 0;) {
+        value = value << 8 | static_cast<uint8_t>(bytes[at + i]);
+    }
+    return value;
+}
+
+void putLittleEndian32(std::string& bytes, size_t at, uint32_t value) {
+    for (size_t i = 0; i < 4; ++i) {
+        bytes[at + i] = static_cast<char>(value >> (8 * i));
+    }
+}
+
+// Where a WAV's chunk of that name starts, or npos.
+size_t findChunk(const std::string& wav, const char* pName) {
+    constexpr size_t RIFF_HEADER = 12;
+    for (size_t at = RIFF_HEADER; at + 8 <= wav.size();) {
+        uint32_t size = littleEndian32(wav, at + 4);
+        if (wav.compare(at, 4, pName) == 0) {
+            return at;
+        }
+        at += 8 + size + (size & 1);
+    }
+    return std::string::npos;
+}
+
+// A sound file broken in its structure rather than in its bytes: what a
+// decoder given a hostile file meets.
+void wavCases(const std::string& name, std::vector<Case>& cases) {
+    using Edit = std::function<void(std::string & wav, size_t fmt, size_t data)>;
+    auto edit = [&](const std::string& description, Edit change) {
+        cases.push_back({name, description, [name, change](const fs::path& folder) {
+                             std::string wav = readFile(folder / name);
+                             size_t fmt = findChunk(wav, "fmt ");
+                             size_t data = findChunk(wav, "data");
+                             if (fmt != std::string::npos && data != std::string::npos) {
+                                 change(wav, fmt, data);
+                             }
+                             writeFile(folder / name, wav);
+                         }});
+    };
+    auto removed = [](std::string& wav, size_t at) {
+        uint32_t size = littleEndian32(wav, at + 4);
+        wav.erase(at, std::min<size_t>(8 + size + (size & 1), wav.size() - at));
+        putLittleEndian32(wav, 4, static_cast<uint32_t>(wav.size() - 8));
+    };
+    edit("its fmt chunk removed",
+         [removed](std::string& wav, size_t fmt, size_t) { removed(wav, fmt); });
+    edit("its data chunk removed",
+         [removed](std::string& wav, size_t, size_t data) { removed(wav, data); });
+    edit("its fmt chunk's size past the file's end",
+         [](std::string& wav, size_t fmt, size_t) { putLittleEndian32(wav, fmt + 4, 0x7FFFFFF0); });
+    edit("its sample rate set to 1 Hz",
+         [](std::string& wav, size_t fmt, size_t) { putLittleEndian32(wav, fmt + 12, 1); });
+}
+
 void fileCases(const fs::path& data, const std::string& name, std::vector<Case>& cases) {
     cases.push_back(
         {name, "missing", [name](const fs::path& folder) { fs::remove(folder / name); }});
@@ -148,6 +206,9 @@ void fileCases(const fs::path& data, const std::string& name, std::vector<Case>&
                          }
                          writeFile(folder / name, bytes);
                      }});
+    if (fs::path(name).extension() == ".wav") {
+        wavCases(name, cases);
+    }
 }
 
 void keyCases(const fs::path& data, const std::string& name, int valuesPerKey, size_t& keyNumber,
