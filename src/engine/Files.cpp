@@ -14,6 +14,7 @@
 #include <map>
 #include <new>
 #include <sys/stat.h>
+#include <sys/time.h>
 #include <unistd.h>
 #include <utility>
 
@@ -22,8 +23,10 @@ namespace {
 constexpr size_t READ_CHUNK = 64 * 1024;
 constexpr int MAX_SYMLINK_HOPS = 40;
 // How long the orderly end of a stopped program may take before it is cut
-// short: a frame, a teardown, a file's read are all far quicker.
-constexpr unsigned STOP_GRACE = 1; // s
+// short: a frame, a teardown, a file's read are all far quicker. Half the
+// promised second, so a program cut short still ends within it on a busy
+// machine.
+constexpr suseconds_t STOP_GRACE = 500000; // us
 // Temporaries alive at once: a probe and a write at most; more are not
 // removed by a signal, only by their destructors.
 constexpr int MAX_LIVE_TEMPORARIES = 8;
@@ -66,7 +69,10 @@ void onStopSignal(int signal) {
         endNow(gStopSignal);
     }
     gStopSignal = signal;
-    alarm(STOP_GRACE);
+    // setitimer is what alarm is made of, with a finer unit.
+    struct itimerval grace {};
+    grace.it_value.tv_usec = STOP_GRACE;
+    setitimer(ITIMER_REAL, &grace, nullptr);
 }
 
 void onStopTimeout(int) {
