@@ -36,6 +36,15 @@ std::vector<std::string> splitList(const std::string& text) {
     return items;
 }
 
+// The names controls.ini gives the inputs, for a message.
+std::string inputNames() {
+    std::string names;
+    for (const KeyName& entry : KEY_TABLE) {
+        names += std::string(names.empty() ? "" : ", ") + entry.configName;
+    }
+    return names;
+}
+
 } // namespace
 
 Controls Controls::defaults() {
@@ -69,8 +78,7 @@ Controls Controls::load(const std::string& fileName) {
         const KeyName* pInfo = findConfigName(key);
         if (pInfo == nullptr) {
             throw DataError(fileName, "[Keys] " + excerpt(key) +
-                                          ": unknown input (inputs: left, right, " +
-                                          "up, down, jump, shoot, pause, step)");
+                                          ": unknown input (inputs: " + inputNames() + ")");
         }
         std::erase_if(controls.keys,
                       [&](const KeyBinding& binding) { return binding.input == pInfo->input; });
@@ -101,9 +109,8 @@ Controls Controls::load(const std::string& fileName) {
         }
         const KeyName* pInfo = findConfigName(key);
         if (pInfo == nullptr) {
-            throw DataError(fileName, "[Gamepad] " + excerpt(key) +
-                                          ": unknown input (inputs: left, " +
-                                          "right, up, down, jump, shoot, pause, step, deadZone)");
+            throw DataError(fileName, "[Gamepad] " + excerpt(key) + ": unknown input (inputs: " +
+                                          inputNames() + ", deadZone)");
         }
         std::erase_if(controls.buttons,
                       [&](const ButtonBinding& binding) { return binding.input == pInfo->input; });
