@@ -10,6 +10,9 @@
 #include "Machine.h"
 #include "Statistics.h"
 
+#include "engine/DataError.h"
+#include "engine/Replay.h"
+
 #include <algorithm>
 #include <chrono>
 #include <cmath>
@@ -141,57 +144,12 @@ struct Replay {
 
 // The number of passes a replay's session lasts: through its quit line, or
 // a while past its last event when it has none.
-int64_t sessionFrames(const std::string& path) {
-    std::ifstream in(path);
-    std::string line;
-    int64_t last = 0;
-    bool quits = false;
-    while (std::getline(in, line)) {
-        if (line.empty() || line[0] == '#') {
-            continue;
-        }
-        std::istringstream fields(line);
-        int64_t frame = 0;
-        std::string what;
-        if (fields >> frame >> what) {
-            last = std::max(last, frame);
-            quits = quits || what == "quit";
-        }
-    }
+int64_t sessionFrames(const ReplayScript& script) {
+    const std::vector<ReplayEvent>& events = script.events();
+    int64_t last = events.empty() ? 0 : events.back().frame;
+    bool quits = std::any_of(events.begin(), events.end(),
+                             [](const ReplayEvent& event) { return event.quit; });
     return quits ? last + 1 : last + TAIL_FRAMES;
-}
-
-// Whether every line that is not blank or a comment is a replay event, so
-// replays kept as plain text files are found too.
-bool holdsReplay(const fs::path& path) {
-    static const std::vector<std::string> KEYS = {"left",  "right", "up",    "down",
-                                                  "space", "b",     "enter", "tab"};
-    std::ifstream in(path);
-    std::string line;
-    bool anyEvent = false;
-    while (std::getline(in, line)) {
-        if (!line.empty() && line.back() == '\r') {
-            line.pop_back();
-        }
-        if (line.empty() || line[0] == '#') {
-            continue;
-        }
-        std::istringstream fields(line);
-        int64_t frame = -1;
-        std::string key, direction, extra;
-        if (!(fields >> frame) || frame < 0 || !(fields >> key)) {
-            return false;
-        }
-        bool quit = key == "quit" && !(fields >> direction);
-        bool press = std::find(KEYS.begin(), KEYS.end(), key) != KEYS.end() &&
-                     (fields >> direction) && (direction == "down" || direction == "up") &&
-                     !(fields >> extra);
-        if (!quit && !press) {
-            return false;
-        }
-        anyEvent = true;
-    }
-    return anyEvent;
 }
 
 std::vector<Replay> findReplays(const Settings& settings) {
@@ -203,8 +161,7 @@ std::vector<Replay> findReplays(const Settings& settings) {
         std::vector<fs::path> paths;
         for (const fs::directory_entry& entry : fs::directory_iterator(dir)) {
             const fs::path& path = entry.path();
-            if (path.extension() == ".replay" ||
-                (path.extension() == ".txt" && holdsReplay(path))) {
+            if (path.extension() == ".replay" || path.extension() == ".txt") {
                 paths.push_back(fs::absolute(entry.path()));
             }
         }
@@ -214,7 +171,21 @@ std::vector<Replay> findReplays(const Settings& settings) {
             replay.path = path.string();
             replay.name = path.parent_path().parent_path().filename().string() + "/" +
                           path.parent_path().filename().string() + "/" + path.filename().string();
-            replay.frames = sessionFrames(replay.path);
+            // A .replay file must be one; a text file is one when the game's
+            // reader takes it and finds an event in it.
+            ReplayScript script;
+            try {
+                script = ReplayScript::load(replay.path);
+            } catch (const DataError&) {
+                if (path.extension() == ".replay") {
+                    throw;
+                }
+                continue;
+            }
+            if (path.extension() == ".txt" && script.events().empty()) {
+                continue;
+            }
+            replay.frames = sessionFrames(script);
             replays.push_back(replay);
         }
     }

@@ -10,19 +10,6 @@
 
 namespace {
 
-struct InputInfo {
-    GameInput input;
-    const char* name; // the key in "controls.ini"
-    SDLKey canonical; // the key replays and recordings use
-};
-
-constexpr InputInfo INPUTS[GAME_INPUT_COUNT] = {
-    {GameInput::LEFT, "left", SDLK_LEFT},     {GameInput::RIGHT, "right", SDLK_RIGHT},
-    {GameInput::UP, "up", SDLK_UP},           {GameInput::DOWN, "down", SDLK_DOWN},
-    {GameInput::JUMP, "jump", SDLK_SPACE},    {GameInput::SHOOT, "shoot", SDLK_b},
-    {GameInput::PAUSE, "pause", SDLK_RETURN}, {GameInput::STEP, "step", SDLK_TAB},
-};
-
 // Gamepad buttons of the usual layout: bottom face button jumps, left face
 // button shoots, start pauses, back steps.
 constexpr int DEFAULT_JUMP_BUTTON = 0;
@@ -49,54 +36,21 @@ std::vector<std::string> splitList(const std::string& text) {
     return items;
 }
 
-// F11 and F12 belong to the window (fullscreen, screenshot), F3 and F5 to
-// the designer (overlay, reload).
-bool isReservedKey(SDLKey key) {
-    return key == SDLK_F3 || key == SDLK_F5 || key == SDLK_F11 || key == SDLK_F12;
-}
-
-SDLKey keyByName(const std::string& name) {
-    for (int key = SDLK_FIRST; key < SDLK_LAST; ++key) {
-        const char* pName = SDL_GetKeyName(static_cast<SDLKey>(key));
-        if (pName != nullptr && name == pName && std::string(pName) != "unknown key") {
-            return static_cast<SDLKey>(key);
-        }
+// The names controls.ini gives the inputs, for a message.
+std::string inputNames() {
+    std::string names;
+    for (const KeyName& entry : KEY_TABLE) {
+        names += std::string(names.empty() ? "" : ", ") + entry.configName;
     }
-    return SDLK_UNKNOWN;
-}
-
-const InputInfo* inputByName(const std::string& name) {
-    for (const InputInfo& info : INPUTS) {
-        if (name == info.name) {
-            return &info;
-        }
-    }
-    return nullptr;
+    return names;
 }
 
 } // namespace
 
-SDLKey canonicalKey(GameInput input) {
-    return INPUTS[static_cast<int>(input)].canonical;
-}
-
-int inputOfCanonicalKey(SDLKey key) {
-    for (const InputInfo& info : INPUTS) {
-        if (info.canonical == key) {
-            return static_cast<int>(info.input);
-        }
-    }
-    return -1;
-}
-
-const char* inputName(GameInput input) {
-    return INPUTS[static_cast<int>(input)].name;
-}
-
 Controls Controls::defaults() {
     Controls controls;
-    for (const InputInfo& info : INPUTS) {
-        controls.keys.push_back({info.canonical, info.input});
+    for (const KeyName& entry : KEY_TABLE) {
+        controls.keys.push_back({entry.usualKey, entry.input});
     }
     controls.buttons = {{DEFAULT_JUMP_BUTTON, GameInput::JUMP},
                         {DEFAULT_SHOOT_BUTTON, GameInput::SHOOT},
@@ -121,11 +75,10 @@ Controls Controls::load(const std::string& fileName) {
     // A file that binds keys replaces the default keys; inputs it leaves out
     // keep theirs. The same holds for gamepad buttons.
     for (const std::string& key : file.keyNames(KEYS_SECTION)) {
-        const InputInfo* pInfo = inputByName(key);
+        const KeyName* pInfo = findConfigName(key);
         if (pInfo == nullptr) {
             throw DataError(fileName, "[Keys] " + excerpt(key) +
-                                          ": unknown input (inputs: left, right, " +
-                                          "up, down, jump, shoot, pause, step)");
+                                          ": unknown input (inputs: " + inputNames() + ")");
         }
         std::erase_if(controls.keys,
                       [&](const KeyBinding& binding) { return binding.input == pInfo->input; });
@@ -154,11 +107,10 @@ Controls Controls::load(const std::string& fileName) {
             controls.deadZone = value;
             continue;
         }
-        const InputInfo* pInfo = inputByName(key);
+        const KeyName* pInfo = findConfigName(key);
         if (pInfo == nullptr) {
-            throw DataError(fileName, "[Gamepad] " + excerpt(key) +
-                                          ": unknown input (inputs: left, " +
-                                          "right, up, down, jump, shoot, pause, step, deadZone)");
+            throw DataError(fileName, "[Gamepad] " + excerpt(key) + ": unknown input (inputs: " +
+                                          inputNames() + ", deadZone)");
         }
         std::erase_if(controls.buttons,
                       [&](const ButtonBinding& binding) { return binding.input == pInfo->input; });

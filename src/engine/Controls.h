@@ -4,23 +4,11 @@
 // act as the arrows.
 #pragma once
 
-#include <SDL.h>
+#include "engine/KeyTable.h"
 
 #include <cstdint>
 #include <string>
 #include <vector>
-
-enum class GameInput : int {
-    LEFT,
-    RIGHT,
-    UP,
-    DOWN,
-    JUMP,  // space
-    SHOOT, // b
-    PAUSE, // Enter
-    STEP,  // Tab
-};
-constexpr int GAME_INPUT_COUNT = 8;
 
 struct Controls {
     struct KeyBinding {
@@ -49,9 +37,3 @@ struct Controls {
     // DataError naming the file, section and key for anything unknown.
     static Controls load(const std::string& fileName);
 };
-
-// The key that stands for an input in replay files and recordings.
-SDLKey canonicalKey(GameInput input);
-// The input of a canonical key, or -1.
-int inputOfCanonicalKey(SDLKey key);
-const char* inputName(GameInput input);

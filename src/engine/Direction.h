@@ -1,4 +1,4 @@
-// Direction codes shared by the keyboard model, the map's clearance queries,
+// Direction codes shared by the input rules, the map's clearance queries,
 // the player's facing and its shots.
 #pragma once
 

@@ -1,4 +1,5 @@
-// SDL set-up, drawing primitives, camera and the keyboard model.
+// SDL set-up, drawing primitives, camera, and SDL's events translated into
+// game inputs.
 #include "engine/GameEngine.h"
 
 #include "engine/Audio.h"
@@ -23,9 +24,12 @@ constexpr int JOYSTICK_SCAN_INTERVAL = 60; // polls
 // Identifiers of the physical sources that hold an input: keys use their
 // SDL key code below REPLAY_SOURCE.
 constexpr int REPLAY_SOURCE = 0x1000;
-constexpr int BUTTON_SOURCE = 0x10000;
-constexpr int AXIS_SOURCE = 0x20000;
-constexpr int HAT_SOURCE = 0x30000;
+constexpr int BUTTON_SOURCE = InputRules::GAMEPAD_SOURCES;
+constexpr int AXIS_SOURCE = BUTTON_SOURCE + 0x10000;
+constexpr int HAT_SOURCE = AXIS_SOURCE + 0x10000;
+// A replayed input rides in SDL's queue as one of these, its code the input.
+constexpr Uint8 REPLAY_DOWN_EVENT = SDL_USEREVENT;
+constexpr Uint8 REPLAY_UP_EVENT = SDL_USEREVENT + 1;
 constexpr int MAX_SCREENSHOTS = 10000;
 
 // SDL_Rect fields are 16-bit; the game defines its positions as wrapping there.
@@ -59,7 +63,6 @@ GameEngine::GameEngine(BlitObserver* pBlitObserver) : m_pBlitObserver(pBlitObser
     SDL_EventState(SDL_MOUSEBUTTONDOWN, SDL_IGNORE);
     SDL_EventState(SDL_MOUSEBUTTONUP, SDL_IGNORE);
     SDL_WM_SetCaption("Kalvorn Copy System", nullptr);
-    m_keys = KeyState{};
     m_camera = SDL_Rect{0, 1920, SCREEN_WIDTH, SCREEN_HEIGHT};
     m_pScreen = SDL_SetVideoMode(SCREEN_WIDTH, SCREEN_HEIGHT, 0, 0);
     if (m_pScreen == nullptr) {
@@ -94,18 +97,7 @@ void GameEngine::pollEvents(const std::function<bool()>& refill) {
     // A frame begins here: the sounds raised in it are the pause's and the
     // update's that follows.
     m_raisedSounds.clear();
-    if (!m_paused) {
-        m_keys.previousHorizontal = m_keys.horizontal;
-        m_keys.previousVertical = m_keys.vertical;
-        m_keys.bPressed = false;
-        m_keys.bReleased = false;
-        m_keys.spacePressed = false;
-        m_keys.spaceReleased = false;
-    }
-    if (m_stepRequested) {
-        m_paused = true;
-        m_stepRequested = false;
-    }
+    m_input.beginFrame();
     if (++m_pollsSinceJoystickScan >= JOYSTICK_SCAN_INTERVAL) {
         m_pollsSinceJoystickScan = 0;
         if (SDL_WasInit(SDL_INIT_JOYSTICK) != 0 &&
@@ -134,9 +126,10 @@ void GameEngine::pollEvents(const std::function<bool()>& refill) {
         case SDL_JOYBUTTONUP:
             for (const Controls::ButtonBinding& binding : m_controls.buttons) {
                 if (binding.button == m_event.jbutton.button) {
-                    setSource(binding.input,
-                              BUTTON_SOURCE + m_event.jbutton.which * 256 + m_event.jbutton.button,
-                              m_event.type == SDL_JOYBUTTONDOWN);
+                    m_input.setSource(binding.input,
+                                      BUTTON_SOURCE + m_event.jbutton.which * 256 +
+                                          m_event.jbutton.button,
+                                      m_event.type == SDL_JOYBUTTONDOWN);
                 }
             }
             break;
@@ -146,15 +139,24 @@ void GameEngine::pollEvents(const std::function<bool()>& refill) {
         case SDL_JOYHATMOTION:
             handleJoystickHat(m_event.jhat);
             break;
-        case SDL_QUIT:
-            m_quitRequested = true;
-            if (m_pInputObserver != nullptr) {
-                m_pInputObserver->quitEvent();
+        case REPLAY_DOWN_EVENT:
+        case REPLAY_UP_EVENT:
+            if (m_event.user.code >= 0 && m_event.user.code < GAME_INPUT_COUNT) {
+                m_input.setSource(static_cast<GameInput>(m_event.user.code),
+                                  REPLAY_SOURCE + m_event.user.code,
+                                  m_event.type == REPLAY_DOWN_EVENT);
             }
+            break;
+        case SDL_QUIT:
+            m_input.quit();
             break;
         default:
             break;
         }
+    }
+    // Sounds raised while polling are the pause's alone.
+    for (int pause = 0; pause < m_input.pausesBegun(); ++pause) {
+        raiseSound(SoundEvent::PAUSE);
     }
 }
 
@@ -162,37 +164,30 @@ void GameEngine::handleKey(const SDL_KeyboardEvent& event) {
     bool down = event.type == SDL_KEYDOWN;
     SDLKey key = event.keysym.sym;
     // The window's own keys and the designer's never reach the game.
-    if (key == SDLK_F3 || key == SDLK_F5 || key == SDLK_F11 || key == SDLK_F12) {
-        if (down && key == SDLK_F3) {
+    if (isReservedKey(key)) {
+        if (down && key == OVERLAY_KEY) {
             m_overlayShown = !m_overlayShown;
-        } else if (down && key == SDLK_F5) {
+        } else if (down && key == RELOAD_KEY) {
             m_reloadRequested = true;
-        } else if (down && key == SDLK_F11) {
+        } else if (down && key == FULLSCREEN_KEY) {
             SDL_WM_ToggleFullScreen(m_pScreen);
         } else if (down) {
             saveNumberedScreenshot();
         }
         return;
     }
-    // M mutes, unless controls.ini gave it to the game.
-    if (key == SDLK_m && event.which != REPLAY_DEVICE &&
+    // The mute key mutes, unless controls.ini gave it to the game.
+    if (key == MUTE_KEY &&
         std::none_of(m_controls.keys.begin(), m_controls.keys.end(),
-                     [](const Controls::KeyBinding& binding) { return binding.key == SDLK_m; })) {
+                     [](const Controls::KeyBinding& binding) { return binding.key == MUTE_KEY; })) {
         if (down && m_pAudio) {
             m_pAudio->toggleMute();
         }
         return;
     }
-    if (event.which == REPLAY_DEVICE) {
-        int input = inputOfCanonicalKey(key);
-        if (input >= 0) {
-            setSource(static_cast<GameInput>(input), REPLAY_SOURCE + key, down);
-        }
-        return;
-    }
     for (const Controls::KeyBinding& binding : m_controls.keys) {
         if (binding.key == key) {
-            setSource(binding.input, key, down);
+            m_input.setSource(binding.input, key, down);
         }
     }
 }
@@ -210,16 +205,16 @@ void GameEngine::handleJoystickAxis(const SDL_JoyAxisEvent& event) {
     // Release first, so a stick flicked across the centre presses the new
     // direction last and wins.
     if (!negative) {
-        setSource(low, source, false);
+        m_input.setSource(low, source, false);
     }
     if (!positive) {
-        setSource(high, source + 1, false);
+        m_input.setSource(high, source + 1, false);
     }
     if (negative) {
-        setSource(low, source, true);
+        m_input.setSource(low, source, true);
     }
     if (positive) {
-        setSource(high, source + 1, true);
+        m_input.setSource(high, source + 1, true);
     }
 }
 
@@ -238,119 +233,9 @@ void GameEngine::handleJoystickHat(const SDL_JoyHatEvent& event) {
             bool held = (event.value & DIRECTIONS[i].bit) != 0;
             // Releases before presses, as for the stick.
             if (held == (pass == 1)) {
-                setSource(DIRECTIONS[i].input, source + i, held);
+                m_input.setSource(DIRECTIONS[i].input, source + i, held);
             }
         }
-    }
-}
-
-void GameEngine::setSource(GameInput input, int source, bool held) {
-    std::vector<int>& sources = m_heldSources[static_cast<size_t>(input)];
-    auto found = std::find(sources.begin(), sources.end(), source);
-    // Keys (and replayed keys) act on every event, as the keyboard always
-    // has: a second "down" presses again, a stray "up" still releases. A
-    // gamepad's stick repeats its events while held, so its sources act only
-    // on changes.
-    bool isKey = source < BUTTON_SOURCE;
-    if (held) {
-        if (found == sources.end()) {
-            sources.push_back(source);
-            if (sources.size() == 1) {
-                inputDown(input);
-            }
-        } else if (isKey && sources.size() == 1) {
-            inputDown(input);
-        }
-    } else if (found != sources.end()) {
-        sources.erase(found);
-        if (sources.empty()) {
-            inputUp(input);
-        }
-    } else if (isKey && sources.empty()) {
-        inputUp(input);
-    }
-}
-
-void GameEngine::inputDown(GameInput input) {
-    if (m_pInputObserver != nullptr) {
-        m_pInputObserver->keyEvent(canonicalKey(input), true);
-    }
-    switch (input) {
-    case GameInput::STEP:
-        if (m_paused) {
-            m_paused = false;
-            m_stepRequested = true;
-        }
-        break;
-    case GameInput::PAUSE:
-        m_paused = !m_paused;
-        if (m_paused) {
-            raiseSound(SoundEvent::PAUSE);
-        }
-        break;
-    case GameInput::JUMP:
-        m_keys.spacePressed = true;
-        m_keys.spaceHeld = true;
-        m_keys.spaceReleased = false;
-        break;
-    case GameInput::SHOOT:
-        m_keys.bPressed = true;
-        m_keys.bHeld = true;
-        m_keys.bReleased = false;
-        break;
-    case GameInput::UP:
-        m_keys.vertical = UP;
-        m_keys.upHeld = true;
-        break;
-    case GameInput::DOWN:
-        m_keys.vertical = DOWN;
-        m_keys.downHeld = true;
-        break;
-    case GameInput::RIGHT:
-        m_keys.horizontal = RIGHT;
-        m_keys.rightHeld = true;
-        break;
-    case GameInput::LEFT:
-        m_keys.horizontal = LEFT;
-        m_keys.leftHeld = true;
-        break;
-    }
-}
-
-void GameEngine::inputUp(GameInput input) {
-    if (m_pInputObserver != nullptr) {
-        m_pInputObserver->keyEvent(canonicalKey(input), false);
-    }
-    switch (input) {
-    case GameInput::STEP:
-    case GameInput::PAUSE:
-        break;
-    case GameInput::JUMP:
-        m_keys.spacePressed = false;
-        m_keys.spaceHeld = false;
-        m_keys.spaceReleased = true;
-        break;
-    case GameInput::SHOOT:
-        m_keys.bPressed = false;
-        m_keys.bHeld = false;
-        m_keys.bReleased = true;
-        break;
-    case GameInput::UP:
-        m_keys.vertical = m_keys.downHeld ? DOWN : NONE;
-        m_keys.upHeld = false;
-        break;
-    case GameInput::DOWN:
-        m_keys.vertical = m_keys.upHeld ? UP : NONE;
-        m_keys.downHeld = false;
-        break;
-    case GameInput::RIGHT:
-        m_keys.horizontal = m_keys.leftHeld ? LEFT : NONE;
-        m_keys.rightHeld = false;
-        break;
-    case GameInput::LEFT:
-        m_keys.horizontal = m_keys.rightHeld ? RIGHT : NONE;
-        m_keys.leftHeld = false;
-        break;
     }
 }
 
@@ -366,15 +251,7 @@ void GameEngine::openJoysticks() {
 }
 
 void GameEngine::closeJoysticks() {
-    // A controller that goes away cannot leave an input held.
-    for (int input = 0; input < GAME_INPUT_COUNT; ++input) {
-        std::vector<int> sources = m_heldSources[static_cast<size_t>(input)];
-        for (int source : sources) {
-            if (source >= BUTTON_SOURCE) {
-                setSource(static_cast<GameInput>(input), source, false);
-            }
-        }
-    }
+    m_input.releaseGamepadSources();
     for (SDL_Joystick* pJoystick : m_joysticks) {
         SDL_JoystickClose(pJoystick);
     }
@@ -401,14 +278,17 @@ void GameEngine::saveNumberedScreenshot() {
     }
 }
 
-bool GameEngine::pushKeyEvent(SDLKey key, bool down) {
+bool GameEngine::pushInputEvent(GameInput input, bool down) {
     SDL_Event event{};
-    event.type = down ? SDL_KEYDOWN : SDL_KEYUP;
-    event.key.type = event.type;
-    event.key.which = REPLAY_DEVICE;
-    event.key.state = down ? SDL_PRESSED : SDL_RELEASED;
-    event.key.keysym.sym = key;
+    event.type = down ? REPLAY_DOWN_EVENT : REPLAY_UP_EVENT;
+    event.user.type = event.type;
+    event.user.code = static_cast<int>(input);
     return SDL_PushEvent(&event) == 0;
+}
+
+bool GameEngine::pushKeyEvent(SDLKey key, bool down) {
+    const KeyName* pEntry = findUsualKey(key);
+    return pEntry == nullptr || pushInputEvent(pEntry->input, down);
 }
 
 bool GameEngine::pushQuitEvent() {

@@ -1,15 +1,15 @@
 // The one object that talks to SDL for the game: window, drawing primitives,
-// camera, keyboard model, pause, single-step and quit flags.
+// camera, and the translation of SDL's events into the input rules' calls.
 #pragma once
 
 #include "engine/BitmapCache.h"
 #include "engine/Controls.h"
+#include "engine/InputRules.h"
 #include "engine/KeyState.h"
 #include "engine/SoundEvent.h"
 #include "engine/Surface.h"
 
 #include <SDL.h>
-#include <array>
 #include <functional>
 #include <memory>
 #include <string>
@@ -20,15 +20,6 @@ class Font;
 class GameEngine;
 
 extern GameEngine* gEngine;
-
-// Told about every event that pollEvents actually handles, so a recording
-// replays to the same game.
-class InputObserver {
-public:
-    virtual ~InputObserver() = default;
-    virtual void keyEvent(SDLKey key, bool down) = 0;
-    virtual void quitEvent() = 0;
-};
 
 // Told about every surface the engine loads or creates and every blit, fill
 // and present it makes, so a benchmark can replay the same drawing on bare
@@ -63,11 +54,12 @@ public:
     GameEngine& operator=(const GameEngine&) = delete;
 
     // Input and control.
-    // Handles every event in SDL's queue. `refill`, when given, is asked for
-    // more each time the queue runs dry and returns false when it has none.
+    // Begins a frame and handles every event in SDL's queue. `refill`, when
+    // given, is asked for more each time the queue runs dry and returns false
+    // when it has none.
     void pollEvents(const std::function<bool()>& refill = {});
-    bool isPaused() const { return m_paused; }
-    bool isQuitRequested() const { return m_quitRequested; }
+    bool isPaused() const { return m_input.isPaused(); }
+    bool isQuitRequested() const { return m_input.isQuitRequested(); }
     // F5 asks for the running level to be built again from its files; the
     // request is taken once.
     bool takeReloadRequest() {
@@ -82,15 +74,16 @@ public:
     // The designer's overlay: F3 switches it, --overlay starts with it on.
     bool isOverlayShown() const { return m_overlayShown; }
     void setOverlayShown(bool shown) { m_overlayShown = shown; }
-    void requestQuit() { m_quitRequested = true; }
-    KeyState getKeys() const { return m_keys; }
-    void setInputObserver(InputObserver* pObserver) { m_pInputObserver = pObserver; }
-    // Puts a replayed key or quit event into SDL's own queue, the path real
-    // input takes. Replayed keys name game inputs by their usual keys (left,
-    // space, b, ...), so a replay means the same game whatever the bindings.
-    // False when SDL's queue is full.
-    static bool pushKeyEvent(SDLKey key, bool down);
+    KeyState getKeys() const { return m_input.keys(); }
+    void setInputObserver(InputObserver* pObserver) { m_input.setObserver(pObserver); }
+    // Puts a replayed input or quit event into SDL's own queue, the path real
+    // input takes. A replay names game inputs, not keys, so it means the same
+    // game whatever the bindings. False when SDL's queue is full.
+    static bool pushInputEvent(GameInput input, bool down);
     static bool pushQuitEvent();
+    // Replays the input whose usual key this is (left, space, b, ...); any
+    // other key is no input and pushes nothing.
+    static bool pushKeyEvent(SDLKey key, bool down);
     // The bindings of "controls.ini" (or the usual keys).
     void setControls(const Controls& controls) { m_controls = controls; }
     // The game's sound, when it has one; the engine lets M mute it and
@@ -143,27 +136,15 @@ public:
     Font& getFont() { return *m_pFont; }
     static bool intersects(const SDL_Rect& a, const SDL_Rect& b);
 
-    // A keyboard event comes from a replay when it carries this device number.
-    static constexpr Uint8 REPLAY_DEVICE = 0xFF;
-
 private:
     void handleKey(const SDL_KeyboardEvent& event);
     void handleJoystickAxis(const SDL_JoyAxisEvent& event);
     void handleJoystickHat(const SDL_JoyHatEvent& event);
-    // One physical source (a key, a button, a stick direction) starts or stops
-    // holding an input; the input goes down with its first source and up with
-    // its last, so two bound keys never release each other.
-    void setSource(GameInput input, int source, bool held);
-    void inputDown(GameInput input);
-    void inputUp(GameInput input);
     void openJoysticks();
     void closeJoysticks();
     void saveNumberedScreenshot();
 
-    bool m_paused = false;
-    bool m_quitRequested = false;
-    bool m_stepRequested = false;
-    KeyState m_keys;
+    InputRules m_input;
     BitmapCache m_bitmaps;
     std::unique_ptr<Font> m_pFont;
     std::unique_ptr<Audio> m_pAudio;
@@ -174,10 +155,8 @@ private:
     std::vector<SoundEvent> m_raisedSounds;
     SDL_Rect m_bounds{0, 0, SCREEN_WIDTH, SCREEN_HEIGHT};
     SDL_Surface* m_pScreen = nullptr; // owned by SDL
-    InputObserver* m_pInputObserver = nullptr;
     BlitObserver* m_pBlitObserver = nullptr;
     Controls m_controls = Controls::defaults();
-    std::array<std::vector<int>, GAME_INPUT_COUNT> m_heldSources;
     std::vector<SDL_Joystick*> m_joysticks;
     int m_pollsSinceJoystickScan = 0;
     std::string m_screenshotFolder = ".";

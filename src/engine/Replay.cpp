@@ -4,20 +4,12 @@
 #include "config/TextLines.h"
 #include "engine/DataError.h"
 #include "engine/Files.h"
+#include "engine/GameEngine.h"
+#include "engine/KeyTable.h"
 
 #include <charconv>
 
 namespace {
-
-struct KeyName {
-    const char* name;
-    SDLKey key;
-};
-
-constexpr KeyName KEY_NAMES[] = {
-    {"left", SDLK_LEFT},   {"right", SDLK_RIGHT}, {"up", SDLK_UP},        {"down", SDLK_DOWN},
-    {"space", SDLK_SPACE}, {"b", SDLK_b},         {"enter", SDLK_RETURN}, {"tab", SDLK_TAB},
-};
 
 std::vector<std::string> splitOnSpaces(const std::string& line) {
     std::vector<std::string> fields;
@@ -33,15 +25,6 @@ std::vector<std::string> splitOnSpaces(const std::string& line) {
 }
 
 } // namespace
-
-const char* replayKeyName(SDLKey key) {
-    for (const KeyName& entry : KEY_NAMES) {
-        if (entry.key == key) {
-            return entry.name;
-        }
-    }
-    return nullptr;
-}
 
 ReplayScript ReplayScript::load(const std::string& path) {
     return parse(readFile(path, REPLAY_FILE), path);
@@ -77,17 +60,15 @@ ReplayScript ReplayScript::parse(const std::string& text, const std::string& nam
         if (fields.size() == 2 && fields[1] == "quit") {
             event.quit = true;
         } else if (fields.size() == 3) {
-            const char* pKnown = nullptr;
-            for (const KeyName& entry : KEY_NAMES) {
-                if (fields[1] == entry.name) {
-                    event.key = entry.key;
-                    pKnown = entry.name;
+            const KeyName* pEntry = findReplayWord(fields[1]);
+            if (pEntry == nullptr) {
+                std::string words;
+                for (const KeyName& entry : KEY_TABLE) {
+                    words += std::string(words.empty() ? "" : " ") + entry.replayWord;
                 }
+                fail("unknown key '" + excerpt(fields[1]) + "' (keys: " + words + ")");
             }
-            if (pKnown == nullptr) {
-                fail("unknown key '" + excerpt(fields[1]) +
-                     "' (keys: left right up down space b enter tab)");
-            }
+            event.input = pEntry->input;
             if (fields[2] != "down" && fields[2] != "up") {
                 fail("expected 'down' or 'up' after the key, got '" + excerpt(fields[2]) + "'");
             }
@@ -111,7 +92,7 @@ bool ReplayScript::pushEventsFor(int64_t frame) {
             continue;
         }
         bool taken = event.quit ? GameEngine::pushQuitEvent()
-                                : GameEngine::pushKeyEvent(event.key, event.down);
+                                : GameEngine::pushInputEvent(event.input, event.down);
         if (!taken) {
             throw DataError(m_name, "frame " + std::to_string(frame) +
                                         ": SDL's event queue is full; an event would be lost");
@@ -121,10 +102,10 @@ bool ReplayScript::pushEventsFor(int64_t frame) {
     return pushed > 0;
 }
 
-void Recorder::keyEvent(SDLKey key, bool down) {
-    const char* pName = replayKeyName(key);
-    if (pName != nullptr && m_pStream != nullptr) {
-        m_pStream->write(std::to_string(m_frame) + " " + pName + (down ? " down\n" : " up\n"));
+void Recorder::inputEvent(GameInput input, bool down) {
+    if (m_pStream != nullptr) {
+        m_pStream->write(std::to_string(m_frame) + " " + keyNameOf(input).replayWord +
+                         (down ? " down\n" : " up\n"));
     }
 }
 

@@ -4,7 +4,7 @@
 #pragma once
 
 #include "engine/Files.h"
-#include "engine/GameEngine.h"
+#include "engine/InputRules.h"
 
 #include <cstdint>
 #include <string>
@@ -13,7 +13,7 @@
 struct ReplayEvent {
     int64_t frame = 0;
     bool quit = false;
-    SDLKey key = SDLK_UNKNOWN;
+    GameInput input = GameInput::LEFT;
     bool down = false;
 };
 
@@ -35,15 +35,12 @@ private:
     size_t m_next = 0;
 };
 
-// The replay name of a game key, or nullptr for any other key.
-const char* replayKeyName(SDLKey key);
-
 class Recorder : public InputObserver {
 public:
     // Without a stream nothing is recorded.
     explicit Recorder(OutputStream* pStream) : m_pStream(pStream) {}
     void setFrame(int64_t frame) { m_frame = frame; }
-    void keyEvent(SDLKey key, bool down) override;
+    void inputEvent(GameInput input, bool down) override;
     void quitEvent() override;
 
 private:
