@@ -89,10 +89,6 @@ int inputOfCanonicalKey(SDLKey key) {
     return -1;
 }
 
-const char* inputName(GameInput input) {
-    return INPUTS[static_cast<int>(input)].name;
-}
-
 Controls Controls::defaults() {
     Controls controls;
     for (const InputInfo& info : INPUTS) {

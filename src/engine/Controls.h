@@ -54,4 +54,3 @@ struct Controls {
 SDLKey canonicalKey(GameInput input);
 // The input of a canonical key, or -1.
 int inputOfCanonicalKey(SDLKey key);
-const char* inputName(GameInput input);

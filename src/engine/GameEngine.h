@@ -82,7 +82,6 @@ public:
     // The designer's overlay: F3 switches it, --overlay starts with it on.
     bool isOverlayShown() const { return m_overlayShown; }
     void setOverlayShown(bool shown) { m_overlayShown = shown; }
-    void requestQuit() { m_quitRequested = true; }
     KeyState getKeys() const { return m_keys; }
     void setInputObserver(InputObserver* pObserver) { m_pInputObserver = pObserver; }
     // Puts a replayed key or quit event into SDL's own queue, the path real
