@@ -51,7 +51,7 @@ bool isWholeIniNumber(const std::string& text) {
     return digits > 0 && i == text.size();
 }
 
-IniDictionary::IniDictionary(const std::string& fileName) : m_fileName(fileName) {
+IniDictionary::IniDictionary(const std::string& fileName) : m_fileName(fileName), m_fromFile(true) {
     parse(readFile(fileName, INI_FILE));
     if (IniAudit* pAudit = IniAudit::active()) {
         for (const auto& [section, keys] : m_sections) {
@@ -62,8 +62,9 @@ IniDictionary::IniDictionary(const std::string& fileName) : m_fileName(fileName)
     }
 }
 
-IniDictionary IniDictionary::fromText(const std::string& text) {
+IniDictionary IniDictionary::fromText(const std::string& text, const std::string& name) {
     IniDictionary dictionary;
+    dictionary.m_fileName = name;
     dictionary.parse(text);
     return dictionary;
 }
@@ -97,7 +98,7 @@ void IniDictionary::parse(const std::string& text) {
 }
 
 const std::string* IniDictionary::find(const std::string& key, const std::string& section) const {
-    if (IniAudit* pAudit = IniAudit::active(); pAudit != nullptr && !m_fileName.empty()) {
+    if (IniAudit* pAudit = IniAudit::active(); pAudit != nullptr && m_fromFile) {
         pAudit->noteAsked(m_fileName, section, key);
     }
     auto sectionIt = m_sections.find(section);
@@ -123,8 +124,26 @@ int32_t IniDictionary::getInt(const std::string& key, const std::string& section
     bool saturated = false;
     int32_t value = parseIniInt(*pValue, &saturated);
     if (IniAudit* pAudit = IniAudit::active();
-        pAudit != nullptr && !m_fileName.empty() && (saturated || !isWholeIniNumber(*pValue))) {
+        pAudit != nullptr && m_fromFile && (saturated || !isWholeIniNumber(*pValue))) {
         pAudit->noteNotWhole(m_fileName, section, key, *pValue);
+    }
+    return value;
+}
+
+int32_t IniDictionary::getInt(const std::string& key, const std::string& section,
+                              int32_t defaultValue, int32_t min, int32_t max) const {
+    int32_t value = getInt(key, section, defaultValue);
+    if (value < min || value > max) {
+        // As written, so a number beyond the 32-bit range is shown as given.
+        const std::string* pWritten = find(key, section);
+        std::string shown = pWritten == nullptr           ? "is not given"
+                            : isWholeIniNumber(*pWritten) ? "is " + excerpt(*pWritten)
+                                                          : "is " + std::to_string(value);
+        std::string range = max == std::numeric_limits<int32_t>::max()
+                                ? std::to_string(min) + " or more"
+                                : std::to_string(min) + " to " + std::to_string(max);
+        throw DataError(m_fileName, "[" + excerpt(section) + "] " + excerpt(key) + " " + shown +
+                                        "; give " + range);
     }
     return value;
 }
@@ -134,13 +153,13 @@ bool IniDictionary::hasKey(const std::string& key, const std::string& section) c
 }
 
 void IniDictionary::acceptAnyKeyIn(const std::string& section) const {
-    if (IniAudit* pAudit = IniAudit::active(); pAudit != nullptr && !m_fileName.empty()) {
+    if (IniAudit* pAudit = IniAudit::active(); pAudit != nullptr && m_fromFile) {
         pAudit->noteWholeSection(m_fileName, section);
     }
 }
 
 bool IniDictionary::hasSection(const std::string& section) const {
-    if (IniAudit* pAudit = IniAudit::active(); pAudit != nullptr && !m_fileName.empty()) {
+    if (IniAudit* pAudit = IniAudit::active(); pAudit != nullptr && m_fromFile) {
         pAudit->noteAsked(m_fileName, section, "");
     }
     return m_sections.count(section) != 0;

@@ -14,13 +14,18 @@ public:
     explicit IniDictionary(const std::string& fileName);
 
     // Parses text already in memory; name is used only in messages.
-    static IniDictionary fromText(const std::string& text);
+    static IniDictionary fromText(const std::string& text, const std::string& name = "");
 
     // The key comes first and the section second, as in every loader.
     std::string getString(const std::string& key, const std::string& section,
                           const std::string& defaultValue) const;
     // Digits beyond the 32-bit range saturate at its ends.
     int32_t getInt(const std::string& key, const std::string& section, int32_t defaultValue) const;
+    // The same number, or a DataError in the one form every range refusal
+    // takes: "FILE: [section] key is VALUE; give MIN to MAX". A missing key
+    // gives the default, which the caller keeps within the range.
+    int32_t getInt(const std::string& key, const std::string& section, int32_t defaultValue,
+                   int32_t min, int32_t max) const;
     bool hasKey(const std::string& key, const std::string& section) const;
     bool hasSection(const std::string& section) const;
     // Names in byte order, for files whose keys are open-ended.
@@ -35,7 +40,8 @@ private:
     void parse(const std::string& text);
     const std::string* find(const std::string& key, const std::string& section) const;
 
-    std::string m_fileName; // empty for text parsed in memory
+    std::string m_fileName;  // for messages
+    bool m_fromFile = false; // text parsed in memory is not audited
     std::map<std::string, std::map<std::string, std::string>> m_sections;
 };
 

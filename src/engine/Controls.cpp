@@ -99,12 +99,7 @@ Controls Controls::load(const std::string& fileName) {
     }
     for (const std::string& key : file.keyNames(GAMEPAD_SECTION)) {
         if (key == "deadZone") {
-            int32_t value = file.getInt(key, GAMEPAD_SECTION, 0);
-            if (value < 0 || value > MAX_DEAD_ZONE) {
-                throw DataError(fileName,
-                                "[Gamepad] deadZone must be 0 to " + std::to_string(MAX_DEAD_ZONE));
-            }
-            controls.deadZone = value;
+            controls.deadZone = file.getInt(key, GAMEPAD_SECTION, 0, 0, MAX_DEAD_ZONE);
             continue;
         }
         const KeyName* pInfo = findConfigName(key);
@@ -134,12 +129,7 @@ Controls Controls::load(const std::string& fileName) {
             throw DataError(fileName, "[Audio] " + excerpt(key) +
                                           ": unknown key (keys: volume, music, effects)");
         }
-        int32_t value = file.getInt(key, AUDIO_SECTION, 0);
-        if (value < 0 || value > MAX_VOLUME) {
-            throw DataError(fileName, "[Audio] " + key + " is " + std::to_string(value) +
-                                          "; it must be 0 to 100");
-        }
-        *pVolume = value;
+        *pVolume = file.getInt(key, AUDIO_SECTION, 0, 0, MAX_VOLUME);
     }
     return controls;
 }

@@ -30,44 +30,9 @@ std::string where(const std::string& section, const std::string& key) {
 }
 
 // A count that sizes an array: never negative and never absurdly large.
-int32_t readCount(const IniDictionary& dictionary, const std::string& fileName,
-                  const std::string& key, const std::string& section) {
-    int32_t value = dictionary.getInt(key, section, 0);
-    if (value < 0) {
-        throw DataError(fileName,
-                        where(section, key) + " " + std::to_string(value) + " is negative");
-    }
-    if (value > MAX_COUNT) {
-        throw DataError(fileName, where(section, key) + " " + std::to_string(value) +
-                                      " is more than the " + std::to_string(MAX_COUNT) +
-                                      " a sprite accepts");
-    }
-    return value;
-}
-
-void requireAtLeast(const std::string& fileName, const std::string& section, int32_t count,
-                    int32_t required, const std::string& what) {
-    if (count < required) {
-        throw DataError(fileName, where(section, AMOUNT_KEY) + " " + std::to_string(count) +
-                                      " is fewer than the " + std::to_string(required) + " " +
-                                      what + " this sprite needs");
-    }
-}
-
-// Width and height of every rectangle: stored in SDL_Rect's unsigned 16-bit fields.
-int32_t readSize(const IniDictionary& dictionary, const std::string& fileName,
-                 const std::string& key) {
-    int32_t value = dictionary.getInt(key, SPRITES_SECTION, 0);
-    if (value < 0) {
-        throw DataError(fileName,
-                        where(SPRITES_SECTION, key) + " " + std::to_string(value) + " is negative");
-    }
-    if (value > MAX_RECT_SIZE) {
-        throw DataError(fileName, where(SPRITES_SECTION, key) + " " + std::to_string(value) +
-                                      " is more than the " + std::to_string(MAX_RECT_SIZE) +
-                                      " px a rectangle can hold");
-    }
-    return value;
+int32_t readCount(const IniDictionary& dictionary, const std::string& key,
+                  const std::string& section, int32_t required = 0) {
+    return dictionary.getInt(key, section, 0, required, MAX_COUNT);
 }
 
 } // namespace
@@ -82,8 +47,7 @@ Sprite::Sprite(const IniDictionary& dictionary, const std::string& fileName, int
 
 void Sprite::loadSheets(const IniDictionary& dictionary, const std::string& fileName,
                         int requiredSheets) {
-    m_sheetCount = readCount(dictionary, fileName, AMOUNT_KEY, SHEETS_SECTION);
-    requireAtLeast(fileName, SHEETS_SECTION, m_sheetCount, requiredSheets, "sheets");
+    m_sheetCount = readCount(dictionary, AMOUNT_KEY, SHEETS_SECTION, requiredSheets);
     m_pSheets.reserve(static_cast<size_t>(m_sheetCount));
     for (int32_t i = 0; i < m_sheetCount; ++i) {
         std::string key = numbered("spritesheet", i);
@@ -100,9 +64,10 @@ void Sprite::loadSheets(const IniDictionary& dictionary, const std::string& file
 }
 
 void Sprite::loadRectangles(const IniDictionary& dictionary, const std::string& fileName) {
-    int32_t count = readCount(dictionary, fileName, AMOUNT_KEY, SPRITES_SECTION);
-    int32_t width = readSize(dictionary, fileName, "width");
-    int32_t height = readSize(dictionary, fileName, "height");
+    int32_t count = readCount(dictionary, AMOUNT_KEY, SPRITES_SECTION);
+    // Width and height of every rectangle: SDL_Rect's unsigned 16-bit fields.
+    int32_t width = dictionary.getInt("width", SPRITES_SECTION, 0, 0, MAX_RECT_SIZE);
+    int32_t height = dictionary.getInt("height", SPRITES_SECTION, 0, 0, MAX_RECT_SIZE);
     m_xOffset = dictionary.getInt("xOffset", SPRITES_SECTION, 0);
     m_yOffset = dictionary.getInt("yOffset", SPRITES_SECTION, 0);
     // The sheet by its key and its file, since the image is what is too small.
@@ -124,11 +89,7 @@ void Sprite::loadRectangles(const IniDictionary& dictionary, const std::string& 
     m_pSprites.reserve(static_cast<size_t>(count));
     for (int32_t i = 0; i < count; ++i) {
         std::string key = numbered("sprite", i, "YPos");
-        int32_t y = dictionary.getInt(key, SPRITES_SECTION, 0);
-        if (y < 0 || y > MAX_RECT_Y) {
-            throw DataError(fileName, where(SPRITES_SECTION, key) + " " + std::to_string(y) +
-                                          " is outside the rows a sheet can have");
-        }
+        int32_t y = dictionary.getInt(key, SPRITES_SECTION, 0, 0, MAX_RECT_Y);
         for (int32_t s = 0; s < m_sheetCount; ++s) {
             const SDL_Surface* pSheet = m_pSheets[static_cast<size_t>(s)].get();
             if (y + height > pSheet->h) {
@@ -145,40 +106,27 @@ void Sprite::loadRectangles(const IniDictionary& dictionary, const std::string& 
 
 void Sprite::loadAnimations(const IniDictionary& dictionary, const std::string& fileName,
                             int requiredAnimations) {
-    m_animationCount = readCount(dictionary, fileName, AMOUNT_KEY, ANIMATIONS_SECTION);
-    requireAtLeast(fileName, ANIMATIONS_SECTION, m_animationCount, requiredAnimations,
-                   "animations");
+    m_animationCount = readCount(dictionary, AMOUNT_KEY, ANIMATIONS_SECTION, requiredAnimations);
     const int32_t rectangleCount = static_cast<int32_t>(m_pSprites.size());
     m_pAnimations.resize(static_cast<size_t>(m_animationCount));
     for (int32_t a = 0; a < m_animationCount; ++a) {
         const std::string section = numbered("Animation", a);
         Animation& animation = m_pAnimations[static_cast<size_t>(a)];
-        animation.nFrames = readCount(dictionary, fileName, "nFrames", section);
-        if (animation.nFrames == 0) {
-            throw DataError(fileName, where(section, "nFrames") +
-                                          " 0: an animation needs at least one frame");
-        }
+        // An animation needs at least one frame.
+        animation.nFrames = readCount(dictionary, "nFrames", section, 1);
         animation.frames.resize(static_cast<size_t>(animation.nFrames));
         for (int32_t f = 0; f < animation.nFrames; ++f) {
             Frame& frame = animation.frames[static_cast<size_t>(f)];
             const std::string indexKey = numbered("frame", f, "SpriteIndex");
             const std::string durationKey = numbered("frame", f, "Duration");
-            frame.spriteIndex = dictionary.getInt(indexKey, section, 0);
-            frame.duration = dictionary.getInt(durationKey, section, 0);
-            if (frame.spriteIndex < 0) {
-                throw DataError(fileName, where(section, indexKey) + " " +
-                                              std::to_string(frame.spriteIndex) + " is negative");
+            if (rectangleCount == 0) {
+                throw DataError(fileName, where(section, indexKey) +
+                                              " names a sprite rectangle, but there are none in [" +
+                                              SPRITES_SECTION + "]");
             }
-            if (frame.spriteIndex >= rectangleCount) {
-                throw DataError(fileName, where(section, indexKey) + " " +
-                                              std::to_string(frame.spriteIndex) +
-                                              " is beyond the " + std::to_string(rectangleCount) +
-                                              " sprite rectangles in [" + SPRITES_SECTION + "]");
-            }
-            if (frame.duration < 0) {
-                throw DataError(fileName, where(section, durationKey) + " " +
-                                              std::to_string(frame.duration) + " is negative");
-            }
+            frame.spriteIndex = dictionary.getInt(indexKey, section, 0, 0, rectangleCount - 1);
+            frame.duration =
+                dictionary.getInt(durationKey, section, 0, 0, std::numeric_limits<int32_t>::max());
         }
     }
 }

@@ -16,19 +16,9 @@ const char* const STAGE_SELECT_FILE = "stageselect.ini";
 // the limit keeps a mistyped count from asking for gigabytes.
 constexpr int32_t MAX_MENU_ENTRIES = 1000;
 
-int32_t readCount(const IniDictionary& file, const char* section, const char* what) {
-    int32_t count = file.getInt("amount", section, 0);
-    if (count < 1) {
-        throw DataError(STAGE_SELECT_FILE, std::string("[") + section + "] amount is " +
-                                               std::to_string(count) + ": the game needs at " +
-                                               "least one " + what);
-    }
-    if (count > MAX_MENU_ENTRIES) {
-        throw DataError(STAGE_SELECT_FILE, std::string("[") + section + "] amount " +
-                                               std::to_string(count) + " is more than " +
-                                               std::to_string(MAX_MENU_ENTRIES));
-    }
-    return count;
+// The game needs at least one level and one character.
+int32_t readCount(const IniDictionary& file, const char* section) {
+    return file.getInt("amount", section, 0, 1, MAX_MENU_ENTRIES);
 }
 
 } // namespace
@@ -54,7 +44,7 @@ StageSelect::StageSelect(GameStateManager* pManager) : m_pManager(pManager) {
     IniDictionary file(STAGE_SELECT_FILE);
     int rowHeight = gEngine->getFont().getCharacterHeight();
 
-    m_levelCount = readCount(file, "Levels", "level");
+    m_levelCount = readCount(file, "Levels");
     m_levels.resize(static_cast<size_t>(m_levelCount));
     int rowY = FIRST_ROW_Y;
     for (int i = 0; i < m_levelCount; ++i) {
@@ -63,7 +53,7 @@ StageSelect::StageSelect(GameStateManager* pManager) : m_pManager(pManager) {
         rowY = wrapping::add(rowY, rowHeight); // a huge font height wraps, as screen rows do
     }
 
-    m_characterCount = readCount(file, "Kalvorns", "character");
+    m_characterCount = readCount(file, "Kalvorns");
     m_characters.resize(static_cast<size_t>(m_characterCount));
     rowY = FIRST_ROW_Y;
     for (int i = 0; i < m_characterCount; ++i) {

@@ -9,6 +9,7 @@
 #include "graphics/Font.h"
 #include "graphics/Sprite.h"
 
+#include <limits>
 #include <tuple>
 
 namespace {
@@ -72,7 +73,7 @@ Kalvorn::Kalvorn(const std::string& characterFile, Map* pMap) : m_pMap(pMap), m_
     IniDictionary file(characterFile);
     m_pSprite = std::make_unique<Sprite>(file, characterFile, SHEET_COUNT, ANIMATION_COUNT);
     m_pSprite->setAnimation(ANIMATION_TELEPORT);
-    readConfiguration(file, characterFile);
+    readConfiguration(file);
     applyBoxX();
     applyBoxY();
     m_boxWidthKey = file.getInt("width", "BoundingBox", 0);
@@ -91,7 +92,7 @@ Kalvorn::Kalvorn(const std::string& characterFile, Map* pMap) : m_pMap(pMap), m_
 
 Kalvorn::~Kalvorn() = default;
 
-void Kalvorn::readConfiguration(const IniDictionary& file, const std::string& fileName) {
+void Kalvorn::readConfiguration(const IniDictionary& file) {
     const std::string xSpeed = "XSpeed";
     m_xAccelerating = readSpeed(file, "accelerating", xSpeed);
     m_xDecelerating = readSpeed(file, "decelerating", xSpeed);
@@ -139,13 +140,9 @@ void Kalvorn::readConfiguration(const IniDictionary& file, const std::string& fi
     m_durDeceleratingPreviousAnimation = file.getInt("deceleratingPreviousAnimation", durations, 0);
     m_durInvincible = file.getInt("invincible", durations, 0);
     m_durReeling = file.getInt("reeling", durations, 0);
-    m_durScrolling = file.getInt("scrolling", durations, 0);
+    m_durScrolling =
+        file.getInt("scrolling", durations, 0, MIN_SCROLLING, std::numeric_limits<int32_t>::max());
     m_durShooting = file.getInt("shooting", durations, 0);
-    if (m_durScrolling < MIN_SCROLLING) {
-        throw DataError(fileName, "[Durations] scrolling must be at least " +
-                                      std::to_string(MIN_SCROLLING) + ", got " +
-                                      std::to_string(m_durScrolling));
-    }
 
     m_heightHalf = file.getInt("heightHalf", "BoundingBox", 0);
     m_boxXOffset = file.getInt("xOffset", "BoundingBox", 0);

@@ -82,7 +82,7 @@ private:
     using Action = void (Kalvorn::*)();
 
     // Configuration (Kalvorn.cpp).
-    void readConfiguration(const IniDictionary& file, const std::string& fileName);
+    void readConfiguration(const IniDictionary& file);
     void applyBoxX();
     void applyBoxY();
     int32_t ladderFlags() const;

@@ -92,8 +92,7 @@ TEST_F(EnemyTest, FileWithoutAnAnimationIsRefused) {
         Enemy enemy;
         FAIL() << "an enemy with nothing to show was built";
     } catch (const DataError& error) {
-        EXPECT_STREQ(error.what(), "enemy.ini: [Animations] amount 0 is fewer than the 1 "
-                                   "animations this sprite needs");
+        EXPECT_STREQ(error.what(), "enemy.ini: [Animations] amount is not given; give 1 to 4096");
     }
 }
 

@@ -264,7 +264,7 @@ TEST(ControlsFile, UnknownNamesAreRefusedWithFileSectionAndKey) {
         {"[Keys]\njump = f12\n", "controls.ini: [Keys] jump: 'f12' is reserved"},
         {"[Gamepad]\nshoot = x\n", "controls.ini: [Gamepad] shoot: 'x' is not a button"},
         {"[Gamepad]\nshoot = 256\n", "controls.ini: [Gamepad] shoot: '256' is not a button"},
-        {"[Gamepad]\ndeadZone = -1\n", "controls.ini: [Gamepad] deadZone must be"},
+        {"[Gamepad]\ndeadZone = -1\n", "controls.ini: [Gamepad] deadZone is -1; give 0 to"},
         {"[Pad]\njump = 1\n", "controls.ini: unknown section [Pad]"},
     };
     for (const Case& c : cases) {

@@ -5,8 +5,9 @@
 #include "BmpWriter.h"
 
 #include "PixelGrid.h"
+#include "common/LittleEndian.h"
+#include "common/SourceTool.h"
 #include "config/SourceText.h"
-#include "engine/Files.h"
 
 #include <cstdint>
 #include <cstdio>
@@ -23,17 +24,6 @@ constexpr uint32_t RED_MASK = 0xFF0000;
 constexpr uint32_t GREEN_MASK = 0xFF00;
 constexpr uint32_t BLUE_MASK = 0xFF;
 constexpr int32_t PIXELS_PER_METRE = 2835; // 72 dpi, as most writers put it
-
-void put16(std::vector<uint8_t>& bytes, uint16_t value) {
-    bytes.push_back(static_cast<uint8_t>(value & 0xFF));
-    bytes.push_back(static_cast<uint8_t>(value >> 8));
-}
-
-void put32(std::vector<uint8_t>& bytes, uint32_t value) {
-    for (int shift = 0; shift < 32; shift += 8) {
-        bytes.push_back(static_cast<uint8_t>((value >> shift) & 0xFF));
-    }
-}
 
 std::vector<uint8_t> encode(const PixelGrid& grid) {
     const auto width = static_cast<uint32_t>(grid.width());
@@ -77,7 +67,5 @@ std::vector<uint8_t> encode(const PixelGrid& grid) {
 
 void writeBmpAtomically(const PixelGrid& grid, const std::string& path) {
     std::vector<uint8_t> bytes = encode(grid);
-    writeFileWhole(path,
-                   std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()),
-                   "the output");
+    writeToolOutput(path, bytes);
 }

@@ -4,9 +4,8 @@
 #include "WavWriter.h"
 
 #include "Song.h"
-#include "engine/Files.h"
-
-#include <string_view>
+#include "common/LittleEndian.h"
+#include "common/SourceTool.h"
 
 namespace {
 
@@ -22,24 +21,6 @@ constexpr uint32_t UNITY_NOTE = 60;                              // the MIDI not
 constexpr uint32_t FORWARD_LOOP = 0;
 constexpr uint32_t ENDLESS = 0; // play count
 
-void put16(std::vector<uint8_t>& bytes, uint16_t value) {
-    bytes.push_back(static_cast<uint8_t>(value & 0xFF));
-    bytes.push_back(static_cast<uint8_t>(value >> 8));
-}
-
-void put32(std::vector<uint8_t>& bytes, uint32_t value) {
-    for (int shift = 0; shift < 32; shift += 8) {
-        bytes.push_back(static_cast<uint8_t>((value >> shift) & 0xFF));
-    }
-}
-
-// A chunk's four-character name.
-void putName(std::vector<uint8_t>& bytes, const char* name) {
-    for (int i = 0; i < 4; ++i) {
-        bytes.push_back(static_cast<uint8_t>(name[i]));
-    }
-}
-
 } // namespace
 
 std::vector<uint8_t> encodeWav(const std::vector<int16_t>& samples,
@@ -53,11 +34,11 @@ std::vector<uint8_t> encodeWav(const std::vector<int16_t>& samples,
     }
     std::vector<uint8_t> bytes;
     bytes.reserve(CHUNK_HEADER_SIZE + riffSize);
-    putName(bytes, "RIFF");
+    putTag(bytes, "RIFF");
     put32(bytes, riffSize);
-    putName(bytes, "WAVE");
+    putTag(bytes, "WAVE");
 
-    putName(bytes, "fmt ");
+    putTag(bytes, "fmt ");
     put32(bytes, FORMAT_SIZE);
     put16(bytes, PCM);
     put16(bytes, CHANNELS);
@@ -66,7 +47,7 @@ std::vector<uint8_t> encodeWav(const std::vector<int16_t>& samples,
     put16(bytes, BLOCK_ALIGN);
     put16(bytes, BITS_PER_SAMPLE);
 
-    putName(bytes, "data");
+    putTag(bytes, "data");
     put32(bytes, dataSize);
     for (int16_t sample : samples) {
         put16(bytes, static_cast<uint16_t>(sample));
@@ -74,7 +55,7 @@ std::vector<uint8_t> encodeWav(const std::vector<int16_t>& samples,
     // dataSize is even, so no pad byte comes before the next chunk.
 
     if (loopStart) {
-        putName(bytes, "smpl");
+        putTag(bytes, "smpl");
         put32(bytes, SAMPLER_SIZE);
         put32(bytes, 0); // manufacturer
         put32(bytes, 0); // product
@@ -98,7 +79,5 @@ std::vector<uint8_t> encodeWav(const std::vector<int16_t>& samples,
 void writeWavAtomically(const std::vector<int16_t>& samples, std::optional<int64_t> loopStart,
                         const std::string& path) {
     std::vector<uint8_t> bytes = encodeWav(samples, loopStart);
-    writeFileWhole(path,
-                   std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()),
-                   "the output");
+    writeToolOutput(path, bytes);
 }
