@@ -3,8 +3,8 @@
 // bare SDL can repeat exactly that work.
 #pragma once
 
-#include "engine/Game.h"
 #include "engine/GameEngine.h"
+#include "program/Game.h"
 
 #include <SDL.h>
 #include <cstddef>

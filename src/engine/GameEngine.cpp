@@ -5,7 +5,6 @@
 
 #include "engine/DataError.h"
 #include "engine/Files.h"
-#include "graphics/Font.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -48,7 +47,8 @@ void SurfaceDeleter::operator()(SDL_Surface* pSurface) const {
     GameEngine::freeSurface(pSurface);
 }
 
-GameEngine::GameEngine(BlitObserver* pBlitObserver) : m_pBlitObserver(pBlitObserver) {
+GameEngine::GameEngine(FontLoader loadFont, BlitObserver* pBlitObserver)
+    : m_pBlitObserver(pBlitObserver) {
 #ifdef _WIN32
     SDL_putenv(const_cast<char*>("SDL_VIDEODRIVER=directx"));
 #endif
@@ -73,7 +73,7 @@ GameEngine::GameEngine(BlitObserver* pBlitObserver) : m_pBlitObserver(pBlitObser
         openJoysticks();
     }
     try {
-        m_pFont = std::make_unique<Font>("font.ini", this);
+        m_pFont = loadFont(this);
     } catch (...) {
         SDL_Quit();
         throw;

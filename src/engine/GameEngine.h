@@ -3,7 +3,7 @@
 #pragma once
 
 #include "engine/BitmapCache.h"
-#include "engine/Controls.h"
+#include "engine/GameInput.h"
 #include "engine/KeyState.h"
 #include "engine/SoundEvent.h"
 #include "engine/Surface.h"
@@ -20,6 +20,16 @@ class Font;
 class GameEngine;
 
 extern GameEngine* gEngine;
+
+// The font is the graphics layer's, above this one: the engine holds it and
+// builds it right after the window through the loader it is given, and lets
+// it go through the loader's own deleter, without knowing its type.
+struct FontDeleter {
+    void (*destroy)(Font* pFont) = nullptr;
+    void operator()(Font* pFont) const { destroy(pFont); }
+};
+using FontHandle = std::unique_ptr<Font, FontDeleter>;
+using FontLoader = FontHandle (*)(GameEngine* pEngine);
 
 // Told about every event that pollEvents actually handles, so a recording
 // replays to the same game.
@@ -54,10 +64,11 @@ public:
     static constexpr Uint8 KEY_GREEN = 128;
     static constexpr Uint8 KEY_BLUE = 255;
 
-    // Starts SDL, opens the window and loads the font from "font.ini".
-    // Throws StartupError when SDL or the window cannot start, DataError for
-    // a bad font. The blit observer, if any, sees the font's sheet too.
-    explicit GameEngine(BlitObserver* pBlitObserver = nullptr);
+    // Starts SDL, opens the window and loads the font with `loadFont`
+    // (graphics/Font.h has the game's). Throws StartupError when SDL or the
+    // window cannot start, DataError for a bad font. The blit observer, if
+    // any, sees the font's sheet too.
+    explicit GameEngine(FontLoader loadFont, BlitObserver* pBlitObserver = nullptr);
     ~GameEngine();
     GameEngine(const GameEngine&) = delete;
     GameEngine& operator=(const GameEngine&) = delete;
@@ -165,7 +176,7 @@ private:
     bool m_stepRequested = false;
     KeyState m_keys;
     BitmapCache m_bitmaps;
-    std::unique_ptr<Font> m_pFont;
+    FontHandle m_pFont;
     std::unique_ptr<Audio> m_pAudio;
     SDL_Event m_event{};
     SDL_Rect m_camera{0, 1920, SCREEN_WIDTH, SCREEN_HEIGHT};

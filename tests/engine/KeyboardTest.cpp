@@ -1,10 +1,10 @@
 // The keyboard model, pause and single-step, gamepads and key bindings, all
 // driven by events pushed into SDL's real queue; recordings of them, and the
 // bindings file's refusals.
-#include "engine/Controls.h"
+#include "config/Controls.h"
 #include "engine/DataError.h"
 #include "engine/GameEngine.h"
-#include "engine/Replay.h"
+#include "program/Replay.h"
 #include "support/TestEnvironment.h"
 
 #include <gtest/gtest.h>
@@ -301,7 +301,7 @@ TEST_F(Gamepad, GamepadInputIsRecordedAsKeysAndReplaysTheSame) {
 
 TEST_F(Gamepad, BoundKeysReplaceTheDefaultsAndTwoKeysNeverReleaseEachOther) {
     writeFile("controls.ini", "[Keys]\nleft = a, left\njump = k\n");
-    gEngine->setControls(Controls::load("controls.ini"));
+    gEngine->setControls(loadControls("controls.ini"));
     pushRawKey(SDLK_a, true);
     EXPECT_EQ(frame().horizontal, LEFT);
     pushRawKey(SDLK_LEFT, true);
@@ -357,7 +357,7 @@ TEST_F(Gamepad, WindowKeysNeverReachTheGame) {
 
 TEST(ControlsFile, WithoutAFileTheUsualKeysApply) {
     std::filesystem::remove("controls.ini");
-    Controls controls = Controls::load("controls.ini");
+    Controls controls = loadControls("controls.ini");
     ASSERT_EQ(controls.keys.size(), 8u);
     EXPECT_EQ(controls.keys[0].key, SDLK_LEFT);
 }
@@ -379,7 +379,7 @@ TEST(ControlsFile, UnknownNamesAreRefusedWithFileSectionAndKey) {
     for (const Case& c : cases) {
         writeFile("controls.ini", c.text);
         try {
-            Controls::load("controls.ini");
+            loadControls("controls.ini");
             ADD_FAILURE() << "accepted: " << c.text;
         } catch (const DataError& error) {
             EXPECT_EQ(std::string(error.what()).rfind(c.message, 0), 0u) << error.what();

@@ -1,0 +1,67 @@
+// Which keys and gamepad controls drive which game input. The game itself
+// only knows its keyboard-shaped inputs; "controls.ini" (read one layer up)
+// may bind each to other keys and to gamepad buttons, and the d-pad, hat and
+// left stick always act as the arrows.
+#pragma once
+
+#include <SDL.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+enum class GameInput : int {
+    LEFT,
+    RIGHT,
+    UP,
+    DOWN,
+    JUMP,  // space
+    SHOOT, // b
+    PAUSE, // Enter
+    STEP,  // Tab
+};
+constexpr int GAME_INPUT_COUNT = 8;
+
+struct Controls {
+    struct KeyBinding {
+        SDLKey key = SDLK_UNKNOWN;
+        GameInput input = GameInput::LEFT;
+    };
+    struct ButtonBinding {
+        int button = 0;
+        GameInput input = GameInput::LEFT;
+    };
+
+    static constexpr int DEFAULT_DEAD_ZONE = 8000; // of the axis range -32768..32767
+
+    std::vector<KeyBinding> keys;
+    std::vector<ButtonBinding> buttons;
+    int deadZone = DEFAULT_DEAD_ZONE;
+    // [Audio]: the volume, and the music's and the effects' shares of it,
+    // each 0 to 100.
+    int volume = 100;
+    int musicVolume = 100;
+    int effectsVolume = 100;
+
+    // The keys the game has always used, and common gamepad buttons.
+    static Controls defaults();
+};
+
+struct InputInfo {
+    GameInput input;
+    const char* name; // the key in "controls.ini"
+    SDLKey canonical; // the key replays and recordings use
+};
+
+// The input a "controls.ini" key names, or null.
+const InputInfo* inputByName(const std::string& name);
+// The key SDL calls `name` ("left", "return", "a"), or SDLK_UNKNOWN.
+SDLKey keyByName(const std::string& name);
+// A key the window or the designer's tools keep for themselves.
+bool isReservedKey(SDLKey key);
+
+// The key that stands for an input in replay files and recordings.
+SDLKey canonicalKey(GameInput input);
+// The input of a canonical key, or -1.
+int inputOfCanonicalKey(SDLKey key);
+const char* inputName(GameInput input);
