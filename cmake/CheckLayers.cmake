@@ -1,4 +1,5 @@
-# Fails when a file of src/ includes a header of a layer above its own. The
+# Fails when a file of src/ includes a header of a layer above its own, or
+# calls SDL (or SDL_mixer) outside the platform layer, engine/. The
 # layers, from the bottom: engine (the platform: the only code that calls SDL)
 # and the types every layer shares, config, graphics, world (the map, below
 # the player, below the enemy), screens and program. The one arrow the design
@@ -41,8 +42,18 @@ foreach(file ${files})
             string(APPEND upward "\n  src/${file} includes ${header}, of a higher layer")
         endif()
     endforeach()
+    # Other layers name SDL's types and key constants, and draw through the
+    # engine.
+    if(NOT own EQUAL 0)
+        file(STRINGS ${KCS_SOURCE_DIR}/src/${file} calls REGEX "(SDL|Mix)_[A-Z][a-zA-Z]*\\(")
+        foreach(line ${calls})
+            string(STRIP "${line}" line)
+            string(APPEND upward "\n  src/${file} calls SDL outside engine/: ${line}")
+        endforeach()
+    endif()
 endforeach()
 if(upward)
-    message(FATAL_ERROR "A layer may include only its own and lower layers:${upward}")
+    message(FATAL_ERROR "A layer may include only its own and lower layers, and only engine/ "
+                        "calls SDL:${upward}")
 endif()
 file(TOUCH ${KCS_STAMP})

@@ -51,8 +51,8 @@ public:
     // A null source rectangle means the whole source.
     virtual void blitted(const SDL_Surface* pSource, const SDL_Rect* pSourceRect,
                          const SDL_Surface* pTarget, Sint16 x, Sint16 y) = 0;
-    // A fill of the whole target.
-    virtual void filled(const SDL_Surface* pTarget, Uint32 colour) = 0;
+    // A null rectangle means the whole target.
+    virtual void filled(const SDL_Surface* pTarget, const SDL_Rect* pRect, Uint32 colour) = 0;
     virtual void flipped() = 0;
 };
 
@@ -137,6 +137,8 @@ public:
     int blitToSurface(Sint16 x, Sint16 y, SDL_Surface* pSource, SDL_Surface* pTarget,
                       SDL_Rect* pSourceRect);
     void clearScreen();
+    // Fills a rectangle of the screen with a 0xRRGGBB colour.
+    void fillScreenRect(const SDL_Rect& rect, uint32_t colour);
     int flip();
 
     // Surfaces. loadBitmap shares one picture among all who name the same
@@ -146,6 +148,12 @@ public:
     Surface loadBitmap(const std::string& path);
     Surface createSurface(int width, int height);
     static void freeSurface(SDL_Surface* pSurface);
+    // A picture in memory, 32 bits a pixel as 0xRRGGBB, cleared to black:
+    // the tools' pictures, never drawn on the screen, so neither tied to an
+    // engine nor seen by the blit observer. Null when SDL cannot make it.
+    static Surface createPicture(int width, int height);
+    // Writes a surface to a BMP file; false when it cannot be written.
+    static bool saveBitmap(SDL_Surface* pSurface, const std::string& path);
     // Writes the screen to a BMP file; throws DataError naming the file and
     // the option that asked for it when it cannot be written.
     void saveScreen(const std::string& path, const std::string& option);

@@ -60,10 +60,10 @@ public:
         }
         std::fwrite(bytes.data(), 1, bytes.size(), pMap);
         std::fclose(pMap);
-        SDL_Surface* pSheet =
-            SDL_CreateRGBSurface(SDL_SWSURFACE, TILE, TILE * 5, 32, 0xFF0000, 0xFF00, 0xFF, 0);
-        SDL_SaveBMP(pSheet, (m_folder + "/tiles.bmp").c_str());
-        SDL_FreeSurface(pSheet);
+        Surface pSheet = GameEngine::createPicture(TILE, TILE * 5);
+        if (!GameEngine::saveBitmap(pSheet.get(), m_folder + "/tiles.bmp")) {
+            throw DataError(m_folder, "cannot write the test level");
+        }
         IniDictionary levels = IniDictionary::fromText(
             "[TEST]\ntileSheet=" + m_folder + "/tiles.bmp\ntileMap=" + m_folder +
             "/flat.map\nboundaries=1\nboundary0x=0\nboundary0y=0\nboundary0w=512\n"

@@ -228,8 +228,8 @@ int play(const Options& options, OutputStream& trace, OutputStream& record, Repl
     }
     std::unique_ptr<GameStateManager> pManager = startingScreen(options);
 
-    Uint32 lastWatch = SDL_GetTicks();
     SdlClock clock;
+    uint32_t lastWatch = clock.ticks(); // ms
     FramePacer pacer(clock);
     pacer.start();
     for (int64_t frame = 0; options.frames < 0 || frame < options.frames; ++frame) {
@@ -237,8 +237,8 @@ int play(const Options& options, OutputStream& trace, OutputStream& record, Repl
         recorder.setFrame(frame);
         pEngine->pollEvents([&] { return replay.pushEventsFor(frame); });
         bool reload = pEngine->takeReloadRequest();
-        if (options.watch && SDL_GetTicks() - lastWatch >= WATCH_INTERVAL) {
-            lastWatch = SDL_GetTicks();
+        if (options.watch && clock.ticks() - lastWatch >= WATCH_INTERVAL) {
+            lastWatch = clock.ticks();
             reload = pManager->levelFilesChanged() || reload;
         }
         if (reload) {

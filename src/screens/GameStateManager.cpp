@@ -13,6 +13,12 @@
 #include <cstdio>
 #include <filesystem>
 
+namespace {
+
+constexpr uint32_t BAND_COLOUR = 0x000000; // 0xRRGGBB, under the reload failure's text
+
+} // namespace
+
 GameStateManager::GameStateManager() {
     m_pCurrent = std::make_unique<StageSelect>(this);
 }
@@ -104,8 +110,7 @@ void GameStateManager::drawReloadError() {
     int lineHeight = font.getCharacterHeight() + 1;
     int lines = static_cast<int>((text.size() + perLine - 1) / perLine);
     SDL_Rect band{0, 0, GameEngine::SCREEN_WIDTH, static_cast<Uint16>(lines * lineHeight + 1)};
-    SDL_Surface* pScreen = gEngine->getScreen();
-    SDL_FillRect(pScreen, &band, SDL_MapRGB(pScreen->format, 0, 0, 0));
+    gEngine->fillScreenRect(band, BAND_COLOUR);
     for (int line = 0; line < lines; ++line) {
         font.drawText(text.substr(static_cast<size_t>(line) * perLine, perLine), 0,
                       1 + line * lineHeight);

@@ -15,10 +15,6 @@ namespace {
 constexpr int PROBE_SIZE = 3;  // px, a square centred on the point read
 constexpr int TEXT_MARGIN = 2; // px from the screen's edges
 
-SDL_Surface* screen() {
-    return gEngine->getScreen();
-}
-
 // A rectangle in world px, clipped by SDL to the screen.
 void fill(int64_t x, int64_t y, int64_t w, int64_t h, uint32_t colour) {
     SDL_Rect camera = gEngine->getCamera();
@@ -35,9 +31,7 @@ void fill(int64_t x, int64_t y, int64_t w, int64_t h, uint32_t colour) {
     top = std::max<int64_t>(top, 0);
     SDL_Rect rect{static_cast<Sint16>(left), static_cast<Sint16>(top),
                   static_cast<Uint16>(right - left), static_cast<Uint16>(bottom - top)};
-    SDL_FillRect(
-        screen(), &rect,
-        SDL_MapRGB(screen()->format, (colour >> 16) & 0xFF, (colour >> 8) & 0xFF, colour & 0xFF));
+    gEngine->fillScreenRect(rect, colour);
 }
 
 void outline(const SDL_Rect& rect, uint32_t colour) {
