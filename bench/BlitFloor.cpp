@@ -116,9 +116,11 @@ FloorTimes BlitFloor::run() {
                               surfaces[op.target], &destination);
                 break;
             }
-            case BlitScript::OpKind::FILL:
-                SDL_FillRect(surfaces[op.target], nullptr, op.colour);
+            case BlitScript::OpKind::FILL: {
+                SDL_Rect rect = op.fillRect; // SDL clips it in place
+                SDL_FillRect(surfaces[op.target], op.wholeTarget ? nullptr : &rect, op.colour);
                 break;
+            }
             case BlitScript::OpKind::FLIP:
                 drawn = Clock::now();
                 SDL_Flip(surfaces[0]);

@@ -47,11 +47,15 @@ void BlitRecorder::blitted(const SDL_Surface* pSource, const SDL_Rect* pSourceRe
     m_script.ops.push_back(op);
 }
 
-void BlitRecorder::filled(const SDL_Surface* pTarget, Uint32 colour) {
+void BlitRecorder::filled(const SDL_Surface* pTarget, const SDL_Rect* pRect, Uint32 colour) {
     BlitScript::Op op;
     op.kind = BlitScript::OpKind::FILL;
     op.target = indexOf(pTarget);
     op.colour = colour;
+    op.wholeTarget = pRect == nullptr;
+    if (pRect != nullptr) {
+        op.fillRect = *pRect;
+    }
     m_script.ops.push_back(op);
 }
 

@@ -3,8 +3,8 @@
 // bare SDL can repeat exactly that work.
 #pragma once
 
-#include "engine/Game.h"
 #include "engine/GameEngine.h"
+#include "program/Game.h"
 
 #include <SDL.h>
 #include <cstddef>
@@ -29,7 +29,9 @@ struct BlitScript {
         SDL_Rect sourceRect{0, 0, 0, 0};
         Sint16 x = 0; // px, destination on the target
         Sint16 y = 0;
-        Uint32 colour = 0; // fills, in the target's format
+        Uint32 colour = 0;       // fills, in the target's format
+        bool wholeTarget = true; // fills
+        SDL_Rect fillRect{0, 0, 0, 0};
     };
 
     std::vector<SurfaceSource> surfaces{SurfaceSource{}};
@@ -56,7 +58,7 @@ public:
     void surfaceCreated(const SDL_Surface* pSurface, int width, int height) override;
     void blitted(const SDL_Surface* pSource, const SDL_Rect* pSourceRect,
                  const SDL_Surface* pTarget, Sint16 x, Sint16 y) override;
-    void filled(const SDL_Surface* pTarget, Uint32 colour) override;
+    void filled(const SDL_Surface* pTarget, const SDL_Rect* pRect, Uint32 colour) override;
     void flipped() override;
     void reached(FramePoint point, int64_t frame) override;
 

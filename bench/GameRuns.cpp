@@ -1,7 +1,7 @@
 // Runs of the real game with its loop observed, and the bare paced loop.
 #include "GameRuns.h"
 
-#include "engine/Game.h"
+#include "program/Game.h"
 
 #include <SDL.h>
 #include <array>

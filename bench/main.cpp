@@ -11,7 +11,7 @@
 #include "Statistics.h"
 
 #include "engine/DataError.h"
-#include "engine/Replay.h"
+#include "program/Replay.h"
 
 #include <algorithm>
 #include <chrono>

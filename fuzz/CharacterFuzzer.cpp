@@ -9,9 +9,9 @@
 #include "engine/DataError.h"
 #include "engine/GameEngine.h"
 #include "graphics/Sprite.h"
-#include "level/Map.h"
-#include "level/MapFile.h"
-#include "player/Kalvorn.h"
+#include "world/level/Map.h"
+#include "world/level/MapFile.h"
+#include "world/player/Kalvorn.h"
 
 #include <cstdio>
 #include <cstdlib>

@@ -2,6 +2,7 @@
 #include "FuzzSupport.h"
 
 #include "engine/GameEngine.h"
+#include "graphics/Font.h"
 
 #include <SDL.h>
 #include <cstdio>
@@ -63,7 +64,7 @@ void startHeadlessEngine() {
                           "[Characters]\nA=80\nB=88\nspace=96\n-=104\n");
     // Lives for the whole run: every input is tried against the same engine,
     // as every screen of the game is.
-    gEngine = new GameEngine();
+    gEngine = new GameEngine(loadFont);
 }
 
 void writeFile(const std::string& path, const std::string& contents) {

@@ -8,8 +8,8 @@
 #include "engine/DataError.h"
 #include "engine/Direction.h"
 #include "engine/GameEngine.h"
-#include "level/Map.h"
-#include "level/MapFile.h"
+#include "world/level/Map.h"
+#include "world/level/MapFile.h"
 
 #include <cstdlib>
 #include <string>

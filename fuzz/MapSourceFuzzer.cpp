@@ -5,7 +5,7 @@
 
 #include "MapSource.h"
 #include "engine/DataError.h"
-#include "level/MapFile.h"
+#include "world/level/MapFile.h"
 
 #include <cstdlib>
 #include <string>

@@ -3,7 +3,7 @@
 #include "FuzzSupport.h"
 
 #include "engine/DataError.h"
-#include "engine/Replay.h"
+#include "program/Replay.h"
 
 #include <cstdlib>
 #include <string>

@@ -7,7 +7,7 @@
 #include "FuzzSupport.h"
 
 #include "engine/DataError.h"
-#include "level/MapFile.h"
+#include "world/level/MapFile.h"
 
 #include <cstdlib>
 #include <string>

@@ -1,6 +1,5 @@
 #include "engine/Audio.h"
 
-#include "config/IniDictionary.h"
 #include "engine/DataError.h"
 #include "engine/Files.h"
 #include "engine/SoundFile.h"
@@ -8,14 +7,10 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
-#include <filesystem>
+#include <utility>
 
 namespace {
 
-const char* const SOUNDS_FILE = "sounds.ini";
-const char* const EFFECTS_SECTION = "Effects";
-const char* const MUSIC_SECTION = "Music";
-const char* const LEVELS_FILE = "levels.ini";
 // Mono, as the consoles the game imitates: every sound is converted to it
 // once, as it loads, so decoded music takes half the memory and mixing half
 // the time; stereo files are mixed down.
@@ -29,10 +24,10 @@ constexpr Uint16 AUDIO_BITS_MASK = 0xFF;
 
 // As a sprite's sheets: the INI file and key that named the sound, and the
 // sound file's own trouble.
-DataError cannotLoad(const std::string& iniName, const std::string& section, const std::string& key,
-                     const std::string& path, const std::string& reason) {
-    return DataError(iniName, "[" + excerpt(section) + "] " + key + " \"" + excerpt(path) +
-                                  "\" cannot be loaded (" + reason + ")");
+DataError cannotLoad(const SoundSource& source, const std::string& reason) {
+    return DataError(source.iniName, "[" + excerpt(source.section) + "] " + source.key + " \"" +
+                                         excerpt(source.path) + "\" cannot be loaded (" + reason +
+                                         ")");
 }
 
 int mixerVolume(int volume, int part) {
@@ -41,7 +36,8 @@ int mixerVolume(int volume, int part) {
 
 } // namespace
 
-Audio::Audio(const AudioSettings& settings) : m_settings(settings) {
+Audio::Audio(const AudioSettings& settings, SoundListReader readSounds)
+    : m_settings(settings), m_readSounds(std::move(readSounds)) {
     if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) {
         std::fprintf(stderr, "kcs: no sound: %s; playing silently\n", SDL_GetError());
         return;
@@ -72,14 +68,11 @@ Audio::~Audio() {
     SDL_QuitSubSystem(SDL_INIT_AUDIO);
 }
 
-std::unique_ptr<Audio::Sound> Audio::loadSound(const IniDictionary& file,
-                                               const std::string& iniName,
-                                               const std::string& section, const std::string& key,
-                                               bool music) {
-    std::string path = file.getString(key, section, "");
+std::unique_ptr<Audio::Sound> Audio::loadSound(const SoundSource& source, bool music) {
+    const std::string& path = source.path;
     if (path.empty()) {
-        throw DataError(iniName,
-                        "[" + excerpt(section) + "] " + key + " is empty; give a sound file");
+        throw DataError(source.iniName, "[" + excerpt(source.section) + "] " + source.key +
+                                            " is empty; give a sound file");
     }
     DecodedSound decoded;
     try {
@@ -89,9 +82,9 @@ std::unique_ptr<Audio::Sound> Audio::loadSound(const IniDictionary& file,
         }
         decoded = decodeSound(bytes, music ? MUSIC_BOUND : EFFECT_BOUND);
     } catch (const DataError& error) {
-        throw cannotLoad(iniName, section, key, path, error.what());
+        throw cannotLoad(source, error.what());
     } catch (const SoundFileError& error) {
-        throw cannotLoad(iniName, section, key, path, error.what());
+        throw cannotLoad(source, error.what());
     }
     if (!m_open) {
         return nullptr;
@@ -112,8 +105,7 @@ std::unique_ptr<Audio::Sound> Audio::loadSound(const IniDictionary& file,
         SDL_AudioCVT convert;
         if (SDL_BuildAudioCVT(&convert, AUDIO_S16SYS, CHANNELS, FREQUENCY, format,
                               static_cast<Uint8>(channels), rate) < 0) {
-            throw cannotLoad(iniName, section, key, path,
-                             std::string("the sound device's format: ") + SDL_GetError());
+            throw cannotLoad(source, std::string("the sound device's format: ") + SDL_GetError());
         }
         pSound->buffer.resize((sampleBytes * static_cast<size_t>(convert.len_mult) + 1) / 2);
         std::memcpy(pSound->buffer.data(), decoded.samples.data(), sampleBytes);
@@ -133,8 +125,7 @@ std::unique_ptr<Audio::Sound> Audio::loadSound(const IniDictionary& file,
         pSound->pChunk.reset(
             Mix_QuickLoad_RAW(const_cast<Uint8*>(pSound->bytes()), pSound->length));
         if (!pSound->pChunk) {
-            throw cannotLoad(iniName, section, key, path,
-                             std::string("SDL_mixer: ") + Mix_GetError());
+            throw cannotLoad(source, std::string("SDL_mixer: ") + Mix_GetError());
         }
     }
     return pSound;
@@ -164,25 +155,22 @@ void Audio::loadSounds() {
     // Built aside and taken only whole, so a bad file keeps the old sounds.
     std::array<std::unique_ptr<Sound>, SOUND_EVENT_COUNT> effects;
     std::unique_ptr<Sound> pMenuMusic;
-    m_files = {SOUNDS_FILE};
-    // A file the system cannot even look at (a link loop) is read, so its
-    // reader's message says why.
-    std::error_code unseen;
-    if (std::filesystem::exists(SOUNDS_FILE, unseen) || unseen) {
-        IniDictionary file(SOUNDS_FILE);
-        for (size_t i = 0; i < SOUND_EVENT_COUNT; ++i) {
-            const char* pKey = SOUND_EVENT_NAMES[i];
-            if (!file.hasKey(pKey, EFFECTS_SECTION)) {
-                continue;
-            }
-            m_files.push_back(file.getString(pKey, EFFECTS_SECTION, ""));
-            effects[i] = loadSound(file, SOUNDS_FILE, EFFECTS_SECTION, pKey, false);
+    SoundList list;
+    try {
+        m_readSounds(list);
+    } catch (...) {
+        m_files = std::move(list.files);
+        throw;
+    }
+    m_files = list.files;
+    for (size_t i = 0; i < SOUND_EVENT_COUNT; ++i) {
+        if (list.effects[i]) {
+            effects[i] = loadSound(*list.effects[i], false);
         }
-        if (file.hasKey("menu", MUSIC_SECTION)) {
-            // Loaded now, so a bad file stops the game before the menu shows.
-            m_files.push_back(file.getString("menu", MUSIC_SECTION, ""));
-            pMenuMusic = loadSound(file, SOUNDS_FILE, MUSIC_SECTION, "menu", true);
-        }
+    }
+    if (list.menuMusic) {
+        // Loaded now, so a bad file stops the game before the menu shows.
+        pMenuMusic = loadSound(*list.menuMusic, true);
     }
     if (m_open) {
         Mix_HaltChannel(-1); // no channel may still play a chunk freed here
@@ -195,9 +183,8 @@ void Audio::loadSounds() {
     m_pMenuMusic = m_menuMusicLetGo ? nullptr : std::move(pMenuMusic);
 }
 
-void Audio::loadMusic(const IniDictionary& file, const std::string& iniName,
-                      const std::string& section, const std::string& key) {
-    loadSound(file, iniName, section, key, true);
+void Audio::loadMusic(const SoundSource& source) {
+    loadSound(source, true);
 }
 
 void Audio::startMusic(const Sound* pMusic) {
@@ -221,7 +208,7 @@ void Audio::playMenuMusic() {
     startMusic(m_pMenuMusic.get());
 }
 
-void Audio::playLevelMusic(const IniDictionary& levels, const std::string& levelName) {
+void Audio::playLevelMusic(const std::optional<SoundSource>& music) {
     // The menu's music is let go while a level plays, so two pieces of
     // decoded music are never held; it is loaded again for the menu.
     if (m_pMenuMusic) {
@@ -233,8 +220,8 @@ void Audio::playLevelMusic(const IniDictionary& levels, const std::string& level
     }
     // Loaded before the old music stops, so a bad file leaves it playing.
     std::unique_ptr<Sound> pMusic;
-    if (levels.hasKey("music", levelName)) {
-        pMusic = loadSound(levels, LEVELS_FILE, levelName, "music", true);
+    if (music) {
+        pMusic = loadSound(*music, true);
     }
     startMusic(nullptr);
     m_pLevelMusic = std::move(pMusic);

@@ -1,6 +1,7 @@
 // The game's sound: effects for the sound events and looping music, loaded
-// from the files "sounds.ini" and "levels.ini" name, decoded by SoundFile and
-// mixed by SDL_mixer, which never reads a file itself.
+// from the files "sounds.ini" and "levels.ini" name (read one layer up, by
+// config/SoundsFile.h), decoded by SoundFile and mixed by SDL_mixer, which
+// never reads a file itself.
 // Every file is optional; without a sound device the game plays silently.
 #pragma once
 
@@ -10,11 +11,11 @@
 #include <SDL.h>
 #include <SDL_mixer.h>
 #include <array>
+#include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
-
-class IniDictionary;
 
 struct AudioSettings {
     bool mute = false; // --mute, or the mute key
@@ -23,14 +24,37 @@ struct AudioSettings {
     int effects = 100; // 0 to 100, of the volume
 };
 
+// A sound file as an INI file names it: the path the key gives (empty for an
+// empty key), and the file, section and key, for messages.
+struct SoundSource {
+    std::string path;
+    std::string iniName;
+    std::string section;
+    std::string key;
+};
+
+// What the sounds file names: an effect for any sound event, and the menu's
+// music.
+struct SoundList {
+    // The sounds file first, even when there is none, then each file named:
+    // what --watch looks at.
+    std::vector<std::string> files;
+    std::array<std::optional<SoundSource>, SOUND_EVENT_COUNT> effects;
+    std::optional<SoundSource> menuMusic;
+};
+// Fills the list as it reads, so that the files named so far are known even
+// when it throws DataError.
+using SoundListReader = std::function<void(SoundList& list)>;
+
 class Audio {
 public:
     static constexpr int FREQUENCY = static_cast<int>(SOUND_RATE); // Hz
     static constexpr int BUFFER_SAMPLES = 1024;
 
     // Opens the sound device. When it cannot, says so in one line on
-    // standard error and stays silent; nothing else changes.
-    explicit Audio(const AudioSettings& settings);
+    // standard error and stays silent; nothing else changes. `readSounds`
+    // reads the sounds file, each time the sounds load.
+    Audio(const AudioSettings& settings, SoundListReader readSounds);
     ~Audio();
     Audio(const Audio&) = delete;
     Audio& operator=(const Audio&) = delete;
@@ -41,18 +65,17 @@ public:
     // has that file; called again, it takes the file's new contents. Throws
     // DataError naming the file and the key, and then keeps what it had.
     void loadSounds();
-    // The files the last loadSounds read or tried to, "sounds.ini" first
+    // The files the last loadSounds read or found named, "sounds.ini" first
     // even when there is none, for --watch.
     const std::vector<std::string>& soundFiles() const { return m_files; }
     // Loads a file a key names (a level's music): throws DataError naming
     // the INI file, section and key when it cannot be loaded.
-    void loadMusic(const IniDictionary& file, const std::string& iniName,
-                   const std::string& section, const std::string& key);
+    void loadMusic(const SoundSource& source);
 
     // Plays the menu's music, or a level's; with no file named, the music
     // stops. The music loops. A level's music lets the menu's go.
     void playMenuMusic();
-    void playLevelMusic(const IniDictionary& levels, const std::string& levelName);
+    void playLevelMusic(const std::optional<SoundSource>& music);
     void play(SoundEvent event);
     void setPaused(bool paused);
     void toggleMute();
@@ -83,14 +106,13 @@ private:
     // The sound a key names, read whole, checked and decoded even with no
     // device, so that --check finds every bad file; null with no device.
     // Throws DataError naming the INI file, section and key.
-    std::unique_ptr<Sound> loadSound(const IniDictionary& file, const std::string& iniName,
-                                     const std::string& section, const std::string& key,
-                                     bool music);
+    std::unique_ptr<Sound> loadSound(const SoundSource& source, bool music);
     // Plays the music from its start, looping; null stops the music.
     void startMusic(const Sound* pMusic);
     void applyVolumes();
 
     AudioSettings m_settings;
+    SoundListReader m_readSounds;
     bool m_open = false;
     bool m_paused = false;
     std::array<std::unique_ptr<Sound>, SOUND_EVENT_COUNT> m_effects;

@@ -1,8 +1,8 @@
 #include "engine/BitmapCache.h"
 
+#include "engine/Bitmap.h"
 #include "engine/DataError.h"
 #include "engine/Files.h"
-#include "graphics/Bitmap.h"
 
 #include <optional>
 #include <sys/stat.h>

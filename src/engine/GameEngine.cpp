@@ -6,7 +6,6 @@
 
 #include "engine/DataError.h"
 #include "engine/Files.h"
-#include "graphics/Font.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -52,7 +51,8 @@ void SurfaceDeleter::operator()(SDL_Surface* pSurface) const {
     GameEngine::freeSurface(pSurface);
 }
 
-GameEngine::GameEngine(BlitObserver* pBlitObserver) : m_pBlitObserver(pBlitObserver) {
+GameEngine::GameEngine(FontLoader loadFont, BlitObserver* pBlitObserver)
+    : m_pBlitObserver(pBlitObserver) {
 #ifdef _WIN32
     SDL_putenv(const_cast<char*>("SDL_VIDEODRIVER=directx"));
 #endif
@@ -76,7 +76,7 @@ GameEngine::GameEngine(BlitObserver* pBlitObserver) : m_pBlitObserver(pBlitObser
         openJoysticks();
     }
     try {
-        m_pFont = std::make_unique<Font>("font.ini", this);
+        m_pFont = loadFont(this);
     } catch (...) {
         SDL_Quit();
         throw;
@@ -343,9 +343,23 @@ int GameEngine::blitToSurface(Sint16 x, Sint16 y, SDL_Surface* pSource, SDL_Surf
 void GameEngine::clearScreen() {
     Uint32 black = SDL_MapRGB(m_pScreen->format, 0, 0, 0);
     if (m_pBlitObserver != nullptr) {
-        m_pBlitObserver->filled(m_pScreen, black);
+        m_pBlitObserver->filled(m_pScreen, nullptr, black);
     }
     SDL_FillRect(m_pScreen, nullptr, black);
+}
+
+void GameEngine::fillScreenRect(const SDL_Rect& rect, uint32_t colour) {
+    constexpr int RED_SHIFT = 16; // bits, in 0xRRGGBB
+    constexpr int GREEN_SHIFT = 8;
+    constexpr uint32_t CHANNEL = 0xFF;
+    Uint32 mapped = SDL_MapRGB(m_pScreen->format, (colour >> RED_SHIFT) & CHANNEL,
+                               (colour >> GREEN_SHIFT) & CHANNEL, colour & CHANNEL);
+    if (m_pBlitObserver != nullptr) {
+        m_pBlitObserver->filled(m_pScreen, &rect, mapped);
+    }
+    // SDL clips the rectangle in place, so it gets a scratch copy.
+    SDL_Rect clipped = rect;
+    SDL_FillRect(m_pScreen, &clipped, mapped);
 }
 
 int GameEngine::flip() {
@@ -383,6 +397,19 @@ Surface GameEngine::createSurface(int width, int height) {
         m_pBlitObserver->surfaceCreated(surface.get(), width, height);
     }
     return surface;
+}
+
+Surface GameEngine::createPicture(int width, int height) {
+    constexpr int BITS = 32;
+    constexpr Uint32 RED_MASK = 0xFF0000;
+    constexpr Uint32 GREEN_MASK = 0x00FF00;
+    constexpr Uint32 BLUE_MASK = 0x0000FF;
+    return Surface(SDL_CreateRGBSurface(SDL_SWSURFACE, width, height, BITS, RED_MASK, GREEN_MASK,
+                                        BLUE_MASK, 0));
+}
+
+bool GameEngine::saveBitmap(SDL_Surface* pSurface, const std::string& path) {
+    return pSurface != nullptr && SDL_SaveBMP(pSurface, path.c_str()) == 0;
 }
 
 void GameEngine::freeSurface(SDL_Surface* pSurface) {

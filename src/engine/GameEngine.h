@@ -3,7 +3,7 @@
 #pragma once
 
 #include "engine/BitmapCache.h"
-#include "engine/Controls.h"
+#include "engine/GameInput.h"
 #include "engine/InputRules.h"
 #include "engine/KeyState.h"
 #include "engine/SoundEvent.h"
@@ -21,6 +21,16 @@ class GameEngine;
 
 extern GameEngine* gEngine;
 
+// The font is the graphics layer's, above this one: the engine holds it and
+// builds it right after the window through the loader it is given, and lets
+// it go through the loader's own deleter, without knowing its type.
+struct FontDeleter {
+    void (*destroy)(Font* pFont) = nullptr;
+    void operator()(Font* pFont) const { destroy(pFont); }
+};
+using FontHandle = std::unique_ptr<Font, FontDeleter>;
+using FontLoader = FontHandle (*)(GameEngine* pEngine);
+
 // Told about every surface the engine loads or creates and every blit, fill
 // and present it makes, so a benchmark can replay the same drawing on bare
 // SDL. Without an observer the engine pays one null test per call.
@@ -32,8 +42,8 @@ public:
     // A null source rectangle means the whole source.
     virtual void blitted(const SDL_Surface* pSource, const SDL_Rect* pSourceRect,
                          const SDL_Surface* pTarget, Sint16 x, Sint16 y) = 0;
-    // A fill of the whole target.
-    virtual void filled(const SDL_Surface* pTarget, Uint32 colour) = 0;
+    // A null rectangle means the whole target.
+    virtual void filled(const SDL_Surface* pTarget, const SDL_Rect* pRect, Uint32 colour) = 0;
     virtual void flipped() = 0;
 };
 
@@ -45,10 +55,11 @@ public:
     static constexpr Uint8 KEY_GREEN = 128;
     static constexpr Uint8 KEY_BLUE = 255;
 
-    // Starts SDL, opens the window and loads the font from "font.ini".
-    // Throws StartupError when SDL or the window cannot start, DataError for
-    // a bad font. The blit observer, if any, sees the font's sheet too.
-    explicit GameEngine(BlitObserver* pBlitObserver = nullptr);
+    // Starts SDL, opens the window and loads the font with `loadFont`
+    // (graphics/Font.h has the game's). Throws StartupError when SDL or the
+    // window cannot start, DataError for a bad font. The blit observer, if
+    // any, sees the font's sheet too.
+    explicit GameEngine(FontLoader loadFont, BlitObserver* pBlitObserver = nullptr);
     ~GameEngine();
     GameEngine(const GameEngine&) = delete;
     GameEngine& operator=(const GameEngine&) = delete;
@@ -119,6 +130,8 @@ public:
     int blitToSurface(Sint16 x, Sint16 y, SDL_Surface* pSource, SDL_Surface* pTarget,
                       SDL_Rect* pSourceRect);
     void clearScreen();
+    // Fills a rectangle of the screen with a 0xRRGGBB colour.
+    void fillScreenRect(const SDL_Rect& rect, uint32_t colour);
     int flip();
 
     // Surfaces. loadBitmap shares one picture among all who name the same
@@ -128,6 +141,12 @@ public:
     Surface loadBitmap(const std::string& path);
     Surface createSurface(int width, int height);
     static void freeSurface(SDL_Surface* pSurface);
+    // A picture in memory, 32 bits a pixel as 0xRRGGBB, cleared to black:
+    // the tools' pictures, never drawn on the screen, so neither tied to an
+    // engine nor seen by the blit observer. Null when SDL cannot make it.
+    static Surface createPicture(int width, int height);
+    // Writes a surface to a BMP file; false when it cannot be written.
+    static bool saveBitmap(SDL_Surface* pSurface, const std::string& path);
     // Writes the screen to a BMP file; throws DataError naming the file and
     // the option that asked for it when it cannot be written.
     void saveScreen(const std::string& path, const std::string& option);
@@ -146,7 +165,7 @@ private:
 
     InputRules m_input;
     BitmapCache m_bitmaps;
-    std::unique_ptr<Font> m_pFont;
+    FontHandle m_pFont;
     std::unique_ptr<Audio> m_pAudio;
     SDL_Event m_event{};
     SDL_Rect m_camera{0, 1920, SCREEN_WIDTH, SCREEN_HEIGHT};

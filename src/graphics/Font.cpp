@@ -136,3 +136,8 @@ void Font::drawDiagnostics(int32_t x, int32_t y, int32_t speedX, int32_t speedY,
     drawNumber(speedY & FRACTION_MASK, 40, 32, 3);
     drawNumber(flags, 16, 48, 2);
 }
+
+FontHandle loadFont(GameEngine* pEngine) {
+    return FontHandle(new Font("font.ini", pEngine),
+                      FontDeleter{[](Font* pFont) { delete pFont; }});
+}

@@ -3,12 +3,11 @@
 #pragma once
 
 #include "config/IniDictionary.h"
+#include "engine/GameEngine.h"
 #include "engine/Surface.h"
 
 #include <SDL.h>
 #include <string>
-
-class GameEngine;
 
 class Font {
 public:
@@ -43,3 +42,6 @@ private:
     GameEngine* m_pEngine;
     Surface m_pSheet;
 };
+
+// The game's font, from "font.ini": the loader the engine is built with.
+FontHandle loadFont(GameEngine* pEngine);

@@ -2,6 +2,7 @@
 
 #include "engine/DataError.h"
 #include "engine/Files.h"
+#include "engine/GameEngine.h"
 
 #include <algorithm>
 #include <array>
@@ -35,8 +36,7 @@ constexpr uint32_t NUMBER_BACKING = 0x000000;
 Picture::Picture(int width, int height, uint32_t background, const std::string& what)
     : m_what(what) {
     if (width > 0 && height > 0) {
-        m_pSurface.reset(SDL_CreateRGBSurface(SDL_SWSURFACE, width, height, 32, 0xFF0000, 0x00FF00,
-                                              0x0000FF, 0));
+        m_pSurface = GameEngine::createPicture(width, height);
     }
     if (!m_pSurface) {
         throw DataError(what, "cannot make a picture of " + std::to_string(width) + " x " +

@@ -1,10 +1,10 @@
 // SDL's events as the engine translates them for the input rules (keys through
 // the bindings, gamepads, replayed inputs, the window's keys), all pushed into
 // SDL's real queue; recordings of them, and the bindings file's refusals.
-#include "engine/Controls.h"
+#include "config/Controls.h"
 #include "engine/DataError.h"
 #include "engine/GameEngine.h"
-#include "engine/Replay.h"
+#include "program/Replay.h"
 #include "support/TestEnvironment.h"
 
 #include <gtest/gtest.h>
@@ -192,7 +192,7 @@ TEST_F(Gamepad, GamepadInputIsRecordedAsKeysAndReplaysTheSame) {
 
 TEST_F(Gamepad, BoundKeysReplaceTheDefaultsAndTwoKeysNeverReleaseEachOther) {
     writeFile("controls.ini", "[Keys]\nleft = a, left\njump = k\n");
-    gEngine->setControls(Controls::load("controls.ini"));
+    gEngine->setControls(loadControls("controls.ini"));
     pushRawKey(SDLK_a, true);
     EXPECT_EQ(frame().horizontal, LEFT);
     pushRawKey(SDLK_LEFT, true);
@@ -248,7 +248,7 @@ TEST_F(Gamepad, WindowKeysNeverReachTheGame) {
 
 TEST(ControlsFile, WithoutAFileTheUsualKeysApply) {
     std::filesystem::remove("controls.ini");
-    Controls controls = Controls::load("controls.ini");
+    Controls controls = loadControls("controls.ini");
     ASSERT_EQ(controls.keys.size(), 8u);
     EXPECT_EQ(controls.keys[0].key, SDLK_LEFT);
 }
@@ -270,7 +270,7 @@ TEST(ControlsFile, UnknownNamesAreRefusedWithFileSectionAndKey) {
     for (const Case& c : cases) {
         writeFile("controls.ini", c.text);
         try {
-            Controls::load("controls.ini");
+            loadControls("controls.ini");
             ADD_FAILURE() << "accepted: " << c.text;
         } catch (const DataError& error) {
             EXPECT_EQ(std::string(error.what()).rfind(c.message, 0), 0u) << error.what();

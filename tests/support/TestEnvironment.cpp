@@ -2,6 +2,7 @@
 #include "support/TestEnvironment.h"
 
 #include "engine/GameEngine.h"
+#include "graphics/Font.h"
 
 #include <gtest/gtest.h>
 
@@ -35,7 +36,7 @@ public:
         writeFile("font.ini", "[Properties]\nsheet=testfont.bmp\ncharacterHeight=8\n"
                               "characterWidth=8\n[Characters]\nA=80\nB=88\nspace=96\n-=104\n"
                               "C=112\n");
-        m_pEngine = new GameEngine();
+        m_pEngine = new GameEngine(loadFont);
         gEngine = m_pEngine;
     }
 
@@ -55,7 +56,9 @@ private:
 
 } // namespace
 
-const std::string& scratchDir() { return gScratch; }
+const std::string& scratchDir() {
+    return gScratch;
+}
 
 void writeFile(const std::string& path, const std::string& contents) {
     std::ofstream file(path, std::ios::binary | std::ios::trunc);

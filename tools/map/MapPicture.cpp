@@ -1,7 +1,7 @@
 #include "MapPicture.h"
 
-#include "enemy/Enemy.h"
 #include "engine/GameEngine.h"
+#include "world/enemy/Enemy.h"
 
 #include <algorithm>
 

@@ -4,8 +4,8 @@
 #pragma once
 
 #include "graphics/Picture.h"
-#include "level/LevelLayout.h"
-#include "level/MapFile.h"
+#include "world/level/LevelLayout.h"
+#include "world/level/MapFile.h"
 
 #include <SDL.h>
 #include <string>

@@ -2,7 +2,7 @@
 // character a tile code and a solid flag, and one character per tile.
 #pragma once
 
-#include "level/MapFile.h"
+#include "world/level/MapFile.h"
 
 #include <string>
 

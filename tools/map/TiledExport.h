@@ -3,7 +3,7 @@
 // map file back.
 #pragma once
 
-#include "level/MapFile.h"
+#include "world/level/MapFile.h"
 
 #include <string>
 

@@ -4,7 +4,7 @@
 
 #include "TiledMap.h"
 
-#include "level/MapFile.h"
+#include "world/level/MapFile.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -3,7 +3,7 @@
 #include "TiledLayerData.h"
 
 #include "TiledMap.h"
-#include "level/MapFile.h"
+#include "world/level/MapFile.h"
 
 #include <zlib.h>
 

@@ -3,7 +3,7 @@
 // rules that turn it into a map file live here, once for both formats.
 #pragma once
 
-#include "level/MapFile.h"
+#include "world/level/MapFile.h"
 
 #include <cstdint>
 #include <functional>

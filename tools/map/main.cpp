@@ -8,13 +8,13 @@
 #include "TiledImport.h"
 
 #include "config/IniDictionary.h"
-#include "enemy/Enemy.h"
+#include "engine/Bitmap.h"
 #include "engine/DataError.h"
 #include "engine/Files.h"
-#include "graphics/Bitmap.h"
-#include "level/LevelLayout.h"
-#include "level/Map.h"
-#include "level/MapFile.h"
+#include "world/enemy/Enemy.h"
+#include "world/level/LevelLayout.h"
+#include "world/level/Map.h"
+#include "world/level/MapFile.h"
 
 #include <cstdio>
 #include <cstdlib>

@@ -1,0 +1,18 @@
+#include "engine/Bitmap.h"
+
+#include "engine/DataError.h"
+#include "engine/Files.h"
+
+Surface readBitmap(const std::string& path) {
+    std::string bytes = readFile(path, BITMAP_FILE);
+    std::string problem = bitmapHeaderProblem(bytes);
+    if (!problem.empty()) {
+        throw DataError(path, "not a loadable BMP image: " + problem);
+    }
+    SDL_RWops* pStream = SDL_RWFromConstMem(bytes.data(), static_cast<int>(bytes.size()));
+    Surface surface(pStream == nullptr ? nullptr : SDL_LoadBMP_RW(pStream, 1));
+    if (!surface) {
+        throw DataError(path, std::string("not a loadable BMP image: ") + SDL_GetError());
+    }
+    return surface;
+}

@@ -1,7 +1,0 @@
-// Menu captions are drawn anew every frame with the game's font.
-#include "menu/MenuItem.h"
-
-#include "engine/GameEngine.h"
-#include "graphics/Font.h"
-
-void MenuItem::draw() const { gEngine->getFont().drawText(m_caption, m_x, m_y); }

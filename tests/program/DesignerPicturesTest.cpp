@@ -1,0 +1,167 @@
+// The designer's pictures through the real programs: kcs-map render draws
+// the map as the game draws its tiles, with the level's layout over it, and
+// kcs --character-report --plot draws the jumps it measured.
+#include "engine/Bitmap.h"
+#include "support/TestEnvironment.h"
+#include "world/level/MapFile.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <png.h>
+#include <set>
+#include <string>
+#include <vector>
+
+using namespace testing_support;
+
+namespace {
+
+const std::string DATA = KCS_DEMO_DATA;
+const std::string MAP_TOOL = KCS_MAP_BINARY;
+
+struct Png {
+    int width = 0;
+    int height = 0;
+    std::vector<uint8_t> rgb;
+    uint32_t at(int x, int y) const {
+        size_t i = (static_cast<size_t>(y) * width + x) * 3;
+        return uint32_t{rgb[i]} << 16 | uint32_t{rgb[i + 1]} << 8 | rgb[i + 2];
+    }
+};
+
+Png readPng(const std::string& path) {
+    png_image image{};
+    image.version = PNG_IMAGE_VERSION;
+    Png result;
+    if (png_image_begin_read_from_file(&image, path.c_str()) == 0) {
+        ADD_FAILURE() << path << ": " << image.message;
+        return result;
+    }
+    image.format = PNG_FORMAT_RGB;
+    result.rgb.resize(PNG_IMAGE_SIZE(image));
+    if (png_image_finish_read(&image, nullptr, result.rgb.data(), 0, nullptr) == 0) {
+        ADD_FAILURE() << path << ": " << image.message;
+        return result;
+    }
+    result.width = static_cast<int>(image.width);
+    result.height = static_cast<int>(image.height);
+    return result;
+}
+
+// The pixel the game shows for world (x, y) of the map: the tile's image, or
+// black where the sheet has the key colour.
+uint32_t tilePixel(const MapFile& map, SDL_Surface* pSheet, int x, int y) {
+    int code = map.codeAt(x / MapFile::TILE_SIZE, y / MapFile::TILE_SIZE);
+    uint32_t pixel = pixelAt(pSheet, x % MapFile::TILE_SIZE,
+                             (code - 1) * MapFile::TILE_SIZE + y % MapFile::TILE_SIZE);
+    return pixel == 0xFF80FF ? 0x000000 : pixel;
+}
+
+TEST(DesignerPictures, TheMapPictureShowsTilesAbsentScreensAndTheLevelsLayout) {
+    const std::string level = scratchDir() + "/rockfall-level.png";
+    const std::string bare = scratchDir() + "/rockfall-bare.png";
+    RunResult drawn = runProgram(MAP_TOOL + " render " + DATA + "/rockfall.map " + level +
+                                 " --levels " + DATA + "/levels.ini --level ROCKFALL");
+    ASSERT_EQ(drawn.status, 0) << drawn.err;
+    RunResult drawnBare = runProgram(MAP_TOOL + " render " + DATA + "/rockfall.map --tiles " +
+                                     DATA + "/tiles.bmp " + bare);
+    ASSERT_EQ(drawnBare.status, 0) << drawnBare.err;
+    Png withLevel = readPng(level);
+    Png alone = readPng(bare);
+    MapFile map = MapFile::read(DATA + "/rockfall.map");
+    ASSERT_EQ(withLevel.width, map.tilesAcross() * 16);
+    ASSERT_EQ(withLevel.height, map.tilesDown() * 16);
+    ASSERT_EQ(alone.width, withLevel.width);
+
+    // A tile of the valley, away from every mark, pixel for pixel.
+    Surface sheet = readBitmap(DATA + "/tiles.bmp");
+    for (int y = 2000; y < 2016; ++y) {
+        for (int x = 592; x < 608; ++x) {
+            ASSERT_EQ(withLevel.at(x, y), tilePixel(map, sheet.get(), x, y)) << x << "," << y;
+            ASSERT_EQ(alone.at(x, y), withLevel.at(x, y));
+        }
+    }
+    // The top left screen is absent: hatched, in two colours only.
+    std::set<uint32_t> absent;
+    for (int y = 0; y < 240; ++y) {
+        for (int x = 0; x < 256; ++x) {
+            absent.insert(withLevel.at(x, y));
+        }
+    }
+    EXPECT_EQ(absent, (std::set<uint32_t>{0x202020, 0x707070}));
+
+    // Boundary 2 ends where boundary 0 begins, each in its own colour; then
+    // boundary 1, the teleport's stop at x 128 and 164 px down, the enemy.
+    EXPECT_EQ(withLevel.at(600, 1918), 0xFF80FFu);
+    EXPECT_EQ(withLevel.at(600, 1921), 0xFFFF00u);
+    EXPECT_EQ(withLevel.at(200, 2161), 0x40FF40u);
+    EXPECT_EQ(withLevel.at(128, 1920 + 164), 0x00FFFFu);
+    EXPECT_EQ(withLevel.at(112, 2104), 0xFF2020u);
+    EXPECT_EQ(alone.at(600, 1921), tilePixel(map, sheet.get(), 600, 1921));
+    EXPECT_EQ(alone.at(128, 1920 + 164), tilePixel(map, sheet.get(), 128, 1920 + 164));
+}
+
+TEST(DesignerPictures, RenderRefusesWhatItCannotDraw) {
+    const std::string out = scratchDir() + "/refused.png";
+    struct Case {
+        std::string arguments;
+        std::string error; // the start of standard error
+    };
+    const std::vector<Case> cases = {
+        {"render " + DATA + "/rockfall.map " + out,
+         "kcs-map: render needs --tiles SHEET.bmp (or --levels and --level)"},
+        {"render " + DATA + "/rockfall.map " + out + " --levels " + DATA + "/levels.ini",
+         "kcs-map: --levels and --level go together"},
+        {"render " + DATA + "/rockfall.map " + out + " --levels " + DATA +
+             "/levels.ini --level NOWHERE",
+         DATA + "/levels.ini: no section [NOWHERE]"},
+        {"render " + DATA + "/rockfall.map --tiles " + DATA + "/tiles.bmp " + DATA +
+             "/rockfall.map",
+         DATA + "/rockfall.map: the output would overwrite the input " + DATA + "/rockfall.map"},
+    };
+    std::string mapBefore = readFile(DATA + "/rockfall.map");
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.arguments);
+        RunResult result = runProgram(MAP_TOOL + " " + c.arguments);
+        EXPECT_EQ(result.status, 2);
+        EXPECT_EQ(result.err.rfind(c.error, 0), 0u) << result.err;
+    }
+    EXPECT_EQ(readFile(DATA + "/rockfall.map"), mapBefore);
+    EXPECT_EQ(readFile(out), "");
+}
+
+TEST(DesignerPictures, ThePlotDrawsTheJumpsTheReportMeasured) {
+    const std::string plot = scratchDir() + "/jumps.png";
+    RunResult report = runProgram(std::string(KCS_BINARY) + " --data " + DATA +
+                                  " --character-report kalvorn1.ini --plot " + plot);
+    ASSERT_EQ(report.status, 0) << report.err;
+    ASSERT_NE(report.out.find("standing jump: 50 px high"), std::string::npos) << report.out;
+    Png picture = readPng(plot);
+    ASSERT_GT(picture.width, 0);
+    // Three times life size: the arcs' highest marks (3 px squares around
+    // each position) stand 50 px x 3 + 2 above the floor's top row.
+    int floorRow = -1;
+    int highest[2] = {picture.height, picture.height}; // standing, running
+    for (int y = 0; y < picture.height; ++y) {
+        for (int x = 0; x < picture.width; ++x) {
+            uint32_t pixel = picture.at(x, y);
+            if (pixel == 0x805030 && floorRow < 0) {
+                floorRow = y;
+            }
+            if (pixel == 0x00FFFF || pixel == 0xFFFF00) {
+                int& top = highest[pixel == 0x00FFFF ? 0 : 1];
+                top = std::min(top, y);
+            }
+        }
+    }
+    ASSERT_GT(floorRow, 0);
+    EXPECT_EQ(floorRow - highest[0], 152);
+    EXPECT_EQ(floorRow - highest[1], 152);
+
+    RunResult alone = runProgram(std::string(KCS_BINARY) + " --plot " + plot);
+    EXPECT_EQ(alone.status, 2);
+    EXPECT_NE(alone.err.find("--plot needs --character-report"), std::string::npos) << alone.err;
+}
+
+} // namespace
