@@ -171,7 +171,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* pData, size_t size) {
     writeSheets(pData);
     std::string text = fuzz_support::textFrom(pData, size, HEADER_BYTES);
     fuzz_support::writeFile(CHARACTER_FILE, text);
-    playSprite(IniDictionary::fromText(text));
+    playSprite(IniDictionary::fromText(text, CHARACTER_FILE));
     playCharacter(pData[4]);
     return 0;
 }
