@@ -8,6 +8,7 @@
 #include "config/IniDictionary.h"
 #include "engine/DataError.h"
 #include "engine/GameEngine.h"
+#include "engine/TraceRecord.h"
 #include "graphics/Sprite.h"
 #include "world/level/Map.h"
 #include "world/level/MapFile.h"
@@ -120,7 +121,6 @@ void playSprite(const IniDictionary& dictionary) {
 void playCharacter(uint8_t keySeed) {
     try {
         Kalvorn player(CHARACTER_FILE, gpMap.get());
-        std::string trace;
         for (int n = 0; n < PLAYER_UPDATES; ++n) {
             // Events come only from here, so the queue is read only when
             // something was pushed: pumping SDL's events is not free.
@@ -142,8 +142,9 @@ void playCharacter(uint8_t keySeed) {
             // The trace's text only depends on the state; every state the
             // keys reach lasts longer than this.
             if (n % (KEY_PERIOD / 2) == 0) {
-                trace.clear();
-                player.appendTraceFields(trace);
+                TraceRecord trace;
+                player.addStateTrace(trace);
+                player.addShotsTrace(trace);
             }
         }
     } catch (const DataError& error) {

@@ -33,7 +33,7 @@ public:
     void setName(int index, const std::string& text);
     void requestSwitch() { m_switchRequested = true; }
     bool isSwitchRequested() const { return m_switchRequested; }
-    void appendTrace(std::string& out) const;
+    void addTraceFields(TraceRecord& record) const;
     // The player arrives at this world spot instead of the level's start.
     void setArrival(std::optional<std::pair<int32_t, int32_t>> spot) { m_arrival = spot; }
     const std::optional<std::pair<int32_t, int32_t>>& arrival() const { return m_arrival; }

@@ -12,6 +12,7 @@
 #include "engine/FramePacer.h"
 #include "engine/GameEngine.h"
 #include "engine/GameStateManager.h"
+#include "engine/TraceRecord.h"
 #include "graphics/Font.h"
 #include "program/CharacterReport.h"
 #include "program/CommandLine.h"
@@ -153,21 +154,16 @@ std::string dataFolderOf(const Options& options) {
 
 void writeTraceLine(OutputStream& trace, int64_t frame, bool paused,
                     const GameStateManager& manager) {
-    std::string line =
-        "{\"frame\":" + std::to_string(frame) + ",\"paused\":" + (paused ? "true" : "false") + ",";
-    manager.appendTrace(line);
-    line += ",\"sounds\":[";
-    const char* separator = "";
+    TraceRecord record;
+    record.add("frame", frame).add("paused", paused);
+    manager.addTraceFields(record);
+    record.beginArray("sounds");
     for (SoundEvent event : gEngine->raisedSounds()) {
-        line += separator;
-        line += '"';
-        line += soundEventName(event);
-        line += '"';
-        separator = ",";
+        record.item(soundEventName(event));
     }
-    line += "]}\n";
+    record.endArray();
     // One write per whole line, flushed, so a trace ends on a complete frame.
-    trace.write(line);
+    trace.write(record.line() + '\n');
 }
 
 // The menu, or with --level the level it names, checked against

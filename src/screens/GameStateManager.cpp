@@ -147,6 +147,6 @@ void GameStateManager::setName(int index, const std::string& text) {
     }
 }
 
-void GameStateManager::appendTrace(std::string& out) const {
-    m_pCurrent->appendTrace(out);
+void GameStateManager::addTraceFields(TraceRecord& record) const {
+    m_pCurrent->addTraceFields(record);
 }

@@ -9,6 +9,7 @@
 #include "engine/DataError.h"
 #include "engine/GameEngine.h"
 #include "engine/GameStateManager.h"
+#include "engine/TraceRecord.h"
 #include "graphics/Font.h"
 #include "screens/level/Overlay.h"
 #include "world/enemy/Enemy.h"
@@ -102,7 +103,13 @@ std::pair<int32_t, int32_t> Level::playerSpot() const {
     return {integerPart(player.x), integerPart(player.y)};
 }
 
-void Level::appendTrace(std::string& out) const {
-    out += "\"screen\":\"level\",\"ready\":" + std::to_string(m_readyCountdown) + ",";
-    m_pPlayer->appendTraceFields(out);
+void Level::addTraceFields(TraceRecord& record) const {
+    record.add("screen", "level").add("ready", m_readyCountdown);
+    m_pPlayer->addStateTrace(record);
+    // Where the view stands sits between the player's state and its shots:
+    // the map's boundary, and the camera the engine keeps for the level.
+    record.add("boundary", m_pMap->currentBoundaryIndex());
+    SDL_Rect camera = gEngine->getCamera();
+    record.beginArray("camera").item(camera.x).item(camera.y).endArray();
+    m_pPlayer->addShotsTrace(record);
 }

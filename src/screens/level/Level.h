@@ -28,7 +28,7 @@ public:
 
     void draw() override;
     void update() override;
-    void appendTrace(std::string& out) const override;
+    void addTraceFields(TraceRecord& record) const override;
     // The message of the ready phase, from "levels.ini".
     static std::string readyMessage(const IniDictionary& levels);
     // The player's world px, where a reloaded level makes it arrive.

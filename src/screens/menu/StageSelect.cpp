@@ -6,6 +6,7 @@
 #include "engine/DataError.h"
 #include "engine/GameEngine.h"
 #include "engine/GameStateManager.h"
+#include "engine/TraceRecord.h"
 #include "engine/Wrapping.h"
 #include "graphics/Font.h"
 
@@ -123,9 +124,10 @@ void StageSelect::update() {
     }
 }
 
-void StageSelect::appendTrace(std::string& out) const {
-    out += "\"screen\":\"select\",\"levelIndex\":" + std::to_string(m_levelIndex) +
-           ",\"characterIndex\":" + std::to_string(m_characterIndex) +
-           ",\"choosingCharacter\":" + (m_choosingCharacter ? "true" : "false") +
-           ",\"switchRequested\":" + (m_pManager->isSwitchRequested() ? "true" : "false");
+void StageSelect::addTraceFields(TraceRecord& record) const {
+    record.add("screen", "select")
+        .add("levelIndex", m_levelIndex)
+        .add("characterIndex", m_characterIndex)
+        .add("choosingCharacter", m_choosingCharacter)
+        .add("switchRequested", m_pManager->isSwitchRequested());
 }

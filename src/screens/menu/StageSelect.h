@@ -29,7 +29,7 @@ public:
 
     void draw() override;
     void update() override;
-    void appendTrace(std::string& out) const override;
+    void addTraceFields(TraceRecord& record) const override;
 
 private:
     void drawSelector(const MenuItem& item);

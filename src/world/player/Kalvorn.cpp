@@ -5,6 +5,7 @@
 #include "config/IniDictionary.h"
 #include "engine/DataError.h"
 #include "engine/GameEngine.h"
+#include "engine/TraceRecord.h"
 #include "engine/Wrapping.h"
 #include "graphics/Font.h"
 #include "graphics/Sprite.h"
@@ -52,10 +53,6 @@ FixedPoint readSpeed(const IniDictionary& file, const std::string& name,
                      const std::string& section) {
     return fromParts(file.getInt(name + "Int", section, 0),
                      file.getInt(name + "Fraction", section, 0));
-}
-
-const char* boolName(bool value) {
-    return value ? "true" : "false";
 }
 
 } // namespace
@@ -270,20 +267,6 @@ const char* responseName(int32_t response) {
     }
 }
 
-void appendMember(std::string& out, const char* name, const std::string& value) {
-    if (!out.empty()) {
-        out += ',';
-    }
-    out += '"';
-    out += name;
-    out += "\":";
-    out += value;
-}
-
-std::string quoted(const char* text) {
-    return std::string("\"") + text + "\"";
-}
-
 } // namespace
 
 std::vector<std::string> Kalvorn::designWarnings(const std::string& fileName) const {
@@ -365,42 +348,36 @@ Kalvorn::Readout Kalvorn::readout() const {
     return readout;
 }
 
-void Kalvorn::appendTraceFields(std::string& out) const {
-    std::string fields;
-    auto number = [](int32_t value) { return std::to_string(value); };
-    appendMember(fields, "x", number(m_x.raw));
-    appendMember(fields, "y", number(m_y.raw));
-    appendMember(fields, "xSpeed", number(m_xSpeed.raw));
-    appendMember(fields, "ySpeed", number(m_ySpeed.raw));
-    appendMember(fields, "state", quoted(stateName()));
-    appendMember(fields, "mode", quoted(modeName(m_mode)));
-    appendMember(fields, "response", quoted(responseName(m_verticalResponse)));
-    appendMember(fields, "facing", quoted(directionName(m_facing)));
-    appendMember(fields, "stateTime", number(m_stateTime));
-    appendMember(fields, "invincible", number(m_invincibleTime));
-    appendMember(fields, "shotTime", number(m_shotTime));
-    appendMember(fields, "shooting", boolName(m_shooting));
-    appendMember(fields, "scrolling", boolName(m_scrolling));
-    appendMember(fields, "fallenOut", boolName(m_hasFallenOut));
-    appendMember(fields, "ladder", number(ladderFlags()));
-    appendMember(fields, "box",
-                 "[" + number(m_box.x) + "," + number(m_box.y) + "," + number(m_box.w) + "," +
-                     number(m_box.h) + "]");
-    appendMember(fields, "boundary", number(m_pMap->currentBoundaryIndex()));
-    SDL_Rect camera = gEngine->getCamera();
-    appendMember(fields, "camera", "[" + number(camera.x) + "," + number(camera.y) + "]");
-    std::string shots = "[";
-    for (size_t i = 0; i < m_shots.size(); ++i) {
-        const Shot& shot = m_shots[i];
-        if (i > 0) {
-            shots += ',';
-        }
-        shots += "[" + number(shot.x) + "," + number(shot.y) + "," +
-                 quoted(directionName(shot.direction)) + "," + boolName(shot.active) + "]";
+void Kalvorn::addStateTrace(TraceRecord& record) const {
+    record.add("x", m_x.raw)
+        .add("y", m_y.raw)
+        .add("xSpeed", m_xSpeed.raw)
+        .add("ySpeed", m_ySpeed.raw)
+        .add("state", stateName())
+        .add("mode", modeName(m_mode))
+        .add("response", responseName(m_verticalResponse))
+        .add("facing", directionName(m_facing))
+        .add("stateTime", m_stateTime)
+        .add("invincible", m_invincibleTime)
+        .add("shotTime", m_shotTime)
+        .add("shooting", m_shooting)
+        .add("scrolling", m_scrolling)
+        .add("fallenOut", m_hasFallenOut)
+        .add("ladder", ladderFlags());
+    record.beginArray("box").item(m_box.x).item(m_box.y).item(m_box.w).item(m_box.h).endArray();
+}
+
+void Kalvorn::addShotsTrace(TraceRecord& record) const {
+    record.beginArray("shots");
+    for (const Shot& shot : m_shots) {
+        record.beginArray()
+            .item(shot.x)
+            .item(shot.y)
+            .item(directionName(shot.direction))
+            .item(shot.active)
+            .endArray();
     }
-    shots += "]";
-    appendMember(fields, "shots", shots);
-    appendMember(fields, "animation", number(m_pSprite->currentAnimation()));
-    appendMember(fields, "animationFrame", number(m_pSprite->currentFrame()));
-    out += fields;
+    record.endArray()
+        .add("animation", m_pSprite->currentAnimation())
+        .add("animationFrame", m_pSprite->currentFrame());
 }

@@ -20,6 +20,7 @@
 
 class IniDictionary;
 class Sprite;
+class TraceRecord;
 
 class Kalvorn {
 public:
@@ -59,8 +60,10 @@ public:
     void respawn();
     bool hasFallenOut() const { return m_hasFallenOut; }
     Hitbox hitbox() const { return m_hitbox; }
-    // The player's part of a trace line: JSON members without braces.
-    void appendTraceFields(std::string& out) const;
+    // The player's members of a level's trace line: its state up to "box",
+    // then, after the level's view members, "shots" and the animation.
+    void addStateTrace(TraceRecord& record) const;
+    void addShotsTrace(TraceRecord& record) const;
 
     // What the designer's overlay shows of the player.
     struct Readout {

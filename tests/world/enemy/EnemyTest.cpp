@@ -102,6 +102,6 @@ TEST_F(EnemyTest, TouchHitsThePlayer) {
     auto pMap = makeMap(flatScreen());
     Kalvorn player(writeCharacter("hero.ini", {{"Durations", "invincible", "60"}}), pMap.get());
     Enemy().touch(player);
-    EXPECT_EQ(number(traceOf(player), "invincible"), 60);
+    EXPECT_EQ(number(traceOf(player, *pMap), "invincible"), 60);
     gEngine->setBounds(SDL_Rect{0, 0, GameEngine::SCREEN_WIDTH, GameEngine::SCREEN_HEIGHT});
 }

@@ -5,6 +5,7 @@
 
 #include "config/IniDictionary.h"
 #include "engine/GameEngine.h"
+#include "engine/TraceRecord.h"
 #include "support/MapFiles.h"
 #include "support/TestEnvironment.h"
 #include "support/Trace.h"
@@ -155,10 +156,16 @@ inline std::string writeCharacter(const std::string& name,
 
 using testing_support::CameraAt;
 
-inline std::string traceOf(const Kalvorn& player) {
-    std::string out;
-    player.appendTraceFields(out);
-    return out;
+// The player's members as the level's trace line has them, with the map's
+// boundary and the engine's camera between its state and its shots.
+inline std::string traceOf(const Kalvorn& player, const Map& map) {
+    TraceRecord record;
+    player.addStateTrace(record);
+    record.add("boundary", map.currentBoundaryIndex());
+    SDL_Rect camera = gEngine->getCamera();
+    record.beginArray("camera").item(camera.x).item(camera.y).endArray();
+    player.addShotsTrace(record);
+    return record.line();
 }
 
 // The text of one trace member's value (strings without their quotes).
@@ -233,7 +240,7 @@ protected:
     // Through the teleport descent until the player stands.
     void arrive() { ASSERT_NE(stepUntil("Standing"), -1); }
 
-    std::string trace() const { return traceOf(*m_pPlayer); }
+    std::string trace() const { return traceOf(*m_pPlayer, *m_pMap); }
     long num(const std::string& name) const { return number(trace(), name); }
     std::string text(const std::string& name) const { return field(trace(), name); }
     std::string texts(std::initializer_list<const char*> names) const {
