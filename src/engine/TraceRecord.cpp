@@ -8,10 +8,6 @@ namespace {
 constexpr unsigned char FIRST_PRINTABLE = 0x20;
 } // namespace
 
-TraceRecord& TraceRecord::add(const char* name, int32_t value) {
-    return add(name, int64_t{value});
-}
-
 TraceRecord& TraceRecord::add(const char* name, int64_t value) {
     startValue(name);
     m_text += std::to_string(value);
@@ -33,27 +29,6 @@ TraceRecord& TraceRecord::add(const char* name, const char* text) {
 TraceRecord& TraceRecord::beginArray(const char* name) {
     startValue(name);
     m_text += '[';
-    return *this;
-}
-
-TraceRecord& TraceRecord::item(int32_t value) {
-    return add(nullptr, value);
-}
-
-TraceRecord& TraceRecord::item(bool value) {
-    return add(nullptr, value);
-}
-
-TraceRecord& TraceRecord::item(const char* text) {
-    return add(nullptr, text);
-}
-
-TraceRecord& TraceRecord::beginArray() {
-    return beginArray(nullptr);
-}
-
-TraceRecord& TraceRecord::endArray() {
-    m_text += ']';
     return *this;
 }
 

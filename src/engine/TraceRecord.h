@@ -8,10 +8,8 @@
 
 class TraceRecord {
 public:
-    TraceRecord() = default;
-
     // Members of the object. Strings are quoted and escaped.
-    TraceRecord& add(const char* name, int32_t value);
+    TraceRecord& add(const char* name, int32_t value) { return add(name, int64_t{value}); }
     TraceRecord& add(const char* name, int64_t value);
     TraceRecord& add(const char* name, bool value);
     TraceRecord& add(const char* name, const char* text);
@@ -19,11 +17,14 @@ public:
     TraceRecord& beginArray(const char* name);
 
     // Elements of the array begun last; an unnamed beginArray() nests one.
-    TraceRecord& item(int32_t value);
-    TraceRecord& item(bool value);
-    TraceRecord& item(const char* text);
-    TraceRecord& beginArray();
-    TraceRecord& endArray();
+    TraceRecord& item(int32_t value) { return add(nullptr, value); }
+    TraceRecord& item(bool value) { return add(nullptr, value); }
+    TraceRecord& item(const char* text) { return add(nullptr, text); }
+    TraceRecord& beginArray() { return beginArray(nullptr); }
+    TraceRecord& endArray() {
+        m_text += ']';
+        return *this;
+    }
 
     // The object closed, without a newline.
     std::string line() const { return m_text + '}'; }
