@@ -1,6 +1,7 @@
 // Runs of the real game with its loop observed, and the bare paced loop.
 #include "GameRuns.h"
 
+#include "engine/Screen.h"
 #include "program/Game.h"
 
 #include <SDL.h>
@@ -231,7 +232,7 @@ PacedTimes paceBareLoop(int64_t frames) {
     if (SDL_Init(SDL_INIT_TIMER | SDL_INIT_VIDEO) != 0) {
         throw std::runtime_error(std::string("bare loop: cannot start SDL: ") + SDL_GetError());
     }
-    SDL_Surface* pScreen = SDL_SetVideoMode(256, 240, 0, 0);
+    SDL_Surface* pScreen = SDL_SetVideoMode(SCREEN_WIDTH, SCREEN_HEIGHT, 0, 0);
     if (pScreen == nullptr) {
         SDL_Quit();
         throw std::runtime_error(std::string("bare loop: no video mode: ") + SDL_GetError());

@@ -3,14 +3,13 @@
 
 #include "engine/DataError.h"
 #include "engine/GameEngine.h"
+#include "engine/Screen.h"
 #include "engine/Wrapping.h"
 
 #include <algorithm>
 
 namespace {
 
-constexpr int SCREEN_WIDTH = 256;  // px: the readout shows x within one screen
-constexpr int SCREEN_HEIGHT = 240; // px
 constexpr int32_t FRACTION_MASK = 0xFF;
 constexpr int FRACTION_BITS = 8;
 // Numbers are drawn from the sheet's first cells, digit d at d cells down.

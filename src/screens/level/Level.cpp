@@ -9,6 +9,7 @@
 #include "engine/DataError.h"
 #include "engine/GameEngine.h"
 #include "engine/GameStateManager.h"
+#include "engine/Screen.h"
 #include "graphics/Font.h"
 #include "screens/level/Overlay.h"
 #include "world/enemy/Enemy.h"
@@ -17,7 +18,7 @@
 
 namespace {
 const char* const LEVELS_FILE = "levels.ini";
-constexpr int HALF_SCREEN_WIDTH = GameEngine::SCREEN_WIDTH / 2; // px
+constexpr int HALF_SCREEN_WIDTH = SCREEN_WIDTH / 2; // px
 } // namespace
 
 Level::Level(GameStateManager* pManager) : m_pManager(pManager) {

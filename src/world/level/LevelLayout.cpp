@@ -3,14 +3,15 @@
 #include "config/IniDictionary.h"
 #include "engine/DataError.h"
 #include "engine/Format.h"
+#include "engine/Screen.h"
 #include "engine/Wrapping.h"
+#include "world/level/MapFile.h"
 
 #include <type_traits>
 
 namespace {
 
-constexpr int32_t TILE_SIZE = 16;     // px: also the teleport's step per update
-constexpr Uint16 SCREEN_HEIGHT = 240; // px
+constexpr int32_t TILE_SIZE = MapFile::TILE_SIZE; // px: also the teleport's step per update
 constexpr int64_t UPDATES_PER_MINUTE = 60 * 60;
 
 } // namespace

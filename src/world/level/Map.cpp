@@ -7,6 +7,7 @@
 #include "engine/Direction.h"
 #include "engine/Files.h"
 #include "engine/GameEngine.h"
+#include "engine/Screen.h"
 #include "engine/Wrapping.h"
 #include "world/level/LevelLayout.h"
 #include "world/level/MapFile.h"
@@ -36,6 +37,8 @@ constexpr int64_t NEAR_BOTTOM = 232;
 constexpr int64_t NEAR_TOP = 4;
 // The player starts this far below a boundary's top, px.
 constexpr int32_t START_OFFSET_Y = 4;
+// Clears the position inside a 16 px tile, in a position's low byte.
+constexpr int32_t TILE_BITS = 0xF0;
 
 } // namespace
 
@@ -304,6 +307,18 @@ bool Map::isNearBoundaryBottom(int32_t y) const {
 
 bool Map::isNearBoundaryTop(int32_t y) const {
     return static_cast<int64_t>(y) - currentBoundary().y <= NEAR_TOP;
+}
+
+int32_t Map::pastTileColumn(int32_t x) {
+    return x % SCREEN_WIDTH - (x & TILE_BITS);
+}
+
+int32_t Map::pastTileRow(int32_t fromBoundaryTop) {
+    return fromBoundaryTop - (fromBoundaryTop & TILE_BITS);
+}
+
+int32_t Map::tileRowTop(int32_t y) const {
+    return wrapping::add((y % SCREEN_HEIGHT) & TILE_BITS, currentBoundary().y);
 }
 
 FixedPoint Map::startX() const {

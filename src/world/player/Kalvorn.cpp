@@ -5,6 +5,7 @@
 #include "config/IniDictionary.h"
 #include "engine/DataError.h"
 #include "engine/GameEngine.h"
+#include "engine/Screen.h"
 #include "engine/Wrapping.h"
 #include "graphics/Font.h"
 #include "graphics/Sprite.h"
@@ -326,7 +327,7 @@ std::vector<std::string> Kalvorn::designWarnings(const std::string& fileName) co
                            "tile there stops a climb through a floor; use 15 or less");
     }
     int64_t camera = int64_t{m_durScrolling} * CAMERA_SCROLL_STEP;
-    if (camera != Map::SCREEN_HEIGHT) {
+    if (camera != SCREEN_HEIGHT) {
         warnings.push_back(fileName + ": [Durations] scrolling " + std::to_string(m_durScrolling) +
                            " moves the camera " + std::to_string(camera) +
                            " px in a transition, not one screen of 240; use 60");
