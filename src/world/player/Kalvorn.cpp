@@ -62,21 +62,10 @@ const char* boolName(bool value) {
 } // namespace
 
 Kalvorn::Kalvorn(const std::string& characterFile, Map* pMap) : m_pMap(pMap), m_hitbox(&m_box) {
-    m_x = m_pMap->startX();
-    m_y = m_pMap->startY();
-    m_ySpeed = m_pMap->teleportStartYSpeed();
-    m_teleportStopY = integerPart(m_pMap->teleportStopY());
-    m_ladder = m_pMap->probeLadders(integerPart(m_x), integerPart(m_y), integerPart(m_y - m_ySpeed),
-                                    m_ySpeed >= FixedPoint{});
-    m_pMap->selectBoundary(integerPart(m_x), integerPart(m_y));
-    gEngine->setBounds(m_pMap->currentBoundary());
-
     IniDictionary file(characterFile);
     m_pSprite = std::make_unique<Sprite>(file, characterFile, SHEET_COUNT, ANIMATION_COUNT);
     m_pSprite->setAnimation(ANIMATION_TELEPORT);
     readConfiguration(file);
-    applyBoxX();
-    applyBoxY();
     m_boxWidthKey = file.getInt("width", "BoundingBox", 0);
     m_boxHeightKey = file.getInt("height", "BoundingBox", 0);
     m_box.w = wrapping::toUint16(m_boxWidthKey);
@@ -89,6 +78,7 @@ Kalvorn::Kalvorn(const std::string& characterFile, Map* pMap) : m_pMap(pMap), m_
     m_shotXOffsetLeft = file.getInt("xOffsetLeft", "Bullet", 0);
     m_shotXOffsetRight = file.getInt("xOffsetRight", "Bullet", 0);
     m_shotYOffset = file.getInt("yOffset", "Bullet", 0);
+    placeAtStart(LadderFlags::PROBE);
 }
 
 Kalvorn::~Kalvorn() = default;
@@ -150,21 +140,29 @@ void Kalvorn::readConfiguration(const IniDictionary& file) {
     m_boxYOffset = file.getInt("yOffset", "BoundingBox", 0);
 }
 
-void Kalvorn::respawn() {
-    gEngine->raiseSound(SoundEvent::FALL_OUT);
+void Kalvorn::placeAtStart(LadderFlags flags) {
     m_x = m_pMap->startX();
     m_y = m_pMap->startY();
-    applyBoxX();
-    applyBoxY();
     m_ySpeed = m_pMap->teleportStartYSpeed();
     m_teleportStopY = integerPart(m_pMap->teleportStopY());
+    if (flags == LadderFlags::PROBE) {
+        m_ladder = m_pMap->probeLadders(integerPart(m_x), integerPart(m_y),
+                                        integerPart(m_y - m_ySpeed), m_ySpeed >= FixedPoint{});
+    }
+    applyBoxX();
+    applyBoxY();
+    m_pMap->selectBoundary(integerPart(m_x), integerPart(m_y));
+    gEngine->setBounds(m_pMap->currentBoundary());
+}
+
+void Kalvorn::respawn() {
+    gEngine->raiseSound(SoundEvent::FALL_OUT);
+    placeAtStart(LadderFlags::KEEP);
     m_hasFallenOut = false;
     m_mode = TELEPORTING;
     m_state = &Kalvorn::teleporting;
     m_verticalResponse = STOP;
     m_pSprite->setAnimation(ANIMATION_TELEPORT);
-    m_pMap->selectBoundary(integerPart(m_x), integerPart(m_y));
-    gEngine->setBounds(m_pMap->currentBoundary());
     gEngine->followTarget(m_box);
 }
 
