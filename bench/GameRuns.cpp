@@ -1,6 +1,7 @@
 // Runs of the real game with its loop observed, and the bare paced loop.
 #include "GameRuns.h"
 
+#include "engine/DataFiles.h"
 #include "engine/Screen.h"
 #include "program/Game.h"
 
@@ -362,13 +363,13 @@ std::vector<double> soundLatencies(const std::string& dataDir, int runs) {
     // The demo's data with the jump's effect alone: no music, no other effect.
     fs::path data = scratch / "data";
     fs::copy(dataDir, data, fs::copy_options::recursive);
-    writeText(data / "sounds.ini", "[Effects]\njump=sounds/jump.wav\n");
-    std::istringstream levels(readText(data / "levels.ini"));
+    writeText(data / SOUNDS_FILE, "[Effects]\njump=sounds/jump.wav\n");
+    std::istringstream levels(readText(data / LEVELS_FILE));
     std::string silentLevels;
     for (std::string line; std::getline(levels, line);) {
         silentLevels += line.rfind("music", 0) == 0 ? "" : line + "\n";
     }
-    writeText(data / "levels.ini", silentLevels);
+    writeText(data / LEVELS_FILE, silentLevels);
     fs::path fifo = scratch / "audio.fifo";
     if (mkfifo(fifo.c_str(), 0600) != 0) {
         fs::remove_all(scratch);

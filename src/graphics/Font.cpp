@@ -2,6 +2,7 @@
 #include "graphics/Font.h"
 
 #include "engine/DataError.h"
+#include "engine/DataFiles.h"
 #include "engine/GameEngine.h"
 #include "engine/Screen.h"
 #include "engine/Wrapping.h"
@@ -25,7 +26,8 @@ Font::Font(const std::string& fileName, GameEngine* pEngine)
     // Glyphs are named by the characters they draw.
     m_dictionary.acceptAnyKeyIn("Characters");
     try {
-        m_pSheet = m_pEngine->loadBitmap(m_dictionary.getString("sheet", "Properties", "empty"));
+        m_pSheet =
+            m_pEngine->loadBitmap(m_dictionary.getString("sheet", "Properties", MISSING_FILE_NAME));
     } catch (const DataError& error) {
         rethrowForKey(error, m_dictionary, fileName, "Properties", "sheet");
     }
@@ -137,6 +139,5 @@ void Font::drawDiagnostics(int32_t x, int32_t y, int32_t speedX, int32_t speedY,
 }
 
 FontHandle loadFont(GameEngine* pEngine) {
-    return FontHandle(new Font("font.ini", pEngine),
-                      FontDeleter{[](Font* pFont) { delete pFont; }});
+    return FontHandle(new Font(FONT_FILE, pEngine), FontDeleter{[](Font* pFont) { delete pFont; }});
 }

@@ -7,6 +7,7 @@
 #include "config/SoundsFile.h"
 #include "engine/Audio.h"
 #include "engine/DataError.h"
+#include "engine/DataFiles.h"
 #include "engine/GameEngine.h"
 #include "engine/GameStateManager.h"
 #include "engine/Screen.h"
@@ -17,7 +18,6 @@
 #include "world/player/Kalvorn.h"
 
 namespace {
-const char* const LEVELS_FILE = "levels.ini";
 constexpr int HALF_SCREEN_WIDTH = SCREEN_WIDTH / 2; // px
 } // namespace
 

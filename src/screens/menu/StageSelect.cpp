@@ -4,6 +4,7 @@
 #include "config/IniDictionary.h"
 #include "engine/Audio.h"
 #include "engine/DataError.h"
+#include "engine/DataFiles.h"
 #include "engine/GameEngine.h"
 #include "engine/GameStateManager.h"
 #include "engine/Wrapping.h"
@@ -11,7 +12,6 @@
 
 namespace {
 
-const char* const STAGE_SELECT_FILE = "stageselect.ini";
 // More entries than this could never be shown or reached on a 240-px screen;
 // the limit keeps a mistyped count from asking for gigabytes.
 constexpr int32_t MAX_MENU_ENTRIES = 1000;

@@ -2,6 +2,7 @@
 
 #include "config/IniDictionary.h"
 #include "engine/DataError.h"
+#include "engine/DataFiles.h"
 #include "engine/Format.h"
 #include "engine/Screen.h"
 #include "engine/Wrapping.h"
@@ -21,8 +22,8 @@ LevelLayout LevelLayout::read(const std::string& levelName, const IniDictionary&
     LevelLayout layout;
     layout.levelsFile = levelsFile;
     layout.levelName = levelName;
-    layout.tileSheet = levels.getString("tileSheet", levelName, "empty");
-    layout.tileMap = levels.getString("tileMap", levelName, "empty");
+    layout.tileSheet = levels.getString("tileSheet", levelName, MISSING_FILE_NAME);
+    layout.tileMap = levels.getString("tileMap", levelName, MISSING_FILE_NAME);
 
     layout.boundaryCount = levels.getInt("boundaries", levelName, 0);
     int32_t count = boundaryCountProblem(layout.boundaryCount).empty() ? layout.boundaryCount : 0;

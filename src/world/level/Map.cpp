@@ -4,6 +4,7 @@
 
 #include "config/IniDictionary.h"
 #include "engine/DataError.h"
+#include "engine/DataFiles.h"
 #include "engine/Direction.h"
 #include "engine/Files.h"
 #include "engine/GameEngine.h"
@@ -17,9 +18,6 @@
 #include <iterator>
 
 namespace {
-
-// The Level reads the same file; its name only appears in messages here.
-const char* const LEVELS_FILE = "levels.ini";
 
 constexpr int SCREEN_TILE_COUNT = Map::SCREEN_TILES_X * Map::SCREEN_TILES_Y;
 // How far the clearance queries look ahead: one tile, px.

@@ -4,6 +4,7 @@
 
 #include "config/IniDictionary.h"
 #include "engine/DataError.h"
+#include "engine/DataFiles.h"
 #include "engine/GameEngine.h"
 #include "engine/Screen.h"
 #include "engine/Wrapping.h"
@@ -71,7 +72,8 @@ Kalvorn::Kalvorn(const std::string& characterFile, Map* pMap) : m_pMap(pMap), m_
     m_box.w = wrapping::toUint16(m_boxWidthKey);
     m_box.h = wrapping::toUint16(m_boxHeightKey);
     try {
-        m_pShotSurface = gEngine->loadBitmap(file.getString("spritesheet", "Bullet", "empty"));
+        m_pShotSurface =
+            gEngine->loadBitmap(file.getString("spritesheet", "Bullet", MISSING_FILE_NAME));
     } catch (const DataError& error) {
         rethrowForKey(error, file, characterFile, "Bullet", "spritesheet");
     }
