@@ -53,16 +53,6 @@ private:
     int m_problems = 0;
 };
 
-std::vector<std::string> namesIn(const IniDictionary& file, const char* section,
-                                 const std::string& prefix) {
-    std::vector<std::string> names;
-    int32_t count = file.getInt("amount", section, 0);
-    for (int32_t i = 0; i < count && i < 1000; ++i) {
-        names.push_back(file.getString(prefix + std::to_string(i), section, "empty"));
-    }
-    return names;
-}
-
 } // namespace
 
 int runDataCheck(bool strict) {
@@ -94,9 +84,8 @@ int runDataCheck(bool strict) {
     std::vector<std::string> characterNames;
     checker.attempt([&] {
         StageSelect menu(nullptr);
-        IniDictionary stageSelect("stageselect.ini");
-        levelNames = namesIn(stageSelect, "Levels", "level");
-        characterNames = namesIn(stageSelect, "Kalvorns", "kalvorn");
+        levelNames = menu.entries().levels;
+        characterNames = menu.entries().characterFiles;
     });
 
     SDL_Rect enemyBox{};

@@ -181,7 +181,7 @@ std::unique_ptr<GameStateManager> startingScreen(const Options& options) {
     }
     std::string character = options.characterFile;
     if (character.empty()) {
-        character = StageSelect::characterFile(IniDictionary(STAGE_SELECT_FILE), 0);
+        character = StageSelect::readEntries().characterFiles.front();
     }
     auto pManager = std::make_unique<GameStateManager>(options.levelName, character);
     pManager->setSkipReady(options.skipReady);
