@@ -2,6 +2,7 @@
 #include "GameRuns.h"
 
 #include "engine/DataFiles.h"
+#include "engine/Files.h"
 #include "engine/Screen.h"
 #include "program/Game.h"
 
@@ -336,13 +337,6 @@ private:
     std::thread m_thread;
 };
 
-std::string readText(const std::filesystem::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
 void writeText(const std::filesystem::path& path, const std::string& text) {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
     out << text;
@@ -364,7 +358,7 @@ std::vector<double> soundLatencies(const std::string& dataDir, int runs) {
     fs::path data = scratch / "data";
     fs::copy(dataDir, data, fs::copy_options::recursive);
     writeText(data / SOUNDS_FILE, "[Effects]\njump=sounds/jump.wav\n");
-    std::istringstream levels(readText(data / LEVELS_FILE));
+    std::istringstream levels(readFile(data / LEVELS_FILE, INI_FILE));
     std::string silentLevels;
     for (std::string line; std::getline(levels, line);) {
         silentLevels += line.rfind("music", 0) == 0 ? "" : line + "\n";

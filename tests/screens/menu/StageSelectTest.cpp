@@ -7,7 +7,6 @@
 
 #include <SDL.h>
 #include <filesystem>
-#include <fstream>
 
 using namespace testing_support;
 
@@ -202,9 +201,8 @@ TEST_F(StageSelectRun, ARecordingReplaysToTheSameTrace) {
     ASSERT_EQ(first.status, 0) << first.err;
     // The quit in frame 4 ends the run after that frame.
     EXPECT_EQ(traceLines(first.out).size(), 5u);
-    std::ifstream file(recording);
-    std::string recorded((std::istreambuf_iterator<char>(file)), {});
-    EXPECT_EQ(recorded, "0 down down\n1 down up\n2 b down\n2 b up\n3 down down\n4 quit\n");
+    EXPECT_EQ(readFile(recording),
+              "0 down down\n1 down up\n2 b down\n2 b up\n3 down down\n4 quit\n");
     RunResult second = runProgram(std::string(KCS_BINARY) + " --headless --data " + m_dir +
                                   " --frames 20 --replay " + recording + " --trace -");
     EXPECT_EQ(second.out, first.out);
