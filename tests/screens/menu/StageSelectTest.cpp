@@ -172,14 +172,18 @@ TEST_F(StageSelectRun, TheScreenshotShowsBothColumnsAndTheSelector) {
 }
 
 TEST_F(StageSelectRun, MenusWithoutLevelsOrCharactersAreRefused) {
-    writeMenu(0, 2);
-    RunResult result = run("", 1);
-    EXPECT_EQ(result.status, 2);
-    EXPECT_NE(result.err.find("stageselect.ini: [Levels]"), std::string::npos) << result.err;
-    writeMenu(2, 0);
-    result = run("", 1);
-    EXPECT_EQ(result.status, 2);
-    EXPECT_NE(result.err.find("stageselect.ini: [Kalvorns]"), std::string::npos) << result.err;
+    // --level takes its character from the same reading of the menu.
+    writeFile(m_dir + "/levels.ini", "[A0]\n");
+    for (const char* extra : {"", "--level A0"}) {
+        writeMenu(0, 2);
+        RunResult result = run("", 1, extra);
+        EXPECT_EQ(result.status, 2);
+        EXPECT_NE(result.err.find("stageselect.ini: [Levels]"), std::string::npos) << result.err;
+        writeMenu(2, 0);
+        result = run("", 1, extra);
+        EXPECT_EQ(result.status, 2);
+        EXPECT_NE(result.err.find("stageselect.ini: [Kalvorns]"), std::string::npos) << result.err;
+    }
 }
 
 TEST_F(StageSelectRun, AMissingFontOrSelectorIsNamed) {
