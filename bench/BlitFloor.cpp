@@ -1,18 +1,15 @@
 // Bare SDL repeating the engine's drawing, for the engine/floor ratio.
 #include "BlitFloor.h"
 
+#include "engine/GameEngine.h"
+#include "engine/Screen.h"
+
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <stdexcept>
 
 namespace {
-
-constexpr int SCREEN_WIDTH = 256;  // px
-constexpr int SCREEN_HEIGHT = 240; // px
-constexpr Uint8 KEY_RED = 255;
-constexpr Uint8 KEY_GREEN = 128;
-constexpr Uint8 KEY_BLUE = 255;
 
 using Clock = std::chrono::steady_clock;
 
@@ -49,7 +46,8 @@ BlitFloor::BlitFloor(const BlitScript& script) : m_script(script) {
             pSurface = SDL_LoadBMP(source.path.c_str());
             if (pSurface != nullptr) {
                 SDL_SetColorKey(pSurface, SDL_SRCCOLORKEY,
-                                SDL_MapRGB(pSurface->format, KEY_RED, KEY_GREEN, KEY_BLUE));
+                                SDL_MapRGB(pSurface->format, GameEngine::KEY_RED,
+                                           GameEngine::KEY_GREEN, GameEngine::KEY_BLUE));
             }
         } else {
             const SDL_PixelFormat* pFormat = pScreen->format;
@@ -57,7 +55,8 @@ BlitFloor::BlitFloor(const BlitScript& script) : m_script(script) {
                                             pFormat->BitsPerPixel, pFormat->Rmask, pFormat->Gmask,
                                             pFormat->Bmask, pFormat->Amask);
             if (pSurface != nullptr) {
-                Uint32 key = SDL_MapRGB(pSurface->format, KEY_RED, KEY_GREEN, KEY_BLUE);
+                Uint32 key = SDL_MapRGB(pSurface->format, GameEngine::KEY_RED,
+                                        GameEngine::KEY_GREEN, GameEngine::KEY_BLUE);
                 SDL_FillRect(pSurface, nullptr, key);
                 SDL_SetColorKey(pSurface, SDL_SRCCOLORKEY, key);
             }

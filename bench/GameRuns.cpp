@@ -1,6 +1,9 @@
 // Runs of the real game with its loop observed, and the bare paced loop.
 #include "GameRuns.h"
 
+#include "engine/DataFiles.h"
+#include "engine/Files.h"
+#include "engine/Screen.h"
 #include "program/Game.h"
 
 #include <SDL.h>
@@ -231,7 +234,7 @@ PacedTimes paceBareLoop(int64_t frames) {
     if (SDL_Init(SDL_INIT_TIMER | SDL_INIT_VIDEO) != 0) {
         throw std::runtime_error(std::string("bare loop: cannot start SDL: ") + SDL_GetError());
     }
-    SDL_Surface* pScreen = SDL_SetVideoMode(256, 240, 0, 0);
+    SDL_Surface* pScreen = SDL_SetVideoMode(SCREEN_WIDTH, SCREEN_HEIGHT, 0, 0);
     if (pScreen == nullptr) {
         SDL_Quit();
         throw std::runtime_error(std::string("bare loop: no video mode: ") + SDL_GetError());
@@ -334,13 +337,6 @@ private:
     std::thread m_thread;
 };
 
-std::string readText(const std::filesystem::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
 void writeText(const std::filesystem::path& path, const std::string& text) {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
     out << text;
@@ -361,13 +357,13 @@ std::vector<double> soundLatencies(const std::string& dataDir, int runs) {
     // The demo's data with the jump's effect alone: no music, no other effect.
     fs::path data = scratch / "data";
     fs::copy(dataDir, data, fs::copy_options::recursive);
-    writeText(data / "sounds.ini", "[Effects]\njump=sounds/jump.wav\n");
-    std::istringstream levels(readText(data / "levels.ini"));
+    writeText(data / SOUNDS_FILE, "[Effects]\njump=sounds/jump.wav\n");
+    std::istringstream levels(readFile(data / LEVELS_FILE, INI_FILE));
     std::string silentLevels;
     for (std::string line; std::getline(levels, line);) {
         silentLevels += line.rfind("music", 0) == 0 ? "" : line + "\n";
     }
-    writeText(data / "levels.ini", silentLevels);
+    writeText(data / LEVELS_FILE, silentLevels);
     fs::path fifo = scratch / "audio.fifo";
     if (mkfifo(fifo.c_str(), 0600) != 0) {
         fs::remove_all(scratch);

@@ -11,6 +11,7 @@
 #include "Statistics.h"
 
 #include "engine/DataError.h"
+#include "engine/Files.h"
 #include "program/Replay.h"
 
 #include <algorithm>
@@ -404,13 +405,8 @@ std::string utcNow() {
 }
 
 void writeReport(const std::string& path, const std::string& report) {
-    std::string text;
-    {
-        std::ifstream in(path);
-        std::stringstream buffer;
-        buffer << in.rdbuf();
-        text = buffer.str();
-    }
+    // A report file not written yet starts empty.
+    std::string text = fs::exists(path) ? readFile(path, TEXT_SOURCE_FILE) : "";
     std::string block = std::string(BEGIN_MARKER) + "\n" + report + END_MARKER + "\n";
     size_t begin = text.find(BEGIN_MARKER);
     size_t end = text.find(END_MARKER);

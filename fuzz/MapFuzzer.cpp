@@ -8,6 +8,7 @@
 #include "engine/DataError.h"
 #include "engine/Direction.h"
 #include "engine/GameEngine.h"
+#include "engine/Screen.h"
 #include "world/level/Map.h"
 #include "world/level/MapFile.h"
 
@@ -71,10 +72,10 @@ void queryEverywhere(Map& map, int32_t width, int32_t height) {
             map.selectBoundary(x, y);
         }
     }
-    for (int32_t y = 0; y < height; y += Map::SCREEN_HEIGHT / 2) {
-        for (int32_t x = 0; x < width; x += Map::SCREEN_WIDTH / 2) {
+    for (int32_t y = 0; y < height; y += SCREEN_HEIGHT / 2) {
+        for (int32_t x = 0; x < width; x += SCREEN_WIDTH / 2) {
             gEngine->setBounds(SDL_Rect{static_cast<Sint16>(x), static_cast<Sint16>(y),
-                                        static_cast<Uint16>(width), Map::SCREEN_HEIGHT});
+                                        static_cast<Uint16>(width), SCREEN_HEIGHT});
             gEngine->followTarget(SDL_Rect{static_cast<Sint16>(x), static_cast<Sint16>(y), 16, 16});
             map.draw();
         }

@@ -1,15 +1,14 @@
 #include "config/SoundsFile.h"
 
 #include "config/IniDictionary.h"
+#include "engine/DataFiles.h"
 
 #include <filesystem>
 
 namespace {
 
-const char* const SOUNDS_FILE = "sounds.ini";
 const char* const EFFECTS_SECTION = "Effects";
 const char* const MUSIC_SECTION = "Music";
-const char* const LEVELS_FILE = "levels.ini";
 const char* const MUSIC_KEY = "music";
 const char* const MENU_KEY = "menu";
 

@@ -2,6 +2,7 @@
 #include "engine/Files.h"
 
 #include "engine/DataError.h"
+#include "engine/LittleEndian.h"
 
 #include <algorithm>
 #include <atomic>
@@ -160,14 +161,6 @@ std::string tooLarge(const FileLimit& limit) {
            limit.kind + " may hold";
 }
 
-uint32_t littleEndian(std::string_view bytes, size_t offset, size_t count) {
-    uint32_t value = 0;
-    for (size_t i = 0; i < count; ++i) {
-        value |= uint32_t{static_cast<unsigned char>(bytes[offset + i])} << (8 * i);
-    }
-    return value;
-}
-
 std::string directoryOf(const std::string& path) {
     size_t slash = path.rfind('/');
     if (slash == std::string::npos) {
@@ -250,12 +243,12 @@ std::string bitmapHeaderProblem(std::string_view bytes) {
     }
     int64_t width = 0;
     int64_t height = 0;
-    if (littleEndian(bytes, 14, 4) == 12) {
-        width = littleEndian(bytes, 18, 2);
-        height = littleEndian(bytes, 20, 2);
+    if (littleEndian(bytes.data() + 14, 4) == 12) {
+        width = littleEndian(bytes.data() + 18, 2);
+        height = littleEndian(bytes.data() + 20, 2);
     } else if (bytes.size() >= INFO_HEADER_END) {
-        width = static_cast<int32_t>(littleEndian(bytes, 18, 4));
-        height = static_cast<int32_t>(littleEndian(bytes, 22, 4));
+        width = static_cast<int32_t>(littleEndian(bytes.data() + 18, 4));
+        height = static_cast<int32_t>(littleEndian(bytes.data() + 22, 4));
     }
     height = height < 0 ? -height : height; // negative: stored top row first
     if (width > MAX_BITMAP_SIDE || height > MAX_BITMAP_SIDE || width * height > MAX_BITMAP_PIXELS) {

@@ -16,7 +16,7 @@ GameEngine* gEngine = nullptr;
 namespace {
 
 constexpr Uint32 INIT_FLAGS = SDL_INIT_TIMER | SDL_INIT_VIDEO; // 0x21
-constexpr int HALF_SCREEN_WIDTH = GameEngine::SCREEN_WIDTH / 2;
+constexpr int HALF_SCREEN_WIDTH = SCREEN_WIDTH / 2;
 // Gamepads are looked for again this often, so plugging one in or out during
 // play is noticed (SDL 1.2 has no events for it).
 constexpr int JOYSTICK_SCAN_INTERVAL = 60; // polls
@@ -63,7 +63,6 @@ GameEngine::GameEngine(FontLoader loadFont, BlitObserver* pBlitObserver)
     SDL_EventState(SDL_MOUSEBUTTONDOWN, SDL_IGNORE);
     SDL_EventState(SDL_MOUSEBUTTONUP, SDL_IGNORE);
     SDL_WM_SetCaption("Kalvorn Copy System", nullptr);
-    m_camera = SDL_Rect{0, 1920, SCREEN_WIDTH, SCREEN_HEIGHT};
     m_pScreen = SDL_SetVideoMode(SCREEN_WIDTH, SCREEN_HEIGHT, 0, 0);
     if (m_pScreen == nullptr) {
         std::string reason = std::string("cannot open the window: ") + SDL_GetError();

@@ -6,6 +6,7 @@
 #include "engine/GameInput.h"
 #include "engine/InputRules.h"
 #include "engine/KeyState.h"
+#include "engine/Screen.h"
 #include "engine/SoundEvent.h"
 #include "engine/Surface.h"
 
@@ -49,8 +50,6 @@ public:
 
 class GameEngine {
 public:
-    static constexpr int SCREEN_WIDTH = 256;  // px
-    static constexpr int SCREEN_HEIGHT = 240; // px
     static constexpr Uint8 KEY_RED = 255;
     static constexpr Uint8 KEY_GREEN = 128;
     static constexpr Uint8 KEY_BLUE = 255;

@@ -1,6 +1,7 @@
 #include "engine/SoundFile.h"
 
 #include "engine/DataError.h"
+#include "engine/LittleEndian.h"
 
 #include <sndfile.h>
 
@@ -41,20 +42,6 @@ enum FormatTag : uint32_t {
 // first 32-bit field, then these fixed 12 bytes.
 const uint8_t SUB_FORMAT_TAIL[12] = {0x00, 0x00, 0x10, 0x00, 0x80, 0x00,
                                      0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71};
-
-uint32_t littleEndian(const uint8_t* pBytes, int size) {
-    uint32_t value = 0;
-    for (int i = size - 1; i >= 0; --i) {
-        value = value << 8 | pBytes[i];
-    }
-    return value;
-}
-
-void putLittleEndian(std::vector<uint8_t>& bytes, uint32_t value) {
-    for (int i = 0; i < 4; ++i) {
-        bytes.push_back(static_cast<uint8_t>(value >> (8 * i)));
-    }
-}
 
 bool startsWith(const std::vector<uint8_t>& bytes, size_t at, const char* pName) {
     size_t length = std::strlen(pName);
@@ -287,7 +274,7 @@ void wavView(const std::vector<uint8_t>& bytes, const WavLayout& layout, Virtual
     size_t fmtBytes = CHUNK_HEADER + layout.fmtSize + (layout.fmtSize & 1);
     uint64_t total = RIFF_HEADER + fmtBytes + CHUNK_HEADER + layout.dataSize;
     head.insert(head.end(), {'R', 'I', 'F', 'F'});
-    putLittleEndian(head, static_cast<uint32_t>(total - 8));
+    put32(head, static_cast<uint32_t>(total - 8));
     head.insert(head.end(), {'W', 'A', 'V', 'E'});
     head.insert(head.end(), bytes.begin() + static_cast<long>(layout.fmtAt),
                 bytes.begin() + static_cast<long>(layout.fmtAt + CHUNK_HEADER + layout.fmtSize));
@@ -295,7 +282,7 @@ void wavView(const std::vector<uint8_t>& bytes, const WavLayout& layout, Virtual
         head.push_back(0);
     }
     head.insert(head.end(), {'d', 'a', 't', 'a'});
-    putLittleEndian(head, static_cast<uint32_t>(layout.dataSize));
+    put32(head, static_cast<uint32_t>(layout.dataSize));
     file.pBody = bytes.data() + layout.dataAt;
     file.bodySize = layout.dataSize;
 }

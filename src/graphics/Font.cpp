@@ -2,15 +2,15 @@
 #include "graphics/Font.h"
 
 #include "engine/DataError.h"
+#include "engine/DataFiles.h"
 #include "engine/GameEngine.h"
+#include "engine/Screen.h"
 #include "engine/Wrapping.h"
 
 #include <algorithm>
 
 namespace {
 
-constexpr int SCREEN_WIDTH = 256;  // px: the readout shows x within one screen
-constexpr int SCREEN_HEIGHT = 240; // px
 constexpr int32_t FRACTION_MASK = 0xFF;
 constexpr int FRACTION_BITS = 8;
 // Numbers are drawn from the sheet's first cells, digit d at d cells down.
@@ -26,7 +26,8 @@ Font::Font(const std::string& fileName, GameEngine* pEngine)
     // Glyphs are named by the characters they draw.
     m_dictionary.acceptAnyKeyIn("Characters");
     try {
-        m_pSheet = m_pEngine->loadBitmap(m_dictionary.getString("sheet", "Properties", "empty"));
+        m_pSheet =
+            m_pEngine->loadBitmap(m_dictionary.getString("sheet", "Properties", MISSING_FILE_NAME));
     } catch (const DataError& error) {
         rethrowForKey(error, m_dictionary, fileName, "Properties", "sheet");
     }
@@ -138,6 +139,5 @@ void Font::drawDiagnostics(int32_t x, int32_t y, int32_t speedX, int32_t speedY,
 }
 
 FontHandle loadFont(GameEngine* pEngine) {
-    return FontHandle(new Font("font.ini", pEngine),
-                      FontDeleter{[](Font* pFont) { delete pFont; }});
+    return FontHandle(new Font(FONT_FILE, pEngine), FontDeleter{[](Font* pFont) { delete pFont; }});
 }

@@ -3,6 +3,7 @@
 
 #include "config/IniDictionary.h"
 #include "engine/DataError.h"
+#include "engine/DataFiles.h"
 #include "engine/GameEngine.h"
 
 #include <cstdint>
@@ -51,7 +52,7 @@ void Sprite::loadSheets(const IniDictionary& dictionary, const std::string& file
     m_pSheets.reserve(static_cast<size_t>(m_sheetCount));
     for (int32_t i = 0; i < m_sheetCount; ++i) {
         std::string key = numbered("spritesheet", i);
-        std::string sheetName = dictionary.getString(key, SHEETS_SECTION, "empty");
+        std::string sheetName = dictionary.getString(key, SHEETS_SECTION, MISSING_FILE_NAME);
         try {
             m_pSheets.push_back(gEngine->loadBitmap(sheetName));
         } catch (const DataError& error) {
@@ -74,7 +75,7 @@ void Sprite::loadRectangles(const IniDictionary& dictionary, const std::string& 
     auto sheet = [&](int32_t s) {
         std::string key = numbered("spritesheet", s);
         return where(SHEETS_SECTION, key) + " (" +
-               excerpt(dictionary.getString(key, SHEETS_SECTION, "empty")) + ")";
+               excerpt(dictionary.getString(key, SHEETS_SECTION, MISSING_FILE_NAME)) + ")";
     };
 
     for (int32_t s = 0; s < m_sheetCount; ++s) {

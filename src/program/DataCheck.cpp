@@ -9,6 +9,7 @@
 #include "config/SoundsFile.h"
 #include "engine/Audio.h"
 #include "engine/DataError.h"
+#include "engine/DataFiles.h"
 #include "engine/GameEngine.h"
 #include "graphics/Font.h"
 #include "screens/level/Level.h"
@@ -52,16 +53,6 @@ private:
     int m_problems = 0;
 };
 
-std::vector<std::string> namesIn(const IniDictionary& file, const char* section,
-                                 const std::string& prefix) {
-    std::vector<std::string> names;
-    int32_t count = file.getInt("amount", section, 0);
-    for (int32_t i = 0; i < count && i < 1000; ++i) {
-        names.push_back(file.getString(prefix + std::to_string(i), section, "empty"));
-    }
-    return names;
-}
-
 } // namespace
 
 int runDataCheck(bool strict) {
@@ -93,9 +84,8 @@ int runDataCheck(bool strict) {
     std::vector<std::string> characterNames;
     checker.attempt([&] {
         StageSelect menu(nullptr);
-        IniDictionary stageSelect("stageselect.ini");
-        levelNames = namesIn(stageSelect, "Levels", "level");
-        characterNames = namesIn(stageSelect, "Kalvorns", "kalvorn");
+        levelNames = menu.entries().levels;
+        characterNames = menu.entries().characterFiles;
     });
 
     SDL_Rect enemyBox{};
@@ -103,7 +93,7 @@ int runDataCheck(bool strict) {
 
     std::unique_ptr<IniDictionary> pLevels;
     checker.attempt([&] {
-        pLevels = std::make_unique<IniDictionary>("levels.ini");
+        pLevels = std::make_unique<IniDictionary>(LEVELS_FILE);
         Level::readyMessage(*pLevels);
     });
     std::unique_ptr<Map> pSoundMap;
@@ -114,19 +104,18 @@ int runDataCheck(bool strict) {
                 continue;
             }
             if (!pLevels->hasSection(level)) {
-                checker.report("levels.ini: no section [" + excerpt(level) +
-                               "] for the level named in stageselect.ini");
+                checker.report(std::string(LEVELS_FILE) + ": no section [" + excerpt(level) +
+                               "] for the level named in " + STAGE_SELECT_FILE);
                 continue;
             }
             if (pAudio && pLevels->hasKey("music", level)) {
                 checker.attempt([&] {
-                    pAudio->loadMusic(soundNamedBy(*pLevels, "levels.ini", level, "music"));
+                    pAudio->loadMusic(soundNamedBy(*pLevels, LEVELS_FILE, level, "music"));
                 });
             }
             checker.attempt([&] {
                 auto pMap = std::make_unique<Map>(level, *pLevels);
-                std::vector<std::string> found =
-                    pMap->designWarnings("levels.ini", level, enemyBox);
+                std::vector<std::string> found = pMap->designWarnings(LEVELS_FILE, level, enemyBox);
                 warnings.insert(warnings.end(), found.begin(), found.end());
                 if (!pSoundMap) {
                     pSoundMap = std::move(pMap);
@@ -151,7 +140,7 @@ int runDataCheck(bool strict) {
             warnings.insert(warnings.end(), found.begin(), found.end());
         });
     }
-    checker.attempt([] { loadControls("controls.ini"); });
+    checker.attempt([] { loadControls(CONTROLS_FILE); });
 
     gEngine = nullptr;
     if (checker.problems() != 0) {

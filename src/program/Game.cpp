@@ -8,6 +8,7 @@
 #include "config/SoundsFile.h"
 #include "engine/Audio.h"
 #include "engine/DataError.h"
+#include "engine/DataFiles.h"
 #include "engine/Files.h"
 #include "engine/FramePacer.h"
 #include "engine/GameEngine.h"
@@ -34,20 +35,9 @@
 
 namespace {
 
-// Optional key and gamepad bindings in the data folder.
-const char* const CONTROLS_FILE = "controls.ini";
-const char* const STAGE_SELECT_FILE = "stageselect.ini";
-const char* const LEVELS_FILE = "levels.ini";
 // How often --watch looks at the running level's files: a handful of stat
 // calls twice a second.
 constexpr Uint32 WATCH_INTERVAL = 500; // ms
-
-// The INI files the game starts from; every other data file is named by a
-// value in one of them or in an INI file they name.
-const char* const DATA_ROOTS[] = {"stageselect.ini", "levels.ini", "font.ini",
-                                  "enemy.ini",       "sounds.ini", "controls.ini"};
-// The name a loader reads when a file-name key is missing.
-const char* const DEFAULT_FILE_NAME = "empty";
 
 std::string inDataFolder(const std::string& dataFolder, const std::string& name) {
     if (name.empty() || name.front() == '/' || dataFolder == ".") {
@@ -63,7 +53,7 @@ std::string inDataFolder(const std::string& dataFolder, const std::string& name)
 // once: the work grows with the data's size, not with anything else.
 void noteDataInputs(const std::string& dataFolder, const Options& options) {
     std::vector<std::string> pending(std::begin(DATA_ROOTS), std::end(DATA_ROOTS));
-    pending.emplace_back(DEFAULT_FILE_NAME);
+    pending.emplace_back(MISSING_FILE_NAME);
     for (const std::string& character : {options.characterFile, options.reportCharacter}) {
         if (!character.empty()) {
             pending.push_back(character);
@@ -187,7 +177,7 @@ std::unique_ptr<GameStateManager> startingScreen(const Options& options) {
     }
     std::string character = options.characterFile;
     if (character.empty()) {
-        character = StageSelect::characterFile(IniDictionary(STAGE_SELECT_FILE), 0);
+        character = StageSelect::readEntries().characterFiles.front();
     }
     auto pManager = std::make_unique<GameStateManager>(options.levelName, character);
     pManager->setSkipReady(options.skipReady);

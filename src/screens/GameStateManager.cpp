@@ -5,6 +5,7 @@
 #include "engine/Audio.h"
 #include "engine/DataError.h"
 #include "engine/GameEngine.h"
+#include "engine/Screen.h"
 #include "graphics/Font.h"
 #include "screens/level/Level.h"
 #include "screens/menu/StageSelect.h"
@@ -100,7 +101,7 @@ void GameStateManager::drawReloadError() {
     // characters the font lacks are left blank.
     Font& font = gEngine->getFont();
     int width = std::max(1, font.getCharacterWidth());
-    size_t perLine = static_cast<size_t>(GameEngine::SCREEN_WIDTH / width);
+    size_t perLine = static_cast<size_t>(SCREEN_WIDTH / width);
     std::string text = "RELOAD FAILED: " + m_reloadError;
     for (char& c : text) {
         if (!font.hasGlyph(c)) {
@@ -109,7 +110,7 @@ void GameStateManager::drawReloadError() {
     }
     int lineHeight = font.getCharacterHeight() + 1;
     int lines = static_cast<int>((text.size() + perLine - 1) / perLine);
-    SDL_Rect band{0, 0, GameEngine::SCREEN_WIDTH, static_cast<Uint16>(lines * lineHeight + 1)};
+    SDL_Rect band{0, 0, SCREEN_WIDTH, static_cast<Uint16>(lines * lineHeight + 1)};
     gEngine->fillScreenRect(band, BAND_COLOUR);
     for (int line = 0; line < lines; ++line) {
         font.drawText(text.substr(static_cast<size_t>(line) * perLine, perLine), 0,

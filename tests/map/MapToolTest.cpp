@@ -10,20 +10,14 @@
 
 #include <algorithm>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 
 using testing_support::MapBytes;
+using testing_support::readFile;
 using testing_support::runProgram;
 using testing_support::writeFile;
 using testing_support::writeLevel;
 
 namespace {
-
-std::string readFile(const std::string& path) {
-    std::ifstream file(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
-}
 
 testing_support::RunResult mapTool(const std::string& arguments) {
     return runProgram(std::string(KCS_MAP_BINARY) + " " + arguments);

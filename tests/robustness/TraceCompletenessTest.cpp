@@ -9,8 +9,6 @@
 #include <chrono>
 #include <csignal>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
@@ -18,11 +16,6 @@
 using namespace testing_support;
 
 namespace {
-
-std::string readAll(const std::string& path) {
-    std::ifstream file(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(file), {});
-}
 
 // Every line is one JSON object of the next frame, and the last one ends.
 void expectWholeFrames(const std::string& trace) {
@@ -72,7 +65,7 @@ TEST_F(TraceCompleteness, ADataErrorWhileTheLevelLoadsLeavesEveryFrameBeforeIt) 
                                   "/into-level.replay --trace " + tracePath);
     EXPECT_EQ(result.status, 2);
     EXPECT_EQ(result.err.rfind("kcs: gone.bmp: ", 0), 0u) << result.err;
-    std::string trace = readAll(tracePath);
+    std::string trace = readFile(tracePath);
     expectWholeFrames(trace);
     // The level is built in the update after the choice; that frame never
     // finishes, so the last line is still the menu's.
@@ -100,7 +93,7 @@ TEST_F(TraceCompleteness, AGameKilledPartWayLeavesOnlyWholeLines) {
     auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
     size_t lines = 0;
     while (lines < LINES_BEFORE_KILL && std::chrono::steady_clock::now() < deadline) {
-        std::string trace = readAll(tracePath);
+        std::string trace = readFile(tracePath);
         lines = static_cast<size_t>(std::count(trace.begin(), trace.end(), '\n'));
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
     }
@@ -110,7 +103,7 @@ TEST_F(TraceCompleteness, AGameKilledPartWayLeavesOnlyWholeLines) {
     ASSERT_TRUE(WIFSIGNALED(raw)) << "kcs ended by itself with status " << WEXITSTATUS(raw);
     EXPECT_EQ(WTERMSIG(raw), SIGKILL);
     ASSERT_GE(lines, LINES_BEFORE_KILL) << "the game did not get far enough in 60 s";
-    std::string trace = readAll(tracePath);
+    std::string trace = readFile(tracePath);
     expectWholeFrames(trace);
     EXPECT_EQ(traceField(traceLines(trace).back(), "screen"), "\"level\"");
 }

@@ -5,9 +5,9 @@
 #include "BmpWriter.h"
 
 #include "PixelGrid.h"
-#include "common/LittleEndian.h"
 #include "common/SourceTool.h"
 #include "config/SourceText.h"
+#include "engine/LittleEndian.h"
 
 #include <cstdint>
 #include <cstdio>

@@ -4,8 +4,8 @@
 #include "WavWriter.h"
 
 #include "Song.h"
-#include "common/LittleEndian.h"
 #include "common/SourceTool.h"
+#include "engine/LittleEndian.h"
 
 namespace {
 

@@ -7,8 +7,10 @@
 #include "config/SoundsFile.h"
 #include "engine/Audio.h"
 #include "engine/DataError.h"
+#include "engine/DataFiles.h"
 #include "engine/GameEngine.h"
 #include "engine/GameStateManager.h"
+#include "engine/Screen.h"
 #include "engine/TraceRecord.h"
 #include "graphics/Font.h"
 #include "screens/level/Overlay.h"
@@ -17,8 +19,7 @@
 #include "world/player/Kalvorn.h"
 
 namespace {
-const char* const LEVELS_FILE = "levels.ini";
-constexpr int HALF_SCREEN_WIDTH = GameEngine::SCREEN_WIDTH / 2; // px
+constexpr int HALF_SCREEN_WIDTH = SCREEN_WIDTH / 2; // px
 } // namespace
 
 Level::Level(GameStateManager* pManager) : m_pManager(pManager) {

@@ -2,6 +2,7 @@
 
 #include "engine/Direction.h"
 #include "engine/GameEngine.h"
+#include "engine/Screen.h"
 #include "graphics/Font.h"
 #include "world/level/Map.h"
 
@@ -21,12 +22,12 @@ void fill(int64_t x, int64_t y, int64_t w, int64_t h, uint32_t colour) {
     int64_t left = x - camera.x;
     int64_t top = y - camera.y;
     // Outside the view entirely: nothing to draw, and nothing to overflow.
-    if (w <= 0 || h <= 0 || left + w <= 0 || top + h <= 0 || left >= GameEngine::SCREEN_WIDTH ||
-        top >= GameEngine::SCREEN_HEIGHT) {
+    if (w <= 0 || h <= 0 || left + w <= 0 || top + h <= 0 || left >= SCREEN_WIDTH ||
+        top >= SCREEN_HEIGHT) {
         return;
     }
-    int64_t right = std::min<int64_t>(left + w, GameEngine::SCREEN_WIDTH);
-    int64_t bottom = std::min<int64_t>(top + h, GameEngine::SCREEN_HEIGHT);
+    int64_t right = std::min<int64_t>(left + w, SCREEN_WIDTH);
+    int64_t bottom = std::min<int64_t>(top + h, SCREEN_HEIGHT);
     left = std::max<int64_t>(left, 0);
     top = std::max<int64_t>(top, 0);
     SDL_Rect rect{static_cast<Sint16>(left), static_cast<Sint16>(top),
@@ -69,13 +70,13 @@ void drawTiles(const Map& map) {
 
 void drawScreenGrid() {
     SDL_Rect camera = gEngine->getCamera();
-    int64_t firstX = (camera.x / Map::SCREEN_WIDTH) * Map::SCREEN_WIDTH;
-    int64_t firstY = (camera.y / Map::SCREEN_HEIGHT) * Map::SCREEN_HEIGHT;
-    for (int64_t x = firstX; x <= camera.x + Map::SCREEN_WIDTH; x += Map::SCREEN_WIDTH) {
-        fill(x, camera.y, 1, Map::SCREEN_HEIGHT, SCREEN_GRID);
+    int64_t firstX = (camera.x / SCREEN_WIDTH) * SCREEN_WIDTH;
+    int64_t firstY = (camera.y / SCREEN_HEIGHT) * SCREEN_HEIGHT;
+    for (int64_t x = firstX; x <= camera.x + SCREEN_WIDTH; x += SCREEN_WIDTH) {
+        fill(x, camera.y, 1, SCREEN_HEIGHT, SCREEN_GRID);
     }
-    for (int64_t y = firstY; y <= camera.y + Map::SCREEN_HEIGHT; y += Map::SCREEN_HEIGHT) {
-        fill(camera.x, y, Map::SCREEN_WIDTH, 1, SCREEN_GRID);
+    for (int64_t y = firstY; y <= camera.y + SCREEN_HEIGHT; y += SCREEN_HEIGHT) {
+        fill(camera.x, y, SCREEN_WIDTH, 1, SCREEN_GRID);
     }
 }
 
@@ -88,7 +89,7 @@ void drawNumbers(const Map& map, const Kalvorn::Readout& player) {
                                  "VX " + std::to_string(player.xSpeed.raw) + " VY " +
                                      std::to_string(player.ySpeed.raw) + " " + player.state};
     int lineHeight = font.getCharacterHeight() + 1;
-    int top = GameEngine::SCREEN_HEIGHT - TEXT_MARGIN - 2 * lineHeight;
+    int top = SCREEN_HEIGHT - TEXT_MARGIN - 2 * lineHeight;
     // On black, so the numbers read over any tiles.
     size_t longest = std::max(lines[0].size(), lines[1].size());
     SDL_Rect camera = gEngine->getCamera();

@@ -4,6 +4,7 @@
 #include "config/IniDictionary.h"
 #include "engine/Audio.h"
 #include "engine/DataError.h"
+#include "engine/DataFiles.h"
 #include "engine/GameEngine.h"
 #include "engine/GameStateManager.h"
 #include "engine/TraceRecord.h"
@@ -12,7 +13,6 @@
 
 namespace {
 
-const char* const STAGE_SELECT_FILE = "stageselect.ini";
 // More entries than this could never be shown or reached on a 240-px screen;
 // the limit keeps a mistyped count from asking for gigabytes.
 constexpr int32_t MAX_MENU_ENTRIES = 1000;
@@ -24,44 +24,53 @@ int32_t readCount(const IniDictionary& file, const char* section) {
 
 } // namespace
 
-std::string StageSelect::characterFile(const IniDictionary& file, int index) {
-    std::string key = "kalvorn" + std::to_string(index);
-    std::string name = file.getString(key, CHARACTERS_SECTION, "");
-    // Left to the loader, a missing name would be refused as a file named
-    // "empty", with nothing to say which file and key to mend.
-    if (name.empty()) {
-        throw DataError(STAGE_SELECT_FILE,
-                        std::string("[") + CHARACTERS_SECTION + "] " + key +
-                            (file.hasKey(key, CHARACTERS_SECTION) ? " is empty" : " is not given") +
-                            "; give a character file");
+StageSelect::Entries StageSelect::readEntries() {
+    IniDictionary file(STAGE_SELECT_FILE);
+    Entries entries;
+    int32_t levelCount = readCount(file, "Levels");
+    for (int32_t i = 0; i < levelCount; ++i) {
+        entries.levels.push_back(file.getString("level" + std::to_string(i), "Levels", "empty"));
     }
-    return name;
+    int32_t characterCount = readCount(file, CHARACTERS_SECTION);
+    for (int32_t i = 0; i < characterCount; ++i) {
+        std::string key = "kalvorn" + std::to_string(i);
+        std::string name = file.getString(key, CHARACTERS_SECTION, "");
+        // Left to the loader, a missing name would be refused as a file named
+        // "empty", with nothing to say which file and key to mend.
+        if (name.empty()) {
+            throw DataError(
+                STAGE_SELECT_FILE,
+                std::string("[") + CHARACTERS_SECTION + "] " + key +
+                    (file.hasKey(key, CHARACTERS_SECTION) ? " is empty" : " is not given") +
+                    "; give a character file");
+        }
+        entries.characterFiles.push_back(name);
+        entries.characterTitles.push_back(
+            file.getString(key + "title", CHARACTERS_SECTION, "empty"));
+    }
+    return entries;
 }
 
 StageSelect::StageSelect(GameStateManager* pManager) : m_pManager(pManager) {
     if (Audio* pAudio = gEngine->audio()) {
         pAudio->playMenuMusic();
     }
-    IniDictionary file(STAGE_SELECT_FILE);
+    m_entries = readEntries();
     int rowHeight = gEngine->getFont().getCharacterHeight();
 
-    m_levelCount = readCount(file, "Levels");
-    m_levels.resize(static_cast<size_t>(m_levelCount));
+    m_levelCount = static_cast<int>(m_entries.levels.size());
     int rowY = FIRST_ROW_Y;
-    for (int i = 0; i < m_levelCount; ++i) {
-        std::string name = file.getString("level" + std::to_string(i), "Levels", "empty");
-        m_levels[static_cast<size_t>(i)] = MenuItem(name, name, LEVEL_COLUMN_X, rowY);
+    for (const std::string& name : m_entries.levels) {
+        m_levels.emplace_back(name, name, LEVEL_COLUMN_X, rowY);
         rowY = wrapping::add(rowY, rowHeight); // a huge font height wraps, as screen rows do
     }
 
-    m_characterCount = readCount(file, "Kalvorns");
-    m_characters.resize(static_cast<size_t>(m_characterCount));
+    m_characterCount = static_cast<int>(m_entries.characterFiles.size());
     rowY = FIRST_ROW_Y;
     for (int i = 0; i < m_characterCount; ++i) {
-        std::string base = "kalvorn" + std::to_string(i);
-        std::string name = characterFile(file, i);
-        std::string title = file.getString(base + "title", "Kalvorns", "empty");
-        m_characters[static_cast<size_t>(i)] = MenuItem(title, name, CHARACTER_COLUMN_X, rowY);
+        m_characters.emplace_back(m_entries.characterTitles[static_cast<size_t>(i)],
+                                  m_entries.characterFiles[static_cast<size_t>(i)],
+                                  CHARACTER_COLUMN_X, rowY);
         rowY = wrapping::add(rowY, rowHeight);
     }
 

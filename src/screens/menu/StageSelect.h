@@ -10,7 +10,6 @@
 #include <vector>
 
 class GameStateManager;
-class IniDictionary;
 
 class StageSelect : public GameState {
 public:
@@ -19,17 +18,26 @@ public:
     static constexpr int FIRST_ROW_Y = 32;         // screen px
     static constexpr const char* CHARACTERS_SECTION = "Kalvorns";
 
-    // The character file the menu's entry `index` names; a DataError naming
-    // the key when it is missing or empty.
-    static std::string characterFile(const IniDictionary& file, int index);
+    // What the menu file lists, in menu order: read once, and what the
+    // check and the command line take the levels and characters from.
+    struct Entries {
+        std::vector<std::string> levels;          // level names
+        std::vector<std::string> characterFiles;  // never empty
+        std::vector<std::string> characterTitles; // the captions
+    };
+    // Throws DataError when the file names no level or no character, or a
+    // character without a file.
+    static Entries readEntries();
 
-    // Throws DataError when the file names no level or no character.
+    // Throws DataError as readEntries does, and for a bad selector picture.
     explicit StageSelect(GameStateManager* pManager);
     ~StageSelect() override;
 
     void draw() override;
     void update() override;
     void addTraceFields(TraceRecord& record) const override;
+
+    const Entries& entries() const { return m_entries; }
 
 private:
     void drawSelector(const MenuItem& item);
@@ -40,6 +48,7 @@ private:
     int m_characterCount = 0;
     bool m_choosingCharacter = false;
     GameStateManager* m_pManager;
+    Entries m_entries;
     std::vector<MenuItem> m_levels;
     std::vector<MenuItem> m_characters;
     Surface m_pSelector;

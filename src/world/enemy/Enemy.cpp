@@ -2,12 +2,12 @@
 #include "world/enemy/Enemy.h"
 
 #include "config/IniDictionary.h"
+#include "engine/DataFiles.h"
 #include "graphics/Sprite.h"
 #include "world/player/Kalvorn.h"
 
 namespace {
 
-const std::string ENEMY_FILE = "enemy.ini";
 // The enemy steps and draws animation 0 on sheet 0 and nothing else.
 constexpr int REQUIRED_SHEETS = 1;
 constexpr int REQUIRED_ANIMATIONS = 1;

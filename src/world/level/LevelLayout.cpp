@@ -2,15 +2,17 @@
 
 #include "config/IniDictionary.h"
 #include "engine/DataError.h"
+#include "engine/DataFiles.h"
 #include "engine/Format.h"
+#include "engine/Screen.h"
 #include "engine/Wrapping.h"
+#include "world/level/MapFile.h"
 
 #include <type_traits>
 
 namespace {
 
-constexpr int32_t TILE_SIZE = 16;     // px: also the teleport's step per update
-constexpr Uint16 SCREEN_HEIGHT = 240; // px
+constexpr int32_t TILE_SIZE = MapFile::TILE_SIZE; // px: also the teleport's step per update
 constexpr int64_t UPDATES_PER_MINUTE = 60 * 60;
 
 } // namespace
@@ -20,8 +22,8 @@ LevelLayout LevelLayout::read(const std::string& levelName, const IniDictionary&
     LevelLayout layout;
     layout.levelsFile = levelsFile;
     layout.levelName = levelName;
-    layout.tileSheet = levels.getString("tileSheet", levelName, "empty");
-    layout.tileMap = levels.getString("tileMap", levelName, "empty");
+    layout.tileSheet = levels.getString("tileSheet", levelName, MISSING_FILE_NAME);
+    layout.tileMap = levels.getString("tileMap", levelName, MISSING_FILE_NAME);
 
     layout.boundaryCount = levels.getInt("boundaries", levelName, 0);
     int32_t count = boundaryCountProblem(layout.boundaryCount).empty() ? layout.boundaryCount : 0;

@@ -4,9 +4,11 @@
 
 #include "config/IniDictionary.h"
 #include "engine/DataError.h"
+#include "engine/DataFiles.h"
 #include "engine/Direction.h"
 #include "engine/Files.h"
 #include "engine/GameEngine.h"
+#include "engine/Screen.h"
 #include "engine/Wrapping.h"
 #include "world/level/LevelLayout.h"
 #include "world/level/MapFile.h"
@@ -16,9 +18,6 @@
 #include <iterator>
 
 namespace {
-
-// The Level reads the same file; its name only appears in messages here.
-const char* const LEVELS_FILE = "levels.ini";
 
 constexpr int SCREEN_TILE_COUNT = Map::SCREEN_TILES_X * Map::SCREEN_TILES_Y;
 // How far the clearance queries look ahead: one tile, px.
@@ -36,6 +35,8 @@ constexpr int64_t NEAR_BOTTOM = 232;
 constexpr int64_t NEAR_TOP = 4;
 // The player starts this far below a boundary's top, px.
 constexpr int32_t START_OFFSET_Y = 4;
+// Clears the position inside a 16 px tile, in a position's low byte.
+constexpr int32_t TILE_BITS = 0xF0;
 
 } // namespace
 
@@ -304,6 +305,18 @@ bool Map::isNearBoundaryBottom(int32_t y) const {
 
 bool Map::isNearBoundaryTop(int32_t y) const {
     return static_cast<int64_t>(y) - currentBoundary().y <= NEAR_TOP;
+}
+
+int32_t Map::pastTileColumn(int32_t x) {
+    return x % SCREEN_WIDTH - (x & TILE_BITS);
+}
+
+int32_t Map::pastTileRow(int32_t fromBoundaryTop) {
+    return fromBoundaryTop - (fromBoundaryTop & TILE_BITS);
+}
+
+int32_t Map::tileRowTop(int32_t y) const {
+    return wrapping::add((y % SCREEN_HEIGHT) & TILE_BITS, currentBoundary().y);
 }
 
 FixedPoint Map::startX() const {

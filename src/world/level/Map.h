@@ -5,6 +5,7 @@
 
 #include "engine/FixedPoint.h"
 #include "engine/Surface.h"
+#include "world/level/MapFile.h"
 
 #include <SDL.h>
 #include <array>
@@ -13,7 +14,6 @@
 #include <vector>
 
 class IniDictionary;
-class MapFile;
 struct LevelLayout;
 
 struct Tile {
@@ -29,6 +29,17 @@ struct LadderProbe {
     bool atBody = false;    // (x, y - 4)
     bool atHead = false;    // (x, y - 12)
     bool aboveNext = false; // (x, next y - 12), probed only when rising
+
+    // The questions the player's ladder rules ask of one probe.
+    bool any() const { return belowNext || atFeet || atBody || atHead || aboveNext; }
+    bool onlyBelowNext() const { return belowNext && !atFeet && !atBody && !atHead && !aboveNext; }
+    bool onlyAboveNext() const { return aboveNext && !belowNext && !atFeet && !atBody && !atHead; }
+    bool onlyAtFeet() const { return atFeet && !belowNext && !atBody && !atHead && !aboveNext; }
+    // The ladder reaches feet, body and head but not below the next y: the
+    // player is at its bottom.
+    bool atBottom() const { return !belowNext && atFeet && atBody && atHead; }
+    // The ladder's top is between the feet and the head.
+    bool topBetweenFeetAndHead() const { return atFeet && !atHead && !aboveNext; }
 };
 
 struct ProbePoint {
@@ -39,11 +50,10 @@ struct ProbePoint {
 class Map {
 public:
     static constexpr int32_t LADDER_TILE = 4;
-    static constexpr int TILE_SIZE = 16;      // px
-    static constexpr int SCREEN_TILES_X = 16; // tiles across a screen
-    static constexpr int SCREEN_TILES_Y = 15; // tiles down a screen
-    static constexpr int SCREEN_WIDTH = 256;  // px
-    static constexpr int SCREEN_HEIGHT = 240; // px
+    // The map file's measures, which the player and the tools ask the map.
+    static constexpr int TILE_SIZE = MapFile::TILE_SIZE;           // px
+    static constexpr int SCREEN_TILES_X = MapFile::SCREEN_TILES_X; // tiles across a screen
+    static constexpr int SCREEN_TILES_Y = MapFile::SCREEN_TILES_Y; // tiles down a screen
 
     // Loads the level's section of "levels.ini": tile sheet, map file,
     // boundaries and teleport values. Throws DataError naming the file and
@@ -69,6 +79,14 @@ public:
     static std::array<ProbePoint, 3> horizontalProbes(SDL_Rect rect, int32_t direction);
     static std::array<ProbePoint, 2> verticalProbes(SDL_Rect rect, int32_t direction);
     static std::array<ProbePoint, 4> ladderProbes(int32_t x, int32_t y, int32_t nextY, bool rising);
+    // Tile arithmetic on a position's low byte, which repeats every 256 px
+    // and so holds within a screen: how far x is past its tile column's
+    // left edge, how far a y measured from the boundary's top is past its
+    // tile row's top, and the world y of the top of the row that holds y
+    // (within the current boundary).
+    static int32_t pastTileColumn(int32_t x);
+    static int32_t pastTileRow(int32_t fromBoundaryTop);
+    int32_t tileRowTop(int32_t y) const;
     void selectBoundary(int32_t x, int32_t y);
     SDL_Rect currentBoundary() const;
     int32_t currentBoundaryIndex() const { return m_currentBoundary; }

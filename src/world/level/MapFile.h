@@ -3,6 +3,8 @@
 // accept and refuse exactly the same files with the same messages.
 #pragma once
 
+#include "engine/Screen.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -13,12 +15,12 @@ public:
     static constexpr size_t HEADER_SIZE = 3;     // bytes: W, H, N
     static constexpr int SEGMENT_TILES = 16;     // tiles in one segment
     static constexpr size_t SEGMENT_SIZE = 32;   // bytes: code and solid per tile
-    static constexpr int SCREEN_TILES_X = 16;    // tiles across a screen
-    static constexpr int SCREEN_TILES_Y = 15;    // tiles down a screen
     static constexpr int MAX_TILES_ACROSS = 240; // largest W that is a multiple of 16
     static constexpr int MAX_TILES_DOWN = 255;   // largest H (17 screens)
     static constexpr int MAX_CODE_COUNT = 255;   // N is one byte
     static constexpr int TILE_SIZE = 16;         // px
+    static constexpr int SCREEN_TILES_X = SCREEN_WIDTH / TILE_SIZE;  // tiles across a screen
+    static constexpr int SCREEN_TILES_Y = SCREEN_HEIGHT / TILE_SIZE; // tiles down a screen
     // The largest sound map: the header and every tile of 240 x 255.
     static constexpr size_t MAX_FILE_SIZE =
         HEADER_SIZE + size_t{MAX_TILES_ACROSS} * MAX_TILES_DOWN * SEGMENT_SIZE / SEGMENT_TILES;

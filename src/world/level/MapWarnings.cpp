@@ -3,6 +3,7 @@
 #include "world/level/Map.h"
 
 #include "engine/FixedPoint.h"
+#include "engine/Screen.h"
 #include "world/level/LevelLayout.h"
 
 #include <algorithm>
@@ -39,7 +40,7 @@ void warnAboutLadders(const Map& map, const std::function<void(const std::string
     auto inSomeBoundary = [&](int32_t x, int32_t y) {
         for (int32_t i = 0; i < map.boundaryCount(); ++i) {
             SDL_Rect b = map.boundary(i);
-            if (b.x <= x && x < b.x + b.w && b.y <= y && y < b.y + Map::SCREEN_HEIGHT) {
+            if (b.x <= x && x < b.x + b.w && b.y <= y && y < b.y + SCREEN_HEIGHT) {
                 return true;
             }
         }
@@ -56,7 +57,7 @@ void warnAboutLadders(const Map& map, const std::function<void(const std::string
     }
     for (int32_t i = 0; i < map.boundaryCount(); ++i) {
         SDL_Rect b = map.boundary(i);
-        int32_t bottom = b.y + Map::SCREEN_HEIGHT - Map::TILE_SIZE; // last tile row
+        int32_t bottom = b.y + SCREEN_HEIGHT - Map::TILE_SIZE; // last tile row
         for (int32_t x = std::max<int32_t>(b.x, 0); x < b.x + b.w; x += Map::TILE_SIZE) {
             if (isLadder(x, bottom) && inSomeBoundary(x, bottom + Map::TILE_SIZE) &&
                 !isLadder(x, bottom + Map::TILE_SIZE)) {
@@ -93,8 +94,8 @@ void warnAboutOverlaps(const Map& map, const std::function<void(const std::strin
             bool same = first.x == later.x && first.y == later.y && first.w == later.w;
             // A strip without width holds nothing, so it overlaps nothing.
             bool overlap = first.w > 0 && later.w > 0 && first.x < later.x + later.w &&
-                           later.x < first.x + first.w && first.y < later.y + Map::SCREEN_HEIGHT &&
-                           later.y < first.y + Map::SCREEN_HEIGHT;
+                           later.x < first.x + first.w && first.y < later.y + SCREEN_HEIGHT &&
+                           later.y < first.y + SCREEN_HEIGHT;
             if (!same && !overlap) {
                 continue;
             }
@@ -135,17 +136,18 @@ std::vector<std::string> Map::designWarnings(const std::string& levelsFile,
             warn(key + axis + " " + std::to_string(value) + " is not on a screen edge; use " +
                  std::to_string(below) + " or " + std::to_string(below + step));
         };
-        if (b.x % Map::SCREEN_WIDTH != 0) {
-            offEdge("x", b.x, Map::SCREEN_WIDTH);
+        if (b.x % SCREEN_WIDTH != 0) {
+            offEdge("x", b.x, SCREEN_WIDTH);
         }
-        if (b.y % Map::SCREEN_HEIGHT != 0) {
-            offEdge("y", b.y, Map::SCREEN_HEIGHT);
+        if (b.y % SCREEN_HEIGHT != 0) {
+            offEdge("y", b.y, SCREEN_HEIGHT);
         }
-        if (b.w % Map::SCREEN_WIDTH != 0 || b.w == 0) {
+        if (b.w % SCREEN_WIDTH != 0 || b.w == 0) {
             warn(key + "w " + std::to_string(b.w) +
-                 " is not a whole number of screens; use a multiple of 256");
+                 " is not a whole number of screens; use a multiple of " +
+                 std::to_string(SCREEN_WIDTH));
         }
-        if (b.x < 0 || b.y < 0 || b.y + Map::SCREEN_HEIGHT > map.height() || b.x >= map.width()) {
+        if (b.x < 0 || b.y < 0 || b.y + SCREEN_HEIGHT > map.height() || b.x >= map.width()) {
             warn(key + " at (" + std::to_string(b.x) + ", " + std::to_string(b.y) +
                  ") is outside the map of " + std::to_string(map.width()) + " x " +
                  std::to_string(map.height()) + " px; move it onto the map");
@@ -155,15 +157,14 @@ std::vector<std::string> Map::designWarnings(const std::string& levelsFile,
                  std::to_string(map.width() - b.x));
         }
         bool anyPresent = false;
-        for (int64_t x = b.x; x < int64_t{b.x} + b.w; x += Map::SCREEN_WIDTH) {
-            anyPresent =
-                anyPresent || map.isScreenPresent(x / Map::SCREEN_WIDTH, b.y / Map::SCREEN_HEIGHT);
+        for (int64_t x = b.x; x < int64_t{b.x} + b.w; x += SCREEN_WIDTH) {
+            anyPresent = anyPresent || map.isScreenPresent(x / SCREEN_WIDTH, b.y / SCREEN_HEIGHT);
         }
         if (!anyPresent) {
             warn(key + " covers only absent screens; move it onto screens the map has");
         }
         enemyHeld = enemyHeld || (b.x <= enemyBox.x && enemyBox.x < b.x + b.w &&
-                                  b.y <= enemyBox.y && enemyBox.y < b.y + Map::SCREEN_HEIGHT);
+                                  b.y <= enemyBox.y && enemyBox.y < b.y + SCREEN_HEIGHT);
     }
     if (!enemyHeld) {
         warn("no boundary holds the enemy at (" + std::to_string(enemyBox.x) + ", " +
@@ -179,8 +180,7 @@ std::vector<std::string> Map::designWarnings(const std::string& levelsFile,
     SDL_Rect first = map.boundary(0);
     // A stop the values do not put where written, or outside boundary 0, is
     // warned of above, with what the descent does instead.
-    if (int64_t{first.y} + m_pLayout->teleportStopPosY != stop ||
-        stop >= first.y + Map::SCREEN_HEIGHT) {
+    if (int64_t{first.y} + m_pLayout->teleportStopPosY != stop || stop >= first.y + SCREEN_HEIGHT) {
         return warnings;
     }
     if (map.tileAt(x, stop).solid) {
@@ -189,7 +189,7 @@ std::vector<std::string> Map::designWarnings(const std::string& levelsFile,
              std::to_string(stop) + "); choose a stop 4 + 16k above a floor");
     } else {
         bool floor = false;
-        for (int32_t y = stop; y < first.y + Map::SCREEN_HEIGHT && !floor; y += Map::TILE_SIZE) {
+        for (int32_t y = stop; y < first.y + SCREEN_HEIGHT && !floor; y += Map::TILE_SIZE) {
             floor = map.tileAt(x, y).solid;
         }
         if (!floor) {

@@ -4,7 +4,9 @@
 
 #include "config/IniDictionary.h"
 #include "engine/DataError.h"
+#include "engine/DataFiles.h"
 #include "engine/GameEngine.h"
+#include "engine/Screen.h"
 #include "engine/TraceRecord.h"
 #include "engine/Wrapping.h"
 #include "graphics/Font.h"
@@ -58,33 +60,24 @@ FixedPoint readSpeed(const IniDictionary& file, const std::string& name,
 } // namespace
 
 Kalvorn::Kalvorn(const std::string& characterFile, Map* pMap) : m_pMap(pMap), m_hitbox(&m_box) {
-    m_x = m_pMap->startX();
-    m_y = m_pMap->startY();
-    m_ySpeed = m_pMap->teleportStartYSpeed();
-    m_teleportStopY = integerPart(m_pMap->teleportStopY());
-    m_ladder = m_pMap->probeLadders(integerPart(m_x), integerPart(m_y), integerPart(m_y - m_ySpeed),
-                                    m_ySpeed >= FixedPoint{});
-    m_pMap->selectBoundary(integerPart(m_x), integerPart(m_y));
-    gEngine->setBounds(m_pMap->currentBoundary());
-
     IniDictionary file(characterFile);
     m_pSprite = std::make_unique<Sprite>(file, characterFile, SHEET_COUNT, ANIMATION_COUNT);
     m_pSprite->setAnimation(ANIMATION_TELEPORT);
     readConfiguration(file);
-    applyBoxX();
-    applyBoxY();
     m_boxWidthKey = file.getInt("width", "BoundingBox", 0);
     m_boxHeightKey = file.getInt("height", "BoundingBox", 0);
     m_box.w = wrapping::toUint16(m_boxWidthKey);
     m_box.h = wrapping::toUint16(m_boxHeightKey);
     try {
-        m_pShotSurface = gEngine->loadBitmap(file.getString("spritesheet", "Bullet", "empty"));
+        m_pShotSurface =
+            gEngine->loadBitmap(file.getString("spritesheet", "Bullet", MISSING_FILE_NAME));
     } catch (const DataError& error) {
         rethrowForKey(error, file, characterFile, "Bullet", "spritesheet");
     }
     m_shotXOffsetLeft = file.getInt("xOffsetLeft", "Bullet", 0);
     m_shotXOffsetRight = file.getInt("xOffsetRight", "Bullet", 0);
     m_shotYOffset = file.getInt("yOffset", "Bullet", 0);
+    placeAtStart(LadderFlags::PROBE);
 }
 
 Kalvorn::~Kalvorn() = default;
@@ -146,21 +139,29 @@ void Kalvorn::readConfiguration(const IniDictionary& file) {
     m_boxYOffset = file.getInt("yOffset", "BoundingBox", 0);
 }
 
-void Kalvorn::respawn() {
-    gEngine->raiseSound(SoundEvent::FALL_OUT);
+void Kalvorn::placeAtStart(LadderFlags flags) {
     m_x = m_pMap->startX();
     m_y = m_pMap->startY();
-    applyBoxX();
-    applyBoxY();
     m_ySpeed = m_pMap->teleportStartYSpeed();
     m_teleportStopY = integerPart(m_pMap->teleportStopY());
+    if (flags == LadderFlags::PROBE) {
+        m_ladder = m_pMap->probeLadders(integerPart(m_x), integerPart(m_y),
+                                        integerPart(m_y - m_ySpeed), m_ySpeed >= FixedPoint{});
+    }
+    applyBoxX();
+    applyBoxY();
+    m_pMap->selectBoundary(integerPart(m_x), integerPart(m_y));
+    gEngine->setBounds(m_pMap->currentBoundary());
+}
+
+void Kalvorn::respawn() {
+    gEngine->raiseSound(SoundEvent::FALL_OUT);
+    placeAtStart(LadderFlags::KEEP);
     m_hasFallenOut = false;
     m_mode = TELEPORTING;
     m_state = &Kalvorn::teleporting;
     m_verticalResponse = STOP;
     m_pSprite->setAnimation(ANIMATION_TELEPORT);
-    m_pMap->selectBoundary(integerPart(m_x), integerPart(m_y));
-    gEngine->setBounds(m_pMap->currentBoundary());
     gEngine->followTarget(m_box);
 }
 
@@ -309,7 +310,7 @@ std::vector<std::string> Kalvorn::designWarnings(const std::string& fileName) co
                            "tile there stops a climb through a floor; use 15 or less");
     }
     int64_t camera = int64_t{m_durScrolling} * CAMERA_SCROLL_STEP;
-    if (camera != Map::SCREEN_HEIGHT) {
+    if (camera != SCREEN_HEIGHT) {
         warnings.push_back(fileName + ": [Durations] scrolling " + std::to_string(m_durScrolling) +
                            " moves the camera " + std::to_string(camera) +
                            " px in a transition, not one screen of 240; use 60");

@@ -86,6 +86,14 @@ private:
 
     // Configuration (Kalvorn.cpp).
     void readConfiguration(const IniDictionary& file);
+    // The ladder flags a placement leaves: probed at the start, or, on a
+    // respawn, kept from the fall until the landed teleport probes again. The
+    // readout and the trace show the flags, so a respawn keeps them as the
+    // game always has.
+    enum class LadderFlags { PROBE, KEEP };
+    // At the map's start in the teleport descent, in the boundary that holds
+    // it: the construction's placement and every respawn's.
+    void placeAtStart(LadderFlags flags);
     void applyBoxX();
     void applyBoxY();
     int32_t ladderFlags() const;

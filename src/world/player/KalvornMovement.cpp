@@ -8,21 +8,7 @@
 
 namespace {
 
-constexpr int32_t SCREEN_WIDTH = 256;   // px
-constexpr int32_t TILE_ROW_MASK = 0xF0; // clears the position inside a 16 px tile
-constexpr int32_t TILE_CENTRE = 8;      // px from a tile's left edge
-
-bool anyFlag(const LadderProbe& probe) {
-    return probe.belowNext || probe.atFeet || probe.atBody || probe.atHead || probe.aboveNext;
-}
-
-bool onlyBelowNext(const LadderProbe& probe) {
-    return probe.belowNext && !probe.atFeet && !probe.atBody && !probe.atHead && !probe.aboveNext;
-}
-
-bool onlyAboveNext(const LadderProbe& probe) {
-    return probe.aboveNext && !probe.belowNext && !probe.atFeet && !probe.atBody && !probe.atHead;
-}
+constexpr int32_t TILE_CENTRE = 8; // px from a tile's left edge
 
 } // namespace
 
@@ -50,39 +36,37 @@ void Kalvorn::moveHorizontally() {
 
 void Kalvorn::snapToLadder() {
     m_xSpeed = {};
-    int32_t px = integerPart(m_x);
-    int32_t d = px % SCREEN_WIDTH - (px & TILE_ROW_MASK);
-    m_x = m_x - fromInt(d) + fromInt(TILE_CENTRE);
+    m_x = m_x - fromInt(Map::pastTileColumn(integerPart(m_x))) + fromInt(TILE_CENTRE);
     applyBoxX();
 }
 
 void Kalvorn::tryGrabLadder(const KeyState& keys) {
-    if (keys.vertical == NONE || !anyFlag(m_ladder)) {
+    if (keys.vertical == NONE || !m_ladder.any()) {
         return;
     }
     if (keys.vertical == UP) {
         // A ladder that starts below the feet is not climbed upward.
-        if (onlyBelowNext(m_ladder)) {
+        if (m_ladder.onlyBelowNext()) {
             return;
         }
         snapToLadder();
         turnAround();
-        if (onlyAboveNext(m_ladder)) {
+        if (m_ladder.onlyAboveNext()) {
             // Only the ladder's foot is within reach above: hop onto the top
             // of the tile row that holds y, a box height up, and drop.
             int32_t rel = integerPart(m_y - fromInt(m_pMap->currentBoundary().y));
-            m_y = m_y - fromInt(rel - (rel & TILE_ROW_MASK)) - fromInt(m_box.h);
+            m_y = m_y - fromInt(Map::pastTileRow(rel)) - fromInt(m_box.h);
             applyBoxY();
             enterFalling();
         } else {
             enterClimbing();
         }
     } else if (keys.vertical == DOWN) {
-        if (!m_ladder.belowNext && m_ladder.atFeet && m_ladder.atBody && m_ladder.atHead) {
+        if (m_ladder.atBottom()) {
             return;
         }
         snapToLadder();
-        if (onlyBelowNext(m_ladder)) {
+        if (m_ladder.onlyBelowNext()) {
             // Standing on the ladder's top: step down into it.
             m_y += fromInt(m_heightHalf);
             applyBoxY();

@@ -17,9 +17,7 @@ constexpr int32_t ANIMATION_CLIMBING = 4;
 constexpr int32_t ANIMATION_CLIMBING_TOP = 5; // the ladder's top between feet and head
 constexpr int32_t ANIMATION_TELEPORT_LANDED = 8;
 
-constexpr int32_t TELEPORT_STEP = 16;   // px per update of the descent
-constexpr int32_t SCREEN_HEIGHT = 240;  // px
-constexpr int32_t TILE_ROW_MASK = 0xF0; // clears the position inside a 16 px tile
+constexpr int32_t TELEPORT_STEP = 16; // px per update of the descent
 
 } // namespace
 
@@ -65,8 +63,7 @@ void Kalvorn::moveThroughMap(const KeyState& keys) {
     }
     m_ladder = m_pMap->probeLadders(integerPart(m_x), integerPart(m_y), integerPart(m_y - m_ySpeed),
                                     m_ySpeed > FixedPoint{});
-    if (m_mode == ON_LADDER && !m_ladder.belowNext && !m_ladder.atFeet && !m_ladder.atBody &&
-        !m_ladder.atHead && !m_ladder.aboveNext) {
+    if (m_mode == ON_LADDER && !m_ladder.any()) {
         enterFalling();
     }
     moveVertically(keys);
@@ -260,9 +257,8 @@ void Kalvorn::climbing(KeyState keys) {
             m_ySpeed = m_yClimbingDown;
             m_verticalResponse = LAND;
         }
-        bool topBetweenFeetAndHead = m_ladder.atFeet && !m_ladder.atHead && !m_ladder.aboveNext;
-        m_pSprite->setAnimation(topBetweenFeetAndHead ? ANIMATION_CLIMBING_TOP
-                                                      : ANIMATION_CLIMBING);
+        m_pSprite->setAnimation(m_ladder.topBetweenFeetAndHead() ? ANIMATION_CLIMBING_TOP
+                                                                 : ANIMATION_CLIMBING);
     } else if (keys.vertical == NONE) {
         m_ySpeed = {};
         m_pSprite->setAnimation(ANIMATION_CLIMBING);
@@ -272,14 +268,10 @@ void Kalvorn::climbing(KeyState keys) {
     if (m_shooting) {
         m_ySpeed = {};
     }
-    bool onlyFeet = m_ladder.atFeet && !m_ladder.belowNext && !m_ladder.atBody &&
-                    !m_ladder.atHead && !m_ladder.aboveNext;
-    if (m_ySpeed > FixedPoint{} && onlyFeet) {
+    if (m_ySpeed > FixedPoint{} && m_ladder.onlyAtFeet()) {
         // Climbed over the top: stand m_heightHalf above the top of the tile
         // row that holds y.
-        int32_t r = integerPart(m_y) % SCREEN_HEIGHT;
-        int32_t top = wrapping::add(r & TILE_ROW_MASK, m_pMap->currentBoundary().y);
-        m_y = fromInt(wrapping::sub(top, m_heightHalf));
+        m_y = fromInt(wrapping::sub(m_pMap->tileRowTop(integerPart(m_y)), m_heightHalf));
         applyBoxY();
         m_ySpeed = {};
         enterStanding();

@@ -2,6 +2,7 @@
 #include "world/player/Shot.h"
 
 #include "engine/GameEngine.h"
+#include "engine/Screen.h"
 #include "engine/Wrapping.h"
 
 namespace {
@@ -29,7 +30,7 @@ void Shot::update() {
     SDL_Rect camera = gEngine->getCamera();
     if (direction == RIGHT) {
         x = wrapping::add(x, SPEED);
-        if (x >= camera.x + GameEngine::SCREEN_WIDTH) {
+        if (x >= camera.x + SCREEN_WIDTH) {
             active = false;
         }
     } else if (direction == LEFT) {

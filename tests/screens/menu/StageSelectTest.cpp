@@ -7,7 +7,6 @@
 
 #include <SDL.h>
 #include <filesystem>
-#include <fstream>
 
 using namespace testing_support;
 
@@ -173,14 +172,18 @@ TEST_F(StageSelectRun, TheScreenshotShowsBothColumnsAndTheSelector) {
 }
 
 TEST_F(StageSelectRun, MenusWithoutLevelsOrCharactersAreRefused) {
-    writeMenu(0, 2);
-    RunResult result = run("", 1);
-    EXPECT_EQ(result.status, 2);
-    EXPECT_NE(result.err.find("stageselect.ini: [Levels]"), std::string::npos) << result.err;
-    writeMenu(2, 0);
-    result = run("", 1);
-    EXPECT_EQ(result.status, 2);
-    EXPECT_NE(result.err.find("stageselect.ini: [Kalvorns]"), std::string::npos) << result.err;
+    // --level takes its character from the same reading of the menu.
+    writeFile(m_dir + "/levels.ini", "[A0]\n");
+    for (const char* extra : {"", "--level A0"}) {
+        writeMenu(0, 2);
+        RunResult result = run("", 1, extra);
+        EXPECT_EQ(result.status, 2);
+        EXPECT_NE(result.err.find("stageselect.ini: [Levels]"), std::string::npos) << result.err;
+        writeMenu(2, 0);
+        result = run("", 1, extra);
+        EXPECT_EQ(result.status, 2);
+        EXPECT_NE(result.err.find("stageselect.ini: [Kalvorns]"), std::string::npos) << result.err;
+    }
 }
 
 TEST_F(StageSelectRun, AMissingFontOrSelectorIsNamed) {
@@ -202,9 +205,8 @@ TEST_F(StageSelectRun, ARecordingReplaysToTheSameTrace) {
     ASSERT_EQ(first.status, 0) << first.err;
     // The quit in frame 4 ends the run after that frame.
     EXPECT_EQ(traceLines(first.out).size(), 5u);
-    std::ifstream file(recording);
-    std::string recorded((std::istreambuf_iterator<char>(file)), {});
-    EXPECT_EQ(recorded, "0 down down\n1 down up\n2 b down\n2 b up\n3 down down\n4 quit\n");
+    EXPECT_EQ(readFile(recording),
+              "0 down down\n1 down up\n2 b down\n2 b up\n3 down down\n4 quit\n");
     RunResult second = runProgram(std::string(KCS_BINARY) + " --headless --data " + m_dir +
                                   " --frames 20 --replay " + recording + " --trace -");
     EXPECT_EQ(second.out, first.out);

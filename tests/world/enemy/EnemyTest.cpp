@@ -4,6 +4,7 @@
 
 #include "engine/DataError.h"
 #include "engine/GameEngine.h"
+#include "engine/Screen.h"
 #include "support/TestEnvironment.h"
 #include "world/player/PlayerWorld.h"
 
@@ -103,5 +104,5 @@ TEST_F(EnemyTest, TouchHitsThePlayer) {
     Kalvorn player(writeCharacter("hero.ini", {{"Durations", "invincible", "60"}}), pMap.get());
     Enemy().touch(player);
     EXPECT_EQ(number(traceOf(player, *pMap), "invincible"), 60);
-    gEngine->setBounds(SDL_Rect{0, 0, GameEngine::SCREEN_WIDTH, GameEngine::SCREEN_HEIGHT});
+    gEngine->setBounds(SDL_Rect{0, 0, SCREEN_WIDTH, SCREEN_HEIGHT});
 }
