@@ -130,19 +130,19 @@ std::vector<std::string> IniAudit::warnings() const {
         askedSections.insert(notes.wholeSections.begin(), notes.wholeSections.end());
         for (const auto& [section, keys] : notes.present) {
             std::string where = file + ": [" + excerpt(section) + "]";
-            if (askedSections.count(section) == 0) {
+            if (!askedSections.contains(section)) {
                 std::string guess = suggestion(section, askedSections, suggestionsLeft);
                 lines.push_back(where + " is not a section the game reads; " +
                                 (guess.empty() ? "remove it or check its name"
                                                : "did you mean [" + guess + "]?"));
                 continue;
             }
-            if (notes.wholeSections.count(section) != 0) {
+            if (notes.wholeSections.contains(section)) {
                 continue;
             }
             const std::set<std::string>& asked = notes.asked.at(section);
             for (const std::string& key : keys) {
-                if (asked.count(key) != 0) {
+                if (asked.contains(key)) {
                     continue;
                 }
                 std::string guess = suggestion(key, asked, suggestionsLeft);

@@ -162,7 +162,7 @@ bool IniDictionary::hasSection(const std::string& section) const {
     if (IniAudit* pAudit = IniAudit::active(); pAudit != nullptr && m_fromFile) {
         pAudit->noteAsked(m_fileName, section, "");
     }
-    return m_sections.count(section) != 0;
+    return m_sections.contains(section);
 }
 
 std::vector<std::string> IniDictionary::sectionNames() const {

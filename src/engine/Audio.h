@@ -101,7 +101,7 @@ private:
         bool paused = false;
         int volume = MIX_MAX_VOLUME;
     };
-    static void SDLCALL playLoop(void* pPlayer, Uint8* pStream, int length);
+    static void SDLCALL playLoop(void* pData, Uint8* pStream, int length);
 
     // The sound a key names, read whole, checked and decoded even with no
     // device, so that --check finds every bad file; null with no device.

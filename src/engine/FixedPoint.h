@@ -28,8 +28,11 @@ constexpr FixedPoint fromInt(int32_t i) {
 // A configuration pair "...Int" and "...Fraction": the fraction is ORed into
 // the low bits, so (-4, 128) is -3.5, not -4.5.
 constexpr FixedPoint fromParts(int32_t i, int32_t fraction) {
-    return {static_cast<int32_t>((static_cast<uint32_t>(i) << 8) | static_cast<uint32_t>(fraction))};
+    return {
+        static_cast<int32_t>((static_cast<uint32_t>(i) << 8) | static_cast<uint32_t>(fraction))};
 }
 
 // Whole pixels, rounding toward minus infinity (-1/256 gives -1).
-constexpr int32_t integerPart(FixedPoint v) { return v.raw >> 8; }
+constexpr int32_t integerPart(FixedPoint v) {
+    return v.raw >> 8;
+}

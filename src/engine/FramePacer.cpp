@@ -4,9 +4,13 @@
 
 #include <SDL.h>
 
-uint32_t SdlClock::ticks() { return SDL_GetTicks(); }
+uint32_t SdlClock::ticks() {
+    return SDL_GetTicks();
+}
 
-void SdlClock::delay(uint32_t milliseconds) { SDL_Delay(milliseconds); }
+void SdlClock::delay(uint32_t milliseconds) {
+    SDL_Delay(milliseconds);
+}
 
 void FramePacer::start() {
     m_deadline = m_clock.ticks();

@@ -8,7 +8,7 @@
 class FrameClock {
 public:
     virtual ~FrameClock() = default;
-    virtual uint32_t ticks() = 0;           // ms, wrapping unsigned 32-bit
+    virtual uint32_t ticks() = 0; // ms, wrapping unsigned 32-bit
     virtual void delay(uint32_t milliseconds) = 0;
 };
 

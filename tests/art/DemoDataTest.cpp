@@ -21,7 +21,9 @@ constexpr int CLEARANCE_REACH = 16;     // px per update the map's queries look 
 constexpr int BOUNDARY_BOTTOM_ZONE = 7; // px a transition must carry the player
 constexpr int ENEMY_BOX_HEIGHT = 8;     // px, fixed by the enemy
 
-IniDictionary dataIni(const std::string& name) { return IniDictionary(DATA + "/" + name); }
+IniDictionary dataIni(const std::string& name) {
+    return IniDictionary(DATA + "/" + name);
+}
 
 // A raw fixed-point speed (1/256 px per update) from a key pair.
 int32_t speed(const IniDictionary& ini, const std::string& section, const std::string& name) {
@@ -86,9 +88,9 @@ TEST(ArtDemoData, CharactersFitTheMapQueries) {
             int32_t raw = speed(hero, "XSpeed", key);
             EXPECT_TRUE(raw >= 0 && raw < CLEARANCE_REACH * 256) << key;
         }
-        for (const char* key : {"climbingDown", "climbingUp", "collision", "falling", "gravity",
-                                "jumping", "jumpReleased", "jumpReleasedMax", "min", "scrolling",
-                                "reeling"}) {
+        for (const char* key :
+             {"climbingDown", "climbingUp", "collision", "falling", "gravity", "jumping",
+              "jumpReleased", "jumpReleasedMax", "min", "scrolling", "reeling"}) {
             int32_t raw = speed(hero, "YSpeed", key);
             EXPECT_TRUE(raw > -CLEARANCE_REACH * 256 && raw < CLEARANCE_REACH * 256) << key;
         }

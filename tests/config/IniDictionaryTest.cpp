@@ -82,8 +82,7 @@ TEST(IniDictionary, LineEndsBomTabsLinesWithoutEqualsAndALastLineWithoutLineFeed
         EXPECT_FALSE(other.hasKey(";c", "S")) << text;
     }
     // Tabs are not trimmed; a line without "=" is both key and value.
-    IniDictionary other =
-        IniDictionary::fromText("[S]\nkey\t=\t5\n  just words  \nlast=3");
+    IniDictionary other = IniDictionary::fromText("[S]\nkey\t=\t5\n  just words  \nlast=3");
     EXPECT_EQ(other.getString("key\t", "S", ""), "\t5");
     EXPECT_EQ(other.getInt("key\t", "S", 0), 5);
     EXPECT_FALSE(other.hasKey("key", "S"));
@@ -94,11 +93,22 @@ TEST(IniDictionary, LineEndsBomTabsLinesWithoutEqualsAndALastLineWithoutLineFeed
 // Leading digits count, beyond 32 bits the value saturates.
 TEST(IniDictionary, IntegerConversionAndSaturation) {
     const std::pair<const char*, int32_t> cases[] = {
-        {"12abc", 12}, {"-3", -3}, {"0x10", 0}, {"1.5", 1}, {"-12", -12}, {"+4", 4},
-        {"- 4", 0}, {" \t\v\f\r\n42", 42}, {"words", 0}, {"", 0},
-        {"2147483647", 2147483647}, {"2147483648", 2147483647},
-        {"99999999999999999999999", 2147483647}, {"-2147483648", INT32_MIN},
-        {"-2147483649", INT32_MIN}, {"-99999999999999999999999", INT32_MIN},
+        {"12abc", 12},
+        {"-3", -3},
+        {"0x10", 0},
+        {"1.5", 1},
+        {"-12", -12},
+        {"+4", 4},
+        {"- 4", 0},
+        {" \t\v\f\r\n42", 42},
+        {"words", 0},
+        {"", 0},
+        {"2147483647", 2147483647},
+        {"2147483648", 2147483647},
+        {"99999999999999999999999", 2147483647},
+        {"-2147483648", INT32_MIN},
+        {"-2147483649", INT32_MIN},
+        {"-99999999999999999999999", INT32_MIN},
     };
     for (const auto& [text, value] : cases) {
         EXPECT_EQ(parseIniInt(text), value) << text;

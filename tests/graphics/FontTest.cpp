@@ -1,9 +1,9 @@
 // Text, numbers and the readout, read back from the real screen surface. The
 // test font fills every pixel of cell k with its own colour, so a pixel tells
 // which cell was drawn there.
+#include "graphics/Font.h"
 #include "engine/DataError.h"
 #include "engine/GameEngine.h"
-#include "graphics/Font.h"
 #include "support/TestEnvironment.h"
 
 #include <gtest/gtest.h>
@@ -22,8 +22,8 @@ constexpr int NOTHING = -1;
 std::vector<int> cellsAt(int x, int y, int count) {
     std::vector<int> cells;
     for (int i = 0; i < count; ++i) {
-        cells.push_back(cellOfColour(pixelAt(gEngine->getScreen(), x + i * TEST_GLYPH_SIZE + 3,
-                                             y + 3)));
+        cells.push_back(
+            cellOfColour(pixelAt(gEngine->getScreen(), x + i * TEST_GLYPH_SIZE + 3, y + 3)));
     }
     return cells;
 }
@@ -59,8 +59,7 @@ TEST_F(FontDrawing, NoDigitsDrawsOnlyTheSign) {
 TEST_F(FontDrawing, ExtremeValuesDrawWithoutOverflow) {
     font().drawNumber(INT32_MIN, 0, 80, 12);
     // 2147483648 in twelve digits: 00 then the ten digits.
-    EXPECT_EQ(cellsAt(0, 80, 13),
-              (std::vector<int>{13, 0, 0, 2, 1, 4, 7, 4, 8, 3, 6, 4, 8}));
+    EXPECT_EQ(cellsAt(0, 80, 13), (std::vector<int>{13, 0, 0, 2, 1, 4, 7, 4, 8, 3, 6, 4, 8}));
 }
 
 TEST_F(FontDrawing, TextAdvancesOneCellPerCharacterAndLooksGlyphsUp) {
@@ -80,9 +79,9 @@ TEST_F(FontDrawing, TextOnASurfaceLeavesTheRestTransparent) {
 TEST_F(FontDrawing, DiagnosticsShowWholePixelsWithinOneScreen) {
     // x 300.5 px, y -3 px exactly, speeds 1.5 and -2.25 px, flags 5.
     font().drawDiagnostics(300 * 256 + 128, -3 * 256, 384, -576, 5);
-    EXPECT_EQ(cellsAt(8, 8, 4), (std::vector<int>{NOTHING, 0, 4, 4}));   // 300 % 256
-    EXPECT_EQ(cellsAt(40, 8, 4), (std::vector<int>{NOTHING, 1, 2, 8}));  // fraction
-    EXPECT_EQ(cellsAt(8, 16, 4), (std::vector<int>{13, 0, 0, 3}));       // -3 % 240
+    EXPECT_EQ(cellsAt(8, 8, 4), (std::vector<int>{NOTHING, 0, 4, 4}));  // 300 % 256
+    EXPECT_EQ(cellsAt(40, 8, 4), (std::vector<int>{NOTHING, 1, 2, 8})); // fraction
+    EXPECT_EQ(cellsAt(8, 16, 4), (std::vector<int>{13, 0, 0, 3}));      // -3 % 240
     EXPECT_EQ(cellsAt(40, 16, 4), (std::vector<int>{NOTHING, 0, 0, 0}));
     EXPECT_EQ(cellsAt(16, 24, 3), (std::vector<int>{NOTHING, 0, 1}));
     EXPECT_EQ(cellsAt(40, 24, 4), (std::vector<int>{NOTHING, 1, 2, 8}));
@@ -145,8 +144,7 @@ TEST(FontLoading, CellsOutsideTheSheetAreRefusedByKey) {
             Font font("badfont.ini", gEngine);
             ADD_FAILURE() << "accepted: " << properties;
         } catch (const DataError& caught) {
-            EXPECT_EQ(std::string(caught.what()).rfind(std::string("badfont.ini: ") + error, 0),
-                      0u)
+            EXPECT_EQ(std::string(caught.what()).rfind(std::string("badfont.ini: ") + error, 0), 0u)
                 << caught.what();
         }
     }

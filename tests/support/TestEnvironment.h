@@ -47,9 +47,9 @@ private:
 
 // Runs a program and collects its exit status and output.
 struct RunResult {
-    int status = -1;      // exit status, or 128 + signal
-    std::string out;      // standard output
-    std::string err;      // standard error
+    int status = -1; // exit status, or 128 + signal
+    std::string out; // standard output
+    std::string err; // standard error
 };
 RunResult runProgram(const std::string& commandLine);
 

@@ -92,7 +92,7 @@ void SourceParser::colourDirective(const std::vector<SourceWord>& words) {
         fail(name.column,
              "a colour is named by one printable character, not \"" + excerpt(name.text) + "\"");
     }
-    auto index = static_cast<size_t>(name.text[0]);
+    auto index = static_cast<size_t>(static_cast<unsigned char>(name.text[0]));
     if (m_colours[index]) {
         fail(name.column, "colour '" + name.text + "' is defined twice");
     }

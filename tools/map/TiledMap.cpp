@@ -177,12 +177,12 @@ void TiledMap::checkScreens(const TiledLayer& layer, const std::vector<uint8_t>&
     int screensDown = height / MapFile::SCREEN_TILES_Y;
     std::vector<int> filled(static_cast<size_t>(screensAcross * screensDown), 0);
     auto screenOf = [&](int row, int column) {
-        return static_cast<size_t>(row / MapFile::SCREEN_TILES_Y * screensAcross +
-                                   column / MapFile::SCREEN_TILES_X);
+        return static_cast<size_t>(row / MapFile::SCREEN_TILES_Y) * screensAcross +
+               column / MapFile::SCREEN_TILES_X;
     };
     for (int row = 0; row < height; ++row) {
         for (int column = 0; column < width; ++column) {
-            if (codes[static_cast<size_t>(row * width + column)] != 0) {
+            if (codes[static_cast<size_t>(row) * width + column] != 0) {
                 ++filled[screenOf(row, column)];
             }
         }
@@ -190,7 +190,7 @@ void TiledMap::checkScreens(const TiledLayer& layer, const std::vector<uint8_t>&
     for (int row = 0; row < height; ++row) {
         for (int column = 0; column < width; ++column) {
             int count = filled[screenOf(row, column)];
-            if (codes[static_cast<size_t>(row * width + column)] == 0 && count != 0) {
+            if (codes[static_cast<size_t>(row) * width + column] == 0 && count != 0) {
                 fail(cellPlace(layer, row, column) +
                      format("empty cell in screen column %d, row %d, which has %d of %d tiles; "
                             "a screen is all empty (absent) or all filled",
@@ -219,7 +219,7 @@ MapFile TiledMap::toMapFile() const {
     MapFile map(width, height, static_cast<int>(sheet.tileCount) + 1);
     for (int row = 0; row < height; ++row) {
         for (int column = 0; column < width; ++column) {
-            size_t cell = static_cast<size_t>(row * width + column);
+            size_t cell = static_cast<size_t>(row) * width + column;
             bool solid = false;
             if (pSolid != nullptr) {
                 // The layer alone decides, so one tile can be a wall in one
@@ -230,7 +230,7 @@ MapFile TiledMap::toMapFile() const {
                          "a solid mark in an absent screen (the tiles layer is empty there)");
                 }
             } else if (codes[cell] != 0) {
-                solid = sheet.solidIds.count(codes[cell] - 1) != 0;
+                solid = sheet.solidIds.contains(codes[cell] - 1);
             }
             // setTile makes the screen present; screens with no tile stay absent.
             if (codes[cell] != 0) {

@@ -127,7 +127,7 @@ public:
         if (!data) {
             fail("layer " + TiledMap::quoted(name) + " has no <data>");
         }
-        if (data.child("chunk")) {
+        if (!data.child("chunk").empty()) {
             fail("layer " + TiledMap::quoted(name) + " is stored in chunks, as in an infinite map");
         }
         size_t cellCount = 0;
