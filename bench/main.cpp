@@ -154,6 +154,7 @@ int64_t sessionFrames(const ReplayScript& script) {
 
 std::vector<Replay> findReplays(const Settings& settings) {
     std::vector<Replay> replays;
+    FileRegistry files;
     for (const std::string& dir : settings.replayDirs) {
         if (!fs::is_directory(dir)) {
             continue;
@@ -175,7 +176,7 @@ std::vector<Replay> findReplays(const Settings& settings) {
             // reader takes it and finds an event in it.
             ReplayScript script;
             try {
-                script = ReplayScript::load(replay.path);
+                script = ReplayScript::load(files, replay.path);
             } catch (const DataError&) {
                 if (path.extension() == ".replay") {
                     throw;

@@ -64,13 +64,13 @@ std::vector<std::string> namesIn(const IniDictionary& file, const char* section,
 
 } // namespace
 
-int runDataCheck(bool strict) {
-    IniAudit audit;
+int runDataCheck(FileRegistry& files, bool strict) {
+    IniAudit audit(files);
     std::vector<std::string> warnings;
     Checker checker;
     std::unique_ptr<GameEngine> pEngine;
     try {
-        pEngine = std::make_unique<GameEngine>(loadFont);
+        pEngine = std::make_unique<GameEngine>(files, loadFont);
     } catch (const DataError& error) {
         checker.report(error.what());
         return 2; // without the font nothing else can be loaded
@@ -85,7 +85,7 @@ int runDataCheck(bool strict) {
     checker.attempt([&] {
         AudioSettings silent;
         silent.mute = true;
-        pAudio = std::make_unique<Audio>(silent, readSoundsFile);
+        pAudio = std::make_unique<Audio>(files, silent, readSoundsFile);
         pAudio->loadSounds();
     });
 
@@ -93,7 +93,7 @@ int runDataCheck(bool strict) {
     std::vector<std::string> characterNames;
     checker.attempt([&] {
         StageSelect menu(nullptr);
-        IniDictionary stageSelect("stageselect.ini");
+        IniDictionary stageSelect(files, "stageselect.ini");
         levelNames = namesIn(stageSelect, "Levels", "level");
         characterNames = namesIn(stageSelect, "Kalvorns", "kalvorn");
     });
@@ -103,7 +103,7 @@ int runDataCheck(bool strict) {
 
     std::unique_ptr<IniDictionary> pLevels;
     checker.attempt([&] {
-        pLevels = std::make_unique<IniDictionary>("levels.ini");
+        pLevels = std::make_unique<IniDictionary>(files, "levels.ini");
         Level::readyMessage(*pLevels);
     });
     std::unique_ptr<Map> pSoundMap;
@@ -151,7 +151,7 @@ int runDataCheck(bool strict) {
             warnings.insert(warnings.end(), found.begin(), found.end());
         });
     }
-    checker.attempt([] { loadControls("controls.ini"); });
+    checker.attempt([&] { loadControls(files, "controls.ini"); });
 
     gEngine = nullptr;
     if (checker.problems() != 0) {

@@ -41,7 +41,7 @@ StageSelect::StageSelect(GameStateManager* pManager) : m_pManager(pManager) {
     if (Audio* pAudio = gEngine->audio()) {
         pAudio->playMenuMusic();
     }
-    IniDictionary file(STAGE_SELECT_FILE);
+    IniDictionary file(gEngine->files(), STAGE_SELECT_FILE);
     int rowHeight = gEngine->getFont().getCharacterHeight();
 
     m_levelCount = readCount(file, "Levels");

@@ -70,7 +70,7 @@ Kalvorn::Kalvorn(const std::string& characterFile, Map* pMap) : m_pMap(pMap), m_
     m_pMap->selectBoundary(integerPart(m_x), integerPart(m_y));
     gEngine->setBounds(m_pMap->currentBoundary());
 
-    IniDictionary file(characterFile);
+    IniDictionary file(gEngine->files(), characterFile);
     m_pSprite = std::make_unique<Sprite>(file, characterFile, SHEET_COUNT, ANIMATION_COUNT);
     m_pSprite->setAnimation(ANIMATION_TELEPORT);
     readConfiguration(file);
