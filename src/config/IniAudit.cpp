@@ -2,6 +2,7 @@
 
 #include "config/IniDictionary.h"
 #include "engine/DataError.h"
+#include "engine/Files.h"
 
 #include <algorithm>
 #include <cctype>

@@ -6,12 +6,12 @@
 // name that was asked for, for as many as a check can compare in a moment.
 #pragma once
 
-#include "engine/Files.h"
-
 #include <map>
 #include <set>
 #include <string>
 #include <vector>
+
+class FileRegistry;
 
 class IniAudit {
 public:
