@@ -358,7 +358,8 @@ std::vector<double> soundLatencies(const std::string& dataDir, int runs) {
     fs::path data = scratch / "data";
     fs::copy(dataDir, data, fs::copy_options::recursive);
     writeText(data / SOUNDS_FILE, "[Effects]\njump=sounds/jump.wav\n");
-    std::istringstream levels(readFile(data / LEVELS_FILE, INI_FILE));
+    FileRegistry files;
+    std::istringstream levels(readFile(files, data / LEVELS_FILE, INI_FILE));
     std::string silentLevels;
     for (std::string line; std::getline(levels, line);) {
         silentLevels += line.rfind("music", 0) == 0 ? "" : line + "\n";

@@ -155,6 +155,7 @@ int64_t sessionFrames(const ReplayScript& script) {
 
 std::vector<Replay> findReplays(const Settings& settings) {
     std::vector<Replay> replays;
+    FileRegistry files;
     for (const std::string& dir : settings.replayDirs) {
         if (!fs::is_directory(dir)) {
             continue;
@@ -176,7 +177,7 @@ std::vector<Replay> findReplays(const Settings& settings) {
             // reader takes it and finds an event in it.
             ReplayScript script;
             try {
-                script = ReplayScript::load(replay.path);
+                script = ReplayScript::load(files, replay.path);
             } catch (const DataError&) {
                 if (path.extension() == ".replay") {
                     throw;
@@ -406,7 +407,8 @@ std::string utcNow() {
 
 void writeReport(const std::string& path, const std::string& report) {
     // A report file not written yet starts empty.
-    std::string text = fs::exists(path) ? readFile(path, TEXT_SOURCE_FILE) : "";
+    FileRegistry files;
+    std::string text = fs::exists(path) ? readFile(files, path, TEXT_SOURCE_FILE) : "";
     std::string block = std::string(BEGIN_MARKER) + "\n" + report + END_MARKER + "\n";
     size_t begin = text.find(BEGIN_MARKER);
     size_t end = text.find(END_MARKER);

@@ -1,6 +1,7 @@
 // Scratch folder, headless engine and file writers for the fuzz targets.
 #include "FuzzSupport.h"
 
+#include "engine/Files.h"
 #include "engine/GameEngine.h"
 #include "graphics/Font.h"
 
@@ -62,9 +63,9 @@ void startHeadlessEngine() {
     writeBmp("font.bmp", 8, 8 * 16);
     writeFile("font.ini", "[Properties]\nsheet=font.bmp\ncharacterHeight=8\ncharacterWidth=8\n"
                           "[Characters]\nA=80\nB=88\nspace=96\n-=104\n");
-    // Lives for the whole run: every input is tried against the same engine,
-    // as every screen of the game is.
-    gEngine = new GameEngine(loadFont);
+    // Lives for the whole run, with its files: every input is tried against
+    // the same engine, as every screen of the game is.
+    gEngine = new GameEngine(*new FileRegistry, loadFont);
 }
 
 void writeFile(const std::string& path, const std::string& contents) {

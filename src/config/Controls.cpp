@@ -41,12 +41,12 @@ std::string inputNames() {
 
 } // namespace
 
-Controls loadControls(const std::string& fileName) {
+Controls loadControls(FileRegistry& files, const std::string& fileName) {
     std::error_code error;
     if (!std::filesystem::exists(fileName, error) && !error) {
         return Controls::defaults();
     }
-    IniDictionary file(fileName);
+    IniDictionary file(files, fileName);
     for (const std::string& section : file.sectionNames()) {
         if (section != KEYS_SECTION && section != GAMEPAD_SECTION && section != AUDIO_SECTION) {
             throw DataError(fileName, "unknown section [" + excerpt(section) +

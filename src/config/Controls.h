@@ -5,6 +5,8 @@
 
 #include <string>
 
+class FileRegistry;
+
 // "controls.ini" when the data has one, the defaults otherwise. Throws
 // DataError naming the file, section and key for anything unknown.
-Controls loadControls(const std::string& fileName);
+Controls loadControls(FileRegistry& files, const std::string& fileName);

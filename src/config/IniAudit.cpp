@@ -2,13 +2,12 @@
 
 #include "config/IniDictionary.h"
 #include "engine/DataError.h"
+#include "engine/Files.h"
 
 #include <algorithm>
 #include <cctype>
 
 namespace {
-
-IniAudit* gpAudit = nullptr;
 
 // Names longer than this get no suggestion: the game reads none so long, and
 // comparing costs the product of the lengths.
@@ -88,16 +87,12 @@ std::string suggestion(const std::string& name, const std::set<std::string>& nam
 
 } // namespace
 
-IniAudit::IniAudit() : m_pOuter(gpAudit) {
-    gpAudit = this;
+IniAudit::IniAudit(FileRegistry& files) : m_registry(files), m_pOuter(files.audit()) {
+    m_registry.setAudit(this);
 }
 
 IniAudit::~IniAudit() {
-    gpAudit = m_pOuter;
-}
-
-IniAudit* IniAudit::active() {
-    return gpAudit;
+    m_registry.setAudit(m_pOuter);
 }
 
 void IniAudit::noteKey(const std::string& file, const std::string& section,

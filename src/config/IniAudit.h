@@ -1,5 +1,5 @@
 // kcs --check's audit of the INI files: while an IniAudit lives, every file
-// read notes its sections and keys, which of them the loaders asked for, and
+// read through its registry notes its sections and keys, which of them the loaders asked for, and
 // the values they read as numbers that are not whole numbers. The known names
 // are therefore the ones the game's own loaders ask for, with no second list
 // to keep in step. Keys no loader asked for are reported with the nearest
@@ -11,15 +11,15 @@
 #include <string>
 #include <vector>
 
+class FileRegistry;
+
 class IniAudit {
 public:
-    IniAudit();
+    // In effect for the files read through `files` until it is destroyed.
+    explicit IniAudit(FileRegistry& files);
     ~IniAudit();
     IniAudit(const IniAudit&) = delete;
     IniAudit& operator=(const IniAudit&) = delete;
-
-    // The audit in effect, or nullptr outside kcs --check.
-    static IniAudit* active();
 
     void noteKey(const std::string& file, const std::string& section, const std::string& key);
     void noteAsked(const std::string& file, const std::string& section, const std::string& key);
@@ -42,5 +42,6 @@ private:
         std::map<std::pair<std::string, std::string>, std::string> notWhole;
     };
     std::map<std::string, FileNotes> m_files;
+    FileRegistry& m_registry;
     IniAudit* m_pOuter;
 };

@@ -51,9 +51,10 @@ bool isWholeIniNumber(const std::string& text) {
     return digits > 0 && i == text.size();
 }
 
-IniDictionary::IniDictionary(const std::string& fileName) : m_fileName(fileName), m_fromFile(true) {
-    parse(readFile(fileName, INI_FILE));
-    if (IniAudit* pAudit = IniAudit::active()) {
+IniDictionary::IniDictionary(FileRegistry& files, const std::string& fileName)
+    : m_fileName(fileName), m_pFiles(&files) {
+    parse(readFile(files, fileName, INI_FILE));
+    if (IniAudit* pAudit = audit()) {
         for (const auto& [section, keys] : m_sections) {
             for (const auto& [key, value] : keys) {
                 pAudit->noteKey(m_fileName, section, key);
@@ -67,6 +68,10 @@ IniDictionary IniDictionary::fromText(const std::string& text, const std::string
     dictionary.m_fileName = name;
     dictionary.parse(text);
     return dictionary;
+}
+
+IniAudit* IniDictionary::audit() const {
+    return m_pFiles == nullptr ? nullptr : m_pFiles->audit();
 }
 
 void IniDictionary::parse(const std::string& text) {
@@ -98,7 +103,7 @@ void IniDictionary::parse(const std::string& text) {
 }
 
 const std::string* IniDictionary::find(const std::string& key, const std::string& section) const {
-    if (IniAudit* pAudit = IniAudit::active(); pAudit != nullptr && m_fromFile) {
+    if (IniAudit* pAudit = audit()) {
         pAudit->noteAsked(m_fileName, section, key);
     }
     auto sectionIt = m_sections.find(section);
@@ -123,8 +128,8 @@ int32_t IniDictionary::getInt(const std::string& key, const std::string& section
     }
     bool saturated = false;
     int32_t value = parseIniInt(*pValue, &saturated);
-    if (IniAudit* pAudit = IniAudit::active();
-        pAudit != nullptr && m_fromFile && (saturated || !isWholeIniNumber(*pValue))) {
+    if (IniAudit* pAudit = audit();
+        pAudit != nullptr && (saturated || !isWholeIniNumber(*pValue))) {
         pAudit->noteNotWhole(m_fileName, section, key, *pValue);
     }
     return value;
@@ -153,13 +158,13 @@ bool IniDictionary::hasKey(const std::string& key, const std::string& section) c
 }
 
 void IniDictionary::acceptAnyKeyIn(const std::string& section) const {
-    if (IniAudit* pAudit = IniAudit::active(); pAudit != nullptr && m_fromFile) {
+    if (IniAudit* pAudit = audit()) {
         pAudit->noteWholeSection(m_fileName, section);
     }
 }
 
 bool IniDictionary::hasSection(const std::string& section) const {
-    if (IniAudit* pAudit = IniAudit::active(); pAudit != nullptr && m_fromFile) {
+    if (IniAudit* pAudit = audit()) {
         pAudit->noteAsked(m_fileName, section, "");
     }
     return m_sections.contains(section);

@@ -7,11 +7,15 @@
 #include <string>
 #include <vector>
 
+class FileRegistry;
+class IniAudit;
+
 class IniDictionary {
 public:
-    // Reads and parses the whole file; throws DataError naming the file when
-    // it cannot be opened or read.
-    explicit IniDictionary(const std::string& fileName);
+    // Reads and parses the whole file through the run's registry, under its
+    // audit if one is in effect; throws DataError naming the file when it
+    // cannot be opened or read.
+    IniDictionary(FileRegistry& files, const std::string& fileName);
 
     // Parses text already in memory; name is used only in messages.
     static IniDictionary fromText(const std::string& text, const std::string& name = "");
@@ -40,8 +44,12 @@ private:
     void parse(const std::string& text);
     const std::string* find(const std::string& key, const std::string& section) const;
 
-    std::string m_fileName;  // for messages
-    bool m_fromFile = false; // text parsed in memory is not audited
+    // The audit in effect for a file read through a registry; text parsed in
+    // memory is not audited.
+    IniAudit* audit() const;
+
+    std::string m_fileName;           // for messages
+    FileRegistry* m_pFiles = nullptr; // none for text parsed in memory
     std::map<std::string, std::map<std::string, std::string>> m_sections;
 };
 

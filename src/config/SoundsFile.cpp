@@ -19,7 +19,7 @@ SoundSource soundNamedBy(const IniDictionary& file, const std::string& iniName,
     return SoundSource{file.getString(key, section, ""), iniName, section, key};
 }
 
-void readSoundsFile(SoundList& list) {
+void readSoundsFile(FileRegistry& files, SoundList& list) {
     list = SoundList{};
     list.files = {SOUNDS_FILE};
     // A file the system cannot even look at (a link loop) is read, so its
@@ -28,7 +28,7 @@ void readSoundsFile(SoundList& list) {
     if (!std::filesystem::exists(SOUNDS_FILE, unseen) && !unseen) {
         return;
     }
-    IniDictionary file(SOUNDS_FILE);
+    IniDictionary file(files, SOUNDS_FILE);
     for (size_t i = 0; i < SOUND_EVENT_COUNT; ++i) {
         const char* pKey = SOUND_EVENT_NAMES[i];
         if (file.hasKey(pKey, EFFECTS_SECTION)) {

@@ -12,7 +12,7 @@ class IniDictionary;
 // Reads "sounds.ini" into `list`, which stays as the file's name alone when
 // the data has no such file: the reader Audio is built with. Throws
 // DataError naming the file when it cannot be read.
-void readSoundsFile(SoundList& list);
+void readSoundsFile(FileRegistry& files, SoundList& list);
 // The sound file `key` of `section` names in `file`, called `iniName` in
 // messages.
 SoundSource soundNamedBy(const IniDictionary& file, const std::string& iniName,

@@ -36,8 +36,8 @@ int mixerVolume(int volume, int part) {
 
 } // namespace
 
-Audio::Audio(const AudioSettings& settings, SoundListReader readSounds)
-    : m_settings(settings), m_readSounds(std::move(readSounds)) {
+Audio::Audio(FileRegistry& files, const AudioSettings& settings, SoundListReader readSounds)
+    : m_registry(files), m_settings(settings), m_readSounds(std::move(readSounds)) {
     if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) {
         std::fprintf(stderr, "kcs: no sound: %s; playing silently\n", SDL_GetError());
         return;
@@ -76,7 +76,7 @@ std::unique_ptr<Audio::Sound> Audio::loadSound(const SoundSource& source, bool m
     }
     DecodedSound decoded;
     try {
-        std::vector<uint8_t> bytes = readFileBytes(path, SOUND_FILE);
+        std::vector<uint8_t> bytes = readFileBytes(m_registry, path, SOUND_FILE);
         if (bytes.empty()) {
             throw SoundFileError("the file is empty");
         }
@@ -157,7 +157,7 @@ void Audio::loadSounds() {
     std::unique_ptr<Sound> pMenuMusic;
     SoundList list;
     try {
-        m_readSounds(list);
+        m_readSounds(m_registry, list);
     } catch (...) {
         m_files = std::move(list.files);
         throw;

@@ -17,6 +17,8 @@
 #include <string>
 #include <vector>
 
+class FileRegistry;
+
 struct AudioSettings {
     bool mute = false; // --mute, or the mute key
     int volume = 100;  // 0 to 100: --volume, or [Audio] volume of controls.ini
@@ -42,9 +44,9 @@ struct SoundList {
     std::array<std::optional<SoundSource>, SOUND_EVENT_COUNT> effects;
     std::optional<SoundSource> menuMusic;
 };
-// Fills the list as it reads, so that the files named so far are known even
-// when it throws DataError.
-using SoundListReader = std::function<void(SoundList& list)>;
+// Fills the list as it reads through the run's registry, so that the files
+// named so far are known even when it throws DataError.
+using SoundListReader = std::function<void(FileRegistry& files, SoundList& list)>;
 
 class Audio {
 public:
@@ -53,8 +55,9 @@ public:
 
     // Opens the sound device. When it cannot, says so in one line on
     // standard error and stays silent; nothing else changes. `readSounds`
-    // reads the sounds file, each time the sounds load.
-    Audio(const AudioSettings& settings, SoundListReader readSounds);
+    // reads the sounds file, each time the sounds load; every file is read
+    // through `files`, the run's, which must outlive the audio.
+    Audio(FileRegistry& files, const AudioSettings& settings, SoundListReader readSounds);
     ~Audio();
     Audio(const Audio&) = delete;
     Audio& operator=(const Audio&) = delete;
@@ -111,6 +114,7 @@ private:
     void startMusic(const Sound* pMusic);
     void applyVolumes();
 
+    FileRegistry& m_registry;
     AudioSettings m_settings;
     SoundListReader m_readSounds;
     bool m_open = false;

@@ -3,8 +3,8 @@
 #include "engine/DataError.h"
 #include "engine/Files.h"
 
-Surface readBitmap(const std::string& path) {
-    std::string bytes = readFile(path, BITMAP_FILE);
+Surface readBitmap(FileRegistry& files, const std::string& path) {
+    std::string bytes = readFile(files, path, BITMAP_FILE);
     std::string problem = bitmapHeaderProblem(bytes);
     if (!problem.empty()) {
         throw DataError(path, "not a loadable BMP image: " + problem);

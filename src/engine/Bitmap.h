@@ -6,5 +6,7 @@
 
 #include <string>
 
+class FileRegistry;
+
 // Throws DataError naming the file when it cannot be loaded.
-Surface readBitmap(const std::string& path);
+Surface readBitmap(FileRegistry& files, const std::string& path);

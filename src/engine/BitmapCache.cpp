@@ -38,12 +38,12 @@ Surface BitmapCache::load(const std::string& path,
         auto found = m_surfaces.find(*key);
         if (found != m_surfaces.end()) {
             // A level's files are the ones it names, wherever their pictures come from.
-            noteRead(path);
+            m_files.noteRead(path);
             return share(found->second);
         }
     }
     // What cannot be looked at is left to the reader, which says why.
-    Surface surface = readBitmap(path);
+    Surface surface = readBitmap(m_files, path);
     int64_t pixels = pixelsOf(surface.get());
     if (m_pixels + pixels > MAX_PIXELS) {
         sweep();

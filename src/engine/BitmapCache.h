@@ -13,13 +13,16 @@
 #include <string>
 #include <sys/types.h>
 
+class FileRegistry;
+
 class BitmapCache {
 public:
     // Decoded pixels held at once: 256 MiB at 32 bits, hundreds of times what
     // the demo holds; four of the largest bitmaps fill it.
     static constexpr int64_t MAX_PIXELS = int64_t{64} << 20;
 
-    BitmapCache() = default;
+    // Every file is read through the run's registry.
+    explicit BitmapCache(FileRegistry& files) : m_files(files) {}
     ~BitmapCache();
     BitmapCache(const BitmapCache&) = delete;
     BitmapCache& operator=(const BitmapCache&) = delete;
@@ -50,6 +53,7 @@ private:
     void sweep();
     void forget(std::map<Key, SDL_Surface*>::iterator entry);
 
+    FileRegistry& m_files;
     std::map<Key, SDL_Surface*> m_surfaces; // each holds one reference (SDL counts them)
     std::map<const SDL_Surface*, Key> m_keys;
     int64_t m_pixels = 0; // px of the surfaces held

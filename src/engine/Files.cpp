@@ -32,10 +32,13 @@ constexpr suseconds_t STOP_GRACE = 500000; // us
 // removed by a signal, only by their destructors.
 constexpr int MAX_LIVE_TEMPORARIES = 8;
 
+// The process's, not a run's: a signal handler can reach nothing else. The
+// stop signal that has come, or 0.
 volatile std::sig_atomic_t gStopSignal = 0;
 
 // Temporaries by name where a signal handler can reach them: fixed storage,
-// a slot's name written before it is marked used.
+// a slot's name written before it is marked used. Process state too, for the
+// same reason.
 struct LiveTemporary {
     volatile std::sig_atomic_t used = 0;
     char path[PATH_MAX] = {};
@@ -80,27 +83,8 @@ void onStopTimeout(int) {
     endNow(gStopSignal != 0 ? gStopSignal : SIGTERM);
 }
 
-struct Output {
-    FileIdentity identity;
-    std::string option;
-};
-std::vector<Output> gOutputs;
-// Each input once, by identity, with the name it was first met by.
-std::map<std::pair<dev_t, ino_t>, std::string> gInputs;
-ReadLog* gpReadLog = nullptr;
-bool gStandardOutputTaken = false;
-
-void noteInputIdentity(const struct stat& info, const std::string& path) {
-    gInputs.emplace(std::make_pair(info.st_dev, info.st_ino), path);
-}
-
-void refuseIfInput(const std::string& path, const std::string& option, const struct stat& info) {
-    auto input = gInputs.find(std::make_pair(info.st_dev, info.st_ino));
-    if (input != gInputs.end()) {
-        throw DataError(path, option + " would overwrite the input " +
-                                  excerpt(input->second, MAX_QUOTED_PATH) +
-                                  "; choose another file");
-    }
+FileIdentity identityIn(const struct stat& info) {
+    return FileIdentity{info.st_dev, info.st_ino};
 }
 
 std::string reason() {
@@ -146,16 +130,6 @@ private:
     int m_fd;
 };
 
-void refuseIfOutput(const std::string& path, const struct stat& info) {
-    FileIdentity identity{info.st_dev, info.st_ino};
-    for (const Output& output : gOutputs) {
-        if (output.identity == identity) {
-            throw DataError(path, "cannot read it: it is this run's " + output.option +
-                                      " output; choose another file for it");
-        }
-    }
-}
-
 std::string tooLarge(const FileLimit& limit) {
     return std::string("cannot read it: larger than the ") + describeSize(limit.maxBytes) + " " +
            limit.kind + " may hold";
@@ -171,11 +145,55 @@ std::string directoryOf(const std::string& path) {
 
 } // namespace
 
-std::string readFile(const std::string& path, const FileLimit& limit) {
-    throwIfStopped();
-    if (gpReadLog != nullptr) {
-        gpReadLog->note(path);
+void FileRegistry::noteInput(const std::string& path) {
+    struct stat info {};
+    if (::stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode)) {
+        noteInput(identityIn(info), path);
     }
+}
+
+void FileRegistry::noteInput(const FileIdentity& identity, const std::string& path) {
+    m_inputs.emplace(std::make_pair(identity.device, identity.inode), path);
+}
+
+void FileRegistry::refuseIfInput(const std::string& path, const std::string& option,
+                                 const FileIdentity& identity) const {
+    auto input = m_inputs.find(std::make_pair(identity.device, identity.inode));
+    if (input != m_inputs.end()) {
+        throw DataError(path, option + " would overwrite the input " +
+                                  excerpt(input->second, MAX_QUOTED_PATH) +
+                                  "; choose another file");
+    }
+}
+
+void FileRegistry::markAsOutput(const std::string& path, const std::string& option) {
+    if (std::optional<FileIdentity> identity = identityOf(path)) {
+        m_outputs.push_back(Output{*identity, option});
+    }
+}
+
+void FileRegistry::refuseIfOutput(const std::string& path, const FileIdentity& identity) const {
+    for (const Output& output : m_outputs) {
+        if (output.identity == identity) {
+            throw DataError(path, "cannot read it: it is this run's " + output.option +
+                                      " output; choose another file for it");
+        }
+    }
+}
+
+std::FILE* FileRegistry::notesStream() const {
+    return m_standardOutputTaken ? stderr : stdout;
+}
+
+void FileRegistry::noteRead(const std::string& path) {
+    if (m_pReadLog != nullptr) {
+        m_pReadLog->note(path);
+    }
+}
+
+std::string readFile(FileRegistry& files, const std::string& path, const FileLimit& limit) {
+    throwIfStopped();
+    files.noteRead(path);
     // Asked before opening: opening a FIFO or a device can block or act.
     struct stat info {};
     if (::stat(path.c_str(), &info) != 0) {
@@ -195,8 +213,8 @@ std::string readFile(const std::string& path, const FileLimit& limit) {
         throw DataError(path, std::string("cannot read it: it is ") + kindOf(info.st_mode) +
                                   ", not a regular file");
     }
-    refuseIfOutput(path, info);
-    noteInputIdentity(info, path);
+    files.refuseIfOutput(path, identityIn(info));
+    files.noteInput(identityIn(info), path);
     if (static_cast<uint64_t>(info.st_size) > limit.maxBytes) {
         throw DataError(path, "cannot read it: it is " + std::to_string(info.st_size) +
                                   " bytes, more than the " + describeSize(limit.maxBytes) + " " +
@@ -230,8 +248,9 @@ std::string readFile(const std::string& path, const FileLimit& limit) {
     return text;
 }
 
-std::vector<uint8_t> readFileBytes(const std::string& path, const FileLimit& limit) {
-    std::string text = readFile(path, limit);
+std::vector<uint8_t> readFileBytes(FileRegistry& files, const std::string& path,
+                                   const FileLimit& limit) {
+    std::string text = readFile(files, path, limit);
     return std::vector<uint8_t>(text.begin(), text.end());
 }
 
@@ -265,24 +284,18 @@ std::optional<FileIdentity> identityOf(const std::string& path) {
     if (::stat(path.c_str(), &info) != 0) {
         return std::nullopt;
     }
-    return FileIdentity{info.st_dev, info.st_ino};
+    return identityIn(info);
 }
 
-void noteInput(const std::string& path) {
-    struct stat info {};
-    if (::stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode)) {
-        noteInputIdentity(info, path);
-    }
-}
-
-std::string outputTarget(const std::string& path, const std::string& option, bool replaced) {
+std::string outputTarget(const FileRegistry& files, const std::string& path,
+                         const std::string& option, bool replaced) {
     // What the path leads to, links followed as the system follows them.
     struct stat info {};
     if (::stat(path.c_str(), &info) == 0) {
         if (S_ISDIR(info.st_mode)) {
             throw DataError(path, option + " cannot write it: it is a directory");
         }
-        refuseIfInput(path, option, info);
+        files.refuseIfInput(path, option, identityIn(info));
         if (replaced && !S_ISREG(info.st_mode)) {
             throw DataError(path, option + " will not replace it: it is " + kindOf(info.st_mode) +
                                       ", not a regular file");
@@ -320,14 +333,9 @@ void refuseSameFile(const std::string& output, const std::string& option,
     }
 }
 
-void markAsOutput(const std::string& path, const std::string& option) {
-    if (std::optional<FileIdentity> identity = identityOf(path)) {
-        gOutputs.push_back(Output{*identity, option});
-    }
-}
-
-TemporaryFile::TemporaryFile(const std::string& path, const std::string& option)
-    : m_target(outputTarget(path, option, true)), m_option(option) {
+TemporaryFile::TemporaryFile(const FileRegistry& files, const std::string& path,
+                             const std::string& option)
+    : m_target(outputTarget(files, path, option, true)), m_option(option) {
     // A stopped program writes nothing more.
     throwIfStopped();
     // A short name of its own, so a target named up to the system's limit
@@ -386,8 +394,9 @@ void TemporaryFile::commit() {
     forget();
 }
 
-void writeFileWhole(const std::string& path, std::string_view bytes, const std::string& option) {
-    TemporaryFile temporary(path, option);
+void writeFileWhole(const FileRegistry& files, const std::string& path, std::string_view bytes,
+                    const std::string& option) {
+    TemporaryFile temporary(files, path, option);
     std::FILE* pFile = std::fopen(temporary.path().c_str(), "wb");
     if (pFile == nullptr) {
         throw DataError(path, option + " cannot write it: " + reason());
@@ -405,15 +414,15 @@ void writeFileWhole(const std::string& path, std::string_view bytes, const std::
     temporary.commit();
 }
 
-OutputStream::OutputStream(const std::string& path, const std::string& option)
+OutputStream::OutputStream(FileRegistry& files, const std::string& path, const std::string& option)
     : m_path(path), m_option(option) {
     if (path == "-") {
         m_pFile = stdout;
         m_path = "standard output";
-        gStandardOutputTaken = true;
+        files.takeStandardOutput();
         return;
     }
-    outputTarget(path, option, false);
+    outputTarget(files, path, option, false);
     // Without O_NONBLOCK, opening a FIFO that nobody reads waits forever.
     // Not emptied on opening: what was opened is checked first.
     int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_NONBLOCK | O_CLOEXEC, 0666);
@@ -426,7 +435,7 @@ OutputStream::OutputStream(const std::string& path, const std::string& option)
     struct stat info {};
     if (::fstat(fd, &info) == 0 && S_ISREG(info.st_mode)) {
         try {
-            refuseIfInput(path, option, info);
+            files.refuseIfInput(path, option, identityIn(info));
         } catch (const DataError&) {
             ::close(fd);
             throw;
@@ -443,7 +452,7 @@ OutputStream::OutputStream(const std::string& path, const std::string& option)
         ::close(fd);
         throw DataError(path, option + " cannot write it: " + reason());
     }
-    markAsOutput(path, option);
+    files.markAsOutput(path, option);
 }
 
 OutputStream::~OutputStream() {
@@ -489,10 +498,6 @@ void OutputStream::close() {
     }
 }
 
-std::FILE* notesStream() {
-    return gStandardOutputTaken ? stderr : stdout;
-}
-
 namespace {
 
 bool reportStandardOutput(const char* program, bool failed) {
@@ -516,12 +521,12 @@ bool closeStandardOutput(const char* program) {
     return reportStandardOutput(program, std::fclose(stdout) != 0 || failed);
 }
 
-ReadLog::ReadLog() : m_pOuter(gpReadLog) {
-    gpReadLog = this;
+ReadLog::ReadLog(FileRegistry& files) : m_files(files), m_pOuter(files.readLog()) {
+    m_files.setReadLog(this);
 }
 
 ReadLog::~ReadLog() {
-    gpReadLog = m_pOuter;
+    m_files.setReadLog(m_pOuter);
 }
 
 void ReadLog::note(const std::string& path) {
@@ -530,12 +535,6 @@ void ReadLog::note(const std::string& path) {
     }
     if (m_pOuter != nullptr) {
         m_pOuter->note(path);
-    }
-}
-
-void noteRead(const std::string& path) {
-    if (gpReadLog != nullptr) {
-        gpReadLog->note(path);
     }
 }
 

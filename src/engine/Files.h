@@ -10,11 +10,13 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
+#include <map>
 #include <optional>
 #include <stdexcept>
 #include <string>
 #include <string_view>
 #include <sys/types.h>
+#include <utility>
 #include <vector>
 
 // What one kind of file may sensibly hold.
@@ -35,10 +37,15 @@ inline constexpr int MAX_BITMAP_SIDE = 8192;                    // px
 inline constexpr int64_t MAX_BITMAP_PIXELS = int64_t{16} << 20; // 4096 x 4096
 inline constexpr FileLimit BITMAP_FILE{"a bitmap", (size_t{64} << 20) + 4096};
 
+class FileRegistry;
+class IniAudit; // the configuration layer's; only held here
+class ReadLog;
+
 // The whole file, or a DataError naming it: not a regular file, larger than
 // the limit, unreadable, or named as an output of this run.
-std::string readFile(const std::string& path, const FileLimit& limit);
-std::vector<uint8_t> readFileBytes(const std::string& path, const FileLimit& limit);
+std::string readFile(FileRegistry& files, const std::string& path, const FileLimit& limit);
+std::vector<uint8_t> readFileBytes(FileRegistry& files, const std::string& path,
+                                   const FileLimit& limit);
 
 // Empty when a BMP's header declares a picture within the limits above;
 // otherwise the reason. Files too short to hold a header are left to SDL.
@@ -52,28 +59,78 @@ struct FileIdentity {
 };
 std::optional<FileIdentity> identityOf(const std::string& path);
 
-// Every file readFile has read is an input of this run, and so is each file
-// given here: one this program names but leaves for others to read (a tile
-// sheet an exported map refers to) or reads later (the game's data files).
-// Inputs are known by device and inode, so no link or path spelling hides one.
-void noteInput(const std::string& path);
+// What one run knows of its files: its inputs and outputs, whether standard
+// output carries a stream, and the read log and INI audit in effect. The
+// run owns it (the game reaches it through its engine; a tool's main holds
+// it) and hands it to what reads and writes, so two runs in one process
+// never see each other's files.
+class FileRegistry {
+public:
+    FileRegistry() = default;
+    FileRegistry(const FileRegistry&) = delete;
+    FileRegistry& operator=(const FileRegistry&) = delete;
+
+    // Every file readFile has read is an input of this run, and so is each
+    // file given here: one this program names but leaves for others to read
+    // (a tile sheet an exported map refers to) or reads later (the game's
+    // data files). Inputs are known by device and inode, so no link or path
+    // spelling hides one.
+    void noteInput(const std::string& path);
+    void noteInput(const FileIdentity& identity, const std::string& path);
+    // A DataError when the file is an input, for an output `option` would
+    // write at path.
+    void refuseIfInput(const std::string& path, const std::string& option,
+                       const FileIdentity& identity) const;
+    // From now on readFile refuses to read this file: it is being written.
+    void markAsOutput(const std::string& path, const std::string& option);
+    // A DataError when the file is an output of this run, read at path.
+    void refuseIfOutput(const std::string& path, const FileIdentity& identity) const;
+
+    // A stream now writes to standard output.
+    void takeStandardOutput() { m_standardOutputTaken = true; }
+    // Where the program's notes (a map loaded, a screenshot saved) go:
+    // standard output, or standard error once a stream writes to standard
+    // output, so that stream stays whole.
+    std::FILE* notesStream() const;
+
+    // Notes a path as readFile does, for a file taken from what was read
+    // before.
+    void noteRead(const std::string& path);
+    // The innermost read log and INI audit, or null; set by their
+    // constructors and put back by their destructors.
+    ReadLog* readLog() const { return m_pReadLog; }
+    void setReadLog(ReadLog* pLog) { m_pReadLog = pLog; }
+    IniAudit* audit() const { return m_pAudit; }
+    void setAudit(IniAudit* pAudit) { m_pAudit = pAudit; }
+
+private:
+    struct Output {
+        FileIdentity identity;
+        std::string option;
+    };
+    std::vector<Output> m_outputs;
+    // Each input once, by identity, with the name it was first met by.
+    std::map<std::pair<dev_t, ino_t>, std::string> m_inputs;
+    bool m_standardOutputTaken = false;
+    ReadLog* m_pReadLog = nullptr;
+    IniAudit* m_pAudit = nullptr;
+};
 
 // Where an output at `path` is written: the path itself, or for a file
 // replaced by renaming (`replaced`) the file its symbolic links lead to.
 // Refuses with a DataError a directory, an input of this run, and for a
 // replaced file anything but a regular file.
-std::string outputTarget(const std::string& path, const std::string& option, bool replaced);
+std::string outputTarget(const FileRegistry& files, const std::string& path,
+                         const std::string& option, bool replaced);
 // Refuses an output that is the same file as the input.
 void refuseSameFile(const std::string& output, const std::string& option, const std::string& input);
-// From now on readFile refuses to read this file: it is being written.
-void markAsOutput(const std::string& path, const std::string& option);
 
 // A file written beside its target and renamed over it only when whole, so
 // an interrupted or failed write leaves the old file and no temporary: a stop
 // signal that ends the program before the destructor runs removes it too.
 class TemporaryFile {
 public:
-    TemporaryFile(const std::string& path, const std::string& option);
+    TemporaryFile(const FileRegistry& files, const std::string& path, const std::string& option);
     ~TemporaryFile();
     TemporaryFile(const TemporaryFile&) = delete;
     TemporaryFile& operator=(const TemporaryFile&) = delete;
@@ -93,7 +150,8 @@ private:
 };
 
 // Writes the bytes to `path` through a TemporaryFile.
-void writeFileWhole(const std::string& path, std::string_view bytes, const std::string& option);
+void writeFileWhole(const FileRegistry& files, const std::string& path, std::string_view bytes,
+                    const std::string& option);
 
 // A file written as the program runs (a trace, a recording, standard output).
 // An existing file is emptied only once it is known not to be an input.
@@ -102,7 +160,7 @@ class OutputStream {
 public:
     OutputStream() = default;
     // "-" is standard output.
-    OutputStream(const std::string& path, const std::string& option);
+    OutputStream(FileRegistry& files, const std::string& path, const std::string& option);
     ~OutputStream();
     OutputStream(OutputStream&& other) noexcept;
     OutputStream& operator=(OutputStream&& other) noexcept;
@@ -118,11 +176,6 @@ private:
     std::string m_option;
 };
 
-// Where the program's notes (a map loaded, a screenshot saved) go: standard
-// output, or standard error once a stream writes to standard output, so that
-// stream stays whole.
-std::FILE* notesStream();
-
 // Standard output written by printf and puts: flushed and checked (at the
 // end of a run), and closed and checked (at the end of the program). Each
 // returns false and prints one line when something could not be written.
@@ -130,10 +183,10 @@ bool flushStandardOutput(const char* program);
 bool closeStandardOutput(const char* program);
 
 // While a ReadLog lives, readFile notes every path it is asked for (found or
-// not), so a level knows the files it was built from.
+// not) in the registry's files, so a level knows the files it was built from.
 class ReadLog {
 public:
-    ReadLog();
+    explicit ReadLog(FileRegistry& files);
     ~ReadLog();
     ReadLog(const ReadLog&) = delete;
     ReadLog& operator=(const ReadLog&) = delete;
@@ -141,11 +194,10 @@ public:
     void note(const std::string& path);
 
 private:
+    FileRegistry& m_files;
     std::vector<std::string> m_paths;
     ReadLog* m_pOuter;
 };
-// Notes a path as readFile would, for a file taken from what was read before.
-void noteRead(const std::string& path);
 
 // What a file looked like when it was last seen, to tell when it changed.
 struct FileStamp {

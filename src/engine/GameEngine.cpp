@@ -51,8 +51,8 @@ void SurfaceDeleter::operator()(SDL_Surface* pSurface) const {
     GameEngine::freeSurface(pSurface);
 }
 
-GameEngine::GameEngine(FontLoader loadFont, BlitObserver* pBlitObserver)
-    : m_pBlitObserver(pBlitObserver) {
+GameEngine::GameEngine(FileRegistry& files, FontLoader loadFont, BlitObserver* pBlitObserver)
+    : m_files(files), m_bitmaps(files), m_pBlitObserver(pBlitObserver) {
 #ifdef _WIN32
     SDL_putenv(const_cast<char*>("SDL_VIDEODRIVER=directx"));
 #endif
@@ -268,11 +268,11 @@ void GameEngine::saveNumberedScreenshot() {
         }
         try {
             saveScreen(path, "F12");
-            std::fprintf(notesStream(), "kcs: screenshot saved to %s\n", path.c_str());
+            std::fprintf(m_files.notesStream(), "kcs: screenshot saved to %s\n", path.c_str());
         } catch (const DataError& error) {
-            std::fprintf(notesStream(), "kcs: %s\n", error.what());
+            std::fprintf(m_files.notesStream(), "kcs: %s\n", error.what());
         }
-        std::fflush(notesStream());
+        std::fflush(m_files.notesStream());
         return;
     }
 }
@@ -421,7 +421,7 @@ void GameEngine::freeSurface(SDL_Surface* pSurface) {
 }
 
 void GameEngine::saveScreen(const std::string& path, const std::string& option) {
-    TemporaryFile temporary(path, option);
+    TemporaryFile temporary(m_files, path, option);
     if (SDL_SaveBMP(m_pScreen, temporary.path().c_str()) != 0) {
         throw DataError(path, option + " could not write the image: " + SDL_GetError());
     }

@@ -17,6 +17,7 @@
 #include <vector>
 
 class Audio;
+class FileRegistry;
 class Font;
 class GameEngine;
 
@@ -57,8 +58,9 @@ public:
     // Starts SDL, opens the window and loads the font with `loadFont`
     // (graphics/Font.h has the game's). Throws StartupError when SDL or the
     // window cannot start, DataError for a bad font. The blit observer, if
-    // any, sees the font's sheet too.
-    explicit GameEngine(FontLoader loadFont, BlitObserver* pBlitObserver = nullptr);
+    // any, sees the font's sheet too. Every file the game reads or writes
+    // goes through `files`, the run's, which must outlive the engine.
+    GameEngine(FileRegistry& files, FontLoader loadFont, BlitObserver* pBlitObserver = nullptr);
     ~GameEngine();
     GameEngine(const GameEngine&) = delete;
     GameEngine& operator=(const GameEngine&) = delete;
@@ -152,6 +154,8 @@ public:
     SDL_Surface* getScreen() { return m_pScreen; }
 
     Font& getFont() { return *m_pFont; }
+    // The run's files: its inputs and outputs, read log and INI audit.
+    FileRegistry& files() { return m_files; }
     static bool intersects(const SDL_Rect& a, const SDL_Rect& b);
 
 private:
@@ -162,6 +166,7 @@ private:
     void closeJoysticks();
     void saveNumberedScreenshot();
 
+    FileRegistry& m_files;
     InputRules m_input;
     BitmapCache m_bitmaps;
     FontHandle m_pFont;

@@ -22,7 +22,7 @@ const char* const CHARACTERS = "Characters";
 } // namespace
 
 Font::Font(const std::string& fileName, GameEngine* pEngine)
-    : m_dictionary(fileName), m_pEngine(pEngine) {
+    : m_dictionary(pEngine->files(), fileName), m_pEngine(pEngine) {
     // Glyphs are named by the characters they draw.
     m_dictionary.acceptAnyKeyIn("Characters");
     try {

@@ -151,6 +151,7 @@ std::string Picture::png() const {
     return bytes;
 }
 
-void Picture::save(const std::string& path, const std::string& option) const {
-    writeFileWhole(path, png(), option);
+void Picture::save(const FileRegistry& files, const std::string& path,
+                   const std::string& option) const {
+    writeFileWhole(files, path, png(), option);
 }

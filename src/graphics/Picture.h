@@ -9,6 +9,8 @@
 #include <cstdint>
 #include <string>
 
+class FileRegistry;
+
 class Picture {
 public:
     // Throws DataError naming `what` when the picture cannot be made.
@@ -32,7 +34,7 @@ public:
     std::string png() const;
     // Writes the PNG whole to path (replacing a file only when finished);
     // throws DataError naming the option and the path.
-    void save(const std::string& path, const std::string& option) const;
+    void save(const FileRegistry& files, const std::string& path, const std::string& option) const;
 
 private:
     void plot(int x, int y, uint32_t colour);

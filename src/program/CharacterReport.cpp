@@ -233,13 +233,14 @@ void plotJumps(const Jump& standing, const Jump& running, const std::string& pat
             picture.fill(x - 1, y - 1, 3, 3, colour);
         }
     }
-    picture.save(path, "--plot");
+    picture.save(gEngine->files(), path, "--plot");
 }
 
 } // namespace
 
-int runCharacterReport(const std::string& characterFile, const std::string& plotPath) {
-    GameEngine engine(loadFont);
+int runCharacterReport(FileRegistry& files, const std::string& characterFile,
+                       const std::string& plotPath) {
+    GameEngine engine(files, loadFont);
     gEngine = &engine;
     TestLevel level;
     std::printf("%s, measured on a flat test level by the game's own code "

@@ -5,6 +5,9 @@
 
 #include <string>
 
+class FileRegistry;
+
 // Prints the report on standard output, and with a plot path draws the jump
 // arcs there as PNG; throws DataError for bad data.
-int runCharacterReport(const std::string& characterFile, const std::string& plotPath);
+int runCharacterReport(FileRegistry& files, const std::string& characterFile,
+                       const std::string& plotPath);

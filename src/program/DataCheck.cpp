@@ -55,13 +55,13 @@ private:
 
 } // namespace
 
-int runDataCheck(bool strict) {
-    IniAudit audit;
+int runDataCheck(FileRegistry& files, bool strict) {
+    IniAudit audit(files);
     std::vector<std::string> warnings;
     Checker checker;
     std::unique_ptr<GameEngine> pEngine;
     try {
-        pEngine = std::make_unique<GameEngine>(loadFont);
+        pEngine = std::make_unique<GameEngine>(files, loadFont);
     } catch (const DataError& error) {
         checker.report(error.what());
         return 2; // without the font nothing else can be loaded
@@ -76,7 +76,7 @@ int runDataCheck(bool strict) {
     checker.attempt([&] {
         AudioSettings silent;
         silent.mute = true;
-        pAudio = std::make_unique<Audio>(silent, readSoundsFile);
+        pAudio = std::make_unique<Audio>(files, silent, readSoundsFile);
         pAudio->loadSounds();
     });
 
@@ -93,7 +93,7 @@ int runDataCheck(bool strict) {
 
     std::unique_ptr<IniDictionary> pLevels;
     checker.attempt([&] {
-        pLevels = std::make_unique<IniDictionary>(LEVELS_FILE);
+        pLevels = std::make_unique<IniDictionary>(files, LEVELS_FILE);
         Level::readyMessage(*pLevels);
     });
     std::unique_ptr<Map> pSoundMap;
@@ -140,7 +140,7 @@ int runDataCheck(bool strict) {
             warnings.insert(warnings.end(), found.begin(), found.end());
         });
     }
-    checker.attempt([] { loadControls(CONTROLS_FILE); });
+    checker.attempt([&] { loadControls(files, CONTROLS_FILE); });
 
     gEngine = nullptr;
     if (checker.problems() != 0) {

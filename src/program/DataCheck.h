@@ -2,5 +2,7 @@
 // "stageselect.ini" without playing, printing one line per problem.
 #pragma once
 
+class FileRegistry;
+
 // Returns 0 when all is sound, 2 otherwise.
-int runDataCheck(bool strict);
+int runDataCheck(FileRegistry& files, bool strict);

@@ -51,7 +51,7 @@ std::string inDataFolder(const std::string& dataFolder, const std::string& name)
 // Any value naming an existing file counts, whatever its key; INI files are
 // followed once each (by identity, so loops end), and each is read whole
 // once: the work grows with the data's size, not with anything else.
-void noteDataInputs(const std::string& dataFolder, const Options& options) {
+void noteDataInputs(FileRegistry& files, const std::string& dataFolder, const Options& options) {
     std::vector<std::string> pending(std::begin(DATA_ROOTS), std::end(DATA_ROOTS));
     pending.emplace_back(MISSING_FILE_NAME);
     for (const std::string& character : {options.characterFile, options.reportCharacter}) {
@@ -67,13 +67,13 @@ void noteDataInputs(const std::string& dataFolder, const Options& options) {
         if (!identity || !visited.emplace(identity->device, identity->inode).second) {
             continue;
         }
-        noteInput(path);
+        files.noteInput(path);
         if (path.size() < 4 || path.compare(path.size() - 4, 4, ".ini") != 0) {
             continue;
         }
         std::string text;
         try {
-            text = readFile(path, INI_FILE);
+            text = readFile(files, path, INI_FILE);
         } catch (const DataError&) {
             continue; // the loader that needs it says what is wrong
         }
@@ -158,13 +158,13 @@ void writeTraceLine(OutputStream& trace, int64_t frame, bool paused,
 
 // The menu, or with --level the level it names, checked against
 // "levels.ini" so a misspelt name is one clear line.
-std::unique_ptr<GameStateManager> startingScreen(const Options& options) {
+std::unique_ptr<GameStateManager> startingScreen(FileRegistry& files, const Options& options) {
     if (options.levelName.empty()) {
         auto pManager = std::make_unique<GameStateManager>();
         pManager->setSkipReady(options.skipReady);
         return pManager;
     }
-    IniDictionary levels(LEVELS_FILE);
+    IniDictionary levels(files, LEVELS_FILE);
     if (!levels.hasSection(options.levelName)) {
         std::string known;
         for (const std::string& section : levels.sectionNames()) {
@@ -177,7 +177,7 @@ std::unique_ptr<GameStateManager> startingScreen(const Options& options) {
     }
     std::string character = options.characterFile;
     if (character.empty()) {
-        character = StageSelect::readEntries().characterFiles.front();
+        character = StageSelect::readEntries(files).characterFiles.front();
     }
     auto pManager = std::make_unique<GameStateManager>(options.levelName, character);
     pManager->setSkipReady(options.skipReady);
@@ -191,19 +191,19 @@ void reach(const LoopHooks& hooks, FramePoint point, int64_t frame) {
     }
 }
 
-int play(const Options& options, OutputStream& trace, OutputStream& record, ReplayScript& replay,
-         const std::vector<Screenshot>& screenshots, const std::string& startFolder,
-         const LoopHooks& hooks, int64_t& lastFrame) {
-    auto pEngine = std::make_unique<GameEngine>(loadFont, hooks.pBlits);
+int play(FileRegistry& files, const Options& options, OutputStream& trace, OutputStream& record,
+         ReplayScript& replay, const std::vector<Screenshot>& screenshots,
+         const std::string& startFolder, const LoopHooks& hooks, int64_t& lastFrame) {
+    auto pEngine = std::make_unique<GameEngine>(files, loadFont, hooks.pBlits);
     gEngine = pEngine.get();
-    Controls controls = loadControls(CONTROLS_FILE);
+    Controls controls = loadControls(files, CONTROLS_FILE);
     pEngine->setControls(controls);
     AudioSettings sound;
     sound.mute = options.mute;
     sound.volume = options.volume >= 0 ? options.volume : controls.volume;
     sound.music = controls.musicVolume;
     sound.effects = controls.effectsVolume;
-    auto pAudio = std::make_unique<Audio>(sound, readSoundsFile);
+    auto pAudio = std::make_unique<Audio>(files, sound, readSoundsFile);
     pAudio->loadSounds();
     pEngine->setAudio(std::move(pAudio));
     pEngine->setScreenshotFolder(startFolder);
@@ -212,7 +212,7 @@ int play(const Options& options, OutputStream& trace, OutputStream& record, Repl
     if (record.isOpen()) {
         pEngine->setInputObserver(&recorder);
     }
-    std::unique_ptr<GameStateManager> pManager = startingScreen(options);
+    std::unique_ptr<GameStateManager> pManager = startingScreen(files, options);
 
     SdlClock clock;
     uint32_t lastWatch = clock.ticks(); // ms
@@ -285,11 +285,13 @@ int runKcs(int argc, const char* const* argv, const LoopHooks& hooks) {
     }
     catchStopSignals();
     try {
+        // This run's files: every read and write below goes through them.
+        FileRegistry files;
         // Paths on the command line are relative to the starting folder, so
         // everything is opened or made absolute before --data changes it.
         ReplayScript replay;
         if (!options.replayPath.empty()) {
-            replay = ReplayScript::load(options.replayPath);
+            replay = ReplayScript::load(files, options.replayPath);
         }
         std::string dataFolder = dataFolderOf(options);
         bool writes = (!options.tracePath.empty() && options.tracePath != "-") ||
@@ -297,24 +299,27 @@ int runKcs(int argc, const char* const* argv, const LoopHooks& hooks) {
                       !options.plotPath.empty();
         if (writes) {
             refuseOutputsOverOutputs(options);
-            noteDataInputs(dataFolder, options);
+            noteDataInputs(files, dataFolder, options);
         }
-        OutputStream trace =
-            options.tracePath.empty() ? OutputStream() : OutputStream(options.tracePath, "--trace");
+        OutputStream trace = options.tracePath.empty()
+                                 ? OutputStream()
+                                 : OutputStream(files, options.tracePath, "--trace");
         OutputStream record = options.recordPath.empty()
                                   ? OutputStream()
-                                  : OutputStream(options.recordPath, "--record");
+                                  : OutputStream(files, options.recordPath, "--record");
         std::vector<Screenshot> screenshots = options.screenshots;
         for (Screenshot& shot : screenshots) {
             // A screenshot is written only after its frame, so its path is
             // tried now: what cannot be written stops the game before it starts.
-            TemporaryFile probe(shot.path, "--screenshot");
-            shot.path = std::filesystem::absolute(outputTarget(shot.path, "--screenshot", true));
+            TemporaryFile probe(files, shot.path, "--screenshot");
+            shot.path =
+                std::filesystem::absolute(outputTarget(files, shot.path, "--screenshot", true));
         }
         std::string plotPath;
         if (!options.plotPath.empty()) {
-            TemporaryFile probe(options.plotPath, "--plot");
-            plotPath = std::filesystem::absolute(outputTarget(options.plotPath, "--plot", true));
+            TemporaryFile probe(files, options.plotPath, "--plot");
+            plotPath =
+                std::filesystem::absolute(outputTarget(files, options.plotPath, "--plot", true));
         }
         std::string startFolder = std::filesystem::current_path().string();
         if (dataFolder != "." && chdir(dataFolder.c_str()) != 0) {
@@ -333,12 +338,12 @@ int runKcs(int argc, const char* const* argv, const LoopHooks& hooks) {
         setenv("SDL12COMPAT_WINDOW_SCALING", std::to_string(windowScale).c_str(), 1);
         setenv("SDL12COMPAT_SCALE_METHOD", "nearest", 1);
         if (!options.reportCharacter.empty()) {
-            return runCharacterReport(options.reportCharacter, plotPath);
+            return runCharacterReport(files, options.reportCharacter, plotPath);
         }
         int64_t lastFrame = -1;
-        int status = options.check ? runDataCheck(options.strict)
-                                   : play(options, trace, record, replay, screenshots, startFolder,
-                                          hooks, lastFrame);
+        int status = options.check ? runDataCheck(files, options.strict)
+                                   : play(files, options, trace, record, replay, screenshots,
+                                          startFolder, hooks, lastFrame);
         trace.close();
         record.close();
         throwIfStopped();

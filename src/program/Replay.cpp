@@ -26,8 +26,8 @@ std::vector<std::string> splitOnSpaces(const std::string& line) {
 
 } // namespace
 
-ReplayScript ReplayScript::load(const std::string& path) {
-    return parse(readFile(path, REPLAY_FILE), path);
+ReplayScript ReplayScript::load(FileRegistry& files, const std::string& path) {
+    return parse(readFile(files, path, REPLAY_FILE), path);
 }
 
 ReplayScript ReplayScript::parse(const std::string& text, const std::string& name) {

@@ -20,7 +20,7 @@ struct ReplayEvent {
 class ReplayScript {
 public:
     // Throws DataError naming the file and line for a malformed line.
-    static ReplayScript load(const std::string& path);
+    static ReplayScript load(FileRegistry& files, const std::string& path);
     static ReplayScript parse(const std::string& text, const std::string& name);
 
     // Pushes the next events of this frame into SDL's queue, in file order,

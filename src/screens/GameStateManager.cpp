@@ -36,7 +36,7 @@ GameStateManager::~GameStateManager() {
 
 void GameStateManager::switchToLevel() {
     m_pCurrent.reset();
-    ReadLog read;
+    ReadLog read(gEngine->files());
     m_pCurrent = std::make_unique<Level>(this);
     m_levelFiles = stampsOf(watchedFiles(read));
     m_switchRequested = false;
@@ -61,7 +61,7 @@ void GameStateManager::reloadLevel() {
     m_arrival = pLevel->playerSpot();
     m_skipReady = true;
     GameEngine::View view = gEngine->getView();
-    ReadLog read;
+    ReadLog read(gEngine->files());
     try {
         // The sounds first: a level's sounds are part of trying it.
         if (Audio* pAudio = gEngine->audio()) {

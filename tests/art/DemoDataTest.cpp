@@ -22,7 +22,7 @@ constexpr int BOUNDARY_BOTTOM_ZONE = 7; // px a transition must carry the player
 constexpr int ENEMY_BOX_HEIGHT = 8;     // px, fixed by the enemy
 
 IniDictionary dataIni(const std::string& name) {
-    return IniDictionary(DATA + "/" + name);
+    return IniDictionary(gEngine->files(), DATA + "/" + name);
 }
 
 // A raw fixed-point speed (1/256 px per update) from a key pair.

@@ -2,6 +2,7 @@
 // tabs and the integer conversion.
 #include "config/IniDictionary.h"
 #include "engine/DataError.h"
+#include "engine/GameEngine.h"
 #include "support/TestEnvironment.h"
 
 #include <gtest/gtest.h>
@@ -117,19 +118,19 @@ TEST(IniDictionary, IntegerConversionAndSaturation) {
 
 TEST(IniDictionary, ReadsAFileWhole) {
     writeFile("reader.ini", "[Properties]\r\nsheet = font.bmp\r\ncharacterHeight=8");
-    IniDictionary dictionary("reader.ini");
+    IniDictionary dictionary(gEngine->files(), "reader.ini");
     EXPECT_EQ(dictionary.getString("sheet", "Properties", ""), "font.bmp");
     EXPECT_EQ(dictionary.getInt("characterHeight", "Properties", 0), 8);
 }
 
 TEST(IniDictionary, AFileThatCannotBeReadIsNamedInTheError) {
     try {
-        IniDictionary dictionary("no-such-file.ini");
+        IniDictionary dictionary(gEngine->files(), "no-such-file.ini");
         FAIL() << "a missing file was read";
     } catch (const DataError& error) {
         EXPECT_EQ(error.file(), "no-such-file.ini");
         EXPECT_NE(std::string(error.what()).find("cannot open"), std::string::npos);
     }
     // A folder opens on this system but cannot be read as a file.
-    EXPECT_THROW(IniDictionary("."), DataError);
+    EXPECT_THROW(IniDictionary(gEngine->files(), "."), DataError);
 }

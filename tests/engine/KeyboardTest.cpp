@@ -192,7 +192,7 @@ TEST_F(Gamepad, GamepadInputIsRecordedAsKeysAndReplaysTheSame) {
 
 TEST_F(Gamepad, BoundKeysReplaceTheDefaultsAndTwoKeysNeverReleaseEachOther) {
     writeFile("controls.ini", "[Keys]\nleft = a, left\njump = k\n");
-    gEngine->setControls(loadControls("controls.ini"));
+    gEngine->setControls(loadControls(gEngine->files(), "controls.ini"));
     pushRawKey(SDLK_a, true);
     EXPECT_EQ(frame().horizontal, LEFT);
     pushRawKey(SDLK_LEFT, true);
@@ -248,7 +248,7 @@ TEST_F(Gamepad, WindowKeysNeverReachTheGame) {
 
 TEST(ControlsFile, WithoutAFileTheUsualKeysApply) {
     std::filesystem::remove("controls.ini");
-    Controls controls = loadControls("controls.ini");
+    Controls controls = loadControls(gEngine->files(), "controls.ini");
     ASSERT_EQ(controls.keys.size(), 8u);
     EXPECT_EQ(controls.keys[0].key, SDLK_LEFT);
 }
@@ -270,7 +270,7 @@ TEST(ControlsFile, UnknownNamesAreRefusedWithFileSectionAndKey) {
     for (const Case& c : cases) {
         writeFile("controls.ini", c.text);
         try {
-            loadControls("controls.ini");
+            loadControls(gEngine->files(), "controls.ini");
             ADD_FAILURE() << "accepted: " << c.text;
         } catch (const DataError& error) {
             EXPECT_EQ(std::string(error.what()).rfind(c.message, 0), 0u) << error.what();

@@ -3,6 +3,7 @@
 #include "world/level/Map.h"
 
 #include "config/IniDictionary.h"
+#include "engine/GameEngine.h"
 #include "support/MapFiles.h"
 #include "support/TestEnvironment.h"
 
@@ -108,7 +109,7 @@ TEST(MapToolTest, BuiltMapsLoadInTheGame) {
     writeFile("level.txt", SOURCE);
     ASSERT_EQ(mapTool("build level.txt Test.map").status, 0);
     writeLevel("Test", readFile("Test.map"), {{0, 0, 512}, {0, 240, 256}});
-    IniDictionary levels("levels.ini");
+    IniDictionary levels(gEngine->files(), "levels.ini");
     ::testing::internal::CaptureStdout();
     Map map("Test", levels);
     ::testing::internal::GetCapturedStdout();

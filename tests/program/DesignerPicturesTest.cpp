@@ -2,6 +2,7 @@
 // the map as the game draws its tiles, with the level's layout over it, and
 // kcs --character-report --plot draws the jumps it measured.
 #include "engine/Bitmap.h"
+#include "engine/GameEngine.h"
 #include "support/TestEnvironment.h"
 #include "world/level/MapFile.h"
 
@@ -69,13 +70,13 @@ TEST(DesignerPictures, TheMapPictureShowsTilesAbsentScreensAndTheLevelsLayout) {
     ASSERT_EQ(drawnBare.status, 0) << drawnBare.err;
     Png withLevel = readPng(level);
     Png alone = readPng(bare);
-    MapFile map = MapFile::read(DATA + "/rockfall.map");
+    MapFile map = MapFile::read(gEngine->files(), DATA + "/rockfall.map");
     ASSERT_EQ(withLevel.width, map.tilesAcross() * 16);
     ASSERT_EQ(withLevel.height, map.tilesDown() * 16);
     ASSERT_EQ(alone.width, withLevel.width);
 
     // A tile of the valley, away from every mark, pixel for pixel.
-    Surface sheet = readBitmap(DATA + "/tiles.bmp");
+    Surface sheet = readBitmap(gEngine->files(), DATA + "/tiles.bmp");
     for (int y = 2000; y < 2016; ++y) {
         for (int x = 592; x < 608; ++x) {
             ASSERT_EQ(withLevel.at(x, y), tilePixel(map, sheet.get(), x, y)) << x << "," << y;

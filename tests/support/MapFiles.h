@@ -5,7 +5,7 @@
 //     map.tile(3, 14, 2, true);            // a solid code-2 tile, column 3, row 14
 //     map.removeScreen(1, 0);              // the second screen is absent
 //     writeLevel("Test", map.bytes());     // levels.ini, Test.map, Test.bmp
-//     IniDictionary levels("levels.ini");
+//     IniDictionary levels(gEngine->files(), "levels.ini");
 //     Map level("Test", levels);
 #pragma once
 

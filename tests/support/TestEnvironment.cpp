@@ -1,6 +1,7 @@
 // The shared headless engine, created once for the whole test program.
 #include "support/TestEnvironment.h"
 
+#include "engine/Files.h"
 #include "engine/GameEngine.h"
 #include "graphics/Font.h"
 
@@ -36,7 +37,7 @@ public:
         writeFile("font.ini", "[Properties]\nsheet=testfont.bmp\ncharacterHeight=8\n"
                               "characterWidth=8\n[Characters]\nA=80\nB=88\nspace=96\n-=104\n"
                               "C=112\n");
-        m_pEngine = new GameEngine(loadFont);
+        m_pEngine = new GameEngine(m_files, loadFont);
         gEngine = m_pEngine;
     }
 
@@ -48,6 +49,7 @@ public:
     }
 
 private:
+    FileRegistry m_files; // the test program's run: what it reads and writes
     GameEngine* m_pEngine = nullptr;
 };
 

@@ -65,7 +65,7 @@ std::vector<uint8_t> encode(const PixelGrid& grid) {
 
 } // namespace
 
-void writeBmpAtomically(const PixelGrid& grid, const std::string& path) {
+void writeBmpAtomically(const FileRegistry& files, const PixelGrid& grid, const std::string& path) {
     std::vector<uint8_t> bytes = encode(grid);
-    writeToolOutput(path, bytes);
+    writeToolOutput(files, path, bytes);
 }

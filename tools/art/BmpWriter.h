@@ -5,8 +5,9 @@
 
 #include <string>
 
+class FileRegistry;
 class PixelGrid;
 
 // Writes to a temporary file beside path and renames it over path, so a
 // failed or interrupted run never leaves half a bitmap. Throws SourceError.
-void writeBmpAtomically(const PixelGrid& grid, const std::string& path);
+void writeBmpAtomically(const FileRegistry& files, const PixelGrid& grid, const std::string& path);

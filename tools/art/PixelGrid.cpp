@@ -194,8 +194,8 @@ PixelGrid PixelGrid::parse(const std::string& text, const std::string& fileName)
     return grid;
 }
 
-PixelGrid PixelGrid::load(const std::string& fileName) {
-    return parse(readFile(fileName, TEXT_SOURCE_FILE), fileName);
+PixelGrid PixelGrid::load(FileRegistry& files, const std::string& fileName) {
+    return parse(readFile(files, fileName, TEXT_SOURCE_FILE), fileName);
 }
 
 void PixelGrid::mirror() {

@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+class FileRegistry;
+
 class PixelGrid {
 public:
     // The transparent colour of every bitmap the game loads.
@@ -16,7 +18,7 @@ public:
     // Throws SourceError with the line and column of the first problem.
     static PixelGrid parse(const std::string& text, const std::string& fileName);
     // Reads and parses a file; throws SourceError when it cannot be read.
-    static PixelGrid load(const std::string& fileName);
+    static PixelGrid load(FileRegistry& files, const std::string& fileName);
 
     int width() const { return m_width; }
     int height() const { return static_cast<int>(m_rows.size()); }

@@ -26,14 +26,15 @@ const char* const USAGE =
 
 int main(int argc, char** argv) {
     const SourceTool tool{"kcs-art", USAGE, "SRC.txt and OUT.bmp", {"--mirror"}, "--overlay"};
-    return runSourceTool(tool, argc, argv, [](const SourceToolArguments& arguments) {
-        PixelGrid grid = PixelGrid::load(arguments.source);
+    auto build = [](FileRegistry& files, const SourceToolArguments& arguments) {
+        PixelGrid grid = PixelGrid::load(files, arguments.source);
         for (const std::string& overlayName : arguments.inputs) {
-            grid.overlay(PixelGrid::load(overlayName), overlayName);
+            grid.overlay(PixelGrid::load(files, overlayName), overlayName);
         }
         if (arguments.has("--mirror")) {
             grid.mirror();
         }
-        writeBmpAtomically(grid, arguments.output);
-    });
+        writeBmpAtomically(files, grid, arguments.output);
+    };
+    return runSourceTool(tool, argc, argv, build);
 }

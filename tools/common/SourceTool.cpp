@@ -55,7 +55,7 @@ bool SourceToolArguments::has(const std::string& flag) const {
 }
 
 int runSourceTool(const SourceTool& tool, int argc, char** argv,
-                  const std::function<void(const SourceToolArguments&)>& build) {
+                  const std::function<void(FileRegistry&, const SourceToolArguments&)>& build) {
     SourceToolArguments arguments;
     switch (parseArguments(tool, argc, argv, arguments)) {
     case Parsed::BAD:
@@ -68,12 +68,13 @@ int runSourceTool(const SourceTool& tool, int argc, char** argv,
         break;
     }
     catchStopSignals();
+    FileRegistry files;
     try {
         refuseSameFile(arguments.output, "the output", arguments.source);
         for (const std::string& input : arguments.inputs) {
             refuseSameFile(arguments.output, "the output", input);
         }
-        build(arguments);
+        build(files, arguments);
         throwIfStopped();
     } catch (const Interrupted& stop) {
         endBySignal(stop.signal());
@@ -94,8 +95,9 @@ int runSourceTool(const SourceTool& tool, int argc, char** argv,
     return 0;
 }
 
-void writeToolOutput(const std::string& path, const std::vector<uint8_t>& bytes) {
-    writeFileWhole(path,
+void writeToolOutput(const FileRegistry& files, const std::string& path,
+                     const std::vector<uint8_t>& bytes) {
+    writeFileWhole(files, path,
                    std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()),
                    "the output");
 }

@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+class FileRegistry;
+
 struct SourceToolArguments {
     std::string source;
     std::string output;
@@ -26,11 +28,12 @@ struct SourceTool {
     std::string fileOption;         // an option naming one more input, repeatable; or empty
 };
 
-// The program's exit status: build is run with the arguments once they make
-// a command and no input is the output.
+// The program's exit status: build is run with the run's files and the
+// arguments once they make a command and no input is the output.
 int runSourceTool(const SourceTool& tool, int argc, char** argv,
-                  const std::function<void(const SourceToolArguments&)>& build);
+                  const std::function<void(FileRegistry&, const SourceToolArguments&)>& build);
 
 // Writes the bytes through a temporary file renamed over path, so a failed
 // or interrupted run never leaves half a file.
-void writeToolOutput(const std::string& path, const std::vector<uint8_t>& bytes);
+void writeToolOutput(const FileRegistry& files, const std::string& path,
+                     const std::vector<uint8_t>& bytes);

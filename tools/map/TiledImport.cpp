@@ -42,14 +42,14 @@ template <typename Read> auto withinMemory(const std::string& fileName, Read rea
 
 } // namespace
 
-MapFile TiledImport::import(const std::string& fileName) {
+MapFile TiledImport::import(FileRegistry& files, const std::string& fileName) {
     Format format = formatOf(fileName);
     if (format == Format::UNKNOWN) {
         throw DataError(fileName, "not a Tiled map by its name; it must end in .tmx, .tmj or "
                                   ".json");
     }
     return withinMemory(fileName, [&] {
-        std::string text = readFile(fileName, TILED_FILE);
+        std::string text = readFile(files, fileName, TILED_FILE);
         size_t bytesRead = text.size();
         // A map may name one tileset file many times (up to MAX_TILESETS):
         // each file is read and parsed once, by its identity, so links and
@@ -65,7 +65,8 @@ MapFile TiledImport::import(const std::string& fileName) {
                     return tileset;
                 }
             }
-            TiledTileset tileset = readExternalTileset(fileName, source, firstGid, &bytesRead);
+            TiledTileset tileset =
+                readExternalTileset(files, fileName, source, firstGid, &bytesRead);
             if (identity) {
                 tilesets.emplace(std::pair{identity->device, identity->inode}, tileset);
             }
@@ -76,8 +77,9 @@ MapFile TiledImport::import(const std::string& fileName) {
         // Not read, but the map's own: no output may replace a tileset's picture.
         for (const TiledTileset& tileset : map.tilesets) {
             if (!tileset.image.empty() && tileset.image.size() <= PATH_MAX) {
-                noteInput((std::filesystem::path(tileset.fileName).parent_path() / tileset.image)
-                              .string());
+                files.noteInput(
+                    (std::filesystem::path(tileset.fileName).parent_path() / tileset.image)
+                        .string());
             }
         }
         return map.toMapFile();
@@ -95,7 +97,7 @@ std::string TiledImport::tilesetPath(const std::string& mapFileName, const std::
     return (std::filesystem::path(mapFileName).parent_path() / source).string();
 }
 
-TiledTileset TiledImport::readExternalTileset(const std::string& mapFileName,
+TiledTileset TiledImport::readExternalTileset(FileRegistry& files, const std::string& mapFileName,
                                               const std::string& source, uint32_t firstGid,
                                               size_t* pBytesRead) {
     std::string path = tilesetPath(mapFileName, source);
@@ -106,7 +108,7 @@ TiledTileset TiledImport::readExternalTileset(const std::string& mapFileName,
                                          "or save it in one of those");
     }
     return withinMemory(path, [&] {
-        std::string text = readFile(path, TILED_FILE);
+        std::string text = readFile(files, path, TILED_FILE);
         if (pBytesRead != nullptr) {
             *pBytesRead += text.size();
             if (*pBytesRead > MAX_BYTES_READ) {

@@ -16,15 +16,16 @@ public:
     // times any real map's, and a few seconds of parsing at most.
     static constexpr size_t MAX_BYTES_READ = size_t{32} << 20;
 
-    // Reads and converts the map. Throws DataError naming the file, and the
-    // layer, row and column where one applies.
-    static MapFile import(const std::string& fileName);
+    // Reads and converts the map, its files inputs of the run's `files`.
+    // Throws DataError naming the file, and the layer, row and column where
+    // one applies.
+    static MapFile import(FileRegistry& files, const std::string& fileName);
     // Where a tileset the map names as `source` is: relative to the map's folder.
     static std::string tilesetPath(const std::string& mapFileName, const std::string& source);
     // A tileset kept in its own file, by its extension: .tsx, or .tsj/.json.
     // Its size is added to *pBytesRead, when given, and refused past
     // MAX_BYTES_READ.
-    static TiledTileset readExternalTileset(const std::string& mapFileName,
+    static TiledTileset readExternalTileset(FileRegistry& files, const std::string& mapFileName,
                                             const std::string& source, uint32_t firstGid,
                                             size_t* pBytesRead = nullptr);
 };

@@ -96,8 +96,8 @@ Arguments parseArguments(const std::vector<std::string>& arguments, const std::s
 
 // The level's section of levels.ini, read and checked by the game's rules,
 // with the files it names taken from the folder of levels.ini.
-LevelLayout readLevel(const Arguments& arguments) {
-    IniDictionary levels(arguments.levelsName);
+LevelLayout readLevel(FileRegistry& files, const Arguments& arguments) {
+    IniDictionary levels(files, arguments.levelsName);
     if (!levels.hasSection(arguments.levelName)) {
         throw DataError(arguments.levelsName, "no section [" + excerpt(arguments.levelName) + "]");
     }
@@ -115,41 +115,42 @@ LevelLayout readLevel(const Arguments& arguments) {
 
 // A compiled or imported map must pass the game's rules; this guards the
 // converters themselves.
-int write(const MapFile& map, const std::string& outName) {
+int write(const FileRegistry& files, const MapFile& map, const std::string& outName) {
     std::vector<uint8_t> bytes = map.encode();
     std::vector<std::string> problems = MapFile::findProblems(bytes);
     if (!problems.empty()) {
         throw DataError(outName, "internal error, the map to write is broken: " + problems.front());
     }
-    writeFileWhole(outName,
+    writeFileWhole(files, outName,
                    std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()),
                    "the output");
     return EXIT_SUCCESS;
 }
 
-int build(const std::string& sourceName, const std::string& outName) {
+int build(FileRegistry& files, const std::string& sourceName, const std::string& outName) {
     refuseSameFile(outName, "the output", sourceName);
-    return write(MapSource::parse(sourceName, readFile(sourceName, TEXT_SOURCE_FILE)), outName);
+    return write(files, MapSource::parse(sourceName, readFile(files, sourceName, TEXT_SOURCE_FILE)),
+                 outName);
 }
 
-int exportTmx(const std::string& mapName, const std::string& outName,
+int exportTmx(FileRegistry& files, const std::string& mapName, const std::string& outName,
               const std::string& sheetName) {
     refuseSameFile(outName, "the output", mapName);
     // The exported map names the sheet: writing over it would lose it.
-    noteInput(sheetName);
-    std::string text = TiledExport::toTmx(MapFile::read(mapName), sheetName);
-    writeFileWhole(outName, text, "the output");
+    files.noteInput(sheetName);
+    std::string text = TiledExport::toTmx(MapFile::read(files, mapName), sheetName);
+    writeFileWhole(files, outName, text, "the output");
     return EXIT_SUCCESS;
 }
 
-int show(const std::string& mapName) {
-    MapFile map = MapFile::read(mapName);
+int show(FileRegistry& files, const std::string& mapName) {
+    MapFile map = MapFile::read(files, mapName);
     std::cout << MapSource::format(mapName, map);
     return EXIT_SUCCESS;
 }
 
-int check(const std::string& mapName, const Arguments& arguments) {
-    std::vector<uint8_t> bytes = MapFile::readBytes(mapName);
+int check(FileRegistry& files, const std::string& mapName, const Arguments& arguments) {
+    std::vector<uint8_t> bytes = MapFile::readBytes(files, mapName);
     std::vector<std::string> problems;
     for (const std::string& problem : MapFile::findProblems(bytes)) {
         problems.push_back(excerpt(mapName, MAX_QUOTED_PATH) + ": " + problem);
@@ -158,7 +159,7 @@ int check(const std::string& mapName, const Arguments& arguments) {
     std::string sheetName = arguments.sheetName;
     if (!arguments.levelsName.empty()) {
         try {
-            layout = readLevel(arguments);
+            layout = readLevel(files, arguments);
             if (sheetName.empty()) {
                 sheetName = layout->tileSheet;
             }
@@ -169,7 +170,7 @@ int check(const std::string& mapName, const Arguments& arguments) {
     Surface sheet;
     if (!sheetName.empty()) {
         try {
-            sheet = readBitmap(sheetName);
+            sheet = readBitmap(files, sheetName);
         } catch (const DataError& error) {
             problems.push_back(error.what());
         }
@@ -220,11 +221,12 @@ int check(const std::string& mapName, const Arguments& arguments) {
     return EXIT_SUCCESS;
 }
 
-int render(const std::string& mapName, const std::string& outName, const Arguments& arguments) {
+int render(FileRegistry& files, const std::string& mapName, const std::string& outName,
+           const Arguments& arguments) {
     std::optional<LevelLayout> layout;
     std::string sheetName = arguments.sheetName;
     if (!arguments.levelsName.empty()) {
-        layout = readLevel(arguments);
+        layout = readLevel(files, arguments);
         if (sheetName.empty()) {
             sheetName = layout->tileSheet;
         }
@@ -235,18 +237,18 @@ int render(const std::string& mapName, const std::string& outName, const Argumen
     }
     refuseSameFile(outName, "the output", mapName);
     refuseSameFile(outName, "the output", sheetName);
-    MapFile map = MapFile::read(mapName);
-    Surface sheet = readBitmap(sheetName);
+    MapFile map = MapFile::read(files, mapName);
+    Surface sheet = readBitmap(files, sheetName);
     std::string problem = MapFile::tileSheetProblem(sheet->w, sheet->h, map.codeCount());
     if (!problem.empty()) {
         throw DataError(sheetName, problem + " (map " + excerpt(mapName, MAX_QUOTED_PATH) + ")");
     }
     MapPicture::draw(map, sheet.get(), layout ? &*layout : nullptr, outName)
-        .save(outName, "the output");
+        .save(files, outName, "the output");
     return EXIT_SUCCESS;
 }
 
-int run(const std::vector<std::string>& arguments) {
+int run(FileRegistry& files, const std::vector<std::string>& arguments) {
     if (arguments.empty()) {
         throw UsageError("missing command");
     }
@@ -259,42 +261,42 @@ int run(const std::vector<std::string>& arguments) {
         if (arguments.size() != 3) {
             throw UsageError("build takes SOURCE.txt and OUT.map");
         }
-        return build(arguments[1], arguments[2]);
+        return build(files, arguments[1], arguments[2]);
     }
     if (command == "import") {
         if (arguments.size() != 3) {
             throw UsageError("import takes SOURCE.tmx (or .tmj, .json) and OUT.map");
         }
         refuseSameFile(arguments[2], "the output", arguments[1]);
-        return write(TiledImport::import(arguments[1]), arguments[2]);
+        return write(files, TiledImport::import(files, arguments[1]), arguments[2]);
     }
     if (command == "export") {
         Arguments parsed = parseArguments(arguments, command, false);
         if (parsed.files.size() != 2) {
             throw UsageError("export takes FILE.map and OUT.tmx");
         }
-        return exportTmx(parsed.files[0], parsed.files[1],
+        return exportTmx(files, parsed.files[0], parsed.files[1],
                          parsed.sheetName.empty() ? "tiles.bmp" : parsed.sheetName);
     }
     if (command == "show") {
         if (arguments.size() != 2) {
             throw UsageError("show takes one FILE.map");
         }
-        return show(arguments[1]);
+        return show(files, arguments[1]);
     }
     if (command == "check") {
         Arguments parsed = parseArguments(arguments, command, true);
         if (parsed.files.size() != 1) {
             throw UsageError("check takes one FILE.map");
         }
-        return check(parsed.files[0], parsed);
+        return check(files, parsed.files[0], parsed);
     }
     if (command == "render") {
         Arguments parsed = parseArguments(arguments, command, true);
         if (parsed.files.size() != 2) {
             throw UsageError("render takes FILE.map and OUT.png");
         }
-        return render(parsed.files[0], parsed.files[1], parsed);
+        return render(files, parsed.files[0], parsed.files[1], parsed);
     }
     throw UsageError("unknown command \"" + excerpt(command) + "\"");
 }
@@ -305,8 +307,9 @@ int main(int argc, char** argv) {
     std::vector<std::string> arguments(argv + 1, argv + argc);
     int status = EXIT_BAD;
     catchStopSignals();
+    FileRegistry files;
     try {
-        status = run(arguments);
+        status = run(files, arguments);
         throwIfStopped();
     } catch (const Interrupted& stop) {
         endBySignal(stop.signal());

@@ -396,6 +396,6 @@ Song parseSong(const std::string& text, const std::string& fileName) {
     return parser.finish(std::max(lines.number(), 1));
 }
 
-Song loadSong(const std::string& fileName) {
-    return parseSong(readFile(fileName, TEXT_SOURCE_FILE), fileName);
+Song loadSong(FileRegistry& files, const std::string& fileName) {
+    return parseSong(readFile(files, fileName, TEXT_SOURCE_FILE), fileName);
 }

@@ -6,8 +6,10 @@
 
 #include <string>
 
+class FileRegistry;
+
 // Parses a source text; fileName is used only in error messages. Throws
 // SourceError with the line and column of the first problem.
 Song parseSong(const std::string& text, const std::string& fileName);
 // Reads and parses a file; throws DataError when it cannot be read.
-Song loadSong(const std::string& fileName);
+Song loadSong(FileRegistry& files, const std::string& fileName);

@@ -76,8 +76,8 @@ std::vector<uint8_t> encodeWav(const std::vector<int16_t>& samples,
     return bytes;
 }
 
-void writeWavAtomically(const std::vector<int16_t>& samples, std::optional<int64_t> loopStart,
-                        const std::string& path) {
+void writeWavAtomically(const FileRegistry& files, const std::vector<int16_t>& samples,
+                        std::optional<int64_t> loopStart, const std::string& path) {
     std::vector<uint8_t> bytes = encodeWav(samples, loopStart);
-    writeToolOutput(path, bytes);
+    writeToolOutput(files, path, bytes);
 }

@@ -8,11 +8,13 @@
 #include <string>
 #include <vector>
 
+class FileRegistry;
+
 // The whole file's bytes.
 std::vector<uint8_t> encodeWav(const std::vector<int16_t>& samples,
                                std::optional<int64_t> loopStart);
 
 // Writes to a temporary file beside path and renames it over path, so a
 // failed or interrupted run never leaves half a file. Throws DataError.
-void writeWavAtomically(const std::vector<int16_t>& samples, std::optional<int64_t> loopStart,
-                        const std::string& path);
+void writeWavAtomically(const FileRegistry& files, const std::vector<int16_t>& samples,
+                        std::optional<int64_t> loopStart, const std::string& path);

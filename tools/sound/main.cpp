@@ -28,13 +28,14 @@ const char* const USAGE =
 
 int main(int argc, char** argv) {
     const SourceTool tool{"kcs-sound", USAGE, "SRC.txt and OUT.wav", {}, ""};
-    return runSourceTool(tool, argc, argv, [](const SourceToolArguments& arguments) {
-        Song song = loadSong(arguments.source);
+    auto build = [](FileRegistry& files, const SourceToolArguments& arguments) {
+        Song song = loadSong(files, arguments.source);
         std::vector<int16_t> samples = renderSong(song);
         std::optional<int64_t> loopStart;
         if (song.loop) {
             loopStart = sampleAtUnit(*song.loop, song.tempo);
         }
-        writeWavAtomically(samples, loopStart, arguments.output);
-    });
+        writeWavAtomically(files, samples, loopStart, arguments.output);
+    };
+    return runSourceTool(tool, argc, argv, build);
 }

@@ -26,7 +26,7 @@ Level::Level(GameStateManager* pManager) : m_pManager(pManager) {
     std::string levelName = m_pManager->getName(GameStateManager::LEVEL_NAME);
     std::string characterName = m_pManager->getName(GameStateManager::CHARACTER_NAME);
 
-    IniDictionary levels(LEVELS_FILE);
+    IniDictionary levels(gEngine->files(), LEVELS_FILE);
     std::string message = readyMessage(levels);
     if (Audio* pAudio = gEngine->audio()) {
         pAudio->playLevelMusic(levelMusic(levels, levelName));

@@ -24,8 +24,8 @@ int32_t readCount(const IniDictionary& file, const char* section) {
 
 } // namespace
 
-StageSelect::Entries StageSelect::readEntries() {
-    IniDictionary file(STAGE_SELECT_FILE);
+StageSelect::Entries StageSelect::readEntries(FileRegistry& files) {
+    IniDictionary file(files, STAGE_SELECT_FILE);
     Entries entries;
     int32_t levelCount = readCount(file, "Levels");
     for (int32_t i = 0; i < levelCount; ++i) {
@@ -55,7 +55,7 @@ StageSelect::StageSelect(GameStateManager* pManager) : m_pManager(pManager) {
     if (Audio* pAudio = gEngine->audio()) {
         pAudio->playMenuMusic();
     }
-    m_entries = readEntries();
+    m_entries = readEntries(gEngine->files());
     int rowHeight = gEngine->getFont().getCharacterHeight();
 
     m_levelCount = static_cast<int>(m_entries.levels.size());

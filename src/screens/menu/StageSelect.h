@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+class FileRegistry;
 class GameStateManager;
 
 class StageSelect : public GameState {
@@ -27,7 +28,7 @@ public:
     };
     // Throws DataError when the file names no level or no character, or a
     // character without a file.
-    static Entries readEntries();
+    static Entries readEntries(FileRegistry& files);
 
     // Throws DataError as readEntries does, and for a bad selector picture.
     explicit StageSelect(GameStateManager* pManager);

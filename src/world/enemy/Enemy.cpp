@@ -3,6 +3,7 @@
 
 #include "config/IniDictionary.h"
 #include "engine/DataFiles.h"
+#include "engine/GameEngine.h"
 #include "graphics/Sprite.h"
 #include "world/player/Kalvorn.h"
 
@@ -17,7 +18,7 @@ constexpr int32_t DRAWN_SHEET = 0;
 
 Enemy::Enemy() {
     // The dictionary is needed only while the sprite is built.
-    IniDictionary dictionary(ENEMY_FILE);
+    IniDictionary dictionary(gEngine->files(), ENEMY_FILE);
     m_pSprite =
         std::make_unique<Sprite>(dictionary, ENEMY_FILE, REQUIRED_SHEETS, REQUIRED_ANIMATIONS);
 }

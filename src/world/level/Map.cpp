@@ -48,12 +48,13 @@ Map::Map(const std::string& levelName, const IniDictionary& levels) {
     } catch (const DataError& error) {
         rethrowForKey(error, levels, LEVELS_FILE, levelName, "tileSheet");
     }
-    std::fprintf(notesStream(), "Map::load: mapFilename: %s\n",
+    FileRegistry& files = gEngine->files();
+    std::fprintf(files.notesStream(), "Map::load: mapFilename: %s\n",
                  excerpt(layout.tileMap, MAX_QUOTED_PATH).c_str());
-    std::fflush(notesStream());
+    std::fflush(files.notesStream());
     std::vector<uint8_t> bytes;
     try {
-        bytes = MapFile::readBytes(layout.tileMap);
+        bytes = MapFile::readBytes(files, layout.tileMap);
     } catch (const DataError& error) {
         rethrowForKey(error, levels, LEVELS_FILE, levelName, "tileMap");
     }

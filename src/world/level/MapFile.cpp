@@ -145,12 +145,12 @@ MapFile MapFile::parse(const std::string& fileName, const std::vector<uint8_t>& 
     return map;
 }
 
-std::vector<uint8_t> MapFile::readBytes(const std::string& fileName) {
-    return readFileBytes(fileName, FileLimit{"a map file", MAX_FILE_SIZE});
+std::vector<uint8_t> MapFile::readBytes(FileRegistry& files, const std::string& fileName) {
+    return readFileBytes(files, fileName, FileLimit{"a map file", MAX_FILE_SIZE});
 }
 
-MapFile MapFile::read(const std::string& fileName) {
-    return parse(fileName, readBytes(fileName));
+MapFile MapFile::read(FileRegistry& files, const std::string& fileName) {
+    return parse(fileName, readBytes(files, fileName));
 }
 
 std::string MapFile::tileSheetProblem(int sheetWidth, int sheetHeight, int codeCount) {

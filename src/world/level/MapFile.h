@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+class FileRegistry;
+
 class MapFile {
 public:
     static constexpr size_t HEADER_SIZE = 3;     // bytes: W, H, N
@@ -36,10 +38,10 @@ public:
     static MapFile parse(const std::string& fileName, const std::vector<uint8_t>& bytes);
     // Reads the whole file and parses it; throws DataError when it cannot be
     // opened.
-    static MapFile read(const std::string& fileName);
+    static MapFile read(FileRegistry& files, const std::string& fileName);
     // Reads the whole file; throws DataError when it cannot be read or is
     // larger than any sound map.
-    static std::vector<uint8_t> readBytes(const std::string& fileName);
+    static std::vector<uint8_t> readBytes(FileRegistry& files, const std::string& fileName);
 
     // The tile sheet a map needs: the problem as one line, or an empty text
     // when there is none.

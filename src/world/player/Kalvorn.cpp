@@ -60,7 +60,7 @@ FixedPoint readSpeed(const IniDictionary& file, const std::string& name,
 } // namespace
 
 Kalvorn::Kalvorn(const std::string& characterFile, Map* pMap) : m_pMap(pMap), m_hitbox(&m_box) {
-    IniDictionary file(characterFile);
+    IniDictionary file(gEngine->files(), characterFile);
     m_pSprite = std::make_unique<Sprite>(file, characterFile, SHEET_COUNT, ANIMATION_COUNT);
     m_pSprite->setAnimation(ANIMATION_TELEPORT);
     readConfiguration(file);

@@ -5,6 +5,7 @@
 
 #include "config/IniDictionary.h"
 #include "engine/DataError.h"
+#include "engine/GameEngine.h"
 #include "support/MapFiles.h"
 #include "support/TestEnvironment.h"
 
@@ -23,7 +24,7 @@ namespace {
 
 // The message Map throws for the level "Test", or "" when it loads.
 std::string loadProblem() {
-    IniDictionary levels("levels.ini");
+    IniDictionary levels(gEngine->files(), "levels.ini");
     try {
         Map map("Test", levels);
     } catch (const DataError& error) {

@@ -28,7 +28,7 @@ constexpr uint8_t WALL_CODE = 2;
 constexpr uint8_t LADDER_CODE = Map::LADDER_TILE + 1;
 
 std::unique_ptr<Map> loadMap(const std::string& name = "Test") {
-    IniDictionary levels("levels.ini");
+    IniDictionary levels(gEngine->files(), "levels.ini");
     return std::make_unique<Map>(name, levels);
 }
 

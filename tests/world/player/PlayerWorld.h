@@ -67,7 +67,7 @@ makeMap(const std::vector<std::string>& rows,
         int teleportStopPosY = 196) {
     testing_support::writeLevel("PlayerLevel", mapFromPicture(rows), bounds,
                                 "teleportStopPosY=" + std::to_string(teleportStopPosY) + "\n");
-    IniDictionary levels("levels.ini");
+    IniDictionary levels(gEngine->files(), "levels.ini");
     return std::make_unique<Map>("PlayerLevel", levels);
 }
 
