@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <sstream>
 #include <string>
 #include <utility>
 #include <vector>
@@ -46,9 +47,8 @@ std::string animationsText(const std::vector<Frames>& animations) {
         text += "[Animation" + std::to_string(a) +
                 "]\nnFrames=" + std::to_string(animations[a].size()) + "\n";
         for (size_t f = 0; f < animations[a].size(); ++f) {
-            text += "frame" + std::to_string(f) +
-                    "SpriteIndex=" + std::to_string(animations[a][f].first) + "\n";
-            text += "frame" + std::to_string(f) +
+            std::string frame = "frame" + std::to_string(f);
+            text += frame + "SpriteIndex=" + std::to_string(animations[a][f].first) + "\n" + frame +
                     "Duration=" + std::to_string(animations[a][f].second) + "\n";
         }
     }
@@ -60,21 +60,40 @@ Sprite makeSprite(const std::string& text, int requiredSheets = 0, int requiredA
                   requiredAnimations);
 }
 
-// The frame after each of count steps.
-std::vector<int32_t> framesAfterSteps(Sprite& sprite, int count) {
-    std::vector<int32_t> frames;
-    for (int i = 0; i < count; ++i) {
-        sprite.step();
-        frames.push_back(sprite.currentFrame());
+// Plays a script on a sprite of the given text and tells what it showed.
+// Words: "aN" sets animation N, "p" turns ping-pong on, "r" resets the frame
+// time, "d" draws, "c" shows the current animation as "cN", and a number
+// steps that many times, showing the frame after each step.
+std::string play(const std::string& text, const std::string& script) {
+    Sprite sprite = makeSprite(text);
+    std::istringstream words(script);
+    std::string word;
+    std::string shown;
+    while (words >> word) {
+        if (word[0] == 'a') {
+            sprite.setAnimation(std::stoi(word.substr(1)));
+        } else if (word == "p") {
+            sprite.setPingPong();
+        } else if (word == "r") {
+            sprite.resetFrameTime();
+        } else if (word == "d") {
+            sprite.draw(0, 0, 0);
+        } else if (word == "c") {
+            shown += " c" + std::to_string(sprite.currentAnimation());
+        } else {
+            for (int i = 0; i < std::stoi(word); ++i) {
+                sprite.step();
+                shown += " " + std::to_string(sprite.currentFrame());
+            }
+        }
     }
-    return frames;
+    return shown.empty() ? shown : shown.substr(1);
 }
 
 // The refusal message of the data, or "" when the sprite loads.
 std::string refusal(const std::string& text, int requiredSheets = 0, int requiredAnimations = 0) {
     try {
-        Sprite sprite(IniDictionary::fromText(text, FILE_NAME), FILE_NAME, requiredSheets,
-                      requiredAnimations);
+        makeSprite(text, requiredSheets, requiredAnimations);
     } catch (const DataError& error) {
         return error.what();
     }
@@ -85,114 +104,41 @@ std::string refusal(const std::string& text, int requiredSheets = 0, int require
 
 // --- Stepping -------------------------------------------------------------
 
-// The frames shown step by step: loop (3, 2) wraps, ping-pong (2, 2, 2) holds
-// the end frames twice at each turn, one frame never changes, and a duration
-// 0 right after setAnimation is left at the first step.
-TEST(SpriteStepTest, LoopPingPongOneFrameAndDurationZeroSequences) {
+TEST(SpriteStepTest, ScriptsShowTheFramesOfLoopsPingPongsAndHolds) {
+    const std::string loop = animationsText({{{0, 1}}, {{0, 3}, {1, 2}}});
+    const std::string pingPong = animationsText({{{0, 1}}, {{0, 2}, {1, 2}, {2, 2}}});
+    const std::string oneFrame = animationsText({{{0, 1}}, {{2, 1}}});
+    const std::string threeSteps = animationsText({{{0, 1}}, {{0, 1}, {1, 1}, {2, 1}}});
     struct Case {
-        std::vector<Frames> animations;
-        bool pingPong;
-        std::vector<int32_t> frames;
+        std::string text;
+        const char* script;
+        const char* shown;
     };
     const Case cases[] = {
-        {{{{0, 1}}, {{0, 3}, {1, 2}}}, false, {0, 0, 0, 1, 1, 0, 0, 0, 1, 1}},
-        {{{{0, 1}}, {{0, 2}, {1, 2}, {2, 2}}}, true, {0, 0, 1, 1, 2, 2, 2, 2, 1, 1, 0, 0, 0, 0, 1}},
-        {{{{0, 1}}, {{2, 1}}}, false, {0, 0, 0, 0, 0}},
-        {{{{0, 1}}, {{2, 1}}}, true, {0, 0, 0, 0, 0}},
-        {{{{0, 1}}, {{0, 0}, {1, 2}}}, false, {1, 1, 0}},
+        {loop, "a1 10", "0 0 0 1 1 0 0 0 1 1"},
+        // Ping-pong holds the end frames twice at each turn.
+        {pingPong, "a1 p 15", "0 0 1 1 2 2 2 2 1 1 0 0 0 0 1"},
+        {oneFrame, "a1 5", "0 0 0 0 0"},
+        {oneFrame, "a1 p 5", "0 0 0 0 0"},
+        // A duration 0 right after setAnimation is left at the first step; one
+        // reached by advancing holds until the frame time is reset.
+        {animationsText({{{0, 1}}, {{0, 0}, {1, 2}}}), "a1 3", "1 1 0"},
+        {animationsText({{{0, 1}, {1, 0}, {2, 1}}}), "2 10 r 1", "0 1 1 1 1 1 1 1 1 1 1 1 2"},
+        {animationsText({{{0, 1}, {1, 1}}}), "2 r 1 r 1 r 1", "0 1 1 1 1"},
+        // Asking again for the current animation changes nothing; another
+        // one returns to a loop from frame 0.
+        {pingPong, "a1 p 7 a1 12", "0 0 1 1 2 2 2 2 1 1 0 0 0 0 1 1 2 2 2"},
+        {threeSteps, "a1 p 4 a0 a1 6", "0 1 2 2 0 1 2 0 1 2"},
+        // A new ping-pong run keeps the direction of the last: at frame 0
+        // going backwards the first expiry only turns it.
+        {animationsText({{{0, 1}}, {{0, 2}, {1, 2}}}), "a1 p 6 a0 a1 p 5", "0 0 1 1 1 1 0 0 0 0 1"},
+        // Numbers outside the animations are ignored.
+        {threeSteps, "a1 2 a2 a-1 a2147483647 c d 5", "0 1 c1 2 0 1 2 0"},
+        {"", "a3 3 p 3 d", "0 0 0 0 0 0"},
     };
     for (const Case& c : cases) {
-        Sprite sprite = makeSprite(animationsText(c.animations));
-        sprite.setAnimation(1);
-        if (c.pingPong) {
-            sprite.setPingPong();
-        }
-        EXPECT_EQ(framesAfterSteps(sprite, static_cast<int>(c.frames.size())), c.frames);
+        EXPECT_EQ(play(c.text, c.script), c.shown) << c.script;
     }
-}
-
-TEST(SpriteStepTest, DurationZeroReachedByAdvancingHoldsUntilTheFrameTimeIsReset) {
-    Sprite sprite = makeSprite(animationsText({{{0, 1}, {1, 0}, {2, 1}}}));
-    EXPECT_EQ(framesAfterSteps(sprite, 2), (std::vector<int32_t>{0, 1}));
-    EXPECT_EQ(framesAfterSteps(sprite, 100), std::vector<int32_t>(100, 1));
-    sprite.resetFrameTime();
-    EXPECT_EQ(framesAfterSteps(sprite, 1), (std::vector<int32_t>{2}));
-}
-
-TEST(SpriteStepTest, SetAnimationWithTheCurrentNumberInPingPongChangesNothing) {
-    const std::string text = animationsText({{{0, 1}}, {{0, 2}, {1, 2}, {2, 2}}});
-    Sprite untouched = makeSprite(text);
-    Sprite touched = makeSprite(text);
-    for (Sprite* pSprite : {&untouched, &touched}) {
-        pSprite->setAnimation(1);
-        pSprite->setPingPong();
-        framesAfterSteps(*pSprite, 7);
-    }
-    touched.setAnimation(1);
-    EXPECT_EQ(framesAfterSteps(touched, 12), framesAfterSteps(untouched, 12));
-}
-
-TEST(SpriteStepTest, SetAnimationWithAnotherNumberReturnsToLoopFromFrameZero) {
-    Sprite sprite = makeSprite(animationsText({{{0, 1}}, {{0, 1}, {1, 1}, {2, 1}}}));
-    sprite.setAnimation(1);
-    sprite.setPingPong();
-    framesAfterSteps(sprite, 4); // 0, 1, 2, 2: now running backwards
-    sprite.setAnimation(0);
-    sprite.setAnimation(1);
-    EXPECT_EQ(framesAfterSteps(sprite, 6), (std::vector<int32_t>{0, 1, 2, 0, 1, 2}));
-}
-
-TEST(SpriteStepTest, NewPingPongRunKeepsTheDirectionOfThePreviousOne) {
-    Sprite sprite = makeSprite(animationsText({{{0, 1}}, {{0, 2}, {1, 2}}}));
-    sprite.setAnimation(1);
-    sprite.setPingPong();
-    framesAfterSteps(sprite, 6); // 0, 0, 1, 1, 1, 1: turned backwards
-    sprite.setAnimation(0);
-    sprite.setAnimation(1);
-    sprite.setPingPong();
-    // At frame 0 going backwards the first expiry only turns the direction.
-    EXPECT_EQ(framesAfterSteps(sprite, 5), (std::vector<int32_t>{0, 0, 0, 0, 1}));
-}
-
-TEST(SpriteStepTest, ResetFrameTimeEveryStepHoldsTheFrame) {
-    Sprite sprite = makeSprite(animationsText({{{0, 1}, {1, 1}}}));
-    sprite.step();
-    sprite.step();
-    ASSERT_EQ(sprite.currentFrame(), 1);
-    for (int i = 0; i < 50; ++i) {
-        sprite.resetFrameTime();
-        sprite.step();
-        EXPECT_EQ(sprite.currentFrame(), 1);
-    }
-}
-
-// Out-of-range numbers are ignored, so the sprite keeps stepping its
-// current animation as if nothing had been asked.
-TEST(SpriteStepTest, SetAnimationOutsideTheAnimationsIsIgnored) {
-    const std::string text = animationsText({{{0, 1}}, {{0, 1}, {1, 1}, {2, 1}}});
-    Sprite asked = makeSprite(text);
-    Sprite reference = makeSprite(text);
-    for (Sprite* pSprite : {&asked, &reference}) {
-        pSprite->setAnimation(1);
-        pSprite->step();
-        pSprite->step();
-    }
-    asked.setAnimation(2);
-    asked.setAnimation(-1);
-    asked.setAnimation(INT32_MAX);
-    EXPECT_EQ(asked.currentAnimation(), 1);
-    EXPECT_EQ(framesAfterSteps(asked, 5), framesAfterSteps(reference, 5));
-    asked.draw(0, 0, 0);
-}
-
-TEST(SpriteStepTest, SpriteWithoutSectionsStepsAndDrawsNothing) {
-    Sprite sprite = makeSprite("");
-    sprite.setAnimation(3);
-    framesAfterSteps(sprite, 3);
-    sprite.setPingPong();
-    framesAfterSteps(sprite, 3);
-    sprite.draw(0, 0, 0);
-    EXPECT_EQ(sprite.currentFrame(), 0);
 }
 
 // --- Drawing --------------------------------------------------------------
@@ -253,49 +199,33 @@ TEST_F(SpriteDrawTest, DrawsTheCurrentRectangleShiftedByOffsetsAndCamera) {
     Sprite sprite = makeSprite(text(0, 0), 2, 1);
     sprite.step();
     sprite.step();
-    ASSERT_EQ(sprite.currentFrame(), 1);
     sprite.draw(20, 30, 1);
     expectRectangleAt(20, 30, SHEET_B, Y1);
-}
-
-TEST_F(SpriteDrawTest, SheetIndexOutsideTheSheetsDrawsNothing) {
-    CameraAt camera(0, 0);
-    Sprite sprite = makeSprite(text(0, 0), 2, 1);
-    sprite.draw(20, 30, 2);
-    sprite.draw(20, 30, -1);
-    sprite.draw(20, 30, INT32_MAX);
-    EXPECT_EQ(pixelAt(gEngine->getScreen(), 20, 30), BLACK);
-}
-
-// --- Key names ------------------------------------------------------------
-
-TEST_F(SpriteDrawTest, SheetTenIsReadFromSpritesheet10) {
-    CameraAt camera(0, 0);
-    std::string sheets = "[Spritesheets]\namount=11\n";
-    for (int i = 0; i < 10; ++i) {
-        sheets += "spritesheet" + std::to_string(i) + "=sheet_a.bmp\n";
+    // A sheet outside the sheets draws nothing.
+    for (int32_t sheet : {2, -1, INT32_MAX}) {
+        sprite.draw(100, 100, sheet);
     }
-    sheets += "spritesheet10=sheet_b.bmp\n";
-    Sprite sprite = makeSprite(sheets + "[Sprites]\namount=1\nwidth=8\nheight=8\n"
-                                        "[Animations]\namount=1\n[Animation0]\nnFrames=1\n",
-                               11, 1);
-    sprite.draw(10, 10, 10);
-    EXPECT_EQ(pixelAt(gEngine->getScreen(), 10, 10), sheetPixel(SHEET_B, 0, 0));
+    EXPECT_EQ(pixelAt(gEngine->getScreen(), 100, 100), BLACK);
 }
 
-TEST_F(SpriteDrawTest, AnimationTwelveIsASection) {
+// Numbers of two digits in key and section names: the eleventh sheet and
+// the thirteenth animation.
+TEST_F(SpriteDrawTest, SheetTenAndAnimationTwelveAreRead) {
     CameraAt camera(0, 0);
-    std::string text = "[Spritesheets]\namount=1\nspritesheet0=sheet_a.bmp\n"
-                       "[Sprites]\namount=2\nwidth=8\nheight=8\nsprite0YPos=0\nsprite1YPos=40\n"
-                       "[Animations]\namount=13\n";
+    std::string text = "[Spritesheets]\namount=11\n";
+    for (int i = 0; i < 10; ++i) {
+        text += "spritesheet" + std::to_string(i) + "=sheet_a.bmp\n";
+    }
+    text += "spritesheet10=sheet_b.bmp\n[Sprites]\namount=2\nwidth=8\nheight=8\n"
+            "sprite0YPos=0\nsprite1YPos=40\n[Animations]\namount=13\n";
     for (int a = 0; a < 13; ++a) {
         text += "[Animation" + std::to_string(a) + "]\nnFrames=1\n";
     }
     text += "frame0SpriteIndex=1\n"; // belongs to the last section, Animation12
-    Sprite sprite = makeSprite(text, 1, 13);
+    Sprite sprite = makeSprite(text, 11, 13);
     sprite.setAnimation(12);
-    sprite.draw(10, 10, 0);
-    EXPECT_EQ(pixelAt(gEngine->getScreen(), 10, 10), sheetPixel(SHEET_A, 0, 40));
+    sprite.draw(10, 10, 10);
+    EXPECT_EQ(pixelAt(gEngine->getScreen(), 10, 10), sheetPixel(SHEET_B, 0, 40));
 }
 
 // --- Refused data ---------------------------------------------------------
@@ -309,11 +239,9 @@ protected:
 
     // Two sheets, the second half as tall as the first, and six 8 by 8
     // rectangles, the last of which ends at the bottom of the short sheet.
-    static std::string sheetsAndSprites(const std::string& extraSprites = "") {
+    static std::string sheetsAndSprites() {
         return "[Spritesheets]\namount=2\nspritesheet0=tall.bmp\nspritesheet1=short.bmp\n"
-               "[Sprites]\n" +
-               extraSprites +
-               "amount=6\nwidth=8\nheight=8\nsprite1YPos=4\nsprite2YPos=8\n"
+               "[Sprites]\namount=6\nwidth=8\nheight=8\nsprite1YPos=4\nsprite2YPos=8\n"
                "sprite3YPos=12\nsprite4YPos=16\nsprite5YPos=24\n";
     }
 
@@ -324,7 +252,7 @@ protected:
 
 TEST_F(SpriteDataTest, DataAtTheLimitsLoads) {
     // sprite6YPos lies beyond the rectangle count and is never read.
-    EXPECT_EQ(refusal(sheetsAndSprites("sprite6YPos=99\n") +
+    EXPECT_EQ(refusal(sheetsAndSprites() + "sprite6YPos=99\n" +
                       oneAnimation("nFrames=2\nframe0SpriteIndex=5\nframe1Duration=0\n")),
               "");
 }
@@ -345,7 +273,6 @@ TEST_F(SpriteDataTest, EveryRefusalNamesSectionAndKey) {
         std::string message;
     };
     const Case cases[] = {
-        // One row per kind of range; the ranged getter's form is tested with it.
         {animationsText({{{0, 1}}, {}}), 0, 0, "[Animation1] nFrames is 0; give 1 to 4096"},
         {fourAnimations + "frame2SpriteIndex=7\n", 0, 0,
          "[Animation3] frame2SpriteIndex is 7; give 0 to 5"},
@@ -371,13 +298,11 @@ TEST_F(SpriteDataTest, EveryRefusalNamesSectionAndKey) {
         {sheetsAndSprites() + oneAnimation("nFrames=1\n"), 2, 9,
          "[Animations] amount is 1; give 9 to 4096"},
         {"", 1, 1, "[Spritesheets] amount is not given; give 1 to 4096"},
+        {"[Spritesheets]\namount=2\nspritesheet0=tall.bmp\n", 0, 0,
+         "[Spritesheets] spritesheet1 \"empty\" cannot be loaded (empty"},
     };
     for (const Case& c : cases) {
-        EXPECT_EQ(refusal(c.text, c.sheets, c.animations), "test.ini: " + c.message);
+        std::string message = refusal(c.text, c.sheets, c.animations);
+        EXPECT_EQ(message.rfind("test.ini: " + c.message, 0), 0u) << message;
     }
-    std::string message = refusal("[Spritesheets]\namount=2\nspritesheet0=tall.bmp\n");
-    EXPECT_EQ(
-        message.rfind("test.ini: [Spritesheets] spritesheet1 \"empty\" cannot be loaded (empty", 0),
-        0U)
-        << message;
 }
