@@ -37,29 +37,26 @@ protected:
 } // namespace
 
 TEST_F(FontDrawing, NumbersHaveASignCellAndLeadingZeros) {
-    font().drawNumber(5, 0, 0, 3);
-    EXPECT_EQ(cellsAt(0, 0, 4), (std::vector<int>{NOTHING, 0, 0, 5}));
-    font().drawNumber(-5, 0, 16, 3);
-    EXPECT_EQ(cellsAt(0, 16, 4), (std::vector<int>{13, 0, 0, 5}));
-}
-
-TEST_F(FontDrawing, TooManyDigitsReachBelowTheDigitCells) {
-    // 1234 in three digits: the first digit cell is 12, the blank here.
-    font().drawNumber(1234, 0, 32, 3);
-    EXPECT_EQ(cellsAt(0, 32, 4), (std::vector<int>{NOTHING, NOTHING, 3, 4}));
-    font().drawNumber(1134, 0, 48, 3);
-    EXPECT_EQ(cellsAt(0, 48, 4), (std::vector<int>{NOTHING, 11, 3, 4}));
-}
-
-TEST_F(FontDrawing, NoDigitsDrawsOnlyTheSign) {
-    font().drawNumber(-7, 0, 64, 0);
-    EXPECT_EQ(cellsAt(0, 64, 2), (std::vector<int>{13, NOTHING}));
-}
-
-TEST_F(FontDrawing, ExtremeValuesDrawWithoutOverflow) {
-    font().drawNumber(INT32_MIN, 0, 80, 12);
-    // 2147483648 in twelve digits: 00 then the ten digits.
-    EXPECT_EQ(cellsAt(0, 80, 13), (std::vector<int>{13, 0, 0, 2, 1, 4, 7, 4, 8, 3, 6, 4, 8}));
+    struct Case {
+        int32_t value;
+        int digits;
+        std::vector<int> cells;
+    };
+    const Case cases[] = {
+        {5, 3, {NOTHING, 0, 0, 5}},
+        {-5, 3, {13, 0, 0, 5}},
+        // Too many digits reach below the digit cells: 12 is the blank's.
+        {1234, 3, {NOTHING, NOTHING, 3, 4}},
+        {1134, 3, {NOTHING, 11, 3, 4}},
+        {-7, 0, {13, NOTHING}},
+        // 2147483648 in twelve digits, without overflow.
+        {INT32_MIN, 12, {13, 0, 0, 2, 1, 4, 7, 4, 8, 3, 6, 4, 8}},
+    };
+    for (const Case& c : cases) {
+        gEngine->clearScreen();
+        font().drawNumber(c.value, 0, 0, c.digits);
+        EXPECT_EQ(cellsAt(0, 0, static_cast<int>(c.cells.size())), c.cells) << c.value;
+    }
 }
 
 TEST_F(FontDrawing, TextAdvancesOneCellPerCharacterAndLooksGlyphsUp) {
@@ -68,12 +65,18 @@ TEST_F(FontDrawing, TextAdvancesOneCellPerCharacterAndLooksGlyphsUp) {
     EXPECT_EQ(cellsAt(16, 100, 7), (std::vector<int>{10, NOTHING, 11, 13, 14, 0, NOTHING}));
 }
 
+// A new surface is transparent; one of no size is none, and blitting none
+// draws nothing.
 TEST_F(FontDrawing, TextOnASurfaceLeavesTheRestTransparent) {
     Surface surface = gEngine->createSurface(24, 8);
     ASSERT_TRUE(surface);
     font().drawTextOnSurface("B A", surface.get(), 0, 0);
     gEngine->blitToScreen(40, 120, surface.get(), nullptr);
     EXPECT_EQ(cellsAt(40, 120, 4), (std::vector<int>{11, NOTHING, 10, NOTHING}));
+    EXPECT_FALSE(gEngine->createSurface(0, 8));
+    EXPECT_FALSE(gEngine->createSurface(8, 0));
+    EXPECT_FALSE(gEngine->createSurface(-1, 8));
+    EXPECT_EQ(gEngine->blitToScreen(0, 0, nullptr, nullptr), -1);
 }
 
 TEST_F(FontDrawing, DiagnosticsShowWholePixelsWithinOneScreen) {
@@ -90,62 +93,33 @@ TEST_F(FontDrawing, DiagnosticsShowWholePixelsWithinOneScreen) {
     EXPECT_EQ(cellsAt(16, 48, 3), (std::vector<int>{NOTHING, 0, 5}));
 }
 
-TEST(Surfaces, NewSurfacesAreTransparentAndZeroSizeGivesNone) {
-    gEngine->clearScreen();
-    Surface surface = gEngine->createSurface(32, 32);
-    ASSERT_TRUE(surface);
-    gEngine->blitToScreen(0, 0, surface.get(), nullptr);
-    EXPECT_EQ(pixelAt(gEngine->getScreen(), 5, 5), 0u);
-    EXPECT_FALSE(gEngine->createSurface(0, 8));
-    EXPECT_FALSE(gEngine->createSurface(8, 0));
-    EXPECT_FALSE(gEngine->createSurface(-1, 8));
-    // Blitting no surface draws nothing and does not fail hard.
-    EXPECT_EQ(gEngine->blitToScreen(0, 0, nullptr, nullptr), -1);
-}
-
-TEST(FontLoading, ASheetLeftUnnamedIsBlamedOnTheFontFile) {
-    testing_support::writeFile("nosheet.ini", "[Properties]\ncharacterHeight=8\n");
-    try {
-        Font font("nosheet.ini", gEngine);
-        FAIL() << "a font without a sheet was accepted";
-    } catch (const DataError& error) {
-        EXPECT_EQ(error.file(), "nosheet.ini");
-        EXPECT_EQ(std::string(error.what())
-                      .rfind("nosheet.ini: [Properties] sheet is not given, and the default "
-                             "\"empty\" cannot be loaded (empty: ",
-                             0),
-                  0u)
-            << error.what();
-    }
-    testing_support::writeFile("lostsheet.ini", "[Properties]\nsheet=lost.bmp\n");
-    try {
-        Font font("lostsheet.ini", gEngine);
-        FAIL() << "a missing font sheet was accepted";
-    } catch (const DataError& error) {
-        EXPECT_EQ(error.file(), "lost.bmp");
-    }
-}
-
-// Every cell the font draws must lie inside its sheet of 8 x 128 px.
-TEST(FontLoading, CellsOutsideTheSheetAreRefusedByKey) {
+// Every cell the font draws must lie inside its sheet of 8 x 128 px; a sheet
+// left unnamed is blamed on the font file, one named on itself.
+TEST(FontLoading, BadSheetsAndCellsOutsideTheSheetAreRefusedByKey) {
     const std::pair<const char*, const char*> cases[] = {
-        {"characterHeight=0\ncharacterWidth=8\n", "[Properties] characterHeight is 0;"},
-        {"characterHeight=100000\ncharacterWidth=8\n", "[Properties] characterHeight is 100000;"},
-        {"characterHeight=8\ncharacterWidth=16\n", "[Properties] characterWidth is 16;"},
-        {"characterHeight=16\ncharacterWidth=8\n", "[Properties] characterHeight is 16, so the"},
-        {"characterHeight=8\ncharacterWidth=8\n[Characters]\nA=124\n", "[Characters] A is 124:"},
-        {"characterHeight=8\ncharacterWidth=8\n[Characters]\nspace=-8\n",
-         "[Characters] space is -8:"},
+        {"characterHeight=8\n", "badfont.ini: [Properties] sheet is not given, and the default "
+                                "\"empty\" cannot be loaded (empty: "},
+        {"sheet=lost.bmp\n", "lost.bmp: "},
+        {"sheet=testfont.bmp\ncharacterHeight=0\ncharacterWidth=8\n",
+         "badfont.ini: [Properties] characterHeight is 0;"},
+        {"sheet=testfont.bmp\ncharacterHeight=2147483647\ncharacterWidth=8\n",
+         "badfont.ini: [Properties] characterHeight is 2147483647;"},
+        {"sheet=testfont.bmp\ncharacterHeight=8\ncharacterWidth=16\n",
+         "badfont.ini: [Properties] characterWidth is 16;"},
+        {"sheet=testfont.bmp\ncharacterHeight=16\ncharacterWidth=8\n",
+         "badfont.ini: [Properties] characterHeight is 16, so the"},
+        {"sheet=testfont.bmp\ncharacterHeight=8\ncharacterWidth=8\n[Characters]\nA=124\n",
+         "badfont.ini: [Characters] A is 124:"},
+        {"sheet=testfont.bmp\ncharacterHeight=8\ncharacterWidth=8\n[Characters]\nspace=-8\n",
+         "badfont.ini: [Characters] space is -8:"},
     };
     for (const auto& [properties, error] : cases) {
-        testing_support::writeFile("badfont.ini",
-                                   std::string("[Properties]\nsheet=testfont.bmp\n") + properties);
+        testing_support::writeFile("badfont.ini", std::string("[Properties]\n") + properties);
         try {
             Font font("badfont.ini", gEngine);
             ADD_FAILURE() << "accepted: " << properties;
         } catch (const DataError& caught) {
-            EXPECT_EQ(std::string(caught.what()).rfind(std::string("badfont.ini: ") + error, 0), 0u)
-                << caught.what();
+            EXPECT_EQ(std::string(caught.what()).rfind(error, 0), 0u) << caught.what();
         }
     }
 }
