@@ -1,5 +1,5 @@
 // The INI reader's rules: comments, trimming, headers, duplicates, line ends,
-// tabs and the integer conversion.
+// tabs, the integer conversion and the one form of a range refusal.
 #include "config/IniDictionary.h"
 #include "engine/DataError.h"
 #include "engine/GameEngine.h"
@@ -11,84 +11,60 @@
 
 using testing_support::writeFile;
 
-TEST(IniDictionary, EmptyOrCommentOnlyFileHasNoSections) {
-    IniDictionary dictionary = IniDictionary::fromText("; only a comment\n\n   \n;[Properties]\n");
-    EXPECT_FALSE(dictionary.hasSection(""));
-    EXPECT_FALSE(dictionary.hasSection("Properties"));
-    EXPECT_EQ(dictionary.getString("a", "Properties", "fallback"), "fallback");
-    EXPECT_EQ(dictionary.getInt("a", "", 42), 42);
-}
+namespace {
 
-TEST(IniDictionary, EntriesBeforeAnyHeaderLiveInTheEmptySection) {
-    IniDictionary dictionary = IniDictionary::fromText("loose=1\n[S]\nkey=2\n");
-    EXPECT_EQ(dictionary.getInt("loose", "", 0), 1);
-    EXPECT_EQ(dictionary.getInt("key", "S", 0), 2);
-    EXPECT_EQ(dictionary.getInt("loose", "S", -1), -1);
-}
-
-TEST(IniDictionary, RepeatedSectionsMergeAndTheFirstValueWins) {
-    IniDictionary dictionary = IniDictionary::fromText(
-        "[Properties]\na=1\nb=2\nb=3\n[Other]\nc=4\n[Properties]\na=9\nd=5\n");
-    EXPECT_EQ(dictionary.getInt("a", "Properties", 0), 1);
-    EXPECT_EQ(dictionary.getInt("b", "Properties", 0), 2);
-    EXPECT_EQ(dictionary.getInt("d", "Properties", 0), 5);
-    EXPECT_EQ(dictionary.getInt("c", "Other", 0), 4);
-}
-
-TEST(IniDictionary, SpacesAroundTheEqualsSignAreTrimmedButNotInside) {
-    IniDictionary dictionary = IniDictionary::fromText(
-        "[P]\ncharacterWidth = 8\nempty=\n  two words  =  a value \na=b=c\n=7\n");
-    EXPECT_EQ(dictionary.getString("characterWidth", "P", ""), "8");
-    EXPECT_EQ(dictionary.getString("empty", "P", "default"), "");
-    EXPECT_EQ(dictionary.getInt("empty", "P", 99), 0);
-    EXPECT_EQ(dictionary.getString("two words", "P", ""), "a value");
-    EXPECT_EQ(dictionary.getString("a", "P", ""), "b=c");
-    EXPECT_EQ(dictionary.getInt("", "P", 0), 7);
-}
-
-TEST(IniDictionary, OnlyASemicolonInTheFirstColumnStartsAComment) {
-    IniDictionary dictionary =
-        IniDictionary::fromText("[P]\n  ;indented=1\nvalue=2 ; not a comment\n#hash=3\n");
-    EXPECT_EQ(dictionary.getInt(";indented", "P", 0), 1);
-    EXPECT_EQ(dictionary.getString("value", "P", ""), "2 ; not a comment");
-    EXPECT_EQ(dictionary.getInt("#hash", "P", 0), 3);
-}
-
-TEST(IniDictionary, HeadersKeepInnerSpacesAndTrailingTextMakesAnEntry) {
-    IniDictionary dictionary =
-        IniDictionary::fromText("[ Properties ]\na=1\n[Real] ; note\nb=2\n[]\nc=3\n");
-    EXPECT_TRUE(dictionary.hasSection(" Properties "));
-    EXPECT_EQ(dictionary.getInt("a", "Properties", -1), -1);
-    EXPECT_EQ(dictionary.getInt("a", " Properties ", -1), 1);
-    EXPECT_FALSE(dictionary.hasSection("Real"));
-    // The line was an entry of the section before it, and so was b.
-    EXPECT_TRUE(dictionary.hasKey("[Real] ; note", " Properties "));
-    EXPECT_EQ(dictionary.getInt("b", " Properties ", 0), 2);
-    EXPECT_EQ(dictionary.getInt("c", "", 0), 3);
-}
-
-TEST(IniDictionary, LookupsAreCaseSensitive) {
-    IniDictionary dictionary = IniDictionary::fromText("[Properties]\nKey=1\n");
-    EXPECT_EQ(dictionary.getInt("Key", "properties", 5), 5);
-    EXPECT_EQ(dictionary.getInt("key", "Properties", 5), 5);
-}
-
-TEST(IniDictionary, LineEndsBomTabsLinesWithoutEqualsAndALastLineWithoutLineFeed) {
-    IniDictionary lf = IniDictionary::fromText("[S]\na = 1\nb=x y\n");
-    for (const char* text : {"[S]\r\na = 1\r\nb=x y\r\n", "[S]\ra = 1\rb=x y\r",
-                             "\xEF\xBB\xBF[S]\na = 1\r\n;c=2\rb=x y"}) {
-        IniDictionary other = IniDictionary::fromText(text);
-        EXPECT_EQ(other.getString("a", "S", ""), lf.getString("a", "S", "?")) << text;
-        EXPECT_EQ(other.getString("b", "S", ""), "x y") << text;
-        EXPECT_FALSE(other.hasKey(";c", "S")) << text;
+// Everything the reader kept of a text: each section in byte order with its
+// keys in byte order, as "[section] key=value key=value".
+std::string kept(const std::string& text) {
+    IniDictionary dictionary = IniDictionary::fromText(text);
+    std::string shown;
+    for (const std::string& section : dictionary.sectionNames()) {
+        shown += " [" + section + "]";
+        for (const std::string& key : dictionary.keyNames(section)) {
+            shown += " " + key + "=" + dictionary.getString(key, section, "?");
+        }
     }
-    // Tabs are not trimmed; a line without "=" is both key and value.
-    IniDictionary other = IniDictionary::fromText("[S]\nkey\t=\t5\n  just words  \nlast=3");
-    EXPECT_EQ(other.getString("key\t", "S", ""), "\t5");
-    EXPECT_EQ(other.getInt("key\t", "S", 0), 5);
-    EXPECT_FALSE(other.hasKey("key", "S"));
-    EXPECT_EQ(other.getString("just words", "S", ""), "just words");
-    EXPECT_EQ(other.getInt("last", "S", 0), 3);
+    return shown.empty() ? shown : shown.substr(1);
+}
+
+} // namespace
+
+TEST(IniDictionary, WhatTheReaderKeepsOfEachLine) {
+    const std::pair<const char*, const char*> cases[] = {
+        {"; only a comment\n\n   \n;[Properties]\n", ""},
+        // Entries before any header live in the empty section, and so do
+        // those after "[]".
+        {"loose=1\n[S]\nkey=2\n[]\nc=3\n", "[] c=3 loose=1 [S] key=2"},
+        // Repeated sections merge and the first value wins.
+        {"[P]\na=1\nb=2\nb=3\n[O]\nc=4\n[P]\na=9\nd=5\n", "[O] c=4 [P] a=1 b=2 d=5"},
+        // Spaces around the equals sign are trimmed, not inside; tabs never;
+        // a line without "=" is both key and value.
+        {"[P]\n  two words  =  a value \na=b=c\n=7\nnone=\n",
+         "[P] =7 a=b=c none= two words=a value"},
+        {"[S]\nkey\t=\t5\n  just words  \n", "[S] just words=just words key\t=\t5"},
+        // Only a semicolon in the first column starts a comment.
+        {"[P]\n  ;indented=1\nvalue=2 ; not a comment\n#hash=3\n",
+         "[P] #hash=3 ;indented=1 value=2 ; not a comment"},
+        // Headers keep inner spaces; text after one makes it an entry.
+        {"[ P ]\na=1\n[Real] ; note\nb=2\n", "[ P ] [Real] ; note=[Real] ; note a=1 b=2"},
+        // Any line end, a byte order mark and a last line without one.
+        {"[S]\r\na = 1\r\nb=x y\r\n", "[S] a=1 b=x y"},
+        {"[S]\ra = 1\rb=x y\r", "[S] a=1 b=x y"},
+        {"\xEF\xBB\xBF[S]\na = 1\r\n;c=2\rb=x y", "[S] a=1 b=x y"},
+    };
+    for (const auto& [text, shown] : cases) {
+        EXPECT_EQ(kept(text), shown) << text;
+    }
+}
+
+TEST(IniDictionary, LookupsAndTheirDefaults) {
+    IniDictionary dictionary = IniDictionary::fromText("[P]\nKey=1\nnone=\n");
+    EXPECT_TRUE(dictionary.hasSection("P"));
+    EXPECT_FALSE(dictionary.hasSection("p"));
+    EXPECT_EQ(dictionary.getInt("key", "P", 5), 5);
+    EXPECT_EQ(dictionary.getString("Key", "", "fallback"), "fallback");
+    // A value given empty is 0, not the default.
+    EXPECT_EQ(dictionary.getInt("none", "P", 99), 0);
 }
 
 // Leading digits count, beyond 32 bits the value saturates.
@@ -98,7 +74,6 @@ TEST(IniDictionary, IntegerConversionAndSaturation) {
         {"-3", -3},
         {"0x10", 0},
         {"1.5", 1},
-        {"-12", -12},
         {"+4", 4},
         {"- 4", 0},
         {" \t\v\f\r\n42", 42},
@@ -116,20 +91,42 @@ TEST(IniDictionary, IntegerConversionAndSaturation) {
     }
 }
 
-TEST(IniDictionary, ReadsAFileWhole) {
+// Every range refusal of every loader takes this one form: the value as
+// written when it is a number, converted when it is not, and "or more"
+// when only the least is bounded.
+TEST(IniDictionary, ARangeRefusalNamesFileSectionKeyValueAndRange) {
+    struct Case {
+        const char* text;
+        int32_t max;
+        const char* message;
+    };
+    const Case cases[] = {
+        {"[S]\nk=99999999999\n", 10, "t.ini: [S] k is 99999999999; give 1 to 10"},
+        {"[S]\nk=12abc\n", 10, "t.ini: [S] k is 12; give 1 to 10"},
+        {"[S]\nk=0\n", INT32_MAX, "t.ini: [S] k is 0; give 1 or more"},
+        {"[S]\n", 10, "t.ini: [S] k is not given; give 1 to 10"},
+    };
+    for (const Case& c : cases) {
+        try {
+            IniDictionary::fromText(c.text, "t.ini").getInt("k", "S", 0, 1, c.max);
+            ADD_FAILURE() << "accepted: " << c.text;
+        } catch (const DataError& error) {
+            EXPECT_STREQ(error.what(), c.message);
+        }
+    }
+    EXPECT_EQ(IniDictionary::fromText("[S]\nk=10\n").getInt("k", "S", 0, 1, 10), 10);
+}
+
+TEST(IniDictionary, ReadsAFileWholeAndNamesOneItCannotRead) {
     writeFile("reader.ini", "[Properties]\r\nsheet = font.bmp\r\ncharacterHeight=8");
     IniDictionary dictionary(gEngine->files(), "reader.ini");
     EXPECT_EQ(dictionary.getString("sheet", "Properties", ""), "font.bmp");
     EXPECT_EQ(dictionary.getInt("characterHeight", "Properties", 0), 8);
-}
-
-TEST(IniDictionary, AFileThatCannotBeReadIsNamedInTheError) {
     try {
-        IniDictionary dictionary(gEngine->files(), "no-such-file.ini");
+        IniDictionary missing(gEngine->files(), "no-such-file.ini");
         FAIL() << "a missing file was read";
     } catch (const DataError& error) {
-        EXPECT_EQ(error.file(), "no-such-file.ini");
-        EXPECT_NE(std::string(error.what()).find("cannot open"), std::string::npos);
+        EXPECT_EQ(std::string(error.what()).rfind("no-such-file.ini: cannot open", 0), 0u);
     }
     // A folder opens on this system but cannot be read as a file.
     EXPECT_THROW(IniDictionary(gEngine->files(), "."), DataError);
