@@ -7,6 +7,7 @@
 
 #include <SDL.h>
 #include <filesystem>
+#include <tuple>
 
 using namespace testing_support;
 
@@ -54,97 +55,36 @@ protected:
 
 } // namespace
 
-TEST_F(StageSelectRun, ThreeFramesGiveThreeSelectLines) {
-    RunResult result = run("", 3);
-    ASSERT_EQ(result.status, 0) << result.err;
-    std::vector<std::string> lines = traceLines(result.out);
-    ASSERT_EQ(lines.size(), 3u);
-    for (size_t i = 0; i < lines.size(); ++i) {
-        EXPECT_EQ(traceInt(lines[i], "frame"), static_cast<long long>(i));
-        EXPECT_EQ(traceField(lines[i], "screen"), "\"select\"");
-        EXPECT_EQ(traceField(lines[i], "paused"), "false");
-        EXPECT_EQ(traceField(lines[i], "switchRequested"), "false");
+// Each frame of one run through the menu as the level's and the character's
+// index, then c while choosing the character, p while paused and s once the
+// switch is requested. This folder has no levels.ini, so building the level
+// after the switch stops the program.
+TEST_F(StageSelectRun, TheSelectorMovesClampsGoesBackAndConfirms) {
+    RunResult result = run("1 up down\n2 up up\n"                   // clamped at the top
+                           "3 down down\n6 down up\n"               // held: one row
+                           "7 down down\n8 up down\n9 up up\n"      // up over down, then down again
+                           "10 down up\n11 down down\n12 down up\n" // clamped at the bottom
+                           "13 b down\n14 b up\n15 up down\n16 up up\n17 down down\n"
+                           "18 down up\n19 down down\n20 down up\n"
+                           "20 space down\n21 space up\n" // back, both indices kept
+                           "22 b down\n22 space down\n23 b up\n23 space up\n" // b and space
+                           "24 b down\n25 b up\n26 b down\n26 enter down\n27 enter up\n"
+                           "29 enter down\n29 space down\n",
+                           40);
+    const std::string expected = "00 00 00 10 10 10 10 20 10 20 20 20 20 20c 20c 20c 20c 21c "
+                                 "21c 21c 21 21 21 21 21c 21c 21cp 21cp 21cp 21s";
+    std::string seen;
+    for (const std::string& line : traceLines(result.out)) {
+        EXPECT_EQ(traceField(line, "screen"), "\"select\"");
+        seen += (seen.empty() ? "" : " ") + std::to_string(traceInt(line, "levelIndex")) +
+                std::to_string(traceInt(line, "characterIndex")) +
+                (traceField(line, "choosingCharacter") == "true" ? "c" : "") +
+                (traceField(line, "paused") == "true" ? "p" : "") +
+                (traceField(line, "switchRequested") == "true" ? "s" : "");
     }
-}
-
-TEST_F(StageSelectRun, AFontTallerThanItsSheetIsRefusedBeforeTheMenu) {
-    writeFile(m_dir + "/font.ini", "[Properties]\nsheet=testfont.bmp\n"
-                                   "characterHeight=2147483647\ncharacterWidth=8\n");
-    RunResult result = run("", 3);
-    EXPECT_EQ(result.status, 2);
-    EXPECT_EQ(result.err.rfind("kcs: font.ini: [Properties] characterHeight is 2147483647;", 0), 0u)
-        << result.err;
-}
-
-TEST_F(StageSelectRun, TheSelectorClampsAtBothEnds) {
-    RunResult result = run("1 up down\n2 up up\n"
-                           "3 down down\n4 down up\n5 down down\n6 down up\n"
-                           "7 down down\n8 down up\n9 down down\n10 down up\n"
-                           "11 b down\n12 up down\n",
-                           14);
-    ASSERT_EQ(result.status, 0) << result.err;
-    std::vector<std::string> lines = traceLines(result.out);
-    ASSERT_EQ(lines.size(), 14u);
-    EXPECT_EQ(traceInt(lines[1], "levelIndex"), 0);
-    EXPECT_EQ(traceInt(lines[3], "levelIndex"), 1);
-    EXPECT_EQ(traceInt(lines[5], "levelIndex"), 2);
-    EXPECT_EQ(traceInt(lines[9], "levelIndex"), 2);
-    EXPECT_EQ(traceField(lines[11], "choosingCharacter"), "true");
-    // Up in the character column moves nothing at its first entry and
-    // leaves the level index alone.
-    EXPECT_EQ(traceInt(lines[13], "characterIndex"), 0);
-    EXPECT_EQ(traceInt(lines[13], "levelIndex"), 2);
-}
-
-TEST_F(StageSelectRun, HoldingAKeyMovesOneRowAndReleasingUpOverDownMovesDown) {
-    RunResult result = run("1 down down\n5 down up\n6 down down\n7 up down\n8 up up\n", 10);
-    ASSERT_EQ(result.status, 0) << result.err;
-    std::vector<std::string> lines = traceLines(result.out);
-    EXPECT_EQ(traceInt(lines[4], "levelIndex"), 1);
-    EXPECT_EQ(traceInt(lines[6], "levelIndex"), 2);
-    EXPECT_EQ(traceInt(lines[7], "levelIndex"), 1);
-    EXPECT_EQ(traceInt(lines[8], "levelIndex"), 2);
-}
-
-TEST_F(StageSelectRun, SpaceGoesBackAndBothIndicesSurvive) {
-    RunResult result = run("1 down down\n2 down up\n2 b down\n3 down down\n4 space down\n"
-                           "5 b down\n5 space down\n",
-                           7);
-    ASSERT_EQ(result.status, 0) << result.err;
-    std::vector<std::string> lines = traceLines(result.out);
-    EXPECT_EQ(traceField(lines[2], "choosingCharacter"), "true");
-    EXPECT_EQ(traceInt(lines[3], "characterIndex"), 1);
-    EXPECT_EQ(traceField(lines[4], "choosingCharacter"), "false");
-    EXPECT_EQ(traceInt(lines[4], "levelIndex"), 1);
-    EXPECT_EQ(traceInt(lines[4], "characterIndex"), 1);
-    // b and space in one frame while choosing the level: still the level.
-    EXPECT_EQ(traceField(lines[5], "choosingCharacter"), "false");
-}
-
-TEST_F(StageSelectRun, ConfirmingRequestsTheSwitchAndTheLevelLoadsNext) {
-    RunResult result = run("1 b down\n2 b up\n3 b down\n3 space down\n", 6);
-    std::vector<std::string> lines = traceLines(result.out);
-    ASSERT_GE(lines.size(), 4u) << result.err;
-    EXPECT_EQ(traceField(lines[2], "switchRequested"), "false");
-    EXPECT_EQ(traceField(lines[3], "switchRequested"), "true");
-    // b and space together confirm; the screen then shows no character selector.
-    EXPECT_EQ(traceField(lines[3], "choosingCharacter"), "false");
-    // This folder has no levels.ini, so building the level stops the program.
+    EXPECT_EQ(seen, expected);
     EXPECT_EQ(result.status, 2);
     EXPECT_NE(result.err.find("levels.ini"), std::string::npos) << result.err;
-    EXPECT_EQ(lines.size(), 4u);
-}
-
-TEST_F(StageSelectRun, ASwitchRequestedBeforeAPauseWaitsForTheFirstUnpausedUpdate) {
-    RunResult result = run("1 b down\n2 b up\n3 b down\n3 enter down\n6 enter down\n", 8);
-    std::vector<std::string> lines = traceLines(result.out);
-    ASSERT_GE(lines.size(), 6u) << result.err;
-    EXPECT_EQ(traceField(lines[3], "paused"), "true");
-    // Paused frames skip the update, so the confirming b is seen only after.
-    EXPECT_EQ(traceField(lines[5], "switchRequested"), "false");
-    EXPECT_EQ(traceField(lines[6], "paused"), "false");
-    EXPECT_EQ(traceField(lines[6], "switchRequested"), "true");
-    EXPECT_EQ(result.status, 2);
 }
 
 TEST_F(StageSelectRun, TheScreenshotShowsBothColumnsAndTheSelector) {
@@ -171,84 +111,69 @@ TEST_F(StageSelectRun, TheScreenshotShowsBothColumnsAndTheSelector) {
     SDL_FreeSurface(pShot);
 }
 
-TEST_F(StageSelectRun, MenusWithoutLevelsOrCharactersAreRefused) {
-    // --level takes its character from the same reading of the menu.
+// --level takes its character from the same reading of the menu; the font is
+// read before anything else.
+TEST_F(StageSelectRun, MenusWithoutLevelsOrCharactersAndAMissingFontOrSelectorAreRefused) {
     writeFile(m_dir + "/levels.ini", "[A0]\n");
-    for (const char* extra : {"", "--level A0"}) {
-        writeMenu(0, 2);
+    const std::tuple<int, int, const char*, const char*, const char*> cases[] = {
+        {0, 2, "", "", "stageselect.ini: [Levels]"},
+        {0, 2, "", "--level A0", "stageselect.ini: [Levels]"},
+        {2, 0, "", "", "stageselect.ini: [Kalvorns]"},
+        {2, 0, "", "--level A0", "stageselect.ini: [Kalvorns]"},
+        {2, 2, "selector.bmp", "", "selector.bmp"},
+        {2, 2, "font.ini", "--level A0", "font.ini"},
+    };
+    for (const auto& [levels, characters, removed, extra, named] : cases) {
+        writeMenu(levels, characters);
+        if (*removed != '\0') {
+            std::filesystem::remove(m_dir + "/" + removed);
+        }
         RunResult result = run("", 1, extra);
-        EXPECT_EQ(result.status, 2);
-        EXPECT_NE(result.err.find("stageselect.ini: [Levels]"), std::string::npos) << result.err;
-        writeMenu(2, 0);
-        result = run("", 1, extra);
-        EXPECT_EQ(result.status, 2);
-        EXPECT_NE(result.err.find("stageselect.ini: [Kalvorns]"), std::string::npos) << result.err;
+        EXPECT_EQ(result.status, 2) << named;
+        EXPECT_NE(result.err.find(named), std::string::npos) << result.err;
+        EXPECT_EQ(std::count(result.err.begin(), result.err.end(), '\n'), 1) << result.err;
     }
-}
-
-TEST_F(StageSelectRun, AMissingFontOrSelectorIsNamed) {
-    std::filesystem::remove(m_dir + "/selector.bmp");
-    RunResult result = run("", 1);
-    EXPECT_EQ(result.status, 2);
-    EXPECT_NE(result.err.find("selector.bmp"), std::string::npos) << result.err;
-    std::filesystem::remove(m_dir + "/font.ini");
-    result = run("", 1);
-    EXPECT_EQ(result.status, 2);
-    EXPECT_NE(result.err.find("font.ini"), std::string::npos) << result.err;
-    EXPECT_EQ(std::count(result.err.begin(), result.err.end(), '\n'), 1);
 }
 
 TEST_F(StageSelectRun, ARecordingReplaysToTheSameTrace) {
     std::string recording = scratchDir() + "/recorded.replay";
-    RunResult first = run("0 down down\n1 down up\n2 b down\n2 b up\n3 down down\n4 quit\n", 20,
-                          "--record " + recording);
+    const std::string replay = "0 down down\n1 down up\n2 b down\n2 b up\n3 quit\n";
+    RunResult first = run(replay, 20, "--record " + recording);
     ASSERT_EQ(first.status, 0) << first.err;
-    // The quit in frame 4 ends the run after that frame.
-    EXPECT_EQ(traceLines(first.out).size(), 5u);
-    EXPECT_EQ(readFile(recording),
-              "0 down down\n1 down up\n2 b down\n2 b up\n3 down down\n4 quit\n");
-    RunResult second = runProgram(std::string(KCS_BINARY) + " --headless --data " + m_dir +
-                                  " --frames 20 --replay " + recording + " --trace -");
+    // The quit in frame 3 ends the run after that frame.
+    EXPECT_EQ(traceLines(first.out).size(), 4u);
+    EXPECT_EQ(readFile(recording), replay);
+    RunResult second = run(readFile(recording), 20);
     EXPECT_EQ(second.out, first.out);
 }
 
-TEST(CommandLine, BadOptionsAndReplaysStopWithStatusTwo) {
-    std::string kcs = KCS_BINARY;
+// Each command line given: {arguments, status, what its output begins with or
+// contains}; a refusal is one line on standard error.
+TEST(CommandLine, BadOptionsReplaysAndOutputsStopWithStatusTwo) {
     writeFile("bad.replay", "\xEF\xBB\xBF# comment\r\r\n0 left down\r1 jump down\n");
-    RunResult result = runProgram(kcs + " --headless --replay bad.replay --frames 1");
-    EXPECT_EQ(result.status, 2);
-    EXPECT_NE(result.err.find("bad.replay: line 4: unknown key 'jump'"), std::string::npos)
-        << result.err;
     writeFile("order.replay", "5 left down\n4 left up\n");
-    result = runProgram(kcs + " --headless --replay order.replay");
-    EXPECT_EQ(result.status, 2);
-    EXPECT_NE(result.err.find("order.replay: line 2"), std::string::npos) << result.err;
-    for (const char* args :
-         {"--scale 7", "--frames -1", "--bogus", "--screenshot 3", "--trace", "--scale x"}) {
-        result = runProgram(kcs + " --headless " + args);
-        EXPECT_EQ(result.status, 2) << args;
-        EXPECT_EQ(std::count(result.err.begin(), result.err.end(), '\n'), 1) << args;
-    }
-}
-
-TEST(CommandLine, UnwritableOutputsStopBeforeTheGameStarts) {
-    std::string kcs = KCS_BINARY;
-    for (const char* option : {"--trace", "--record"}) {
+    const std::tuple<const char*, int, const char*> cases[] = {
+        {"--help", 0, "--replay FILE"},
+        {"--version", 0, "kcs "},
+        {"--replay bad.replay --frames 1", 2, "bad.replay: line 4: unknown key 'jump'"},
+        {"--replay order.replay", 2, "order.replay: line 2"},
+        {"--trace no-such-dir/out.txt", 2, "no-such-dir/out.txt"},
+        {"--record no-such-dir/out.txt", 2, "no-such-dir/out.txt"},
+        {"--screenshot 0:no-such-dir/s.bmp", 2, "no-such-dir/s.bmp"},
+        {"--scale 7", 2, "kcs: "},
+        {"--frames -1", 2, "kcs: "},
+        {"--bogus", 2, "kcs: "},
+        {"--screenshot 3", 2, "kcs: "},
+        {"--trace", 2, "kcs: "},
+        {"--scale x", 2, "kcs: "},
+    };
+    for (const auto& [arguments, status, said] : cases) {
         RunResult result =
-            runProgram(kcs + " --headless --frames 1 " + option + " no-such-dir/out.txt");
-        EXPECT_EQ(result.status, 2) << option;
-        EXPECT_NE(result.err.find("no-such-dir/out.txt"), std::string::npos) << result.err;
+            runProgram(std::string(KCS_BINARY) + " --headless --frames 1 " + arguments);
+        EXPECT_EQ(result.status, status) << arguments;
+        const std::string& output = status == 0 ? result.out : result.err;
+        EXPECT_NE(output.find(said), std::string::npos) << arguments << ": " << output;
+        EXPECT_EQ(std::count(result.err.begin(), result.err.end(), '\n'), status == 0 ? 0 : 1)
+            << arguments;
     }
-    RunResult result = runProgram(kcs + " --headless --frames 1 --screenshot 0:no-such-dir/s.bmp");
-    EXPECT_EQ(result.status, 2);
-    EXPECT_NE(result.err.find("no-such-dir/s.bmp"), std::string::npos) << result.err;
-}
-
-TEST(CommandLine, HelpAndVersion) {
-    RunResult help = runProgram(std::string(KCS_BINARY) + " --help");
-    EXPECT_EQ(help.status, 0);
-    EXPECT_NE(help.out.find("--replay FILE"), std::string::npos);
-    RunResult version = runProgram(std::string(KCS_BINARY) + " --version");
-    EXPECT_EQ(version.status, 0);
-    EXPECT_EQ(version.out.rfind("kcs ", 0), 0u);
 }
