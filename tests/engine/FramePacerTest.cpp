@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <vector>
 
 namespace {
@@ -12,10 +13,7 @@ namespace {
 // took time.
 class FakeClock : public FrameClock {
 public:
-    uint32_t ticks() override {
-        ++m_reads;
-        return m_now;
-    }
+    uint32_t ticks() override { return m_now; }
     void delay(uint32_t milliseconds) override {
         m_delays.push_back(milliseconds);
         m_now += milliseconds;
@@ -23,51 +21,42 @@ public:
     void work(uint32_t milliseconds) { m_now += milliseconds; }
 
     uint32_t m_now = 1000;
-    int m_reads = 0;
     std::vector<uint32_t> m_delays;
 };
 
 } // namespace
 
-TEST(FramePacer, SlotsOfSeventeenSeventeenSixteenWaitedInOneMillisecondSleeps) {
-    FakeClock clock;
-    FramePacer pacer(clock);
-    pacer.start();
-    std::vector<uint32_t> starts;
-    for (int frame = 0; frame < 6; ++frame) {
-        starts.push_back(clock.m_now);
-        clock.work(frame == 0 ? 10 : 2);
-        pacer.wait();
-        if (frame == 0) {
-            EXPECT_EQ(clock.m_delays, std::vector<uint32_t>(7, 1));
-        }
-    }
-    EXPECT_EQ(starts, (std::vector<uint32_t>{1000, 1017, 1034, 1050, 1067, 1084}));
-    EXPECT_EQ(clock.m_now, 1100u);
-}
-
-TEST(FramePacer, LateOrExactFramesRestartTheScheduleWithoutSleeping) {
-    for (uint32_t took : {40u, 17u}) { // far longer than the 17 ms slot, or exactly it
+// Frames that took the given times from the clock's start, and the clock
+// after each wait: slots of 17, 17 and 16 ms waited in sleeps of 1 ms, and a
+// frame that ends late or exactly on time restarts the schedule at its end
+// without sleeping.
+TEST(FramePacer, SlotsOfSeventeenSeventeenSixteenAndLateFrames) {
+    struct Case {
+        uint32_t start; // ms
+        std::vector<uint32_t> took;
+        std::vector<uint32_t> ends;
+    };
+    const Case cases[] = {
+        {1000, {10, 2, 2, 2, 2, 2}, {1017, 1034, 1050, 1067, 1084, 1100}},
+        {1000, {40, 1}, {1040, 1057}},
+        {1000, {17, 1}, {1017, 1034}},
+        // The deadline, 17 ms past the start, wraps to 1: compared unsigned,
+        // it lies behind the clock.
+        {0xFFFFFFF0u, {0, 1}, {0xFFFFFFF0u, 0xFFFFFFF1u}},
+    };
+    for (const Case& c : cases) {
         FakeClock clock;
+        clock.m_now = c.start;
         FramePacer pacer(clock);
         pacer.start();
-        clock.work(took);
-        pacer.wait();
-        EXPECT_TRUE(clock.m_delays.empty()) << took;
-        EXPECT_EQ(pacer.deadline(), 1000 + took);
-        // The next slot (17 ms, the second entry) is measured from the late end.
-        clock.work(1);
-        pacer.wait();
-        EXPECT_EQ(clock.m_now, 1000 + took + 17) << took;
+        std::vector<uint32_t> ends;
+        for (uint32_t took : c.took) {
+            clock.work(took);
+            pacer.wait();
+            ends.push_back(clock.m_now);
+        }
+        EXPECT_EQ(ends, c.ends) << c.took[0];
+        EXPECT_EQ(std::count(clock.m_delays.begin(), clock.m_delays.end(), 1u),
+                  static_cast<long>(clock.m_delays.size()));
     }
-}
-
-TEST(FramePacer, TheDeadlineIsComparedUnsignedAcrossTheWrap) {
-    FakeClock clock;
-    clock.m_now = 0xFFFFFFF0u;
-    FramePacer pacer(clock);
-    pacer.start();
-    pacer.wait(); // deadline 0xFFFFFFF0 + 17 wraps to 1
-    // The deadline (1) is below the clock, so it counts as a late frame.
-    EXPECT_EQ(pacer.deadline(), 0xFFFFFFF0u);
 }
