@@ -85,45 +85,31 @@ std::vector<int16_t> samplesOf(const std::string& raw) {
     return samples;
 }
 
-// Samples of the disk driver's output that are not silence.
-size_t loudSamples(const std::string& raw) {
-    std::vector<int16_t> samples = samplesOf(raw);
-    return samples.size() - static_cast<size_t>(std::count(samples.begin(), samples.end(), 0));
-}
-
 size_t countAtLevel(const std::vector<int16_t>& samples, int16_t level) {
     return static_cast<size_t>(std::count_if(
         samples.begin(), samples.end(), [level](int16_t s) { return s == level || s == -level; }));
 }
 
-// The game run paced on the menu with SDL's disk audio driver: what it played.
-std::vector<int16_t> playedOnTheMenu(const std::string& data, int frames) {
-    std::string out = scratchDir() + "/menu-audio.raw";
+// What the game played, paced, through SDL's disk audio driver: by default
+// the menu's music.
+std::vector<int16_t> played(const std::string& data, int frames, const std::string& extra = "") {
+    std::string out = scratchDir() + "/played.raw";
     RunResult result =
         runProgram("SDL_VIDEODRIVER=dummy SDL_AUDIODRIVER=disk SDL_DISKAUDIOFILE=" + out + " " +
-                   KCS_BINARY + " --data " + data + " --frames " + std::to_string(frames));
+                   KCS_BINARY + " --data " + data + " --frames " + std::to_string(frames) + extra);
     EXPECT_EQ(result.status, 0) << result.err;
     return samplesOf(readFile(out));
 }
 
 TEST(Sound, AJumpIsHeardThroughTheDiskDriverAndNotWhenMuted) {
     std::string data = soundData("sound-data", "[Effects]\njump=beep.wav\n");
-    std::string replay = scratchDir() + "/jump.txt";
-    writeFile(replay, "30 space down\n40 space up\n");
-    std::string out = scratchDir() + "/audio.raw";
-    // Paced, so the driver takes the sound as it is played.
-    std::string run = "SDL_VIDEODRIVER=dummy SDL_AUDIODRIVER=disk SDL_DISKAUDIOFILE=" + out + " " +
-                      KCS_BINARY + " --data " + data +
-                      " --level ROCKFALL --skip-ready --frames 90 --replay " + replay;
-    RunResult heard = runProgram(run);
-    ASSERT_EQ(heard.status, 0) << heard.err;
-    EXPECT_GT(loudSamples(readFile(out)), 1000u);
-
-    RunResult muted = runProgram(run + " --mute");
-    ASSERT_EQ(muted.status, 0) << muted.err;
-    std::string silence = readFile(out);
-    EXPECT_GT(silence.size(), 10000u);
-    EXPECT_EQ(loudSamples(silence), 0u);
+    writeFile(scratchDir() + "/jump.txt", "30 space down\n40 space up\n");
+    std::string jump = " --level ROCKFALL --skip-ready --replay " + scratchDir() + "/jump.txt";
+    std::vector<int16_t> heard = played(data, 90, jump);
+    EXPECT_GT(heard.size() - countAtLevel(heard, 0), 1000u);
+    std::vector<int16_t> muted = played(data, 90, jump + " --mute");
+    EXPECT_GT(muted.size(), 5000u);
+    EXPECT_EQ(countAtLevel(muted, 0), muted.size());
 }
 
 // Each refusal names sounds.ini (or levels.ini), the section and the key,
@@ -216,9 +202,7 @@ TEST(Sound, TheFormatsDesignersExportLoadAndPlay) {
         {"float", FLOAT, 1, 44100, 32},
         {"24-bit extensible", 1, 1, 44100, 24, true},
         {"float extensible, stereo, 48 kHz", FLOAT, 2, 48000, 32, true},
-        {"stereo", 1, 2, 44100, 16},
         {"22,050 Hz", 1, 1, 22050, 16},
-        {"48,000 Hz", 1, 1, 48000, 16},
         {"cut short in its samples", 1, 1, 44100, 16, false, 0xFFFFFFF0},
     };
     for (const Format& f : formats) {
@@ -250,7 +234,7 @@ TEST(Sound, TheFormatsDesignersExportLoadAndPlay) {
         }
         std::string folder = soundData("formats", "[Music]\nmenu=song.wav\n");
         writeFile(folder + "/song.wav", riff(chunk("fmt ", fmt) + data));
-        EXPECT_GT(countAtLevel(playedOnTheMenu(folder, 30), LEVEL), 2000u);
+        EXPECT_GT(countAtLevel(played(folder, 30), LEVEL), 2000u);
     }
 }
 
@@ -260,17 +244,17 @@ TEST(Sound, MusicLoopsFromItsLoopPointWithoutAGap) {
     constexpr uint32_t PART = 4410;
     std::string data = soundData("looped-music", "[Music]\nmenu=song.wav\n");
     writeFile(data + "/song.wav", squareWave(PART, PART, PART));
-    std::vector<int16_t> played = playedOnTheMenu(data, 60);
-    auto first = std::find_if(played.begin(), played.end(), [](int16_t s) { return s != 0; });
-    ASSERT_NE(first, played.end());
+    std::vector<int16_t> music = played(data, 60);
+    auto first = std::find_if(music.begin(), music.end(), [](int16_t s) { return s != 0; });
+    ASSERT_NE(first, music.end());
     // The game mixes in mono; the driver may take it as stereo.
-    size_t outputChannels = countAtLevel(played, LOUD) / PART;
-    ASSERT_TRUE(outputChannels == 1 || outputChannels == 2) << countAtLevel(played, LOUD);
-    EXPECT_EQ(countAtLevel(played, LOUD), outputChannels * PART);
-    EXPECT_GT(countAtLevel(played, QUIET), 4 * outputChannels * PART);
+    size_t outputChannels = countAtLevel(music, LOUD) / PART;
+    ASSERT_TRUE(outputChannels == 1 || outputChannels == 2) << countAtLevel(music, LOUD);
+    EXPECT_EQ(countAtLevel(music, LOUD), outputChannels * PART);
+    EXPECT_GT(countAtLevel(music, QUIET), 4 * outputChannels * PART);
     // The square is never zero, so a zero after the music began is a gap;
     // the last buffer may be cut short as the game ends.
-    EXPECT_EQ(std::count(first, played.end() - 4096, 0), 0);
+    EXPECT_EQ(std::count(first, music.end() - 4096, 0), 0);
 
     // A file cut short in an odd-sized chunk after the sampler chunk keeps
     // its loop, and nothing past its end is read.
@@ -282,8 +266,8 @@ TEST(Sound, MusicLoopsFromItsLoopPointWithoutAGap) {
 
     // Without the sampler chunk the whole file loops, loud part and all.
     writeFile(data + "/song.wav", squareWave(PART, PART));
-    played = playedOnTheMenu(data, 60);
-    EXPECT_GT(countAtLevel(played, LOUD), 2 * outputChannels * PART);
+    music = played(data, 60);
+    EXPECT_GT(countAtLevel(music, LOUD), 2 * outputChannels * PART);
 }
 
 TEST(Sound, NoSoundDeviceIsASilentGame) {

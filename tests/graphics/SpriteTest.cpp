@@ -62,8 +62,8 @@ Sprite makeSprite(const std::string& text, int requiredSheets = 0, int requiredA
 
 // Plays a script on a sprite of the given text and tells what it showed.
 // Words: "aN" sets animation N, "p" turns ping-pong on, "r" resets the frame
-// time, "d" draws, "c" shows the current animation as "cN", and a number
-// steps that many times, showing the frame after each step.
+// time, "c" shows the current animation as "cN", and a number steps that
+// many times, showing the frame after each step.
 std::string play(const std::string& text, const std::string& script) {
     Sprite sprite = makeSprite(text);
     std::istringstream words(script);
@@ -76,8 +76,6 @@ std::string play(const std::string& text, const std::string& script) {
             sprite.setPingPong();
         } else if (word == "r") {
             sprite.resetFrameTime();
-        } else if (word == "d") {
-            sprite.draw(0, 0, 0);
         } else if (word == "c") {
             shown += " c" + std::to_string(sprite.currentAnimation());
         } else {
@@ -133,8 +131,8 @@ TEST(SpriteStepTest, ScriptsShowTheFramesOfLoopsPingPongsAndHolds) {
         // going backwards the first expiry only turns it.
         {animationsText({{{0, 1}}, {{0, 2}, {1, 2}}}), "a1 p 6 a0 a1 p 5", "0 0 1 1 1 1 0 0 0 0 1"},
         // Numbers outside the animations are ignored.
-        {threeSteps, "a1 2 a2 a-1 a2147483647 c d 5", "0 1 c1 2 0 1 2 0"},
-        {"", "a3 3 p 3 d", "0 0 0 0 0 0"},
+        {threeSteps, "a1 2 a2 a-1 a2147483647 c 5", "0 1 c1 2 0 1 2 0"},
+        {"", "a3 3 p 3", "0 0 0 0 0 0"},
     };
     for (const Case& c : cases) {
         EXPECT_EQ(play(c.text, c.script), c.shown) << c.script;
