@@ -139,23 +139,24 @@ TEST(SpriteStepTest, ScriptsShowTheFramesOfLoopsPingPongsAndHolds) {
     }
 }
 
-// --- Drawing --------------------------------------------------------------
+// --- Drawing and refused data ---------------------------------------------
 
-class SpriteDrawTest : public ::testing::Test {
+// Two sheets, the second half as tall as the first.
+class SpriteOnSheets : public ::testing::Test {
 protected:
     static constexpr int WIDTH = 8;   // px
     static constexpr int HEIGHT = 12; // px
     static constexpr int Y0 = 4;      // px, top of rectangle 0 in the sheets
-    static constexpr int Y1 = 30;     // px, top of rectangle 1 in the sheets
+    static constexpr int Y1 = 18;     // px, top of rectangle 1 in the sheets
 
     void SetUp() override {
-        writeSheet("sheet_a.bmp", SHEET_A);
-        writeSheet("sheet_b.bmp", SHEET_B);
+        writeSheet("tall.bmp", SHEET_A, SHEET_WIDTH, SHEET_HEIGHT);
+        writeSheet("short.bmp", SHEET_B, SHEET_WIDTH, SHEET_HEIGHT / 2);
         gEngine->clearScreen();
     }
 
     static std::string text(int xOffset, int yOffset) {
-        return "[Spritesheets]\namount=2\nspritesheet0=sheet_a.bmp\nspritesheet1=sheet_b.bmp\n"
+        return "[Spritesheets]\namount=2\nspritesheet0=tall.bmp\nspritesheet1=short.bmp\n"
                "[Sprites]\namount=2\nwidth=" +
                std::to_string(WIDTH) + "\nheight=" + std::to_string(HEIGHT) +
                "\nxOffset=" + std::to_string(xOffset) + "\nyOffset=" + std::to_string(yOffset) +
@@ -176,11 +177,19 @@ protected:
         EXPECT_EQ(pixelAt(pScreen, x + WIDTH, y + HEIGHT - 1), BLACK);
         EXPECT_EQ(pixelAt(pScreen, x + WIDTH - 1, y + HEIGHT), BLACK);
     }
+
+    // Six 8 by 8 rectangles, the last of which ends at the bottom of the
+    // short sheet.
+    static std::string sheetsAndSprites() {
+        return "[Spritesheets]\namount=2\nspritesheet0=tall.bmp\nspritesheet1=short.bmp\n"
+               "[Sprites]\namount=6\nwidth=8\nheight=8\nsprite1YPos=4\nsprite2YPos=8\n"
+               "sprite3YPos=12\nsprite4YPos=16\nsprite5YPos=24\n";
+    }
 };
 
 // The current frame's rectangle from the chosen sheet, at the world position
 // plus the offsets, less the camera.
-TEST_F(SpriteDrawTest, DrawsTheCurrentRectangleShiftedByOffsetsAndCamera) {
+TEST_F(SpriteOnSheets, DrawsTheCurrentRectangleShiftedByOffsetsAndCamera) {
     {
         CameraAt camera(0, 1920);
         makeSprite(text(0, 0), 2, 1).draw(40, 1970, 0);
@@ -208,14 +217,14 @@ TEST_F(SpriteDrawTest, DrawsTheCurrentRectangleShiftedByOffsetsAndCamera) {
 
 // Numbers of two digits in key and section names: the eleventh sheet and
 // the thirteenth animation.
-TEST_F(SpriteDrawTest, SheetTenAndAnimationTwelveAreRead) {
+TEST_F(SpriteOnSheets, SheetTenAndAnimationTwelveAreRead) {
     CameraAt camera(0, 0);
     std::string text = "[Spritesheets]\namount=11\n";
     for (int i = 0; i < 10; ++i) {
-        text += "spritesheet" + std::to_string(i) + "=sheet_a.bmp\n";
+        text += "spritesheet" + std::to_string(i) + "=tall.bmp\n";
     }
-    text += "spritesheet10=sheet_b.bmp\n[Sprites]\namount=2\nwidth=8\nheight=8\n"
-            "sprite0YPos=0\nsprite1YPos=40\n[Animations]\namount=13\n";
+    text += "spritesheet10=short.bmp\n[Sprites]\namount=2\nwidth=8\nheight=8\n"
+            "sprite0YPos=0\nsprite1YPos=20\n[Animations]\namount=13\n";
     for (int a = 0; a < 13; ++a) {
         text += "[Animation" + std::to_string(a) + "]\nnFrames=1\n";
     }
@@ -223,41 +232,20 @@ TEST_F(SpriteDrawTest, SheetTenAndAnimationTwelveAreRead) {
     Sprite sprite = makeSprite(text, 11, 13);
     sprite.setAnimation(12);
     sprite.draw(10, 10, 10);
-    EXPECT_EQ(pixelAt(gEngine->getScreen(), 10, 10), sheetPixel(SHEET_B, 0, 40));
+    EXPECT_EQ(pixelAt(gEngine->getScreen(), 10, 10), sheetPixel(SHEET_B, 0, 20));
 }
 
-// --- Refused data ---------------------------------------------------------
-
-class SpriteDataTest : public ::testing::Test {
-protected:
-    void SetUp() override {
-        writeSheet("tall.bmp", SHEET_A, SHEET_WIDTH, SHEET_HEIGHT);
-        writeSheet("short.bmp", SHEET_B, SHEET_WIDTH, SHEET_HEIGHT / 2);
-    }
-
-    // Two sheets, the second half as tall as the first, and six 8 by 8
-    // rectangles, the last of which ends at the bottom of the short sheet.
-    static std::string sheetsAndSprites() {
-        return "[Spritesheets]\namount=2\nspritesheet0=tall.bmp\nspritesheet1=short.bmp\n"
-               "[Sprites]\namount=6\nwidth=8\nheight=8\nsprite1YPos=4\nsprite2YPos=8\n"
-               "sprite3YPos=12\nsprite4YPos=16\nsprite5YPos=24\n";
-    }
-
-    static std::string oneAnimation(const std::string& frames) {
-        return "[Animations]\namount=1\n[Animation0]\n" + frames;
-    }
-};
-
-TEST_F(SpriteDataTest, DataAtTheLimitsLoads) {
+TEST_F(SpriteOnSheets, DataAtTheLimitsLoads) {
     // sprite6YPos lies beyond the rectangle count and is never read.
     EXPECT_EQ(refusal(sheetsAndSprites() + "sprite6YPos=99\n" +
-                      oneAnimation("nFrames=2\nframe0SpriteIndex=5\nframe1Duration=0\n")),
+                      "[Animations]\namount=1\n[Animation0]\nnFrames=2\n"
+                      "frame0SpriteIndex=5\nframe1Duration=0\n"),
               "");
 }
 
 // Each refusal names the file, the section and the key: {data, sheets and
 // animations required, message after "test.ini: "}.
-TEST_F(SpriteDataTest, EveryRefusalNamesSectionAndKey) {
+TEST_F(SpriteOnSheets, EveryRefusalNamesSectionAndKey) {
     std::string fourAnimations = sheetsAndSprites() + "[Animations]\namount=4\n";
     for (int a = 0; a < 4; ++a) {
         fourAnimations += "[Animation" + std::to_string(a) + "]\nnFrames=3\n";
@@ -293,7 +281,7 @@ TEST_F(SpriteDataTest, EveryRefusalNamesSectionAndKey) {
          "[Sprites] width 17 is wider than the 16 px of [Spritesheets] spritesheet0 (tall.bmp)"},
         {tall + "width=8\nheight=8\nsprite0YPos=-1\n", 0, 0,
          "[Sprites] sprite0YPos is -1; give 0 to 32767"},
-        {sheetsAndSprites() + oneAnimation("nFrames=1\n"), 2, 9,
+        {sheetsAndSprites() + "[Animations]\namount=1\n", 2, 9,
          "[Animations] amount is 1; give 9 to 4096"},
         {"", 1, 1, "[Spritesheets] amount is not given; give 1 to 4096"},
         {"[Spritesheets]\namount=2\nspritesheet0=tall.bmp\n", 0, 0,
