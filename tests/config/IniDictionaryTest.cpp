@@ -2,14 +2,10 @@
 // tabs, the integer conversion and the one form of a range refusal.
 #include "config/IniDictionary.h"
 #include "engine/DataError.h"
-#include "engine/GameEngine.h"
-#include "support/TestEnvironment.h"
 
 #include <gtest/gtest.h>
 
 #include <utility>
-
-using testing_support::writeFile;
 
 namespace {
 
@@ -115,19 +111,4 @@ TEST(IniDictionary, ARangeRefusalNamesFileSectionKeyValueAndRange) {
         }
     }
     EXPECT_EQ(IniDictionary::fromText("[S]\nk=10\n").getInt("k", "S", 0, 1, 10), 10);
-}
-
-TEST(IniDictionary, ReadsAFileWholeAndNamesOneItCannotRead) {
-    writeFile("reader.ini", "[Properties]\r\nsheet = font.bmp\r\ncharacterHeight=8");
-    IniDictionary dictionary(gEngine->files(), "reader.ini");
-    EXPECT_EQ(dictionary.getString("sheet", "Properties", ""), "font.bmp");
-    EXPECT_EQ(dictionary.getInt("characterHeight", "Properties", 0), 8);
-    try {
-        IniDictionary missing(gEngine->files(), "no-such-file.ini");
-        FAIL() << "a missing file was read";
-    } catch (const DataError& error) {
-        EXPECT_EQ(std::string(error.what()).rfind("no-such-file.ini: cannot open", 0), 0u);
-    }
-    // A folder opens on this system but cannot be read as a file.
-    EXPECT_THROW(IniDictionary(gEngine->files(), "."), DataError);
 }
