@@ -1,6 +1,5 @@
 // The camera's horizontal follow rule and the strict overlap test.
 #include "engine/GameEngine.h"
-#include "engine/Hitbox.h"
 
 #include <gtest/gtest.h>
 
@@ -55,15 +54,4 @@ TEST(Intersects, SharedEdgesDoNotCollide) {
     EXPECT_FALSE(GameEngine::intersects(a, SDL_Rect{100, 84, 16, 16}));
     EXPECT_TRUE(GameEngine::intersects(a, SDL_Rect{100, 85, 16, 16}));
     EXPECT_FALSE(GameEngine::intersects(a, SDL_Rect{100, 100, 0, 0}));
-}
-
-TEST(Intersects, HitboxesSeeTheirHoldersCurrentBox) {
-    SDL_Rect player{0, 0, 16, 24};
-    SDL_Rect enemy{112, 2104, 16, 8};
-    Hitbox playerBox(&player);
-    Hitbox copy = playerBox;
-    EXPECT_FALSE(copy.collidesWith(Hitbox(&enemy)));
-    player.x = 100;
-    player.y = 2090;
-    EXPECT_TRUE(copy.collidesWith(Hitbox(&enemy)));
 }
