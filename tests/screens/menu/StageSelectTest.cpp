@@ -60,17 +60,21 @@ protected:
 // switch is requested. This folder has no levels.ini, so building the level
 // after the switch stops the program.
 TEST_F(StageSelectRun, TheSelectorMovesClampsGoesBackAndConfirms) {
-    RunResult result = run("1 up down\n2 up up\n"                   // clamped at the top
-                           "3 down down\n6 down up\n"               // held: one row
-                           "7 down down\n8 up down\n9 up up\n"      // up over down, then down again
-                           "10 down up\n11 down down\n12 down up\n" // clamped at the bottom
-                           "13 b down\n14 b up\n15 up down\n16 up up\n17 down down\n"
-                           "18 down up\n19 down down\n20 down up\n"
-                           "20 space down\n21 space up\n" // back, both indices kept
-                           "22 b down\n22 space down\n23 b up\n23 space up\n" // b and space
-                           "24 b down\n25 b up\n26 b down\n26 enter down\n27 enter up\n"
-                           "29 enter down\n29 space down\n",
-                           40);
+    const std::string replay =
+        // The level column: up at the top; down held for three frames moves
+        // one row; up pressed over a held down moves up, and letting go of
+        // it moves down again; down at the bottom.
+        "1 up down\n2 up up\n3 down down\n6 down up\n7 down down\n8 up down\n9 up up\n"
+        "10 down up\n11 down down\n12 down up\n"
+        // The character column: up at the top, down twice to the bottom,
+        // and space back to the level column with both indices kept.
+        "13 b down\n14 b up\n15 up down\n16 up up\n17 down down\n18 down up\n19 down down\n"
+        "20 down up\n20 space down\n21 space up\n"
+        // b and space together in the level column stay there. b with the
+        // pause is seen when the pause ends, and space with it goes back.
+        "22 b down\n22 space down\n23 b up\n23 space up\n24 b down\n25 b up\n"
+        "26 b down\n26 enter down\n27 enter up\n29 enter down\n29 space down\n";
+    RunResult result = run(replay, 40);
     const std::string expected = "00 00 00 10 10 10 10 20 10 20 20 20 20 20c 20c 20c 20c 21c "
                                  "21c 21c 21 21 21 21 21c 21c 21cp 21cp 21cp 21s";
     std::string seen;
