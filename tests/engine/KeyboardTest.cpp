@@ -145,6 +145,7 @@ TEST_F(Input, BoundKeysReplaceTheDefaultsAndNeverReleaseEachOther) {
     writeFile("controls.ini", "[Keys]\nleft = a, left\njump = k\n");
     gEngine->setControls(loadControls(gEngine->files(), "controls.ini"));
     pushRawKey(SDLK_a, true);
+    EXPECT_EQ(frame().horizontal, LEFT);
     pushRawKey(SDLK_LEFT, true);
     pushRawKey(SDLK_a, false);
     EXPECT_EQ(frame().horizontal, LEFT);
