@@ -182,8 +182,9 @@ std::vector<uint32_t> threeScreens() {
 } // namespace
 
 // Each way Tiled writes a map imports to its map file: every data form and
-// tileset form of the test screen gives the same file, and the solid layer,
-// the solid property and empty screens give what they mean.
+// tileset form of the test screen gives the same file; the solid layer, the
+// solid property and empty screens give what they mean; and what kcs-map
+// export writes gives the map file it came from.
 TEST(TiledImportTest, EveryFormImportsToItsMapFile) {
     std::string cells = "\n";
     for (uint32_t gid : screenGids()) {
@@ -241,6 +242,17 @@ TEST(TiledImportTest, EveryFormImportsToItsMapFile) {
         .csvLayer("guide", std::vector<uint32_t>(corner.size(), 4))
         .csvLayer("tiles", threeScreens());
 
+    // kcs-map export writes a TMX that names the sheet given and imports back.
+    MapBytes level(2, 2, 9);
+    level.removeScreen(1, 1).fillScreen(1, 0, 8).tile(16, 11, 1, true).tile(3, 20, 5);
+    writeFile("level.map", level.bytes());
+    auto exported =
+        runProgram(std::string(KCS_MAP_BINARY) + " export level.map level.tmx --tiles sheet.bmp");
+    ASSERT_EQ(exported.status, 0) << exported.err;
+    EXPECT_EQ(exported.err, "");
+    EXPECT_NE(readFile("level.tmx").find("<image source=\"sheet.bmp\" width=\"16\" height=\"128\""),
+              std::string::npos);
+
     const std::string screen = screenMap(true).bytes();
     const std::string zlib = "encoding=\"base64\" compression=\"zlib\"";
     const std::string maps[][3] = {
@@ -257,11 +269,7 @@ TEST(TiledImportTest, EveryFormImportsToItsMapFile) {
         {"markers.tmx",
          markers.csvLayer("tiles", screenGids()).csvLayer("solid", floorMarks).text(), screen},
         {"array.json", jsonMap(jsonLayer("tiles", jsonData)), screen},
-        {"base64.tmj",
-         jsonMap(jsonLayer("tiles",
-                           R"("encoding": "base64", "data": ")" + base64(screenGids()) + "\"")),
-         screen},
-        {"zlib.json",
+        {"zlib.tmj",
          jsonMap(jsonLayer("tiles", R"("encoding": "base64", "compression": "zlib", "data": ")" +
                                         std::string(SCREEN_ZLIB) + "\"")),
          screen},
@@ -276,6 +284,7 @@ TEST(TiledImportTest, EveryFormImportsToItsMapFile) {
         {"solid.tmx", Tmx().csvLayer("tiles", screenGids()).csvLayer("solid", solid).text(),
          solidMarked.bytes()},
         {"unmarked.tmx", unmarked.withTiles(), screenMap(false).bytes()},
+        {"exported.tmx", readFile("level.tmx"), level.bytes()},
         {"quarters.tmx", quarters.text(),
          MapBytes(2, 2, 6).removeScreen(1, 1).tile(0, 29, 1, true).bytes()},
     };
@@ -320,107 +329,94 @@ TEST(TiledImportTest, RefusalsAreOneShortLineAndKeepTheEarlierMapFile) {
         return Tmx{.layers = nested("<group name=\"g\">", "", "</group>", depth)}.text();
     };
     const std::string zlib = "encoding=\"base64\" compression=\"zlib\"";
+    const std::string plain64 = "encoding=\"base64\"";
     const std::string deep = "group \"g\" is nested more than 64 groups deep\n";
+    const std::string bigSheet =
+        R"(<tileset firstgid="1" name="big" tilewidth="32" tileheight="32" tilecount="5"/>)";
+    const std::string chunks = R"(<layer name="tiles" width="16" height="15"><data encoding="csv">
+  <chunk x="0" y="0" width="16" height="16">0</chunk></data></layer>)";
+    const std::string hugeLayer = R"(<layer name="tiles" width="1000000" height="1000000">
+  <data encoding="csv">1</data></layer>)";
+    const std::string notBool =
+        R"(<tile id="2"><properties><property name="solid" value="yes"/></properties></tile>)";
+    const std::string hugeImage = R"(<image source="t.bmp" width="1000000" height="1000000"/>)";
 
-    const std::string cases[][3] = {
+    struct Refusal {
+        std::string text;
+        std::string start; // of the line after "FILE: "
+        std::string name = "map.tmx";
+    };
+    const Refusal cases[] = {
         // The map's size, tiles and orientation.
-        {"map.tmx", Tmx{.tileSize = 32}.withTiles(),
-         "the map's tiles are 32 x 32 px; kcs tiles are 16 x 16 px\n"},
-        {"map.tmx",
-         Tmx{.tilesets =
-                 R"(<tileset firstgid="1" name="big" tilewidth="32" tileheight="32" tilecount="5"/>)"}
-             .withTiles(),
-         "tileset \"big\" has tiles of 32 x 32 px"},
-        {"map.tmx", Tmx{.width = 20}.text(),
-         "the map is 20 tiles wide; the width must be a "
-         "multiple of 16 tiles (one screen), 16 to 240\n"},
-        {"map.tmx", Tmx{.height = 16}.text(), "the map is 16 tiles high; the height must be a"},
-        {"map.tmx", Tmx{.width = 256}.text(), "the map is 256 tiles wide; a map file holds at"},
-        {"map.tmx", Tmx{.height = 270}.text(), "the map is 270 tiles high; a map file holds at"},
-        {"map.tmx",
-         Tmx{.infinite = "1",
-             .layers = R"(<layer name="tiles" width="16" height="15"><data encoding="csv">
-  <chunk x="0" y="0" width="16" height="16">0</chunk></data></layer>)"}
-             .text(),
-         "the map is infinite; kcs maps have a fixed size (untick Infinite in the map's "
-         "properties)\n"},
-        {"map.json", jsonMap("", "true"), "the map is infinite"},
-        {"map.tmx", Tmx{.orientation = "isometric"}.withTiles(),
-         "the map's orientation is \"isometric\""},
+        {Tmx{.tileSize = 32}.withTiles(), "the map's tiles are 32 x 32 px; kcs"},
+        {Tmx{.tilesets = bigSheet}.withTiles(), "tileset \"big\" has tiles of 32 x 32"},
+        {Tmx{.width = 20}.text(), "the map is 20 tiles wide; the width must be a multiple of 16 "
+                                  "tiles (one screen), 16 to 240\n"},
+        {Tmx{.height = 16}.text(), "the map is 16 tiles high; the height must be"},
+        {Tmx{.width = 256}.text(), "the map is 256 tiles wide; a map file holds at"},
+        {Tmx{.height = 270}.text(), "the map is 270 tiles high; a map file holds at"},
+        {Tmx{.infinite = "1", .layers = chunks}.text(), "the map is infinite; kcs"},
+        {jsonMap("", "true"), "the map is infinite", "map.json"},
+        {Tmx{.orientation = "isometric"}.withTiles(), "the map's orientation is \"iso"},
         // The layers and their data.
-        {"map.tmx", Tmx().withTiles(partly),
-         "layer \"tiles\", row 7, column 9: empty cell in "
-         "screen column 0, row 0, which has 238 of 240"},
-        {"map.tmx", Tmx().withTiles("encoding=\"base64\" compression=\"zstd\"", SCREEN_ZLIB),
+        {Tmx().withTiles(partly), "layer \"tiles\", row 7, column 9: empty cell in screen column "
+                                  "0, row 0, which has 238 of 240"},
+        {Tmx().withTiles("encoding=\"base64\" compression=\"zstd\"", SCREEN_ZLIB),
          "layer \"tiles\": unknown compression \"zstd\"; use CSV, or base64 uncompressed or with "
          "zlib or gzip\n"},
-        {"map.tmx", Tmx().withTiles(zlib, std::string(SCREEN_ZLIB).substr(0, 20)),
+        {Tmx().withTiles(zlib, std::string(SCREEN_ZLIB).substr(0, 20)),
          "layer \"tiles\": the compressed data ends early"},
-        {"map.tmx", Tmx().withTiles(short239), "layer \"tiles\": the data holds 239 cells; the"},
-        {"map.tmx", Tmx().withTiles("encoding=\"base64\"", "AAA*"),
-         "layer \"tiles\": the base64 data has '*' at character 3"},
-        {"map.tmx", Tmx().withTiles(zlib, ZEROS_ZLIB),
-         "layer \"tiles\": the compressed data inflates to more than the layer's 240 cells"},
+        {Tmx().withTiles(short239), "layer \"tiles\": the data holds 239 cells; the"},
+        {Tmx().withTiles(plain64, "AAA*"), "layer \"tiles\": the base64 data has '*' at"},
+        {Tmx().withTiles(zlib, ZEROS_ZLIB),
+         "layer \"tiles\": the compressed data inflates to more than the layer's 240"},
         // zlib's bound on compressed sizes gives the number.
-        {"map.tmx", Tmx().withTiles(zlib, base64(std::vector<uint32_t>(1000, 0))),
+        {Tmx().withTiles(zlib, base64(std::vector<uint32_t>(1000, 0))),
          "layer \"tiles\": the base64 data decodes to more than "},
-        {"map.tmx", Tmx().withTiles("encoding=\"base64\"", base64(extraCell)),
+        {Tmx().withTiles(plain64, base64(extraCell)),
          "layer \"tiles\": the base64 data decodes to more than 960 bytes"},
-        {"map.tmx",
-         Tmx{.layers = R"(<layer name="tiles" width="1000000" height="1000000">
-  <data encoding="csv">1</data></layer>)"}
-             .text(),
-         "layer \"tiles\": the layer is 1000000 x 1000000 tiles"},
-        {"map.tmx", Tmx().csvLayer("solid", screenGids()).text(),
+        {Tmx{.layers = hugeLayer}.text(), "layer \"tiles\": the layer is 1000000 x"},
+        {Tmx().csvLayer("solid", screenGids()).text(),
          "missing layer: no tile layer holds the tiles; add one named \"tiles\"\n"},
-        {"map.tmx", Tmx().csvLayer("ground", screenGids()).csvLayer("sky", screenGids()).text(),
-         "several tile layers (\"ground\", \"sky\") could hold the tiles"},
-        {"map.tmx", quarters.csvLayer("tiles", threeScreens()).csvLayer("solid", mark).text(),
+        {Tmx().csvLayer("ground", screenGids()).csvLayer("sky", screenGids()).text(),
+         "several tile layers (\"ground\", \"sky\") could hold"},
+        {quarters.csvLayer("tiles", threeScreens()).csvLayer("solid", mark).text(),
          "layer \"solid\", row 20, column 20: a solid mark in an absent screen"},
         // The tilesets and the tiles taken from them.
-        {"map.tmx", Tmx{.tilesets = sheet(R"(firstgid="3" tilecount="5")")}.withTiles(),
+        {Tmx{.tilesets = sheet(R"(firstgid="3" tilecount="5")")}.withTiles(),
          "layer \"tiles\", row 0, column 0: tile gid 1 is below the firstgid 3 of tileset "
          "\"sheet\"\n"},
-        {"map.tmx", Tmx().withTiles(beyond),
-         "layer \"tiles\", row 2, column 4: tile gid 6 is beyond the last tile of tileset "
-         "\"sheet\" "
-         "(gids 1 to 5)"},
-        {"map.tmx", twoTilesets.withTiles(beyond),
+        {Tmx().withTiles(beyond), "layer \"tiles\", row 2, column 4: tile gid 6 is beyond the last "
+                                  "tile of tileset \"sheet\" (gids 1 to 5)"},
+        {twoTilesets.withTiles(beyond),
          "layer \"tiles\", row 2, column 4: tile gid 6 is from tileset \"markers\""},
-        {"map.tmx",
-         Tmx{.tilesets = sheet(R"(firstgid="1" tilecount="5")",
-                               R"(<tile id="2"><properties><property name="solid" value="yes"/>)"
-                               "</properties></tile>")}
-             .withTiles(),
+        {Tmx{.tilesets = sheet(R"(firstgid="1" tilecount="5")", notBool)}.withTiles(),
          "tileset \"sheet\", tile 2: property \"solid\" is of type \"string\""},
         // The tile count from an image far beyond an int's range.
-        {"map.tmx",
-         Tmx{.tilesets = sheet(R"(firstgid="1")",
-                               R"(<image source="t.bmp" width="1000000" height="1000000"/>)")}
-             .withTiles(),
+        {Tmx{.tilesets = sheet(R"(firstgid="1")", hugeImage)}.withTiles(),
          "tileset \"sheet\" has 3906250000 tiles; a map file has room for 1 to 254"},
         // What is not a Tiled map, and values of the wrong kind.
-        {"map.tmx", "<tileset/>", "no <map> element; not a Tiled map (.tmx)\n"},
-        {"map.json", "{\"type\": \"tileset\"}", "not a Tiled map: the JSON has no"},
-        {"map.txt", "tile . 1\n", "not a Tiled map by its name"},
-        {"map.json", jsonWithWidth("\"16\""), "the map \"width\" is \"16\", not a whole number\n"},
-        {"map.json", jsonWithWidth("\"" + std::string(5000, 'w') + "\""),
-         "the map \"width\" is \"" + std::string(37, 'w') + "...\", not a whole"},
-        {"map.json", jsonWithWidth("18446744073709551615"), "the map \"width\" is 1844674407370"},
-        {"map.json", jsonWithWidth("[16]"), "the map \"width\" is an array"},
+        {"<tileset/>", "no <map> element; not a Tiled map (.tmx)\n"},
+        {"{\"type\": \"tileset\"}", "not a Tiled map: the JSON has no", "map.json"},
+        {"tile . 1\n", "not a Tiled map by its name", "map.txt"},
+        {jsonWithWidth("\"16\""), "the map \"width\" is \"16\", not a whole number\n", "map.json"},
+        {jsonWithWidth("\"" + std::string(5000, 'w') + "\""),
+         "the map \"width\" is \"" + std::string(37, 'w') + "...\", not a whole", "map.json"},
+        {jsonWithWidth("18446744073709551615"), "the map \"width\" is 1844674407370", "map.json"},
+        {jsonWithWidth("[16]"), "the map \"width\" is an array", "map.json"},
         // Nesting and broken syntax.
-        {"map.tmx", groups(65), deep},
-        {"map.tmx", groups(100000), deep},
-        {"map.json", jsonMap(nested(R"({"type": "group", "name": "g", "layers": [)", "", "]}", 65)),
-         deep},
-        {"map.json", R"({"type": "map", "x": )" + nested("[", "", "]", 100000) + "}",
-         "the JSON is nested more than 160 levels deep"},
-        {"map.json", "{\"type\": \"" + std::string(100000, 'a') + "\x01\"}",
-         "not readable JSON at byte 100011 ("},
-        {"map.json", "{\"type\": ", "not readable JSON at byte 10 ("},
-        {"map.tmx", "<map", "not readable XML: "},
+        {groups(65), deep},
+        {groups(100000), deep},
+        {jsonMap(nested(R"({"type": "group", "name": "g", "layers": [)", "", "]}", 65)), deep,
+         "map.json"},
+        {R"({"type": "map", "x": )" + nested("[", "", "]", 100000) + "}",
+         "the JSON is nested more than 160 levels deep", "map.json"},
+        {"{\"type\": \"" + std::string(100000, 'a') + "\x01\"}",
+         "not readable JSON at byte 100011 (", "map.json"},
+        {"{\"type\": ", "not readable JSON at byte 10 (", "map.json"},
+        {"<map", "not readable XML: "},
     };
-    for (const auto& [name, text, start] : cases) {
+    for (const auto& [text, start, name] : cases) {
         SCOPED_TRACE(start);
         writeFile(name, text);
         writeFile("out.map", "earlier");
@@ -432,25 +428,6 @@ TEST(TiledImportTest, RefusalsAreOneShortLineAndKeepTheEarlierMapFile) {
         EXPECT_EQ(result.out, "");
         EXPECT_EQ(readFile("out.map"), "earlier");
     }
-}
-
-TEST(TiledImportTest, ExportWritesATmxThatImportsToTheSameMapFile) {
-    MapBytes bytes(2, 2, 9);
-    bytes.removeScreen(1, 1).fillScreen(1, 0, 8).tile(16, 11, 1, true).tile(3, 20, 5);
-    for (int column = 0; column < 2 * SCREEN_W; ++column) {
-        bytes.tile(column, 14, 2, true);
-    }
-    writeFile("level.map", bytes.bytes());
-    auto exported =
-        runProgram(std::string(KCS_MAP_BINARY) + " export level.map level.tmx --tiles sheet.bmp");
-    ASSERT_EQ(exported.status, 0) << exported.err;
-    EXPECT_EQ(exported.err, "");
-    EXPECT_NE(readFile("level.tmx").find("<image source=\"sheet.bmp\" width=\"16\" height=\"128\""),
-              std::string::npos);
-
-    auto imported = importMap("level.tmx");
-    ASSERT_EQ(imported.status, 0) << imported.err;
-    EXPECT_EQ(readFile("out.map"), bytes.bytes());
 }
 
 // The build imports data/maps/tiled/rockfall.tmx beside the map compiled from
