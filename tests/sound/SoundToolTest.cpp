@@ -163,27 +163,22 @@ TEST(SoundTool, ThePieceLastsAsLongAsItsLongestChannel) {
 // Two seconds of each wave: its pitch by the rises through zero, its duty by
 // the share of positive samples, and whether it is a square of two levels.
 TEST(SoundTool, WavesHaveTheirPitchAndDuty) {
-    struct Wave {
-        std::string score;
-        double pitch; // Hz
-        double duty;  // share of positive samples
-        bool square;
-    };
-    const Wave waves[] = {
+    // score, pitch (Hz), share of positive samples, a square of two levels
+    const std::tuple<std::string, double, double, bool> waves[] = {
         {"tempo 120\n" + ONE + "o4 a1\n", 440.0, 0.5, true},
         {"voice x pulse12\nchannel x\nc1\n", 261.63, 0.125, true},
         {"voice x pulse25\nchannel x\nc1\n", 261.63, 0.25, true},
         {"voice x triangle\nchannel x\nc1\n", 261.63, 0.5, false},
     };
-    for (const Wave& wave : waves) {
-        SCOPED_TRACE(wave.score);
-        auto samples = renderSamples(wave.score);
+    for (const auto& [score, pitch, duty, square] : waves) {
+        SCOPED_TRACE(score);
+        auto samples = renderSamples(score);
         ASSERT_EQ(samples.size(), 2u * SAMPLE_RATE);
-        EXPECT_NEAR(risesIn(samples, 0, samples.size()) / 2.0, wave.pitch, 1.0);
+        EXPECT_NEAR(risesIn(samples, 0, samples.size()) / 2.0, pitch, 1.0);
         auto positive =
             std::count_if(samples.begin(), samples.end(), [](int16_t s) { return s > 0; });
-        EXPECT_NEAR(static_cast<double>(positive) / samples.size(), wave.duty, 0.01);
-        EXPECT_EQ(std::set<int16_t>(samples.begin(), samples.end()).size() == 2, wave.square);
+        EXPECT_NEAR(static_cast<double>(positive) / samples.size(), duty, 0.01);
+        EXPECT_EQ(std::set<int16_t>(samples.begin(), samples.end()).size() == 2, square);
     }
 
     // Noise follows the note: a high note hisses, a low one rumbles.
