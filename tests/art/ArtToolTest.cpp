@@ -81,9 +81,9 @@ TEST(ArtTool, PicturesComeOutPixelForPixel) {
 TEST(ArtTool, BadSourcesAreReportedByFileLineAndColumn) {
     const std::string cases[][3] = {
         // source, line:column, words of the message
-        {"width 3\ncolour . 255 128 255\n...\n..x\n", "4:3", "'x' is not a defined colour"},
         {"width 4\ncolour . 255 128 255\n....\n..\n", "4:3", "width is 4"},
-        {"\xEF\xBB\xBFwidth 3\rcolour . 255 128 255\r\n...\r..x\r", "4:3", "'x' is not a defined"},
+        {"\xEF\xBB\xBFwidth 3\rcolour . 255 128 255\r\n...\r..x\r", "4:3",
+         "'x' is not a defined colour"},
         {"width 2\ncolour . 255 128 255\n...\n", "3:3", "longer than the width"},
         {"colour . 255 128 255\n...\n", "2:1", "\"width N\""},
         {"width 2\ncolour a 1 2 3\ncolour a 4 5 6\n", "3:8", "defined twice"},

@@ -399,9 +399,9 @@ TEST(TiledImportTest, RefusalsAreOneShortLineAndKeepTheEarlierMapFile) {
         {"<tileset/>", "no <map> element; not a Tiled map (.tmx)\n"},
         {"{\"type\": \"tileset\"}", "not a Tiled map: the JSON has no", "map.json"},
         {"tile . 1\n", "not a Tiled map by its name", "map.txt"},
-        {jsonWithWidth("\"16\""), "the map \"width\" is \"16\", not a whole number\n", "map.json"},
         {jsonWithWidth("\"" + std::string(5000, 'w') + "\""),
-         "the map \"width\" is \"" + std::string(37, 'w') + "...\", not a whole", "map.json"},
+         "the map \"width\" is \"" + std::string(37, 'w') + "...\", not a whole number\n",
+         "map.json"},
         {jsonWithWidth("18446744073709551615"), "the map \"width\" is 1844674407370", "map.json"},
         {jsonWithWidth("[16]"), "the map \"width\" is an array", "map.json"},
         // Nesting and broken syntax.
