@@ -111,6 +111,11 @@ const std::string SOLID_TILE =
     R"(<tile id="1"><properties><property name="solid" type="bool" value="true"/>)"
     "</properties></tile>";
 
+// A second tileset, of one tile, gid 6.
+const std::string MARKER_SHEET =
+    R"(<tileset firstgid="6" name="markers" tilewidth="16" tileheight="16" tilecount="1">)"
+    R"(<image source="marker.bmp" width="16" height="16"/></tileset>)";
+
 // A TMX map; every part can be changed for a test.
 struct Tmx {
     int width = SCREEN_W;  // tiles
@@ -151,13 +156,15 @@ struct Tmx {
     }
 };
 
+// The members of the tileset of Tmx in JSON.
+const std::string JSON_SHEET = R"("name": "sheet", "tilewidth": 16, "tileheight": 16,
+ "tilecount": 5, "columns": 1, "image": "tiles.bmp",
+ "tiles": [{"id": 1, "properties": [{"name": "solid", "type": "bool", "value": true}]}])";
+
 // A JSON map of one screen, by default with the tileset of Tmx; `layers` is
 // the array's contents.
 std::string jsonMap(const std::string& layers, const std::string& infinite = "false",
-                    const std::string& tilesets =
-                        R"([{"firstgid": 1, "name": "sheet", "tilewidth": 16, "tileheight": 16,
-   "tilecount": 5, "columns": 1, "image": "tiles.bmp", "imagewidth": 16, "imageheight": 80,
-   "tiles": [{"id": 1, "properties": [{"name": "solid", "type": "bool", "value": true}]}]}])") {
+                    const std::string& tilesets = R"([{"firstgid": 1, )" + JSON_SHEET + "}]") {
     return R"({"type": "map", "version": "1.10", "orientation": "orthogonal",
  "renderorder": "right-down", "width": 16, "height": 15, "tilewidth": 16, "tileheight": 16,
  "infinite": )" +
@@ -199,30 +206,23 @@ TEST(TiledImportTest, EveryFormImportsToItsMapFile) {
     flipped[12 * SCREEN_W + 3] |= 0xA0000000u; // rotated ladder
     writeFile("sheet.tsx", "<?xml version=\"1.0\"?>\n" +
                                sheet(R"(tilecount="5" columns="1")", SHEET_IMAGE + SOLID_TILE));
-    writeFile("sheet.tsj", R"({"type": "tileset", "name": "sheet", "tilewidth": 16,
- "tileheight": 16, "tilecount": 5, "columns": 1, "image": "tiles.bmp",
- "tiles": [{"id": 1, "properties": [{"name": "solid", "type": "bool", "value": true}]}]})");
+    writeFile("sheet.tsj", R"({"type": "tileset", )" + JSON_SHEET + "}");
     Tmx grouped{.tilesets = R"(<tileset firstgid="1" source="sheet.tsx"/>)"};
     grouped.csvLayer("tiles", screenGids());
     // As deep as groups may be nested.
     grouped.layers = nested("<group name=\"level\">", grouped.layers, "</group>", 64);
     // The tile count comes from the image.
     Tmx uncounted{.tilesets = sheet(R"(firstgid="1")", SHEET_IMAGE + SOLID_TILE)};
-    Tmx markers; // a second tileset may mark solid cells
-    markers.tilesets += R"(
- <tileset firstgid="6" name="markers" tilewidth="16" tileheight="16" tilecount="1">
-  <image source="marker.bmp" width="16" height="16"/>
- </tileset>)";
-    std::vector<uint32_t> floorMarks(SCREEN_W * SCREEN_H, 0);
-    std::fill(floorMarks.begin() + 14 * SCREEN_W, floorMarks.end(), 6);
     const std::string jsonData = R"("data": [)" + csv(screenGids()) + "]";
 
     // The solid layer alone decides what is solid: the floor's property
-    // gives way to it, and any tile, flipped too, marks a cell.
+    // gives way to it, and any tile, of either tileset, flipped too, marks a
+    // cell.
     std::vector<uint32_t> solid(SCREEN_W * SCREEN_H, 0);
-    solid[14 * SCREEN_W + 0] = 2;
+    solid[14 * SCREEN_W + 0] = 6;
     solid[14 * SCREEN_W + 1] = 0x80000004u;
     solid[5 * SCREEN_W + 8] = 1; // a hidden wall in the sky
+    Tmx marked{.tilesets = Tmx().tilesets + MARKER_SHEET};
     MapBytes solidMarked = screenMap(false);
     solidMarked.tile(0, 14, 2, true).tile(1, 14, 2, true).tile(8, 5, 1, true);
     // Without a solid layer, a property that is false or not "solid" leaves
@@ -266,8 +266,6 @@ TEST(TiledImportTest, EveryFormImportsToItsMapFile) {
         {"flipped.tmx", Tmx().withTiles(flipped), screen},
         {"grouped.tmx", grouped.text(), screen},
         {"uncounted.tmx", uncounted.withTiles(), screen},
-        {"markers.tmx",
-         markers.csvLayer("tiles", screenGids()).csvLayer("solid", floorMarks).text(), screen},
         {"array.json", jsonMap(jsonLayer("tiles", jsonData)), screen},
         {"zlib.tmj",
          jsonMap(jsonLayer("tiles", R"("encoding": "base64", "compression": "zlib", "data": ")" +
@@ -281,8 +279,7 @@ TEST(TiledImportTest, EveryFormImportsToItsMapFile) {
          jsonMap(nested(R"({"type": "group", "name": "level", "layers": [)",
                         jsonLayer("tiles", jsonData), "]}", 64)),
          screen},
-        {"solid.tmx", Tmx().csvLayer("tiles", screenGids()).csvLayer("solid", solid).text(),
-         solidMarked.bytes()},
+        {"solid.tmx", marked.csvLayer("solid", solid).withTiles(), solidMarked.bytes()},
         {"unmarked.tmx", unmarked.withTiles(), screenMap(false).bytes()},
         {"exported.tmx", readFile("level.tmx"), level.bytes()},
         {"quarters.tmx", quarters.text(),
@@ -315,9 +312,7 @@ TEST(TiledImportTest, RefusalsAreOneShortLineAndKeepTheEarlierMapFile) {
     extraCell.push_back(1);
     std::vector<uint32_t> beyond = screenGids();
     beyond[2 * SCREEN_W + 4] = 6;
-    Tmx twoTilesets;
-    twoTilesets.tilesets += R"(
- <tileset firstgid="6" name="markers" tilewidth="16" tileheight="16" tilecount="1"/>)";
+    const Tmx twoTilesets{.tilesets = Tmx().tilesets + MARKER_SHEET};
     Tmx quarters{.width = 2 * SCREEN_W, .height = 2 * SCREEN_H};
     std::vector<uint32_t> mark(quarters.width * quarters.height, 0);
     mark[20 * quarters.width + 20] = 2; // in the absent lower right screen
