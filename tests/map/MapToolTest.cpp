@@ -1,9 +1,5 @@
 // kcs-map as a level designer uses it: compiling text maps, printing map
 // files back as text, and its answers to bad sources and bad usage.
-#include "world/level/Map.h"
-
-#include "config/IniDictionary.h"
-#include "engine/GameEngine.h"
 #include "support/MapFiles.h"
 #include "support/TestEnvironment.h"
 
@@ -16,7 +12,6 @@ using testing_support::MapBytes;
 using testing_support::readFile;
 using testing_support::runProgram;
 using testing_support::writeFile;
-using testing_support::writeLevel;
 
 namespace {
 
@@ -24,7 +19,7 @@ testing_support::RunResult mapTool(const std::string& arguments) {
     return runProgram(std::string(KCS_MAP_BINARY) + " " + arguments);
 }
 
-// 16 rows of `row`, one screen tall when `count` is 15.
+// `count` rows of `row`, one screen tall when `count` is 15.
 std::string rows(const std::string& row, int count) {
     std::string text;
     for (int i = 0; i < count; ++i) {
@@ -98,104 +93,76 @@ TEST(MapToolTest, ShowNormalisesFilesFromElsewhere) {
     writeFile("other.txt", shown.out);
     ASSERT_EQ(mapTool("build other.txt other2.map").status, 0);
     EXPECT_EQ(readFile("other2.map"), bytes.bytes());
-
-    writeFile("broken.map", MapBytes(1, 1).tile(0, 0, 6).bytes());
-    auto refused = mapTool("show broken.map");
-    EXPECT_EQ(refused.status, 2);
-    EXPECT_EQ(refused.err.rfind("broken.map: tile row 0, column 0 (byte 3): code 6", 0), 0u);
 }
 
-TEST(MapToolTest, BuiltMapsLoadInTheGame) {
-    writeFile("level.txt", SOURCE);
-    ASSERT_EQ(mapTool("build level.txt Test.map").status, 0);
-    writeLevel("Test", readFile("Test.map"), {{0, 0, 512}, {0, 240, 256}});
-    IniDictionary levels(gEngine->files(), "levels.ini");
-    ::testing::internal::CaptureStdout();
-    Map map("Test", levels);
-    ::testing::internal::GetCapturedStdout();
-    EXPECT_EQ(map.tileAt(6 * 16, 12 * 16).type, Map::LADDER_TILE);
-    EXPECT_TRUE(map.tileAt(16 * 16, 11 * 16).solid);
-    EXPECT_TRUE(map.tileAt(0, 14 * 16).solid);
-    EXPECT_FALSE(map.tileAt(0, 0).solid);
-    EXPECT_TRUE(map.isBottomless(300, 100));
-    EXPECT_FALSE(map.isBottomless(100, 100));
-}
-
+// Each bad source gives status 2, one line "file:line:column: message" and
+// the earlier map file kept. The first row's line is whole; the others are
+// their start.
 TEST(MapToolTest, SourceErrorsNameLineAndColumn) {
     const std::string legend = "tile . 1\ntile # 2 solid\nabsent ~\n";
+    const std::string map = legend + "map\n";
     const std::string row = std::string(16, '.');
-    struct Case {
-        std::string source;
-        std::string error;
+    const std::string wide = row + std::string(16, '~');
+    const std::pair<std::string, std::string> cases[] = {
+        {map + rows(row, 3) + "....x" + std::string(11, '.') + "\n",
+         "8:5: 'x' is not a tile or absent character of the legend\n"},
+        {map + rows(row, 2) + row + "..\n",
+         "7:17: row is 18 tiles long, but the first row (line 5)"},
+        {map + rows("..........", 15), "5:11: rows are 10 tiles long; a map is 16, 32, ..."},
+        {map + rows(row, 14), "18:1: the map has 14 rows; a map is 15, 30, ..."},
+        {map + rows(wide, 9) + row + "~~~#" + std::string(12, '~') + "\n" + rows(wide, 5),
+         "14:20: the screen at screen column 1, row 0 mixes absent '~' with tiles"},
+        {legend + "tile . 3\nmap\n", "4:6: '.' is already given on line 1"},
+        {legend + "tile x 9\ncodes 5\nmap\n", "4:8: tile code 9 is not below codes 5 (line 5)"},
+        {legend + "tile x 0\nmap\n", "4:8: tile code \"0\" is not a number from 1 to 254"},
+        {legend + "tile xy 3\nmap\n", "4:6: \"xy\" is not one printable character"},
+        {legend + "tile x 3 hard\nmap\n", "4:10: \"hard\" is neither solid nor open"},
+        {"\xEF\xBB\xBFtile . 1\rtile # 2 solid\r\rlayer 2\r\nmap\r", "4:1: unknown line \"layer\""},
+        {map + "; nothing\n", "5:1: no rows of tiles after the map line"},
+        {legend, "4:1: no \"map\" line"},
     };
-    const Case cases[] = {
-        {legend + "map\n" + rows(row, 3) + "....x" + std::string(11, '.') + "\n",
-         "bad.txt:8:5: 'x' is not a tile or absent character of the legend"},
-        {legend + "map\n" + rows(row, 2) + row + "..\n",
-         "bad.txt:7:17: row is 18 tiles long, but the first row (line 5) is 16"},
-        {legend + "map\n" + rows("..........", 15),
-         "bad.txt:5:11: rows are 10 tiles long; a map is 16, 32, ... up to 240 tiles across "
-         "(whole screens of 16)"},
-        {legend + "map\n" + rows(row, 14),
-         "bad.txt:18:1: the map has 14 rows; a map is 15, 30, ... up to 255 rows down (whole "
-         "screens of 15)"},
-        {legend + "map\n" + rows(row + std::string(16, '~'), 9) + row + "~~~#" +
-             std::string(12, '~') + "\n" + rows(row + std::string(16, '~'), 5),
-         "bad.txt:14:20: the screen at screen column 1, row 0 mixes absent '~' with tiles; a "
-         "screen's 16 x 15 tiles are all absent or none"},
-        {legend + "tile . 3\nmap\n", "bad.txt:4:6: '.' is already given on line 1"},
-        {legend + "tile x 9\ncodes 5\nmap\n", "bad.txt:4:8: tile code 9 is not below codes 5 "
-                                              "(line 5)"},
-        {legend + "tile x 0\nmap\n", "bad.txt:4:8: tile code \"0\" is not a number from 1 to 254"},
-        {legend + "tile xy 3\nmap\n",
-         "bad.txt:4:6: \"xy\" is not one printable character; write: tile CHARACTER CODE [solid]"},
-        {legend + "tile x 3 hard\nmap\n", "bad.txt:4:10: \"hard\" is neither solid nor open"},
-        {"\xEF\xBB\xBFtile . 1\rtile # 2 solid\r\rlayer 2\r\nmap\r",
-         "bad.txt:4:1: unknown line \"layer\"; before the map only tile, absent, codes and map "
-         "lines may appear"},
-        {legend + "layer 2\nmap\n",
-         "bad.txt:4:1: unknown line \"layer\"; before the map only tile, absent, codes and map "
-         "lines may appear"},
-        {legend + "map\n; nothing\n", "bad.txt:5:1: no rows of tiles after the map line"},
-        {legend, "bad.txt:4:1: no \"map\" line: the rows of tiles follow a line that says map"},
-    };
-    for (const Case& bad : cases) {
-        writeFile("bad.txt", bad.source);
-        std::filesystem::remove("bad.map");
+    for (const auto& [source, start] : cases) {
+        SCOPED_TRACE(start);
+        writeFile("bad.txt", source);
+        writeFile("bad.map", "earlier");
         auto result = mapTool("build bad.txt bad.map");
-        EXPECT_EQ(result.status, 2) << bad.error;
-        EXPECT_EQ(result.err, bad.error + "\n");
-        EXPECT_FALSE(std::filesystem::exists("bad.map")) << bad.error;
+        EXPECT_EQ(result.status, 2);
+        EXPECT_EQ(result.err.rfind("bad.txt:" + start, 0), 0u) << result.err;
+        EXPECT_EQ(std::count(result.err.begin(), result.err.end(), '\n'), 1) << result.err;
+        EXPECT_EQ(readFile("bad.map"), "earlier");
     }
 }
 
-TEST(MapToolTest, AFailedBuildLeavesTheOldMapAndNoTemporaryFile) {
-    writeFile("level.txt", SOURCE);
-    ASSERT_EQ(mapTool("build level.txt keep.map").status, 0);
-    std::string before = readFile("keep.map");
-    writeFile("level.txt", SOURCE + "bad row\n");
-    EXPECT_EQ(mapTool("build level.txt keep.map").status, 2);
-    EXPECT_EQ(readFile("keep.map"), before);
-    EXPECT_EQ(mapTool("build level.txt missing-folder/out.map").status, 2);
-    for (const auto& entry : std::filesystem::directory_iterator(".")) {
-        EXPECT_EQ(entry.path().filename().string().rfind("keep.map.", 0), std::string::npos)
-            << entry.path();
-    }
-}
-
-TEST(MapToolTest, UsageErrorsAreOneLineWithStatusTwo) {
+// Bad usage and files that cannot be used: status 2, one line that starts
+// as given (the first is whole), nothing on standard output and no output
+// file.
+TEST(MapToolTest, CommandLineAndFileErrorsAreOneLineWithStatusTwo) {
     auto help = mapTool("--help");
     EXPECT_EQ(help.status, 0);
     EXPECT_EQ(help.out.rfind("usage: kcs-map build", 0), 0u);
 
-    for (const char* arguments : {"", "draw x.map", "build only.txt", "show", "check",
-                                  "check a.map --tiles", "check a.map b.map"}) {
+    writeFile("level.txt", SOURCE);
+    writeFile("broken.map", MapBytes(1, 1).tile(0, 0, 6).bytes());
+    writeFile("narrow.map", std::string("\x14\x0f\x06", 3));
+    const std::pair<std::string, std::string> cases[] = {
+        {"", "kcs-map: missing command (see kcs-map --help)\n"},
+        {"draw x.map", "kcs-map: unknown command \"draw\""},
+        {"build only.txt", "kcs-map: build takes SOURCE.txt and OUT.map"},
+        {"show", "kcs-map: show takes one FILE.map"},
+        {"check a.map b.map", "kcs-map: check takes one FILE.map"},
+        {"check a.map --tiles", "kcs-map: --tiles needs a value"},
+        {"build nowhere.txt refused.map", "nowhere.txt: cannot open it"},
+        {"build level.txt nowhere/out.map", "nowhere/out.map: the output cannot write it"},
+        {"show broken.map", "broken.map: tile row 0, column 0 (byte 3): code 6"},
+        {"export narrow.map refused.tmx",
+         "narrow.map: width 20 tiles (byte 0) is not a multiple of 16"},
+    };
+    for (const auto& [arguments, start] : cases) {
         auto result = mapTool(arguments);
         EXPECT_EQ(result.status, 2) << arguments;
-        EXPECT_EQ(result.err.rfind("kcs-map: ", 0), 0u) << arguments;
-        EXPECT_EQ(std::count(result.err.begin(), result.err.end(), '\n'), 1) << arguments;
+        EXPECT_EQ(result.err.rfind(start, 0), 0u) << result.err;
+        EXPECT_EQ(std::count(result.err.begin(), result.err.end(), '\n'), 1) << result.err;
+        EXPECT_EQ(result.out, "") << arguments;
     }
-    auto missing = mapTool("build nowhere.txt out.map");
-    EXPECT_EQ(missing.status, 2);
-    EXPECT_EQ(missing.err, "nowhere.txt: cannot open it: No such file or directory\n");
+    EXPECT_FALSE(std::filesystem::exists("refused.map") || std::filesystem::exists("refused.tmx"));
 }
