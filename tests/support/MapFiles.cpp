@@ -43,12 +43,7 @@ MapBytes& MapBytes::fillScreen(int screenColumn, int screenRow, uint8_t code, bo
 }
 
 MapBytes& MapBytes::removeScreen(int screenColumn, int screenRow) {
-    for (int row = 0; row < SCREEN_ROWS; ++row) {
-        for (int column = 0; column < SCREEN_COLUMNS; ++column) {
-            tile(screenColumn * SCREEN_COLUMNS + column, screenRow * SCREEN_ROWS + row, 0);
-        }
-    }
-    return *this;
+    return fillScreen(screenColumn, screenRow, 0);
 }
 
 std::string MapBytes::bytes() const {
