@@ -26,15 +26,13 @@
 
 namespace {
 
-constexpr int SCREEN_COLUMNS = 16; // tiles
-constexpr int SCREEN_ROWS = 15;    // tiles
-constexpr int32_t PX = 256;        // 1/256 px in one pixel
+constexpr int32_t PX = 256; // 1/256 px in one pixel
 
 // Tile picture of whole screens: '.' open, '#' solid, 'H' ladder (open).
 std::string mapFromPicture(const std::vector<std::string>& rows) {
     int columns = static_cast<int>(rows.at(0).size());
     int tileRows = static_cast<int>(rows.size());
-    testing_support::MapBytes map(columns / SCREEN_COLUMNS, tileRows / SCREEN_ROWS);
+    testing_support::MapBytes map(columns / Map::SCREEN_TILES_X, tileRows / Map::SCREEN_TILES_Y);
     for (int row = 0; row < tileRows; ++row) {
         for (int column = 0; column < columns; ++column) {
             char c = rows[static_cast<size_t>(row)].at(static_cast<size_t>(column));
@@ -59,58 +57,47 @@ std::vector<std::string> flatScreen() {
 // Sheet colours of the test character: 0 right, 1 left, 2 and 3 shooting.
 constexpr uint32_t SHEET_COLOURS[4] = {0xC00000, 0x00C000, 0x0000C0, 0xC0C000};
 constexpr uint32_t SHOT_COLOUR = 0xF0F0F0;
-constexpr int SPRITE_SIZE = 16;      // px
-constexpr int SPRITE_X_OFFSET = -8;  // px
-constexpr int SPRITE_Y_OFFSET = -12; // px
-
-// Changes to the test character: {"Section", "key", "value"}.
-struct Change {
-    std::string section;
-    std::string key;
-    std::string value;
-};
+constexpr int SPRITE_SIZE = 16; // px, drawn from (x - 8, y - 12)
 
 // The test character. Speeds in pixels per update: accelerating 0.5,
 // decelerating 0.25, jumpAccelerating 0.75, jumping 1.25, reeling 0.625,
 // running 1.5; climbing down -1.5 and up 1.5, collision -1, falling -1,
 // gravity 0.25, jumping 4, jumpReleased 1, jumpReleasedMax 2, min -3.5,
-// scrolling 0.25, reeling 1. Box 15 x 23 from (x - 8, y - 12).
+// scrolling 0.25, reeling 1 (a key left out is 0). Box 15 x 23 from (x - 8,
+// y - 12).
 constexpr const char* TEST_CHARACTER =
-    "[XSpeed]\nacceleratingInt=0\nacceleratingFraction=128\ndeceleratingInt=0\n"
-    "deceleratingFraction=64\njumpAcceleratingInt=0\njumpAcceleratingFraction=192\n"
-    "jumpingInt=1\njumpingFraction=64\nreelingInt=0\nreelingFraction=160\nrunningInt=1\n"
-    "runningFraction=128\n"
+    "[XSpeed]\nacceleratingFraction=128\ndeceleratingFraction=64\njumpAcceleratingFraction=192\n"
+    "jumpingInt=1\njumpingFraction=64\nreelingFraction=160\nrunningInt=1\nrunningFraction=128\n"
     "[YSpeed]\nclimbingDownInt=-2\nclimbingDownFraction=128\nclimbingUpInt=1\n"
-    "climbingUpFraction=128\ncollisionInt=-1\ncollisionFraction=0\nfallingInt=-1\n"
-    "fallingFraction=0\ngravityInt=0\ngravityFraction=64\njumpingInt=4\njumpingFraction=0\n"
-    "jumpReleasedInt=1\njumpReleasedFraction=0\njumpReleasedMaxInt=2\n"
-    "jumpReleasedMaxFraction=0\nminInt=-4\nminFraction=128\nscrollingInt=0\n"
-    "scrollingFraction=64\nreelingInt=1\nreelingFraction=0\n"
-    "[Durations]\naccelerating=10\nacceleratingPreviousAnimation=4\ndecelerating=6\n"
-    "deceleratingPreviousAnimation=3\ninvincible=20\nreeling=8\nscrolling=60\nshooting=8\n"
-    "[BoundingBox]\nheightHalf=12\nxOffset=-8\nyOffset=-12\nwidth=15\nheight=23\n"
-    "[Bullet]\nspritesheet=shot.bmp\nxOffsetLeft=-8\nxOffsetRight=8\nyOffset=-4\n"
-    "[Spritesheets]\namount=4\nspritesheet0=sheet0.bmp\nspritesheet1=sheet1.bmp\n"
-    "spritesheet2=sheet2.bmp\nspritesheet3=sheet3.bmp\n"
-    "[Sprites]\namount=1\nwidth=16\nheight=16\nxOffset=-8\nyOffset=-12\nsprite0YPos=0\n"
-    "[Animations]\namount=9\n";
+    "climbingUpFraction=128\ncollisionInt=-1\nfallingInt=-1\ngravityFraction=64\njumpingInt=4\n"
+    "jumpReleasedInt=1\njumpReleasedMaxInt=2\nminInt=-4\nminFraction=128\nscrollingFraction=64\n"
+    "reelingInt=1\n[Durations]\naccelerating=10\nacceleratingPreviousAnimation=4\n"
+    "decelerating=6\ndeceleratingPreviousAnimation=3\ninvincible=20\nreeling=8\nscrolling=60\n"
+    "shooting=8\n[BoundingBox]\nheightHalf=12\nxOffset=-8\nyOffset=-12\nwidth=15\nheight=23\n"
+    "[Bullet]\nspritesheet=shot.bmp\nxOffsetLeft=-8\nxOffsetRight=8\nyOffset=-4\n[Spritesheets]\n"
+    "amount=4\nspritesheet0=sheet0.bmp\nspritesheet1=sheet1.bmp\nspritesheet2=sheet2.bmp\n"
+    "spritesheet3=sheet3.bmp\n[Sprites]\namount=1\nwidth=16\nheight=16\nxOffset=-8\nyOffset=-12\n"
+    "sprite0YPos=0\n[Animations]\namount=9\n";
 
-// Writes the test character with its changes, and its images; the name. The
-// first value of a repeated key wins, so a change goes right under its
-// section's header.
-std::string writeCharacter(const std::string& name, const std::vector<Change>& changes = {}) {
+// Writes the test character with its changes ("Section/key=value"), and its
+// images; the name. The first value of a repeated key wins, so a change goes
+// right under its section's header.
+std::string writeCharacter(const std::string& name, const std::vector<std::string>& changes = {}) {
     std::string text = TEST_CHARACTER;
     for (int a = 0; a < 9; ++a) {
         text += "[Animation" + std::to_string(a) +
                 "]\nnFrames=1\nframe0SpriteIndex=0\nframe0Duration=1\n";
     }
-    for (const Change& change : changes) {
-        std::string header = "[" + change.section + "]\n";
-        size_t section = text.find(header);
-        if (section == std::string::npos) {
-            throw std::invalid_argument("no section " + change.section);
+    for (const std::string& change : changes) {
+        if (change.empty()) {
+            continue;
         }
-        text.insert(section + header.size(), change.key + "=" + change.value + "\n");
+        size_t slash = change.find('/');
+        size_t section = text.find("[" + change.substr(0, slash) + "]\n");
+        if (section == std::string::npos) {
+            throw std::invalid_argument("no section for " + change);
+        }
+        text.insert(text.find('\n', section) + 1, change.substr(slash + 1) + "\n");
     }
     for (int sheet = 0; sheet < 4; ++sheet) {
         uint32_t colour = SHEET_COLOURS[sheet];
@@ -135,17 +122,9 @@ struct Beat {
 
 // Drives the player like the main loop: key events go into SDL's queue and
 // the engine polls them before each update. Every key pressed is released
-// when the test ends or a level is loaded, and the engine is left unpaused.
+// when the test ends or a level is loaded.
 class PlayerTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        gEngine->pollEvents();
-        if (gEngine->isPaused()) {
-            GameEngine::pushKeyEvent(SDLK_RETURN, true);
-            gEngine->pollEvents();
-        }
-    }
-
     void TearDown() override { releaseKeys(); }
 
     // Twice polled, so no key counts as just released either.
@@ -163,7 +142,7 @@ protected:
     // 0 for every level.
     void load(const std::vector<std::string>& rows,
               const std::vector<testing_support::LevelBoundary>& bounds = {{0, 0, 256}},
-              const std::vector<Change>& changes = {}, int teleportStopPosY = 196) {
+              const std::vector<std::string>& changes = {}, int teleportStopPosY = 196) {
         releaseKeys();
         m_pPlayer.reset();
         testing_support::writeLevel("PlayerLevel", mapFromPicture(rows), bounds,
@@ -250,13 +229,13 @@ private:
     }
 
     // Draws a fresh frame with only the player and names the sheet whose
-    // colour is at the middle of its 16 x 16 picture.
+    // colour is at the middle of its picture, (x, y - 4).
     std::string sheetSeen() const {
         gEngine->clearScreen();
         m_pPlayer->draw();
         SDL_Rect camera = gEngine->getCamera();
-        int x = static_cast<int>(num("x") / PX) + SPRITE_X_OFFSET + SPRITE_SIZE / 2 - camera.x;
-        int y = static_cast<int>(num("y") / PX) + SPRITE_Y_OFFSET + SPRITE_SIZE / 2 - camera.y;
+        int x = static_cast<int>(num("x") / PX) - camera.x;
+        int y = static_cast<int>(num("y") / PX) - 4 - camera.y;
         uint32_t colour = testing_support::pixelAt(gEngine->getScreen(), x, y);
         for (int sheet = 0; sheet < 4; ++sheet) {
             if (colour == SHEET_COLOURS[sheet]) {
@@ -280,8 +259,7 @@ std::vector<std::string> edgeScreen() {
 using KalvornRun = PlayerTest;
 
 TEST_F(KalvornRun, StartsAtTheFirstBoundaryWithTheBoxFromItsOffsets) {
-    load(flatScreen(), {{0, 0, 256}},
-         {{"BoundingBox", "width", "16"}, {"BoundingBox", "height", "24"}});
+    load(flatScreen(), {{0, 0, 256}}, {"BoundingBox/width=16", "BoundingBox/height=24"});
     // fromParts(128, 0) and (4 + 248/256) px: the fraction does not move the box.
     play({{"", 0,
            "x=32768 y=1272 ySpeed=0 state=Teleporting mode=TELEPORTING response=STOP "
@@ -336,7 +314,7 @@ TEST_F(KalvornRun, AcceleratesRunsTurnsAndDecelerates) {
           {"-left -right", 2, "state=Decelerating x=35712"},
           {"+right", 1, "state=Accelerating xSpeed=128 stateTime=1 facing=RIGHT"}});
 
-    load(flatScreen(), {{0, 0, 256}}, {{"Durations", "acceleratingPreviousAnimation", "0"}});
+    load(flatScreen(), {{0, 0, 256}}, {"Durations/acceleratingPreviousAnimation=0"});
     arrive();
     play({{"+right", 1, "animation=1"}, {"", 9, "state=Accelerating"}, {"", 1, "state=Running"}});
 }
@@ -406,10 +384,8 @@ TEST_F(KalvornRun, WalksOffAnEdgeFallsOutAndRespawnsWithItsSpeed) {
     // once, and the next move meets a clearance of 16 with nothing below and
     // "lands" in the air.
     load(edgeScreen(), {{0, 0, 256}},
-         {{"YSpeed", "fallingInt", "-20"},
-          {"YSpeed", "minInt", "-20"},
-          {"YSpeed", "minFraction", "0"},
-          {"YSpeed", "gravityFraction", "0"}});
+         {"YSpeed/fallingInt=-20", "YSpeed/minInt=-20", "YSpeed/minFraction=0",
+          "YSpeed/gravityFraction=0"});
     arrive();
     play({{"+right", 33, "state=Running y=50176"},
           {"", 1, "state=Airborne y=55296"},
@@ -432,13 +408,13 @@ TEST_F(KalvornRun, AHitRecoilsAtTheNextUpdateAndInvincibilityCountsContacts) {
           {"", 1, "state=Airborne facing=RIGHT xSpeed=0 x=31488"},
           {"", 10, "state=Standing y=50176"}});
 
-    load(flatScreen(), {{0, 0, 256}}, {{"Durations", "invincible", "2"}});
+    load(flatScreen(), {{0, 0, 256}}, {"Durations/invincible=2"});
     arrive();
     play({{"hit", 1, ""}, {"hit", 1, "state=Reeling stateTime=2 facing=LEFT invincible=0"}});
     // 0 or 1: every contact restarts the recoil, turning the player again.
     for (const char* invincible : {"0", "1"}) {
         SCOPED_TRACE(std::string("invincible ") + invincible);
-        load(flatScreen(), {{0, 0, 256}}, {{"Durations", "invincible", invincible}});
+        load(flatScreen(), {{0, 0, 256}}, {"Durations/invincible=" + std::string(invincible)});
         arrive();
         play({{"hit", 1, ""}, {"hit", 1, "state=Reeling stateTime=1 facing=RIGHT"}});
     }
@@ -525,7 +501,7 @@ TEST_F(KalvornLadder, FallScrollingIgnoresHitsAndAPoseThatOutlastsItEndsRightAft
     // A hole under the start point in the upper strip, a floor in the lower.
     std::vector<std::string> upper = flatScreen();
     upper[13][7] = upper[13][8] = upper[14][7] = upper[14][8] = '.';
-    load(twoScreensDown(upper), TWO_STRIPS, {{"Durations", "shooting", "30"}});
+    load(twoScreensDown(upper), TWO_STRIPS, {"Durations/shooting=30"});
     // The arrival falls through the hole under gravity, shooting, into the
     // bottom edge zone.
     const std::string shots = "shots=[[204,192,\"RIGHT\",true]," + EMPTY_SLOTS;
@@ -575,13 +551,13 @@ TEST_F(KalvornDraw, TheShootingPoseLastsItsCountOfFramesOnTheFacingsSheet) {
     EXPECT_EQ(testing_support::pixelAt(gEngine->getScreen(), 136 + 4 * 9, 192), SHOT_COLOUR);
     play({{"-b", 1, ""}, {"+left +b", 1, "sheet=3"}, {"-left -b", 8, "sheet=1"}});
 
-    load(flatScreen(), {{0, 0, 256}}, {{"Durations", "shooting", "0"}});
+    load(flatScreen(), {{0, 0, 256}}, {"Durations/shooting=0"});
     arrive();
     play({{"+b", 1, "shooting=false sheet=0 shots=[[140,192,\"RIGHT\",true]," + EMPTY_SLOTS}});
 }
 
 TEST_F(KalvornDraw, InvincibilityBlinksTwoFramesHiddenTwoShown) {
-    load(flatScreen(), {{0, 0, 256}}, {{"Durations", "invincible", "6"}});
+    load(flatScreen(), {{0, 0, 256}}, {"Durations/invincible=6"});
     arrive();
     // The recoil has turned the player: shown frames use the left sheet.
     play({{"hit", 0, "invincible=6 sheet=-"},
@@ -594,7 +570,7 @@ TEST_F(KalvornDraw, InvincibilityBlinksTwoFramesHiddenTwoShown) {
           {"", 1, "invincible=0 sheet=1"}});
 }
 
-TEST_F(KalvornDraw, TheReadoutShowsPositionSpeedsAndLadderFlags) {
+TEST_F(KalvornDraw, TheReadoutShowsThePlayersValues) {
     std::vector<std::string> rows = flatScreen();
     rows[13][8] = 'H'; // a ladder top under the start point: belowNext
     load(rows);
@@ -602,21 +578,10 @@ TEST_F(KalvornDraw, TheReadoutShowsPositionSpeedsAndLadderFlags) {
     play({{"", 1, "y=50176 ySpeed=-64 ladder=1"}});
     gEngine->clearScreen();
     m_pPlayer->draw();
-    // The glyph cells of one readout number: sign cell and digits.
-    auto cells = [](int x, int y, int count) {
-        std::vector<int> found;
-        for (int i = 0; i < count; ++i) {
-            int cellX = x + i * testing_support::TEST_GLYPH_SIZE + 1;
-            found.push_back(testing_support::cellOfColour(
-                testing_support::pixelAt(gEngine->getScreen(), cellX, y + 1)));
-        }
-        return found;
-    };
-    const int none = -1;
-    const int minus = 13;
-    EXPECT_EQ(cells(8, 16, 4), (std::vector<int>{none, 1, 9, 6})) << "y 196";
-    EXPECT_EQ(cells(16, 32, 3), (std::vector<int>{minus, 0, 1})) << "y speed -64: whole part -1";
-    EXPECT_EQ(cells(16, 48, 3), (std::vector<int>{none, 0, 1})) << "ladder flags";
+    // Glyph cells of 8 px: the last digits of y 196 and of the ladder flags.
+    SDL_Surface* pScreen = gEngine->getScreen();
+    EXPECT_EQ(testing_support::cellOfColour(testing_support::pixelAt(pScreen, 33, 17)), 6);
+    EXPECT_EQ(testing_support::cellOfColour(testing_support::pixelAt(pScreen, 33, 49)), 1);
 }
 
 TEST(ShotFlight, StopsAtTheViewsRightEdgeOrEightPixelsLeftOfItsLeftEdge) {
@@ -649,40 +614,32 @@ TEST(ShotFlight, StopsAtTheViewsRightEdgeOrEightPixelsLeftOfItsLeftEdge) {
 // The file each refusal blames, and the start of its message ("" to skip).
 TEST_F(KalvornRun, RefusesCharacterFilesItCannotUse) {
     load(flatScreen());
-    struct Case {
-        Change change;
-        std::string blamed;
-        std::string message;
-    };
-    const Case cases[] = {
-        {{"Durations", "scrolling", "0"}, "bad.ini", "bad.ini: [Durations] scrolling"},
+    const std::string cases[][3] = {
+        {"Durations/scrolling=0", "bad.ini", "bad.ini: [Durations] scrolling"},
         // Without "spritesheet" the default name "empty" is tried, which no
         // data folder holds; a named sheet that is missing is named itself.
-        {{"Bullet", "", ""},
-         "bad.ini",
+        {"", "bad.ini",
          "bad.ini: [Bullet] spritesheet is not given, and the default \"empty\" cannot be "
          "loaded (empty"},
-        {{"Bullet", "spritesheet", "lost.bmp"}, "lost.bmp", ""},
+        {"Bullet/spritesheet=lost.bmp", "lost.bmp", ""},
         // An empty name has no file to blame but the character's (a fuzz find).
-        {{"Bullet", "spritesheet", ""}, "bad.ini", "bad.ini: [Bullet] spritesheet is empty"},
+        {"Bullet/spritesheet=", "bad.ini", "bad.ini: [Bullet] spritesheet is empty"},
     };
-    for (const Case& c : cases) {
-        writeCharacter("bad.ini", {c.change});
-        if (c.change.key.empty()) { // no "spritesheet" at all
-            std::string text = testing_support::readFile("bad.ini");
-            text.erase(text.find("=\nspritesheet=shot.bmp\n"), 23);
-            testing_support::writeFile("bad.ini", text);
+    for (const auto& [change, blamed, message] : cases) {
+        std::string text = testing_support::readFile(writeCharacter("bad.ini", {change}));
+        if (change.empty()) { // no "spritesheet" at all
+            testing_support::writeFile("bad.ini", text.erase(text.find("spritesheet=shot"), 21));
         }
         try {
             Kalvorn player("bad.ini", m_pMap.get());
-            ADD_FAILURE() << "accepted " << c.change.key << "=" << c.change.value;
+            ADD_FAILURE() << "accepted " << change;
         } catch (const DataError& error) {
-            EXPECT_EQ(error.file(), c.blamed);
-            EXPECT_EQ(std::string(error.what()).rfind(c.message, 0), 0u) << error.what();
+            EXPECT_EQ(error.file(), blamed);
+            EXPECT_EQ(std::string(error.what()).rfind(message, 0), 0u) << error.what();
         }
     }
     EXPECT_THROW(Kalvorn("no-such-character.ini", m_pMap.get()), DataError);
-    writeCharacter("onescroll.ini", {{"Durations", "scrolling", "1"}});
+    writeCharacter("onescroll.ini", {"Durations/scrolling=1"});
     EXPECT_NO_THROW(Kalvorn("onescroll.ini", m_pMap.get()));
 }
 
