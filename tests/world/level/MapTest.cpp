@@ -160,9 +160,7 @@ TEST(MapQueryTest, MadeUpTilesAreWallsBesideTheStripAndOpenAboveAndBelow) {
     // Past the stored screens, and far away, the same rule answers.
     EXPECT_TRUE(pMap->tileAt(100000, 300).solid);
     EXPECT_FALSE(pMap->tileAt(10, 100000).solid);
-    EXPECT_EQ(describe(pMap->tileAt(INT_MAX, INT_MAX)),
-              "0 open at " + std::to_string(INT_MAX - INT_MAX % 16) + "," +
-                  std::to_string(INT_MAX - INT_MAX % 16));
+    EXPECT_EQ(describe(pMap->tileAt(INT_MAX, INT_MAX)), "0 open at 2147483632,2147483632");
 }
 
 // Each row is a one-screen level with tiles set in one column, and a box
@@ -171,11 +169,10 @@ TEST(MapQueryTest, MadeUpTilesAreWallsBesideTheStripAndOpenAboveAndBelow) {
 TEST(MapQueryTest, ClearancesProbeOneTileAheadAtTheBoxEdges) {
     struct Column {
         int column, top, bottom; // tiles, rows inclusive
-        uint8_t code;
-        bool solid;
+        uint8_t code;            // walls are solid
     };
-    const Column ladder = {1, 7, 10, LADDER_CODE, false}; // y 112 to 175
-    const Column edgeWall = {0, 0, 14, WALL_CODE, true};
+    const Column ladder = {1, 7, 10, LADDER_CODE}; // y 112 to 175
+    const Column edgeWall = {0, 0, 14, WALL_CODE};
     struct Case {
         const char* name;
         std::vector<Column> tiles;
@@ -187,25 +184,25 @@ TEST(MapQueryTest, ClearancesProbeOneTileAheadAtTheBoxEdges) {
     // 116 and 96; down, y + h = 100: the probe row is 116 / 16 = 7.
     const Case cases[] = {
         {"open ahead", {}, {30, 96, 10, 40}, RIGHT, 16},
-        {"wall at the feet", {{3, 8, 8, WALL_CODE, true}}, {30, 96, 10, 40}, RIGHT, 7},
-        {"wall at the middle", {{3, 7, 7, WALL_CODE, true}}, {30, 96, 10, 40}, RIGHT, 7},
-        {"wall at the head", {{3, 6, 6, WALL_CODE, true}}, {30, 96, 10, 40}, RIGHT, 7},
-        {"walls above and below the box",
-         {{3, 10, 10, WALL_CODE, true}, {3, 5, 5, WALL_CODE, true}},
+        {"wall at the feet", {{3, 8, 8, WALL_CODE}}, {30, 96, 10, 40}, RIGHT, 7},
+        {"wall at the middle", {{3, 7, 7, WALL_CODE}}, {30, 96, 10, 40}, RIGHT, 7},
+        {"wall at the head", {{3, 6, 6, WALL_CODE}}, {30, 96, 10, 40}, RIGHT, 7},
+        {"walls beside the box's rows",
+         {{3, 10, 10, WALL_CODE}, {3, 5, 5, WALL_CODE}},
          {30, 96, 10, 40},
          RIGHT,
          16},
         // Probe column x - 16 = 24, blocked at 24 mod 16 = 8.
-        {"wall to the left", {{1, 7, 7, WALL_CODE, true}}, {40, 96, 10, 40}, LEFT, 8},
+        {"wall to the left", {{1, 7, 7, WALL_CODE}}, {40, 96, 10, 40}, LEFT, 8},
         {"left near the map edge: x, unprobed", {edgeWall}, {5, 96, 10, 40}, LEFT, 5},
         {"left at the first column", {edgeWall}, {16, 96, 10, 40}, LEFT, 0},
         {"no direction", {edgeWall}, {5, 96, 10, 40}, NONE, 0},
         {"open below", {}, {20, 80, 15, 20}, DOWN, 16},
-        {"floor under the left column", {{1, 7, 7, WALL_CODE, true}}, {20, 80, 15, 20}, DOWN, 11},
-        {"floor under the right column", {{2, 7, 7, WALL_CODE, true}}, {20, 80, 15, 20}, DOWN, 11},
+        {"floor under the left column", {{1, 7, 7, WALL_CODE}}, {20, 80, 15, 20}, DOWN, 11},
+        {"floor under the right column", {{2, 7, 7, WALL_CODE}}, {20, 80, 15, 20}, DOWN, 11},
         // py = 10 - 16 = -6 probes row 0 and keeps the sign.
-        {"ceiling at the map's top", {{1, 0, 0, WALL_CODE, true}}, {20, 10, 10, 20}, UP, -6},
-        {"ceiling far above", {{1, 0, 0, WALL_CODE, true}}, {20, 40, 10, 20}, UP, 16},
+        {"ceiling at the map's top", {{1, 0, 0, WALL_CODE}}, {20, 10, 10, 20}, UP, -6},
+        {"ceiling far above", {{1, 0, 0, WALL_CODE}}, {20, 40, 10, 20}, UP, 16},
         // A ladder's top is a floor only from above: bottom row 100 (tile
         // row 6) stops on it, 116 (row 7) is on it and passes down.
         {"ladder top below", {ladder}, {20, 80, 10, 20}, DOWN, 11},
@@ -219,7 +216,7 @@ TEST(MapQueryTest, ClearancesProbeOneTileAheadAtTheBoxEdges) {
         MapBytes bytes(1, 1);
         for (const Column& column : c.tiles) {
             for (int row = column.top; row <= column.bottom; ++row) {
-                bytes.tile(column.column, row, column.code, column.solid);
+                bytes.tile(column.column, row, column.code, column.code == WALL_CODE);
             }
         }
         auto pMap = loadLevel(bytes.bytes());
@@ -239,19 +236,13 @@ TEST(MapQueryTest, ProbeLaddersLooksAtFeetBodyHeadAndTheNextPosition) {
     auto pMap = loadLevel(bytes.bytes());
     auto probe = [&](int x, int y, int nextY, bool rising) {
         LadderProbe p = pMap->probeLadders(x, y, nextY, rising);
-        std::string found;
-        for (auto [flag, name] : {std::pair{p.belowNext, "belowNext "},
-                                  {p.atFeet, "feet "},
-                                  {p.atBody, "body "},
-                                  {p.atHead, "head "},
-                                  {p.aboveNext, "aboveNext "}}) {
-            found += flag ? name : "";
-        }
-        return found;
+        return std::string(p.belowNext ? "belowNext " : "") + (p.atFeet ? "feet " : "") +
+               (p.atBody ? "body " : "") + (p.atHead ? "head " : "") +
+               (p.aboveNext ? "aboveNext" : "");
     };
     EXPECT_EQ(probe(40, 100, 130, false), "belowNext feet body head "); // next 142
-    EXPECT_EQ(probe(40, 140, 90, true), "body head ");       // feet 151, body 136, next 78
-    EXPECT_EQ(probe(40, 150, 100, true), "head aboveNext "); // next 88
+    EXPECT_EQ(probe(40, 140, 90, true), "body head ");      // feet 151, body 136, next 78
+    EXPECT_EQ(probe(40, 150, 100, true), "head aboveNext"); // next 88
     EXPECT_EQ(probe(48, 100, 130, false), "");
     // Extreme positions wrap in 32 bits rather than overflow.
     pMap->probeLadders(0, INT_MAX, INT_MIN, false);
@@ -322,69 +313,60 @@ TEST(MapDrawTest, DrawsTheScreensTheCameraCovers) {
     }
 }
 
-TEST(MapFileCheckTest, BrokenMapFilesAreRefusedAlike) {
+// Each row spoils the map file or the tile sheet of a sound level.
+TEST(MapFileCheckTest, BrokenMapFilesAndTileSheetsAreRefusedAlike) {
     const std::string sound = MapBytes(1, 1).bytes();
     struct Case {
-        std::optional<std::string> bytes; // none: no file at all
-        std::string problem;              // after "Test.map: "
+        std::optional<std::string> map; // none: no file at all
+        std::string problem;            // the start of the line
+        int sheetWidth = 16;            // px; 0: a file that is no bitmap, -1: no file
+        int sheetHeight = 80;           // px: N = 6 needs 5 images
     };
     const Case cases[] = {
-        {std::string("\x10\x0F", 2), "file is 2 bytes, shorter than the 3-byte header"},
-        {withByte(sound, 0, 17), "width 17 tiles (byte 0) is not a multiple of 16"},
-        {withByte(sound, 1, 14), "height 14 tiles (byte 1) is not a multiple of 15"},
-        {std::string("\x00\x0F\x06", 3), "size 0 x 15 tiles (bytes 0 and 1) holds no screen"},
-        {withByte(sound, 2, 0), "tile code count N (byte 2) is 0; it must be at least 1"},
-        {sound.substr(0, 482), "file is 482 bytes, but its header (16 x 15 tiles) needs 483"},
+        {std::string("\x10\x0F", 2), "Test.map: file is 2 bytes, shorter than the 3-byte header"},
+        {withByte(sound, 0, 17), "Test.map: width 17 tiles (byte 0) is not a multiple of 16"},
+        {withByte(sound, 1, 14), "Test.map: height 14 tiles (byte 1) is not a multiple of 15"},
+        {std::string("\x00\x0F\x06", 3), "Test.map: size 0 x 15 tiles (bytes 0 and 1) holds no"},
+        {withByte(sound, 2, 0), "Test.map: tile code count N (byte 2) is 0; it must be at least 1"},
+        {sound.substr(0, 482),
+         "Test.map: file is 482 bytes, but its header (16 x 15 tiles) needs 483"},
         {MapBytes(2, 1).tile(16, 5, 0).bytes(),
-         "screen 1 (screen column 1, row 0) is partly absent: the segment of tile row 5 (byte "
-         "355) is absent but the screen's top row is present; a screen's 15 segments must be all "
-         "present or all absent"},
+         "Test.map: screen 1 (screen column 1, row 0) is partly absent: the segment of tile row 5 "
+         "(byte 355) is absent but the screen's top row is present; a screen's 15 segments must "
+         "be all present or all absent"},
         {MapBytes(1, 2).removeScreen(0, 1).tile(0, 17, 1).bytes(),
-         "screen 1 (screen column 0, row 1) is partly absent: the segment of tile row 17 (byte "
-         "547) is present but the screen's top row is absent"},
-        {MapBytes(1, 1).tile(4, 2, 6).bytes(), "tile row 2, column 4 (byte 75): code 6 in a "
-                                               "present screen; codes must be 1 to N - 1 = 5"},
-        {MapBytes(1, 1).tile(4, 2, 0).bytes(), "tile row 2, column 4 (byte 75): code 0"},
-        {std::nullopt, "cannot open it: "},
+         "Test.map: screen 1 (screen column 0, row 1) is partly absent: the segment of tile row 17 "
+         "(byte 547) is present"},
+        {MapBytes(1, 1).tile(4, 2, 6).bytes(),
+         "Test.map: tile row 2, column 4 (byte 75): code 6 in a present screen; codes must be 1 "
+         "to N - 1 = 5"},
+        {MapBytes(1, 1).tile(4, 2, 0).bytes(), "Test.map: tile row 2, column 4 (byte 75): code 0"},
+        {std::nullopt, "Test.map: cannot open it: "},
+        {sound,
+         "Test.bmp: tile sheet is 64 px tall, but the map's 5 tile codes need 5 images of 16 px, "
+         "80 px in all (map Test.map)",
+         16, 64},
+        {sound, "Test.bmp: tile sheet is 8 px wide, but its tile images are 16 px wide", 8},
+        {sound, "Test.bmp: not a loadable BMP image: ", 0},
+        {sound, "Test.bmp: ", -1},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.problem);
         writeLevel("Test", sound);
-        if (c.bytes) {
-            writeFile("Test.map", *c.bytes);
+        if (c.map) {
+            writeFile("Test.map", *c.map);
         } else {
             std::remove("Test.map");
         }
-        expectRefusedAlike("Test.map", "Test.map: " + c.problem);
-    }
-}
-
-TEST(MapFileCheckTest, BrokenTileSheetsAreRefusedAlike) {
-    struct Case {
-        int width, height;   // px; 0: a file that is no bitmap, -1: no file
-        std::string problem; // after "Test.bmp: "
-    };
-    const Case cases[] = {
-        // N = 6 needs 5 images.
-        {16, 64,
-         "tile sheet is 64 px tall, but the map's 5 tile codes need 5 images of 16 px, 80 px in "
-         "all (map Test.map)"},
-        {8, 80, "tile sheet is 8 px wide, but its tile images are 16 px wide (map Test.map)"},
-        {0, 0, "not a loadable BMP image: "},
-        {-1, -1, ""},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.problem);
-        writeLevel("Test", MapBytes(1, 1).bytes());
-        if (c.width > 0) {
-            testing_support::writeBmp("Test.bmp", c.width, c.height,
+        if (c.sheetWidth > 0) {
+            testing_support::writeBmp("Test.bmp", c.sheetWidth, c.sheetHeight,
                                       [](int, int) { return 0xFFFFFFu; });
-        } else if (c.width == 0) {
+        } else if (c.sheetWidth == 0) {
             writeFile("Test.bmp", "not a bitmap");
         } else {
             std::remove("Test.bmp");
         }
-        expectRefusedAlike("Test.map --tiles Test.bmp", "Test.bmp: " + c.problem);
+        expectRefusedAlike("Test.map --tiles Test.bmp", c.problem);
     }
 }
 
