@@ -93,8 +93,8 @@ std::string withByte(std::string bytes, size_t offset, uint8_t value) {
 } // namespace
 
 TEST(MapLoadTest, StoresCodesSolidBytesAndPositionsAndLogsTheMapFile) {
-    MapBytes bytes(1, 1);
-    bytes.tile(1, 0, LADDER_CODE).tile(2, 0, WALL_CODE, true);
+    MapBytes bytes(2, 2);
+    bytes.tile(1, 0, LADDER_CODE).tile(2, 0, WALL_CODE, true).tile(2, 15, 4, true);
     std::string file = bytes.bytes();
     file[bytes.codeOffset(3, 0) + 1] = 2;
     file[bytes.codeOffset(4, 0) + 1] = static_cast<char>(255);
@@ -110,6 +110,12 @@ TEST(MapLoadTest, StoresCodesSolidBytesAndPositionsAndLogsTheMapFile) {
         EXPECT_TRUE(pMap->tileAt(x, 0).solid) << "any solid byte but 0, x " << x;
     }
     EXPECT_EQ(describe(pMap->tileAt(16 * 7 + 9, 16 * 11 + 15)), "0 open at 112,176");
+    EXPECT_EQ(describe(pMap->tileAt(-5, -5)), "0 open at 0,0") << "clamped";
+    // Screen screensAcross * 1 + 0, cell (10 / 16) * 16 + 37 / 16 = 2.
+    EXPECT_EQ(describe(pMap->tileAt(37, 250)), "3 solid at 32,240");
+    // x is not checked against the width: right of the last screen column the
+    // next row of screens answers, with its own stored position.
+    EXPECT_EQ(describe(pMap->tileAt(512 + 37, 10)), "3 solid at 32,240");
 }
 
 TEST(MapLoadTest, BoundariesAreStoredIn16BitsAndTheStartKeepsToTheFirst) {
@@ -135,16 +141,6 @@ TEST(MapLoadTest, BoundariesAreStoredIn16BitsAndTheStartKeepsToTheFirst) {
         EXPECT_EQ(integerPart(pMap->teleportStopY()), 580);
     }
     EXPECT_EQ(describe(pMap->currentBoundary()), "5,-25536 4464x240");
-}
-
-TEST(MapQueryTest, TileAtClampsNegativePointsAndCrossesScreens) {
-    auto pMap = loadLevel(MapBytes(2, 2).tile(0, 0, 3, true).tile(2, 15, 4, true).bytes());
-    EXPECT_EQ(describe(pMap->tileAt(-5, -5)), "2 solid at 0,0");
-    // Screen screensAcross * 1 + 0, cell (10 / 16) * 16 + 37 / 16 = 2.
-    EXPECT_EQ(describe(pMap->tileAt(37, 250)), "3 solid at 32,240");
-    // x is not checked against the width: right of the last screen column the
-    // next row of screens answers, with its own stored position.
-    EXPECT_EQ(describe(pMap->tileAt(512 + 37, 10)), "3 solid at 32,240");
 }
 
 TEST(MapQueryTest, MadeUpTilesAreWallsBesideTheStripAndOpenAboveAndBelow) {
