@@ -256,7 +256,8 @@ TEST_F(KalvornRun, StartsAtTheFirstBoundaryWithTheBoxFromItsOffsets) {
     // fromParts(128, 0) and (4 + 248/256) px: the fraction does not move the box.
     play({{"", 0,
            "x=32768 y=1272 ySpeed=0 state=Teleporting mode=TELEPORTING response=STOP "
-           "facing=RIGHT box=[120,-8,16,24] animation=7 camera=[0,0] shots=[[0,0,\"NONE\",false]," +
+           "facing=RIGHT box=[120,-8,16,24] animation=7 invincible=0 camera=[0,0] "
+           "shots=[[0,0,\"NONE\",false]," +
                EMPTY_SLOTS}});
 
     // Screen (1, 1) holds a ladder column under the start point x 384. Feet
@@ -366,12 +367,12 @@ TEST_F(KalvornRun, WalksOffAnEdgeFallsOutAndRespawnsWithItsSpeed) {
     // 169 the box's left column 161 has left the floor, and the fall takes
     // its first step at once.
     play({{"+right", 33, "state=Running"},
-          {"", 1, "state=Airborne x=43264 y=50432 ySpeed=-384 mode=IN_AIR animation=3"},
+          {"", 1, "state=Airborne stateTime=1 x=43264 y=50432 ySpeed=-384 mode=IN_AIR animation=3"},
           {"", 12, "fallenOut=false"},
           // No transition where no screen is below.
           {"", 1, "fallenOut=true state=Airborne scrolling=false"},
           {"respawn", 0,
-           "fallenOut=false x=32768 y=1272 box=[120,-8,15,23] state=Teleporting "
+           "fallenOut=false x=32768 y=1272 ySpeed=0 box=[120,-8,15,23] state=Teleporting "
            "mode=TELEPORTING facing=RIGHT xSpeed=320 animation=7"}});
 
     // Faster than one tile: the walk-off takes the fall's first 20 px at
@@ -540,7 +541,9 @@ TEST_F(KalvornDraw, TheShootingPoseLastsItsCountOfFramesOnTheFacingsSheet) {
     // The frame drawn last shows the shot, 4 px further on each update.
     EXPECT_EQ(testing_support::pixelAt(gEngine->getScreen(), 136 + 4 * 9, 192), SHOT_COLOUR);
     play({{"-b", 1, ""},
-          {"+left +b", 1, "sheet=3"},
+          // Facing left a shot starts at x - 8.
+          {"+left +b", 1,
+           "sheet=3 shots=[[180,192,\"RIGHT\",true],[116,192,\"LEFT\",true],[0,0,\"NONE\",false]]"},
           {"-left -b", 8, "sheet=1"},
           // A shot is gone at the view's right edge, or 8 px left of its left.
           {"", 30,
