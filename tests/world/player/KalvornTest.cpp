@@ -251,7 +251,7 @@ std::vector<std::string> edgeScreen() {
 
 using KalvornRun = PlayerTest;
 
-TEST_F(KalvornRun, StartsAtTheFirstBoundaryWithTheBoxFromItsOffsets) {
+TEST_F(KalvornRun, StartsAtTheFirstBoundaryAndDescendsLeavingTheBoxBehindUntilItLandsOrIsHit) {
     load(flatScreen(), {{0, 0, 256}}, {"BoundingBox/width=16", "BoundingBox/height=24"});
     // fromParts(128, 0) and (4 + 248/256) px: the fraction does not move the box.
     play({{"", 0,
@@ -269,9 +269,7 @@ TEST_F(KalvornRun, StartsAtTheFirstBoundaryWithTheBoxFromItsOffsets) {
     }
     load(rows, {{256, 240, 256}, {0, 0, 768}});
     play({{"", 0, "x=98304 y=62712 boundary=0 camera=[0,240] ladder=6"}});
-}
 
-TEST_F(KalvornRun, TheTeleportDescentLeavesTheBoxBehindUntilItLandsOrIsHit) {
     load(flatScreen(), {{0, 0, 256}}, {}, 180);
     play({{"", 11, "state=Teleporting y=46328 box=[120,-8,15,23]"},
           {"", 1,
@@ -316,7 +314,7 @@ TEST_F(KalvornRun, AcceleratesRunsTurnsAndDecelerates) {
     play({{"+right", 1, "animation=1"}, {"", 9, "state=Accelerating"}, {"", 1, "state=Running"}});
 }
 
-TEST_F(KalvornRun, AJumpIsCutShortOnlyAboveTheLimitAndTheFallIsCapped) {
+TEST_F(KalvornRun, AJumpIsCutShortOnlyAboveTheLimitBumpsItsHeadAndItsFallIsCapped) {
     load(flatScreen());
     arrive();
     play({{"+space", 1, "state=Airborne mode=IN_AIR response=BUMP ySpeed=1024 y=50176"},
@@ -334,9 +332,7 @@ TEST_F(KalvornRun, AJumpIsCutShortOnlyAboveTheLimitAndTheFallIsCapped) {
           {"+space", 33, "state=Airborne ySpeed=-960"},
           {"", 1, "ySpeed=-960"},
           {"", 1, "state=Standing y=50176 xSpeed=0"}});
-}
 
-TEST_F(KalvornRun, AHeadBumpMovesUpToTheCeilingAndTurnsTheJumpIntoAFall) {
     std::vector<std::string> rows = flatScreen();
     rows[9] = "################"; // its bottom edge is y 159
     load(rows);
@@ -515,7 +511,7 @@ TEST_F(KalvornLadder, FallScrollingIgnoresHitsAndAPoseThatOutlastsItEndsRightAft
 
 using KalvornDraw = PlayerTest;
 
-TEST_F(KalvornDraw, AFourthShotIsRefusedButAHeldDirectionStillTurnsThePlayer) {
+TEST_F(KalvornDraw, AFourthShotIsRefusedAndThePoseLastsItsCountOnTheFacingsSheet) {
     load(flatScreen());
     arrive();
     // From x + 8 and y - 4, moved once before it is drawn; a refused shot
@@ -528,9 +524,7 @@ TEST_F(KalvornDraw, AFourthShotIsRefusedButAHeldDirectionStillTurnsThePlayer) {
           {"-b +left +b", 1,
            "facing=LEFT shooting=true shotTime=2 shots=[[160,192,\"RIGHT\",true],"
            "[152,192,\"RIGHT\",true],[144,192,\"RIGHT\",true]]"}});
-}
 
-TEST_F(KalvornDraw, TheShootingPoseLastsItsCountOfFramesOnTheFacingsSheet) {
     load(flatScreen());
     arrive();
     // Held b fires once.
