@@ -32,8 +32,8 @@ using testing_support::writeTileSheet;
 namespace {
 
 constexpr uint32_t BLACK = 0x000000;
-constexpr uint8_t WALL_CODE = 2;
-constexpr uint8_t LADDER_CODE = Map::LADDER_TILE + 1;
+constexpr uint8_t WALL = 2;
+constexpr uint8_t LADDER = Map::LADDER_TILE + 1;
 
 // Level "Test" as its files stand.
 std::unique_ptr<Map> loadTest() {
@@ -94,7 +94,7 @@ std::string withByte(std::string bytes, size_t offset, uint8_t value) {
 
 TEST(MapLoadTest, StoresCodesSolidBytesAndPositionsAndLogsTheMapFile) {
     MapBytes bytes(2, 2);
-    bytes.tile(1, 0, LADDER_CODE).tile(2, 0, WALL_CODE, true).tile(2, 15, 4, true);
+    bytes.tile(1, 0, LADDER).tile(2, 0, WALL, true).tile(2, 15, 4, true);
     std::string file = bytes.bytes();
     file[bytes.codeOffset(3, 0) + 1] = 2;
     file[bytes.codeOffset(4, 0) + 1] = static_cast<char>(255);
@@ -167,8 +167,8 @@ TEST(MapQueryTest, ClearancesProbeOneTileAheadAtTheBoxEdges) {
         int column, top, bottom; // tiles, rows inclusive
         uint8_t code;            // walls are solid
     };
-    const Column ladder = {1, 7, 10, LADDER_CODE}; // y 112 to 175
-    const Column edgeWall = {0, 0, 14, WALL_CODE};
+    const Column edgeWall = {0, 0, 14, WALL};
+    const SDL_Rect tall = {30, 96, 10, 40};
     struct Case {
         const char* name;
         std::vector<Column> tiles;
@@ -179,37 +179,30 @@ TEST(MapQueryTest, ClearancesProbeOneTileAheadAtTheBoxEdges) {
     // Across, x + w = 40: the probe column is (40 + 16) / 16 = 3, rows 136,
     // 116 and 96; down, y + h = 100: the probe row is 116 / 16 = 7.
     const Case cases[] = {
-        {"wall at the feet", {{3, 8, 8, WALL_CODE}}, {30, 96, 10, 40}, RIGHT, 7},
-        {"wall at the middle", {{3, 7, 7, WALL_CODE}}, {30, 96, 10, 40}, RIGHT, 7},
-        {"wall at the head", {{3, 6, 6, WALL_CODE}}, {30, 96, 10, 40}, RIGHT, 7},
-        {"walls beside the box's rows",
-         {{3, 10, 10, WALL_CODE}, {3, 5, 5, WALL_CODE}},
-         {30, 96, 10, 40},
-         RIGHT,
-         16},
+        {"wall at the feet", {{3, 8, 8, WALL}}, tall, RIGHT, 7},
+        {"wall at the middle", {{3, 7, 7, WALL}}, tall, RIGHT, 7},
+        {"wall at the head", {{3, 6, 6, WALL}}, tall, RIGHT, 7},
+        {"walls beside the box's rows", {{3, 10, 10, WALL}, {3, 5, 5, WALL}}, tall, RIGHT, 16},
         // Probe column x - 16 = 24, blocked at 24 mod 16 = 8.
-        {"wall to the left", {{1, 7, 7, WALL_CODE}}, {40, 96, 10, 40}, LEFT, 8},
+        {"wall to the left", {{1, 7, 7, WALL}}, {40, 96, 10, 40}, LEFT, 8},
         {"left near the map edge: x, unprobed", {edgeWall}, {5, 96, 10, 40}, LEFT, 5},
         {"left at the first column", {edgeWall}, {16, 96, 10, 40}, LEFT, 0},
         {"no direction", {edgeWall}, {5, 96, 10, 40}, NONE, 0},
-        {"floor under the left column", {{1, 7, 7, WALL_CODE}}, {20, 80, 15, 20}, DOWN, 11},
-        {"floor under the right column", {{2, 7, 7, WALL_CODE}}, {20, 80, 15, 20}, DOWN, 11},
+        {"floor under the left column", {{1, 7, 7, WALL}}, {20, 80, 15, 20}, DOWN, 11},
+        {"floor under the right column", {{2, 7, 7, WALL}}, {20, 80, 15, 20}, DOWN, 11},
         // py = 10 - 16 = -6 probes row 0 and keeps the sign.
-        {"ceiling at the map's top", {{1, 0, 0, WALL_CODE}}, {20, 10, 10, 20}, UP, -6},
-        // A ladder's top is a floor only from above: bottom row 100 (tile
-        // row 6) stops on it, 116 (row 7) is on it and passes down.
-        {"ladder top below", {ladder}, {20, 80, 10, 20}, DOWN, 11},
-        {"on a ladder", {ladder}, {20, 96, 10, 20}, DOWN, 16},
-        {"ladder above", {ladder}, {20, 140, 10, 20}, UP, 16},
-        {"ladder ahead", {ladder}, {0, 112, 4, 20}, RIGHT, 16},
-        // The left column reaches the ladder, whose own bottom row is not on one.
-        {"ladder top under one column", {ladder}, {30, 80, 20, 20}, DOWN, 11},
+        {"ceiling at the map's top", {{1, 0, 0, WALL}}, {20, 10, 10, 20}, UP, -6},
+        // A ladder's top is a floor only from above, which the player's
+        // scripts meet standing on one, climbing through and running past;
+        // here only the left column reaches the ladder, and the box's own
+        // bottom row is not on one.
+        {"ladder top under one column", {{1, 7, 10, LADDER}}, {30, 80, 20, 20}, DOWN, 11},
     };
     for (const Case& c : cases) {
         MapBytes bytes(1, 1);
         for (const Column& column : c.tiles) {
             for (int row = column.top; row <= column.bottom; ++row) {
-                bytes.tile(column.column, row, column.code, column.code == WALL_CODE);
+                bytes.tile(column.column, row, column.code, column.code == WALL);
             }
         }
         auto pMap = loadLevel(bytes.bytes());
@@ -224,7 +217,7 @@ TEST(MapQueryTest, ClearancesProbeOneTileAheadAtTheBoxEdges) {
 TEST(MapQueryTest, ProbeLaddersLooksAtFeetBodyHeadAndTheNextPosition) {
     MapBytes bytes(1, 1);
     for (int row = 5; row <= 8; ++row) { // y 80 to 143
-        bytes.tile(2, row, LADDER_CODE);
+        bytes.tile(2, row, LADDER);
     }
     auto pMap = loadLevel(bytes.bytes());
     auto probe = [&](int x, int y, int nextY, bool rising) {
