@@ -356,7 +356,7 @@ TEST(MapFileCheckTest, BrokenMapFilesAndTileSheetsAreRefusedAlike) {
     }
 }
 
-TEST(MapFileCheckTest, ListsEveryProblemOfTheBodyOneLineEach) {
+TEST(MapFileCheckTest, ListsEveryProblemOfTheBodyOneLineEachAndPassesASoundFile) {
     MapBytes bytes(2, 1);
     bytes.tile(3, 0, 9).tile(20, 14, 7).tile(16, 3, 0);
     writeFile("several.map", bytes.bytes());
@@ -375,12 +375,11 @@ TEST(MapFileCheckTest, ListsEveryProblemOfTheBodyOneLineEach) {
     auto problems = MapFile::findProblems(noise);
     ASSERT_EQ(problems.size(), 101u) << "a file of noise is summed up, not listed tile by tile";
     EXPECT_EQ(problems.back(), "... and 380 more problems");
-}
 
-TEST(MapFileCheckTest, SoundFilesPassWithTrailingBytesIgnored) {
+    // Trailing bytes are ignored.
     writeFile("sound.map", MapBytes(2, 1).removeScreen(1, 0).bytes() + "trailing");
     writeTileSheet("sound.bmp", 5);
-    auto result = runProgram(std::string(KCS_MAP_BINARY) + " check sound.map --tiles sound.bmp");
+    result = runProgram(std::string(KCS_MAP_BINARY) + " check sound.map --tiles sound.bmp");
     EXPECT_EQ(result.status, 0) << result.err;
     EXPECT_EQ(result.out,
               "sound.map: sound: 32 x 15 tiles, 1 of 2 screens present, 6 tile codes\n");

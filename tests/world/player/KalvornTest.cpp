@@ -48,8 +48,7 @@ std::string mapFromPicture(const std::vector<std::string>& rows) {
 // One screen: open space over a solid floor in tile rows 13 and 14.
 std::vector<std::string> flatScreen() {
     std::vector<std::string> rows(13, "................");
-    rows.push_back("################");
-    rows.push_back("################");
+    rows.resize(15, "################");
     return rows;
 }
 
