@@ -248,6 +248,24 @@ std::vector<std::string> edgeScreen() {
     return rows;
 }
 
+// A ladder in tile column `column` from tile row `top` to `bottom` (inclusive).
+std::vector<std::string> withLadder(std::vector<std::string> rows, size_t column, size_t top,
+                                    size_t bottom) {
+    for (size_t row = top; row <= bottom; ++row) {
+        rows[row][column] = 'H';
+    }
+    return rows;
+}
+
+// Two screens stacked, each its own boundary.
+const std::vector<testing_support::LevelBoundary> TWO_STRIPS = {{0, 0, 256}, {0, 240, 256}};
+
+std::vector<std::string> twoScreensDown(std::vector<std::string> upper) {
+    std::vector<std::string> lower = flatScreen();
+    upper.insert(upper.end(), lower.begin(), lower.end());
+    return upper;
+}
+
 using KalvornRun = PlayerTest;
 
 TEST_F(KalvornRun, StartsAtTheFirstBoundaryAndDescendsLeavingTheBoxBehindUntilItLandsOrIsHit) {
@@ -262,11 +280,8 @@ TEST_F(KalvornRun, StartsAtTheFirstBoundaryAndDescendsLeavingTheBoxBehindUntilIt
     // Screen (1, 1) holds a ladder column under the start point x 384. Feet
     // (y + 11) and body (y - 4) are on it, the head (y - 12) is not; a speed
     // of 0 counts as rising here, so aboveNext is probed.
-    std::vector<std::string> rows(45, std::string(48, '.'));
-    for (size_t row = 15; row < 30; ++row) {
-        rows[row][24] = 'H';
-    }
-    load(rows, {{256, 240, 256}, {0, 0, 768}});
+    load(withLadder(std::vector<std::string>(45, std::string(48, '.')), 24, 15, 29),
+         {{256, 240, 256}, {0, 0, 768}});
     play({{"", 0, "x=98304 y=62712 boundary=0 camera=[0,240] ladder=6"}});
 
     load(flatScreen(), {{0, 0, 256}}, {}, 180);
@@ -412,24 +427,6 @@ TEST_F(KalvornRun, AHitRecoilsAtTheNextUpdateAndInvincibilityCountsContacts) {
 
 // ---- Ladders and transitions ---------------------------------------------
 
-// A ladder in tile column `column` from tile row `top` to `bottom` (inclusive).
-std::vector<std::string> withLadder(std::vector<std::string> rows, size_t column, size_t top,
-                                    size_t bottom) {
-    for (size_t row = top; row <= bottom; ++row) {
-        rows[row][column] = 'H';
-    }
-    return rows;
-}
-
-// Two screens stacked, each its own boundary.
-const std::vector<testing_support::LevelBoundary> TWO_STRIPS = {{0, 0, 256}, {0, 240, 256}};
-
-std::vector<std::string> twoScreensDown(std::vector<std::string> upper) {
-    std::vector<std::string> lower = flatScreen();
-    upper.insert(upper.end(), lower.begin(), lower.end());
-    return upper;
-}
-
 using KalvornLadder = PlayerTest;
 
 TEST_F(KalvornLadder, GrabbingSnapsToTheTileCentreKeepingTheFractionAndTurns) {
@@ -442,13 +439,20 @@ TEST_F(KalvornLadder, GrabbingSnapsToTheTileCentreKeepingTheFractionAndTurns) {
            "box=[32,182,15,23]"}});
 }
 
-TEST_F(KalvornLadder, OnALadderTopUpDoesNothingAndDownStepsIntoTheLadder) {
+TEST_F(KalvornLadder, OnALadderTopTheReadoutShowsItUpDoesNothingAndDownStepsIntoTheLadder) {
     load(withLadder(flatScreen(), 8, 13, 14)); // under the start point x 128
     arrive();
     // The ladder's top carries the player, which sees only belowNext. Down
     // goes heightHalf 12 into it, then takes the first climbing step of 1.5.
-    play({{"", 1, "y=50176 ladder=1"},
-          {"+up", 1, "state=Standing x=32768 facing=RIGHT"},
+    play({{"", 1, "y=50176 ladder=1"}});
+    // The readout's glyph cells of 8 px: the last digits of y 196 and of the
+    // ladder flags.
+    gEngine->clearScreen();
+    m_pPlayer->draw();
+    SDL_Surface* pScreen = gEngine->getScreen();
+    EXPECT_EQ(testing_support::cellOfColour(testing_support::pixelAt(pScreen, 33, 17)), 6);
+    EXPECT_EQ(testing_support::cellOfColour(testing_support::pixelAt(pScreen, 33, 49)), 1);
+    play({{"+up", 1, "state=Standing x=32768 facing=RIGHT"},
           {"-up +down", 1, "state=Climbing x=34816 y=53632 facing=LEFT"}});
 }
 
@@ -559,20 +563,6 @@ TEST_F(KalvornDraw, InvincibilityBlinksTwoFramesHiddenTwoShown) {
           {"", 1, "invincible=1 sheet=-"},
           {"", 1, "invincible=0 sheet=1"},
           {"", 1, "invincible=0 sheet=1"}});
-}
-
-TEST_F(KalvornDraw, TheReadoutShowsThePlayersValues) {
-    std::vector<std::string> rows = flatScreen();
-    rows[13][8] = 'H'; // a ladder top under the start point: belowNext
-    load(rows);
-    arrive();
-    play({{"", 1, "y=50176 ySpeed=-64 ladder=1"}});
-    gEngine->clearScreen();
-    m_pPlayer->draw();
-    // Glyph cells of 8 px: the last digits of y 196 and of the ladder flags.
-    SDL_Surface* pScreen = gEngine->getScreen();
-    EXPECT_EQ(testing_support::cellOfColour(testing_support::pixelAt(pScreen, 33, 17)), 6);
-    EXPECT_EQ(testing_support::cellOfColour(testing_support::pixelAt(pScreen, 33, 49)), 1);
 }
 
 // The file each refusal blames, and the start of its message ("" to skip).
