@@ -416,13 +416,11 @@ TEST_F(KalvornRun, AHitRecoilsAtTheNextUpdateAndInvincibilityCountsContacts) {
     load(flatScreen(), {{0, 0, 256}}, {"Durations/invincible=2"});
     arrive();
     play({{"hit", 1, ""}, {"hit", 1, "state=Reeling stateTime=2 facing=LEFT invincible=0"}});
-    // 0 or 1: every contact restarts the recoil, turning the player again.
-    for (const char* invincible : {"0", "1"}) {
-        SCOPED_TRACE(std::string("invincible ") + invincible);
-        load(flatScreen(), {{0, 0, 256}}, {"Durations/invincible=" + std::string(invincible)});
-        arrive();
-        play({{"hit", 1, ""}, {"hit", 1, "state=Reeling stateTime=1 facing=RIGHT"}});
-    }
+    // 0: every contact restarts the recoil, turning the player again (a
+    // count of 1 is down to 0 by the next contact, as the first run shows).
+    load(flatScreen(), {{0, 0, 256}}, {"Durations/invincible=0"});
+    arrive();
+    play({{"hit", 1, ""}, {"hit", 1, "state=Reeling stateTime=1 facing=RIGHT"}});
 }
 
 // ---- Ladders and transitions ---------------------------------------------
