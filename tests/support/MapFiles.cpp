@@ -18,10 +18,9 @@ constexpr size_t HEADER = 3;       // bytes
 MapBytes::MapBytes(int screensAcross, int screensDown, int codeCount)
     : m_tilesAcross(screensAcross * SCREEN_COLUMNS), m_tilesDown(screensDown * SCREEN_ROWS),
       m_codeCount(codeCount), m_body(static_cast<size_t>(m_tilesAcross * m_tilesDown) * 2, 0) {
-    for (int row = 0; row < m_tilesDown; ++row) {
-        for (int column = 0; column < m_tilesAcross; ++column) {
-            tile(column, row, 1);
-        }
+    // Each tile is its code byte, then its solid byte.
+    for (size_t code = 0; code < m_body.size(); code += 2) {
+        m_body[code] = 1;
     }
 }
 
@@ -43,12 +42,7 @@ MapBytes& MapBytes::fillScreen(int screenColumn, int screenRow, uint8_t code, bo
 }
 
 MapBytes& MapBytes::removeScreen(int screenColumn, int screenRow) {
-    for (int row = 0; row < SCREEN_ROWS; ++row) {
-        for (int column = 0; column < SCREEN_COLUMNS; ++column) {
-            tile(screenColumn * SCREEN_COLUMNS + column, screenRow * SCREEN_ROWS + row, 0);
-        }
-    }
-    return *this;
+    return fillScreen(screenColumn, screenRow, 0);
 }
 
 std::string MapBytes::bytes() const {

@@ -1,6 +1,9 @@
-// The map's construction, drawing and queries, on small levels written to
-// the scratch folder and pixels read back from the engine's screen.
+// The map: its construction from the level's files and the refusals of broken
+// ones (the same line through the game's Map and "kcs-map check"), its
+// queries, and its drawing, on small levels written to the scratch folder
+// with pixels read back from the engine's screen.
 #include "world/level/Map.h"
+#include "world/level/MapFile.h"
 
 #include "config/IniDictionary.h"
 #include "engine/DataError.h"
@@ -11,290 +14,231 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <climits>
+#include <cstdio>
 #include <memory>
+#include <optional>
 
 using testing_support::LevelBoundary;
 using testing_support::MapBytes;
 using testing_support::pixelAt;
+using testing_support::runProgram;
 using testing_support::testTileColour;
+using testing_support::writeFile;
 using testing_support::writeLevel;
+using testing_support::writeTileSheet;
 
 namespace {
 
 constexpr uint32_t BLACK = 0x000000;
-constexpr uint8_t OPEN_CODE = 1;
-constexpr uint8_t WALL_CODE = 2;
-constexpr uint8_t LADDER_CODE = Map::LADDER_TILE + 1;
+constexpr uint8_t WALL = 2;
+constexpr uint8_t LADDER = Map::LADDER_TILE + 1;
 
-std::unique_ptr<Map> loadMap(const std::string& name = "Test") {
+// Level "Test" as its files stand.
+std::unique_ptr<Map> loadTest() {
     IniDictionary levels(gEngine->files(), "levels.ini");
-    return std::make_unique<Map>(name, levels);
+    return std::make_unique<Map>("Test", levels);
 }
 
-SDL_Rect box(int x, int y, int w, int h) {
-    return SDL_Rect{static_cast<Sint16>(x), static_cast<Sint16>(y), static_cast<Uint16>(w),
-                    static_cast<Uint16>(h)};
+// Level "Test" from the bytes of its map.
+std::unique_ptr<Map> loadLevel(const std::string& bytes,
+                               const std::vector<LevelBoundary>& boundaries = {{0, 0, 256}},
+                               const std::string& extraKeys = "") {
+    writeLevel("Test", bytes, boundaries, extraKeys);
+    return loadTest();
 }
 
-// A one-screen level whose tiles the test sets; boundary 0 covers it.
-class MapQueryTest : public ::testing::Test {
-protected:
-    std::unique_ptr<Map> load() {
-        writeLevel("Test", m_bytes.bytes());
-        return loadMap();
+// The message Map throws for level "Test" as its files stand, or "" when it
+// loads; its log line is kept off the test's output.
+std::string loadProblem() {
+    std::string problem;
+    ::testing::internal::CaptureStdout();
+    try {
+        loadTest();
+    } catch (const DataError& error) {
+        problem = error.what();
     }
+    ::testing::internal::GetCapturedStdout();
+    return problem;
+}
 
-    MapBytes m_bytes{1, 1};
-};
+// "type solid|open at x,y"
+std::string describe(const Tile& tile) {
+    return std::to_string(tile.type) + (tile.solid ? " solid at " : " open at ") +
+           std::to_string(tile.x) + "," + std::to_string(tile.y);
+}
+
+std::string describe(const SDL_Rect& rect) {
+    return std::to_string(rect.x) + "," + std::to_string(rect.y) + " " + std::to_string(rect.w) +
+           "x" + std::to_string(rect.h);
+}
+
+// Checks that the game and "kcs-map check ARGUMENTS" both refuse with the
+// same one line, which starts with `problem`.
+void expectRefusedAlike(const std::string& arguments, const std::string& problem) {
+    std::string message = loadProblem();
+    EXPECT_EQ(message.rfind(problem, 0), 0u) << message;
+    auto result = runProgram(std::string(KCS_MAP_BINARY) + " check " + arguments);
+    EXPECT_EQ(result.status, 2);
+    EXPECT_EQ(result.err, message + "\n");
+    EXPECT_EQ(result.out, "");
+}
+
+std::string withByte(std::string bytes, size_t offset, uint8_t value) {
+    bytes[offset] = static_cast<char>(value);
+    return bytes;
+}
 
 } // namespace
 
-TEST(MapLoadTest, LogsTheMapFileBeforeOpeningIt) {
-    writeLevel("Test", MapBytes(1, 1).bytes());
-    ::testing::internal::CaptureStdout();
-    loadMap("Test");
-    EXPECT_EQ(::testing::internal::GetCapturedStdout(), "Map::load: mapFilename: Test.map\n");
-
-    testing_support::writeFile("levels.ini",
-                               "[Lost]\ntileSheet=Test.bmp\ntileMap=missing.map\nboundaries=1\n");
-    ::testing::internal::CaptureStdout();
-    try {
-        loadMap("Lost");
-        ADD_FAILURE() << "a missing map file must be refused";
-    } catch (const DataError& error) {
-        EXPECT_EQ(error.file(), "missing.map");
-    }
-    EXPECT_EQ(::testing::internal::GetCapturedStdout(), "Map::load: mapFilename: missing.map\n");
-}
-
-TEST(MapLoadTest, StoresCodesSolidBytesAndPositions) {
-    MapBytes bytes(1, 1);
-    bytes.tile(0, 0, OPEN_CODE).tile(1, 0, LADDER_CODE).tile(2, 0, WALL_CODE, true);
+TEST(MapLoadTest, StoresCodesSolidBytesAndPositionsAndLogsTheMapFile) {
+    MapBytes bytes(2, 2);
+    bytes.tile(1, 0, LADDER).tile(2, 0, WALL, true).tile(2, 15, 4, true);
     std::string file = bytes.bytes();
     file[bytes.codeOffset(3, 0) + 1] = 2;
     file[bytes.codeOffset(4, 0) + 1] = static_cast<char>(255);
     file += "anything after the body is ignored";
-    writeLevel("Test", file);
-    auto pMap = loadMap();
+    // The game's one log line, which shares standard output with a trace.
+    ::testing::internal::CaptureStdout();
+    auto pMap = loadLevel(file);
+    EXPECT_EQ(::testing::internal::GetCapturedStdout(), "Map::load: mapFilename: Test.map\n");
 
-    Tile first = pMap->tileAt(0, 0);
-    EXPECT_EQ(first.type, 0);
-    EXPECT_FALSE(first.solid);
-    EXPECT_EQ(pMap->tileAt(16, 0).type, Map::LADDER_TILE);
-    EXPECT_TRUE(pMap->tileAt(32, 0).solid);
-    EXPECT_TRUE(pMap->tileAt(48, 0).solid);
-    EXPECT_TRUE(pMap->tileAt(64, 0).solid);
-    Tile inner = pMap->tileAt(16 * 7 + 9, 16 * 11 + 15);
-    EXPECT_EQ(inner.x, 16 * 7);
-    EXPECT_EQ(inner.y, 16 * 11);
-}
-
-TEST(MapLoadTest, ReadsBoundariesTruncatedTo16BitsAndTeleportValues) {
-    writeLevel("Test", MapBytes(2, 3).bytes(),
-               {{0, 480, 512}, {0, 240, 256}, {65536 + 5, 40000, 70000}},
-               "teleportStopPosY=100\nteleportStartYSpeedFraction=200\n");
-    auto pMap = loadMap();
-
-    SDL_Rect first = pMap->currentBoundary();
-    EXPECT_EQ(first.x, 0);
-    EXPECT_EQ(first.y, 480);
-    EXPECT_EQ(first.w, 512);
-    EXPECT_EQ(first.h, 240);
-    EXPECT_EQ(integerPart(pMap->teleportStopY()), 580);
-    EXPECT_EQ(pMap->teleportStartYSpeed().raw, 200);
-
-    pMap->selectBoundary(10, 300);
-    SDL_Rect second = pMap->currentBoundary();
-    EXPECT_EQ(second.y, 240);
-    EXPECT_EQ(second.w, 256);
-
-    pMap->selectBoundary(5, 40000 - 65536);
-    SDL_Rect third = pMap->currentBoundary();
-    EXPECT_EQ(pMap->currentBoundaryIndex(), 2);
-    EXPECT_EQ(third.x, 5);
-    EXPECT_EQ(third.y, 40000 - 65536);
-    EXPECT_EQ(third.w, 70000 - 65536);
-}
-
-TEST(MapLoadTest, StartAndTeleportUseTheFirstBoundaryAlways) {
-    writeLevel("Test", MapBytes(2, 2).bytes(), {{0, 0, 512}, {256, 240, 256}},
-               "teleportStopPosY=36\n");
-    auto pMap = loadMap();
-    EXPECT_EQ(pMap->startY().raw, 1272);
-    EXPECT_EQ(pMap->startX().raw, 128 * 256);
-
-    pMap->selectBoundary(300, 300);
-    ASSERT_EQ(pMap->currentBoundaryIndex(), 1);
-    EXPECT_EQ(pMap->startY().raw, 1272);
-    EXPECT_EQ(pMap->startX().raw, 128 * 256);
-    EXPECT_EQ(integerPart(pMap->teleportStopY()), 36);
-}
-
-TEST_F(MapQueryTest, TileAtClampsNegativePointsAndCrossesScreens) {
-    m_bytes = MapBytes(2, 2);
-    m_bytes.tile(0, 0, 3, true).tile(2, 15, 4, true);
-    auto pMap = load();
-
-    Tile corner = pMap->tileAt(-5, -5);
-    EXPECT_EQ(corner.type, 2);
-    EXPECT_TRUE(corner.solid);
-    EXPECT_EQ(corner.x, 0);
-    EXPECT_EQ(corner.y, 0);
-
+    EXPECT_EQ(describe(pMap->tileAt(0, 0)), "0 open at 0,0");
+    EXPECT_EQ(describe(pMap->tileAt(16, 0)), "4 open at 16,0");
+    for (int x : {32, 48, 64}) {
+        EXPECT_TRUE(pMap->tileAt(x, 0).solid) << "any solid byte but 0, x " << x;
+    }
+    EXPECT_EQ(describe(pMap->tileAt(16 * 7 + 9, 16 * 11 + 15)), "0 open at 112,176");
+    EXPECT_EQ(describe(pMap->tileAt(-5, -5)), "0 open at 0,0") << "clamped";
     // Screen screensAcross * 1 + 0, cell (10 / 16) * 16 + 37 / 16 = 2.
-    Tile lower = pMap->tileAt(37, 250);
-    EXPECT_EQ(lower.type, 3);
-    EXPECT_EQ(lower.x, 32);
-    EXPECT_EQ(lower.y, 240);
-
+    EXPECT_EQ(describe(pMap->tileAt(37, 250)), "3 solid at 32,240");
     // x is not checked against the width: right of the last screen column the
     // next row of screens answers, with its own stored position.
-    Tile wrapped = pMap->tileAt(512 + 37, 10);
-    EXPECT_EQ(wrapped.type, 3);
-    EXPECT_EQ(wrapped.y, 240);
+    EXPECT_EQ(describe(pMap->tileAt(512 + 37, 10)), "3 solid at 32,240");
 }
 
-TEST_F(MapQueryTest, MadeUpTilesAreWallsBesideTheStripAndOpenAboveAndBelow) {
-    m_bytes = MapBytes(2, 3);
-    m_bytes.removeScreen(1, 0).removeScreen(1, 1).removeScreen(1, 2);
-    writeLevel("Test", m_bytes.bytes(), {{0, 0, 256}, {0, 240, 256}});
-    auto pMap = loadMap();
+TEST(MapLoadTest, BoundariesAreStoredIn16BitsAndTheStartKeepsToTheFirst) {
+    auto pMap =
+        loadLevel(MapBytes(2, 3).bytes(),
+                  {{0, 480, 512}, {256, 240, 256}, {0, 240, 512}, {65536 + 5, 40000, 70000}},
+                  "teleportStopPosY=100\nteleportStartYSpeedFraction=200\n");
+    EXPECT_EQ(describe(pMap->currentBoundary()), "0,480 512x240");
+    EXPECT_EQ(pMap->teleportStartYSpeed().raw, 200);
+    // The first boundary that holds the point, or the current one when none
+    // does; a boundary's right and bottom edges are outside it.
+    const struct {
+        int x, y;
+        int boundary;
+    } selections[] = {{300, 300, 1}, {100, 300, 2}, {100, 1000, 2},       {512, 300, 2},
+                      {300, 720, 2}, {511, 480, 0}, {5, 40000 - 65536, 3}};
+    for (const auto& s : selections) {
+        pMap->selectBoundary(s.x, s.y);
+        EXPECT_EQ(pMap->currentBoundaryIndex(), s.boundary) << s.x << "," << s.y;
+        // Start and teleport stop belong to the first boundary whichever is current.
+        EXPECT_EQ(pMap->startX().raw, 128 * 256);
+        EXPECT_EQ(pMap->startY().raw, 484 * 256 + 248);
+        EXPECT_EQ(integerPart(pMap->teleportStopY()), 580);
+    }
+    EXPECT_EQ(describe(pMap->currentBoundary()), "5,-25536 4464x240");
+}
+
+TEST(MapQueryTest, MadeUpTilesAreWallsBesideTheStripAndOpenAboveAndBelow) {
+    MapBytes bytes(2, 3);
+    bytes.removeScreen(1, 0).removeScreen(1, 1).removeScreen(1, 2);
+    auto pMap = loadLevel(bytes.bytes(), {{0, 0, 256}, {0, 240, 256}});
     pMap->selectBoundary(10, 300);
     ASSERT_EQ(pMap->currentBoundary().y, 240);
-
     EXPECT_TRUE(pMap->tileAt(300, 240).solid);
     EXPECT_TRUE(pMap->tileAt(300, 480).solid);
     EXPECT_FALSE(pMap->tileAt(300, 239).solid);
-    Tile below = pMap->tileAt(300, 481);
-    EXPECT_FALSE(below.solid);
-    EXPECT_EQ(below.type, 0);
-    EXPECT_EQ(below.x, 288);
-    EXPECT_EQ(below.y, 480);
-
+    EXPECT_EQ(describe(pMap->tileAt(300, 481)), "0 open at 288,480");
     // Past the stored screens, and far away, the same rule answers.
     EXPECT_TRUE(pMap->tileAt(100000, 300).solid);
     EXPECT_FALSE(pMap->tileAt(10, 100000).solid);
-    Tile far = pMap->tileAt(INT_MAX, INT_MAX);
-    EXPECT_FALSE(far.solid);
-    EXPECT_EQ(far.x, INT_MAX - INT_MAX % 16);
+    EXPECT_EQ(describe(pMap->tileAt(INT_MAX, INT_MAX)), "0 open at 2147483632,2147483632");
 }
 
-TEST_F(MapQueryTest, HorizontalClearanceProbesThreeRowsOneTileAhead) {
-    auto pMap = load();
-    // x + w = 40: the probe column is (40 + 16) / 16 = 3, rows 136, 116, 96.
-    SDL_Rect body = box(30, 96, 10, 40);
-    EXPECT_EQ(pMap->horizontalClearance(body, RIGHT), 16);
-
-    for (int row : {136 / 16, 116 / 16, 96 / 16}) {
-        m_bytes = MapBytes(1, 1);
-        m_bytes.tile(3, row, WALL_CODE, true);
-        EXPECT_EQ(load()->horizontalClearance(body, RIGHT), 15 - 8) << "row " << row;
+// Each row is a one-screen level with tiles set in one column, and a box
+// asking how far it may move: LEFT, RIGHT and NONE across, UP and DOWN up
+// and down.
+TEST(MapQueryTest, ClearancesProbeOneTileAheadAtTheBoxEdges) {
+    struct Column {
+        int column, top, bottom; // tiles, rows inclusive
+        uint8_t code;            // walls are solid
+    };
+    const Column edgeWall = {0, 0, 14, WALL};
+    const SDL_Rect tall = {30, 96, 10, 40};
+    struct Case {
+        const char* name;
+        std::vector<Column> tiles;
+        SDL_Rect box;
+        Direction direction;
+        int clearance; // px
+    };
+    // Across, x + w = 40: the probe column is (40 + 16) / 16 = 3, rows 136,
+    // 116 and 96; down, y + h = 100: the probe row is 116 / 16 = 7.
+    const Case cases[] = {
+        {"wall at the feet", {{3, 8, 8, WALL}}, tall, RIGHT, 7},
+        {"wall at the middle", {{3, 7, 7, WALL}}, tall, RIGHT, 7},
+        {"wall at the head", {{3, 6, 6, WALL}}, tall, RIGHT, 7},
+        {"walls beside the box's rows", {{3, 10, 10, WALL}, {3, 5, 5, WALL}}, tall, RIGHT, 16},
+        // Probe column x - 16 = 24, blocked at 24 mod 16 = 8.
+        {"wall to the left", {{1, 7, 7, WALL}}, {40, 96, 10, 40}, LEFT, 8},
+        {"left near the map edge: x, unprobed", {edgeWall}, {5, 96, 10, 40}, LEFT, 5},
+        {"left at the first column", {edgeWall}, {16, 96, 10, 40}, LEFT, 0},
+        {"no direction", {edgeWall}, {5, 96, 10, 40}, NONE, 0},
+        {"floor under the left column", {{1, 7, 7, WALL}}, {20, 80, 15, 20}, DOWN, 11},
+        {"floor under the right column", {{2, 7, 7, WALL}}, {20, 80, 15, 20}, DOWN, 11},
+        // py = 10 - 16 = -6 probes row 0 and keeps the sign.
+        {"ceiling at the map's top", {{1, 0, 0, WALL}}, {20, 10, 10, 20}, UP, -6},
+        // A ladder's top is a floor only from above, which the player's
+        // scripts meet standing on one, climbing through and running past;
+        // here only the left column reaches the ladder, and the box's own
+        // bottom row is not on one.
+        {"ladder top under one column", {{1, 7, 10, LADDER}}, {30, 80, 20, 20}, DOWN, 11},
+    };
+    for (const Case& c : cases) {
+        MapBytes bytes(1, 1);
+        for (const Column& column : c.tiles) {
+            for (int row = column.top; row <= column.bottom; ++row) {
+                bytes.tile(column.column, row, column.code, column.code == WALL);
+            }
+        }
+        auto pMap = loadLevel(bytes.bytes());
+        bool vertical = c.direction == UP || c.direction == DOWN;
+        EXPECT_EQ(vertical ? pMap->verticalClearance(c.box, c.direction)
+                           : pMap->horizontalClearance(c.box, c.direction),
+                  c.clearance)
+            << c.name;
     }
-    m_bytes = MapBytes(1, 1);
-    m_bytes.tile(3, 10, WALL_CODE, true).tile(3, 5, WALL_CODE, true);
-    EXPECT_EQ(load()->horizontalClearance(body, RIGHT), 16) << "rows outside the box";
-
-    // LEFT: probe column x - 16 = 24, blocked at 24 mod 16 = 8.
-    m_bytes = MapBytes(1, 1);
-    m_bytes.tile(1, 7, WALL_CODE, true);
-    EXPECT_EQ(load()->horizontalClearance(box(40, 96, 10, 40), LEFT), 8);
 }
 
-TEST_F(MapQueryTest, LeftNearTheMapEdgeReturnsXWithoutProbing) {
-    for (int row = 0; row < 15; ++row) {
-        m_bytes.tile(0, row, WALL_CODE, true);
-    }
-    auto pMap = load();
-    EXPECT_EQ(pMap->horizontalClearance(box(5, 96, 10, 40), LEFT), 5);
-    EXPECT_EQ(pMap->horizontalClearance(box(16, 96, 10, 40), LEFT), 0);
-    EXPECT_EQ(pMap->horizontalClearance(box(5, 96, 10, 40), NONE), 0);
-}
-
-TEST_F(MapQueryTest, VerticalClearanceProbesBothColumns) {
-    // y + h = 100: the probe row is 116 / 16 = 7, blocked at 15 - 4 = 11.
-    SDL_Rect body = box(20, 80, 15, 20); // columns 35 (tile 2) and 20 (tile 1)
-    EXPECT_EQ(load()->verticalClearance(body, DOWN), 16);
-    for (int column : {1, 2}) {
-        m_bytes = MapBytes(1, 1);
-        m_bytes.tile(column, 7, WALL_CODE, true);
-        EXPECT_EQ(load()->verticalClearance(body, DOWN), 11) << "column " << column;
-    }
-
-    // UP near the top: py = 10 - 16 = -6 probes row 0 and keeps the sign.
-    m_bytes = MapBytes(1, 1);
-    m_bytes.tile(1, 0, WALL_CODE, true);
-    auto pMap = load();
-    EXPECT_EQ(pMap->verticalClearance(box(20, 10, 10, 20), UP), -6);
-    EXPECT_EQ(pMap->verticalClearance(box(20, 40, 10, 20), UP), 16);
-}
-
-TEST_F(MapQueryTest, LadderTopsAreFloorsOnlyFromAbove) {
-    // A ladder in column 1, rows 7 to 10, nothing solid anywhere.
-    for (int row = 7; row <= 10; ++row) {
-        m_bytes.tile(1, row, LADDER_CODE);
-    }
-    auto pMap = load();
-    // Bottom row 100 (tile row 6) is above the ladder: its top is a floor.
-    EXPECT_EQ(pMap->verticalClearance(box(20, 80, 10, 20), DOWN), 11);
-    // Bottom row 116 (tile row 7) is on the ladder: the body passes down.
-    EXPECT_EQ(pMap->verticalClearance(box(20, 96, 10, 20), DOWN), 16);
-    // Upward and sideways, an open ladder never blocks.
-    EXPECT_EQ(pMap->verticalClearance(box(20, 140, 10, 20), UP), 16);
-    EXPECT_EQ(pMap->horizontalClearance(box(0, 112, 4, 20), RIGHT), 16);
-    // Only the left column reaches the ladder, and its own bottom row is not
-    // on one.
-    EXPECT_EQ(pMap->verticalClearance(box(30, 80, 20, 20), DOWN), 11);
-}
-
-TEST_F(MapQueryTest, ProbeLaddersLooksAtFeetBodyHeadAndTheNextPosition) {
+TEST(MapQueryTest, ProbeLaddersLooksAtFeetBodyHeadAndTheNextPosition) {
+    MapBytes bytes(1, 1);
     for (int row = 5; row <= 8; ++row) { // y 80 to 143
-        m_bytes.tile(2, row, LADDER_CODE);
+        bytes.tile(2, row, LADDER);
     }
-    auto pMap = load();
-
-    LadderProbe falling = pMap->probeLadders(40, 100, 130, false);
-    EXPECT_TRUE(falling.atFeet);
-    EXPECT_TRUE(falling.atBody);
-    EXPECT_TRUE(falling.atHead);
-    EXPECT_TRUE(falling.belowNext); // 142
-    EXPECT_FALSE(falling.aboveNext);
-
-    LadderProbe rising = pMap->probeLadders(40, 140, 90, true);
-    EXPECT_FALSE(rising.atFeet);    // 151
-    EXPECT_TRUE(rising.atBody);     // 136
-    EXPECT_TRUE(rising.atHead);     // 128
-    EXPECT_FALSE(rising.aboveNext); // 78
-    EXPECT_FALSE(rising.belowNext);
-
-    EXPECT_TRUE(pMap->probeLadders(40, 150, 100, true).aboveNext); // 88
-    LadderProbe beside = pMap->probeLadders(48, 100, 130, false);
-    EXPECT_FALSE(beside.atFeet || beside.atBody || beside.atHead || beside.belowNext);
+    auto pMap = loadLevel(bytes.bytes());
+    auto probe = [&](int x, int y, int nextY, bool rising) {
+        LadderProbe p = pMap->probeLadders(x, y, nextY, rising);
+        return std::string(p.belowNext ? "belowNext " : "") + (p.atFeet ? "feet " : "") +
+               (p.atBody ? "body " : "") + (p.atHead ? "head " : "") +
+               (p.aboveNext ? "aboveNext" : "");
+    };
+    EXPECT_EQ(probe(40, 100, 130, false), "belowNext feet body head "); // next 142
+    EXPECT_EQ(probe(40, 140, 90, true), "body head ");      // feet 151, body 136, next 78
+    EXPECT_EQ(probe(40, 150, 100, true), "head aboveNext"); // next 88
+    EXPECT_EQ(probe(48, 100, 130, false), "");
     // Extreme positions wrap in 32 bits rather than overflow.
     pMap->probeLadders(0, INT_MAX, INT_MIN, false);
     pMap->probeLadders(0, INT_MIN, INT_MAX, true);
 }
 
-TEST(MapBoundaryTest, SelectBoundaryTakesTheFirstContainingOneOrKeepsTheCurrent) {
-    writeLevel("Test", MapBytes(2, 3).bytes(), {{0, 0, 512}, {0, 240, 256}, {0, 240, 512}});
-    auto pMap = loadMap();
-    pMap->selectBoundary(100, 300);
-    EXPECT_EQ(pMap->currentBoundaryIndex(), 1);
-    pMap->selectBoundary(300, 300);
-    EXPECT_EQ(pMap->currentBoundaryIndex(), 2);
-    pMap->selectBoundary(100, 1000);
-    EXPECT_EQ(pMap->currentBoundaryIndex(), 2);
-    pMap->selectBoundary(512, 100); // right edge excluded
-    EXPECT_EQ(pMap->currentBoundaryIndex(), 2);
-    pMap->selectBoundary(511, 239);
-    EXPECT_EQ(pMap->currentBoundaryIndex(), 0);
-}
-
 TEST(MapBoundaryTest, IsBottomlessLooksBelowTheStripOrAtTheOwnRow) {
     MapBytes bytes(2, 2);
     bytes.removeScreen(1, 1);
-    writeLevel("Test", bytes.bytes(), {{0, 0, 512}, {0, 240, 512}});
-    auto pMap = loadMap();
+    auto pMap = loadLevel(bytes.bytes(), {{0, 0, 512}, {0, 240, 512}});
     // Inside strip 0 the row of screens below it answers.
     EXPECT_FALSE(pMap->isBottomless(10, 100));
     EXPECT_TRUE(pMap->isBottomless(300, 100));
@@ -308,27 +252,19 @@ TEST(MapBoundaryTest, IsBottomlessLooksBelowTheStripOrAtTheOwnRow) {
     EXPECT_TRUE(pMap->isBottomless(10, 250));
     EXPECT_TRUE(pMap->isBottomless(-300, 250));
     EXPECT_TRUE(pMap->isBottomless(INT_MAX, INT_MIN));
-}
-
-TEST(MapBoundaryTest, EdgeZonesAreMeasuredFromTheCurrentBoundaryTop) {
-    writeLevel("Test", MapBytes(1, 2).bytes(), {{0, 0, 256}, {0, 240, 256}});
-    auto pMap = loadMap();
-    pMap->selectBoundary(10, 300);
-    EXPECT_FALSE(pMap->isNearBoundaryBottom(240 + 232));
-    EXPECT_TRUE(pMap->isNearBoundaryBottom(240 + 233));
-    EXPECT_TRUE(pMap->isNearBoundaryTop(240 + 4));
-    EXPECT_FALSE(pMap->isNearBoundaryTop(240 + 5));
+    // The edge zones wrap at the ends of y rather than overflow; their
+    // thresholds show in the player's transitions.
     EXPECT_TRUE(pMap->isNearBoundaryTop(INT_MIN));
     EXPECT_TRUE(pMap->isNearBoundaryBottom(INT_MAX));
 }
 
-// Four screens in four colours (screen s drawn with tile image s): which
-// screens the camera's view covers, read back from the screen's pixels.
+// Three screens in three colours (screen s drawn with tile image s) and the
+// fourth absent: which screens the camera's view covers, read back from the
+// screen's pixels.
 TEST(MapDrawTest, DrawsTheScreensTheCameraCovers) {
     MapBytes bytes(2, 2);
-    bytes.fillScreen(0, 0, 1).fillScreen(1, 0, 2).fillScreen(0, 1, 3).fillScreen(1, 1, 4);
-    writeLevel("Test", bytes.bytes(), {{0, 0, 512}});
-    auto pMap = loadMap();
+    bytes.fillScreen(0, 0, 1).fillScreen(1, 0, 2).fillScreen(0, 1, 3).removeScreen(1, 1);
+    auto pMap = loadLevel(bytes.bytes(), {{0, 0, 512}});
     struct Pixel {
         int x, y;
         int screen; // -1: black, not drawn
@@ -338,18 +274,17 @@ TEST(MapDrawTest, DrawsTheScreensTheCameraCovers) {
         std::vector<Pixel> pixels;
     };
     const Case cases[] = {
-        {0, 0, {{0, 0, 0}, {255, 239, 0}}},
         {100, 0, {{0, 0, 0}, {155, 239, 0}, {156, 0, 1}, {255, 239, 1}}},
-        {256, 0, {{0, 0, 1}, {255, 239, 1}}},
-        {256, 120, {{0, 0, 1}, {255, 119, 1}, {0, 120, 3}, {255, 239, 3}}},
+        {0, 120, {{0, 0, 0}, {255, 119, 0}, {0, 120, 2}, {255, 239, 2}}},
+        {256, 120, {{0, 0, 1}, {255, 119, 1}, {0, 120, -1}, {255, 239, -1}}},
         // Both offsets add only the screen to the right.
         {100, 120, {{0, 0, 0}, {200, 50, 1}, {0, 200, -1}, {200, 200, -1}}},
         // Off the map nothing is drawn; left of it the division truncates
         // toward zero, so screen 0 shows shifted right.
         {-300, -500, {{0, 0, -1}, {255, 239, -1}}},
-        {30000, 30000, {{0, 0, -1}, {255, 239, -1}}},
         {-32768, 32767, {{0, 0, -1}, {255, 239, -1}}},
-        {512, 480, {{0, 0, -1}, {255, 239, -1}}},
+        {0, 480, {{0, 0, -1}, {255, 239, -1}}}, // the screen one past the last
+
         {-100, 0, {{99, 0, -1}, {100, 0, 0}}},
     };
     for (const Case& c : cases) {
@@ -362,12 +297,127 @@ TEST(MapDrawTest, DrawsTheScreensTheCameraCovers) {
                 << "camera " << c.cameraX << "," << c.cameraY << " pixel " << p.x << "," << p.y;
         }
     }
-    // An absent screen draws nothing.
-    writeLevel("Test", bytes.removeScreen(1, 0).bytes(), {{0, 0, 512}});
-    auto pHoled = loadMap();
-    testing_support::CameraAt camera(256, 0);
-    gEngine->clearScreen();
-    pHoled->draw();
-    EXPECT_EQ(pixelAt(gEngine->getScreen(), 0, 0), BLACK);
-    EXPECT_EQ(pixelAt(gEngine->getScreen(), 255, 239), BLACK);
+}
+
+// Each row spoils the map file or the tile sheet of a sound level.
+TEST(MapFileCheckTest, BrokenMapFilesAndTileSheetsAreRefusedAlike) {
+    const std::string sound = MapBytes(1, 1).bytes();
+    struct Case {
+        std::optional<std::string> map; // none: no file at all
+        std::string problem;            // the start of the line
+        int sheetWidth = 16;            // px; 0: a file that is no bitmap, -1: no file
+        int sheetHeight = 80;           // px: N = 6 needs 5 images
+    };
+    const Case cases[] = {
+        {std::string("\x10\x0F", 2), "Test.map: file is 2 bytes, shorter than the 3-byte header"},
+        {withByte(sound, 0, 17), "Test.map: width 17 tiles (byte 0) is not a multiple of 16"},
+        {withByte(sound, 1, 14), "Test.map: height 14 tiles (byte 1) is not a multiple of 15"},
+        {std::string("\x00\x0F\x06", 3), "Test.map: size 0 x 15 tiles (bytes 0 and 1) holds no"},
+        {withByte(sound, 2, 0), "Test.map: tile code count N (byte 2) is 0; it must be at least 1"},
+        {sound.substr(0, 482),
+         "Test.map: file is 482 bytes, but its header (16 x 15 tiles) needs 483"},
+        {MapBytes(2, 1).tile(16, 5, 0).bytes(),
+         "Test.map: screen 1 (screen column 1, row 0) is partly absent: the segment of tile row 5 "
+         "(byte 355) is absent but the screen's top row is present; a screen's 15 segments must "
+         "be all present or all absent"},
+        {MapBytes(1, 2).removeScreen(0, 1).tile(0, 17, 1).bytes(),
+         "Test.map: screen 1 (screen column 0, row 1) is partly absent: the segment of tile row 17 "
+         "(byte 547) is present"},
+        {MapBytes(1, 1).tile(4, 2, 6).bytes(),
+         "Test.map: tile row 2, column 4 (byte 75): code 6 in a present screen; codes must be 1 "
+         "to N - 1 = 5"},
+        {MapBytes(1, 1).tile(4, 2, 0).bytes(), "Test.map: tile row 2, column 4 (byte 75): code 0"},
+        {std::nullopt, "Test.map: cannot open it: "},
+        {sound,
+         "Test.bmp: tile sheet is 64 px tall, but the map's 5 tile codes need 5 images of 16 px, "
+         "80 px in all (map Test.map)",
+         16, 64},
+        {sound, "Test.bmp: tile sheet is 8 px wide, but its tile images are 16 px wide", 8},
+        {sound, "Test.bmp: not a loadable BMP image: ", 0},
+        {sound, "Test.bmp: ", -1},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.problem);
+        writeLevel("Test", sound);
+        if (c.map) {
+            writeFile("Test.map", *c.map);
+        } else {
+            std::remove("Test.map");
+        }
+        if (c.sheetWidth > 0) {
+            testing_support::writeBmp("Test.bmp", c.sheetWidth, c.sheetHeight,
+                                      [](int, int) { return 0xFFFFFFu; });
+        } else if (c.sheetWidth == 0) {
+            writeFile("Test.bmp", "not a bitmap");
+        } else {
+            std::remove("Test.bmp");
+        }
+        expectRefusedAlike("Test.map --tiles Test.bmp", c.problem);
+    }
+}
+
+TEST(MapFileCheckTest, ListsEveryProblemOfTheBodyOneLineEachAndPassesASoundFile) {
+    MapBytes bytes(2, 1);
+    bytes.tile(3, 0, 9).tile(20, 14, 7).tile(16, 3, 0);
+    writeFile("several.map", bytes.bytes());
+    auto result = runProgram(std::string(KCS_MAP_BINARY) + " check several.map");
+    EXPECT_EQ(result.status, 2);
+    EXPECT_EQ(std::count(result.err.begin(), result.err.end(), '\n'), 2);
+    EXPECT_NE(result.err.find("several.map: tile row 0, column 3 (byte 9): code 9"),
+              std::string::npos);
+    EXPECT_NE(result.err.find("several.map: screen 1 (screen column 1, row 0) is partly absent"),
+              std::string::npos);
+
+    std::vector<uint8_t> noise(3 + 32 * 15 * 2, 200);
+    noise[0] = 32;
+    noise[1] = 15;
+    noise[2] = 100;
+    auto problems = MapFile::findProblems(noise);
+    ASSERT_EQ(problems.size(), 101u) << "a file of noise is summed up, not listed tile by tile";
+    EXPECT_EQ(problems.back(), "... and 380 more problems");
+
+    // Trailing bytes are ignored.
+    writeFile("sound.map", MapBytes(2, 1).removeScreen(1, 0).bytes() + "trailing");
+    writeTileSheet("sound.bmp", 5);
+    result = runProgram(std::string(KCS_MAP_BINARY) + " check sound.map --tiles sound.bmp");
+    EXPECT_EQ(result.status, 0) << result.err;
+    EXPECT_EQ(result.out,
+              "sound.map: sound: 32 x 15 tiles, 1 of 2 screens present, 6 tile codes\n");
+    EXPECT_EQ(result.err, "");
+}
+
+// The level's section of "levels.ini": each line written, or "" when it loads.
+TEST(MapLevelRulesTest, TheLevelsSectionIsChecked) {
+    // Without the file keys the default name "empty" is tried; its failure is
+    // the level section's fault, not that of a file named "empty".
+    const std::string keys = "tileSheet=Test.bmp\ntileMap=Test.map\nboundaries=1\nboundary0w=256\n"
+                             "teleportStopPosY=4\n";
+    const std::pair<std::string, std::string> cases[] = {
+        {"tileMap=Test.map\nboundaries=1\nteleportStopPosY=4\n",
+         "[Test] tileSheet is not given, and the default \"empty\" cannot be loaded (empty: "},
+        {"tileSheet=Test.bmp\nboundaries=1\nteleportStopPosY=4\n",
+         "[Test] tileMap is not given, and the default \"empty\" cannot be loaded (empty: cannot "
+         "open it: "},
+        {"boundaries=0\n" + keys,
+         "[Test] \"boundaries\" is 0; a level needs at least one boundary"},
+        {"boundaries=-3\n" + keys, "[Test] \"boundaries\" is -3;"},
+        {"boundaries=2000000000\n" + keys, "[Test] \"boundaries\" is 2000000000; at most 1024"},
+        {"teleportStopPosY=3\n" + keys,
+         "[Test] \"teleportStopPosY\" is 3; it must be 4 plus a multiple of 16"},
+        {"teleportStopPosY=5\n" + keys, "[Test] \"teleportStopPosY\" is 5;"},
+        {"teleportStopPosY=-12\n" + keys, "[Test] \"teleportStopPosY\" is -12;"},
+        {"teleportStopPosY=2147483647\n" + keys, "[Test] \"teleportStopPosY\" is 2147483647;"},
+        {keys, ""},
+        {"teleportStopPosY=20\n" + keys, ""},
+    };
+    writeLevel("Test", MapBytes(1, 1).bytes());
+    for (const auto& [section, problem] : cases) {
+        writeFile("levels.ini", "[Test]\n" + section);
+        std::string message = loadProblem();
+        if (problem.empty()) {
+            EXPECT_EQ(message, "") << section;
+        } else {
+            EXPECT_EQ(message.rfind("levels.ini: " + problem, 0), 0u) << message;
+        }
+    }
 }
