@@ -62,4 +62,26 @@ long long traceInt(const std::string& line, const std::string& name) {
     return std::strtoll(traceField(line, name).c_str(), nullptr, 10);
 }
 
+const std::string& Trace::line(size_t frame) const {
+    static const std::string none;
+    return frame < m_lines.size() ? m_lines[frame] : none;
+}
+
+std::vector<long long> Trace::numbers(size_t frame, const std::string& name) const {
+    std::vector<long long> values;
+    std::string raw = traceField(line(frame), name);
+    const char* p = raw.c_str();
+    while (*p != '\0') {
+        char* end = nullptr;
+        long long value = std::strtoll(p, &end, 10);
+        if (end == p) {
+            ++p;
+        } else {
+            values.push_back(value);
+            p = end;
+        }
+    }
+    return values;
+}
+
 } // namespace testing_support
