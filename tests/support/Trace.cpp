@@ -62,6 +62,27 @@ long long traceInt(const std::string& line, const std::string& name) {
     return std::strtoll(traceField(line, name).c_str(), nullptr, 10);
 }
 
+std::string wholeFramesProblem(const std::string& trace) {
+    if (!trace.empty() && trace.back() != '\n') {
+        return "the trace ends inside a line";
+    }
+    std::istringstream stream(trace);
+    long long frame = 0;
+    for (std::string line; std::getline(stream, line); ++frame) {
+        std::string where = "trace line " + std::to_string(frame);
+        if (line.size() < 2 || line.front() != '{' || line.back() != '}') {
+            return where + " is not a whole JSON object: " + line;
+        }
+        if (line.rfind("{\"frame\":" + std::to_string(frame) + ",", 0) != 0) {
+            return where + " is not that frame's: " + line;
+        }
+        if (traceField(line, "screen").empty()) {
+            return where + " has no screen: " + line;
+        }
+    }
+    return "";
+}
+
 const std::string& Trace::line(size_t frame) const {
     static const std::string none;
     return frame < m_lines.size() ? m_lines[frame] : none;

@@ -1,5 +1,7 @@
-// Reading kcs traces in tests: the JSON lines of a run's output, the raw
-// text of one member of a line, and a run's lines by frame.
+// Reading kcs traces: the JSON lines of a run's output, the raw text of one
+// member of a line, a run's lines by frame, and the judgement that a trace
+// holds whole frames only. The bad-data matrix compiles this file too, so
+// it depends on neither gtest nor the engine.
 #pragma once
 
 #include <string>
@@ -19,6 +21,11 @@ std::string traceText(const std::string& line, const std::string& name);
 
 // The member as an integer (0 when missing or not a number).
 long long traceInt(const std::string& line, const std::string& name);
+
+// What keeps a trace file from being whole frames only, or "" when it is:
+// each line one JSON object with its screen's members, numbered from frame
+// 0 without a gap, the last line ended. An empty trace has no frame to cut.
+std::string wholeFramesProblem(const std::string& trace);
 
 // A run's trace lines by frame; a frame past the end reads as an empty line.
 class Trace {
