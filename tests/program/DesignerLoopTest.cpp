@@ -180,50 +180,47 @@ TEST(DesignerLoop, CheckWarnsOfEachDesignMistakeByPlaceAndFix) {
     };
     const std::vector<Case> cases = {
         {"kalvorn1.ini", "runningInt=1", "runingInt=1",
-         "[XSpeed] runingInt is not a key the game reads here; did you mean "
-         "runningInt?"},
+         "[XSpeed] runingInt is not a key the game reads here; did you mean runningInt?"},
         {"kalvorn1.ini", "[XSpeed]", "[Xspeed]",
          "[Xspeed] is not a section the game reads; did you mean [XSpeed]?"},
         {"kalvorn1.ini", "runningInt=1", "runningInt = two",
-         "[XSpeed] runningInt is \"two\", not a whole number; the game reads it "
-         "as 0; write digits only"},
+         "[XSpeed] runningInt is \"two\", not a whole number; the game reads it as 0; write digits "
+         "only"},
         {"levels.ini", "boundary1y=2160", "boundary1y=2176",
          "[ROCKFALL] boundary1y 2176 is not on a screen edge; use 2160 or 2400"},
         {"levels.ini", "boundary0w=1024", "boundary0w=2048",
-         "[ROCKFALL] boundary0w 2048 reaches past the map's right edge at 1024 px; "
-         "use at most 1024"},
+         "[ROCKFALL] boundary0w 2048 reaches past the map's right edge at 1024 px; use at most "
+         "1024"},
         {"levels.ini", "teleportStopPosY=164", "teleportStopPosY=180",
          "[ROCKFALL] teleportStopPosY 180 puts the arrival inside a solid tile"},
         {"levels.ini", "boundary0y=1920", "boundary0y=0", "[ROCKFALL] no boundary holds the enemy"},
         {"levels.ini", "teleportStopPosY=164", "teleportStopPosY=2147483636",
-         "[ROCKFALL] teleportStopPosY 2147483636 puts the stop at y 2147485556, past "
-         "the 24 bits of a position's whole pixels: the game stops at y 1908 after 1048575 "
-         "updates"},
+         "[ROCKFALL] teleportStopPosY 2147483636 puts the stop at y 2147485556, past the 24 bits "
+         "of a position's whole pixels: the game stops at y 1908 after 1048575 updates"},
         {"levels.ini", "teleportStopPosY=164", "teleportStopPosY=404",
-         "[ROCKFALL] teleportStopPosY 404 stops the descent at y 2324, below "
-         "boundary0 (y 1920 to 2159), after 25 updates; use 4 to 228"},
+         "[ROCKFALL] teleportStopPosY 404 stops the descent at y 2324, below boundary0 (y 1920 to "
+         "2159), after 25 updates; use 4 to 228"},
         {"levels.ini", "boundary2y=1680", "boundary2y=1920",
-         "[ROCKFALL] boundary2 (0, 1920, 1024) is the same strip as boundary0 (0, "
-         "1920, 1024), so it is never used"},
+         "[ROCKFALL] boundary2 (0, 1920, 1024) is the same strip as boundary0 (0, 1920, 1024), so "
+         "it is never used"},
         {"levels.ini", "boundary1y=2160", "boundary1y=2040",
          "[ROCKFALL] boundary1 (0, 2040, 512) overlaps boundary0 (0, 1920, 1024)"},
         {"levels.ini", "boundary1x=0", "boundary1x=65536",
-         "[ROCKFALL] boundary1x 65536 does not fit the 16 bits the game stores it "
-         "in: the game uses 0; use -32768 to 32767"},
+         "[ROCKFALL] boundary1x 65536 does not fit the 16 bits the game stores it in: the game "
+         "uses 0; use -32768 to 32767"},
         {"kalvorn1.ini", "width=15", "width=65551",
-         "[BoundingBox] width 65551 does not fit the 16 bits the game stores it in: "
-         "the game uses 15; use 0 to 65535"},
+         "[BoundingBox] width 65551 does not fit the 16 bits the game stores it in: the game uses "
+         "15; use 0 to 65535"},
         {"kalvorn1.ini", "runningInt=1", "runningInt=-2147483649",
-         "[XSpeed] runningInt -2147483649 is beyond the 32-bit range; the game "
-         "reads it as -2147483648"},
+         "[XSpeed] runningInt -2147483649 is beyond the 32-bit range; the game reads it as "
+         "-2147483648"},
         {"kalvorn1.ini", "minInt=-7", "minInt=-20",
-         "[YSpeed] minInt and minFraction make -20 px per update; keep every "
-         "speed below 16"},
+         "[YSpeed] minInt and minFraction make -20 px per update; keep every speed below 16"},
         {"kalvorn1.ini", "runningFraction=96", "runningFraction=352",
          "[XSpeed] runningFraction 352 is outside 0 to 255"},
         {"kalvorn1.ini", "height=22", "height=23",
-         "[BoundingBox] yOffset -11 and height 23 put the box's bottom 12 px below "
-         "the position; make it 11"},
+         "[BoundingBox] yOffset -11 and height 23 put the box's bottom 12 px below the position; "
+         "make it 11"},
         {"kalvorn1.ini", "width=15", "width=16",
          "[BoundingBox] width 16 reaches the column right of a ladder"},
     };
