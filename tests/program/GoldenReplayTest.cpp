@@ -3,6 +3,8 @@
 // features show in the trace. The frame numbers were read off the traces of
 // these replays on the demo data; a change of the game's rules or of the
 // demo levels that moves them fails here and names the frame.
+#include "engine/Bitmap.h"
+#include "engine/GameEngine.h"
 #include "support/TestEnvironment.h"
 #include "support/Trace.h"
 
@@ -36,9 +38,12 @@ std::string replayPath(const std::string& name) {
     return std::string(KCS_SOURCE_DIR) + "/tests/replays/" + name;
 }
 
+// A headless run of the demo data, tracing to standard output; without a
+// replay when it is "".
 std::string runCommand(const std::string& replay, size_t frames, const std::string& extra = "") {
-    return std::string(KCS_BINARY) + " --headless --data " + KCS_DEMO_DATA + " --replay " + replay +
-           " --trace - --frames " + std::to_string(frames) + extra;
+    return std::string(KCS_BINARY) + " --headless --data " + KCS_DEMO_DATA +
+           (replay.empty() ? "" : " --replay " + replay) + " --trace - --frames " +
+           std::to_string(frames) + extra;
 }
 
 struct GoldenRun {
@@ -270,17 +275,18 @@ TEST(GoldenReplays, ALevelStartedByNamePlaysAsFromTheMenuFromTheSwitchOn) {
     }
 }
 
-TEST(GoldenReplays, ALevelStartsWithTheCharacterAndAtTheSpotAskedAndSkipsTheReadyPhase) {
-    std::string none = scratchDir() + "/no-events.txt";
-    writeFile(none, "");
-    // In the grotto, boundary 1 (y 2160 to 2400): the teleport comes down
-    // from its top in 16 px steps from frame 1 and stops on the last one
-    // above y 2300.
-    Trace grotto(runProgram(runCommand(none, 40,
-                                       " --level ROCKFALL --character kalvorn2.ini --at 100,2300 "
-                                       "--skip-ready"))
-                     .out);
+TEST(GoldenReplays, ALevelStartsAsAskedAndItsOverlayShowsTheBoxAndChangesNothingElse) {
+    // In the grotto, boundary 1 (y 2160 to 2400), with the second character
+    // and no ready phase: the teleport comes down from the strip's top in
+    // 16 px steps from frame 1 and stops on the last one above y 2300.
+    std::string start = " --level ROCKFALL --character kalvorn2.ini --at 100,2300 --skip-ready";
+    std::string plainShot = scratchDir() + "/plain.bmp";
+    std::string markedShot = scratchDir() + "/marked.bmp";
+    Trace grotto(runProgram(runCommand("", 40, start + " --screenshot 39:" + plainShot)).out);
+    Trace marked(
+        runProgram(runCommand("", 40, start + " --overlay --screenshot 39:" + markedShot)).out);
     ASSERT_EQ(grotto.frames(), 40u);
+    EXPECT_EQ(marked.lines(), grotto.lines());
     EXPECT_EQ(grotto.number(0, "ready"), 0);
     EXPECT_EQ(grotto.number(0, "boundary"), 1);
     EXPECT_EQ(grotto.number(0, "y") / ONE_PIXEL, 2164);
@@ -292,39 +298,24 @@ TEST(GoldenReplays, ALevelStartsWithTheCharacterAndAtTheSpotAskedAndSkipsTheRead
     EXPECT_EQ(grotto.number(landed, "y") / ONE_PIXEL, 2292);
     EXPECT_EQ(grotto.text(39, "state"), "Standing");
     EXPECT_EQ(grotto.number(39, "x"), 100 * ONE_PIXEL);
-    EXPECT_EQ(grotto.numbers(39, "box").at(3), 20) << "not the second character's box";
-}
-
-TEST(GoldenReplays, TheOverlayShowsTheBoxesAndChangesNothingElse) {
-    std::string none = scratchDir() + "/no-events.txt";
-    writeFile(none, "");
-    std::string plainShot = scratchDir() + "/plain.bmp";
-    std::string overlaidShot = scratchDir() + "/overlaid.bmp";
-    std::string start = " --level ROCKFALL --skip-ready --screenshot 59:";
-    Trace plain(runProgram(runCommand(none, 60, start + plainShot)).out);
-    Trace overlaid(runProgram(runCommand(none, 60, start + overlaidShot + " --overlay")).out);
-    ASSERT_EQ(overlaid.frames(), 60u);
-    EXPECT_EQ(overlaid.lines(), plain.lines());
-
-    SDL_Surface* pPlain = SDL_LoadBMP(plainShot.c_str());
-    SDL_Surface* pOverlaid = SDL_LoadBMP(overlaidShot.c_str());
-    ASSERT_TRUE(pPlain != nullptr && pOverlaid != nullptr);
-    // The player's box, from the trace, outlined in its colour.
-    std::vector<long long> box = overlaid.numbers(59, "box");
-    std::vector<long long> camera = overlaid.numbers(59, "camera");
+    std::vector<long long> box = grotto.numbers(39, "box");
+    std::vector<long long> camera = grotto.numbers(39, "camera");
     ASSERT_EQ(box.size(), 4u);
+    EXPECT_EQ(box[3], 20) << "not the second character's box";
+
+    // The overlay outlines the player's box in its colour; away from
+    // everything it marks, the picture is the game's.
+    Surface plain = readBitmap(gEngine->files(), plainShot);
+    Surface overlaid = readBitmap(gEngine->files(), markedShot);
     int left = static_cast<int>(box[0] - camera[0]);
     int top = static_cast<int>(box[1] - camera[1]);
     int right = left + static_cast<int>(box[2]) - 1;
     int bottom = top + static_cast<int>(box[3]) - 1;
     for (auto [x, y] : {std::pair{left, top}, std::pair{right, bottom}, std::pair{left, bottom}}) {
-        EXPECT_EQ(pixelAt(pOverlaid, x, y), 0x40FF40u) << x << "," << y;
-        EXPECT_NE(pixelAt(pPlain, x, y), 0x40FF40u) << x << "," << y;
+        EXPECT_EQ(pixelAt(overlaid.get(), x, y), 0x40FF40u) << x << "," << y;
+        EXPECT_NE(pixelAt(plain.get(), x, y), 0x40FF40u) << x << "," << y;
     }
-    // Away from everything the overlay marks, the picture is the game's.
-    EXPECT_EQ(pixelAt(pOverlaid, 128, 100), pixelAt(pPlain, 128, 100));
-    SDL_FreeSurface(pPlain);
-    SDL_FreeSurface(pOverlaid);
+    EXPECT_EQ(pixelAt(overlaid.get(), 128, 100), pixelAt(plain.get(), 128, 100));
 }
 
 TEST(GoldenReplays, TheMenuGoesBackAndPausingSoundsOnceAndNothingPlaysWhilePaused) {
