@@ -1,6 +1,7 @@
 // A small reader for the flat JSON lines kcs writes.
 #include "support/Trace.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <sstream>
 
@@ -89,18 +90,13 @@ const std::string& Trace::line(size_t frame) const {
 }
 
 std::vector<long long> Trace::numbers(size_t frame, const std::string& name) const {
-    std::vector<long long> values;
     std::string raw = traceField(line(frame), name);
-    const char* p = raw.c_str();
-    while (*p != '\0') {
-        char* end = nullptr;
-        long long value = std::strtoll(p, &end, 10);
-        if (end == p) {
-            ++p;
-        } else {
-            values.push_back(value);
-            p = end;
-        }
+    std::replace_if(
+        raw.begin(), raw.end(), [](char c) { return c == '[' || c == ']' || c == ','; }, ' ');
+    std::istringstream stream(raw);
+    std::vector<long long> values;
+    for (long long value = 0; stream >> value;) {
+        values.push_back(value);
     }
     return values;
 }
