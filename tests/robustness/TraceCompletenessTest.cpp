@@ -16,18 +16,17 @@ using namespace testing_support;
 
 namespace {
 
-const std::string INTO_LEVEL = "5 b down\n6 b up\n10 b down\n11 b up\n";
+// Into the first level and on through it.
+const std::string REPLAY = std::string(KCS_SOURCE_DIR) + "/tests/replays/rockfall-kalvorn.txt";
 
 TEST(TraceCompleteness, ADataErrorWhileTheLevelLoadsLeavesEveryFrameBeforeIt) {
     std::string data = scratchDir() + "/no-tiles";
     std::filesystem::remove_all(data);
     std::filesystem::copy(KCS_DEMO_DATA, data, std::filesystem::copy_options::recursive);
     std::filesystem::remove(data + "/tiles.bmp");
-    writeFile(data + "/into-level.replay", INTO_LEVEL);
     std::string tracePath = data + "/trace.jsonl";
-    RunResult result =
-        runProgram(std::string(KCS_BINARY) + " --headless --data " + data +
-                   " --frames 100 --replay " + data + "/into-level.replay --trace " + tracePath);
+    RunResult result = runProgram(std::string(KCS_BINARY) + " --headless --data " + data +
+                                  " --frames 100 --replay " + REPLAY + " --trace " + tracePath);
     EXPECT_EQ(result.status, 2);
     EXPECT_EQ(result.err.rfind("kcs: tiles.bmp: ", 0), 0u) << result.err;
     std::string text = readFile(tracePath);
@@ -42,14 +41,12 @@ TEST(TraceCompleteness, ADataErrorWhileTheLevelLoadsLeavesEveryFrameBeforeIt) {
 
 TEST(TraceCompleteness, AGameKilledPartWayLeavesOnlyWholeLines) {
     std::string tracePath = scratchDir() + "/killed.jsonl";
-    std::string replay = scratchDir() + "/into-level.replay";
     std::remove(tracePath.c_str());
-    writeFile(replay, INTO_LEVEL);
     // No --frames: the game would play until the window closes.
     pid_t child = fork();
     if (child == 0) {
         execl(KCS_BINARY, KCS_BINARY, "--headless", "--scale", "1", "--data", KCS_DEMO_DATA,
-              "--replay", replay.c_str(), "--trace", tracePath.c_str(),
+              "--replay", REPLAY.c_str(), "--trace", tracePath.c_str(),
               static_cast<char*>(nullptr));
         _exit(127);
     }
