@@ -1,8 +1,9 @@
 // Golden replays: the demo game played through the real kcs program from
-// the replays in tests/replays, checked at the frames where the levels'
-// features show in the trace. The frame numbers were read off the traces of
-// these replays on the demo data; a change of the game's rules or of the
-// demo levels that moves them fails here and names the frame.
+// the replays in tests/replays and one beside this file, checked at the
+// frames where the levels' features show in the trace. The frame numbers
+// were read off the traces of these replays on the demo data; a change of
+// the game's rules or of the demo levels that moves them fails here and
+// names the frame.
 #include "engine/Bitmap.h"
 #include "engine/GameEngine.h"
 #include "support/TestEnvironment.h"
