@@ -24,9 +24,9 @@ TEST(Install, TheInstalledGamePlaysTheInstalledDemoDataFromAnEmptyFolder) {
     RunResult run = runProgram("cd " + elsewhere + " && " + prefix +
                                "/bin/kcs --headless --frames 3 --trace -");
     ASSERT_EQ(run.status, 0) << run.err;
-    std::vector<std::string> lines = traceLines(run.out);
-    ASSERT_EQ(lines.size(), 3u);
-    EXPECT_EQ(traceField(lines[2], "screen"), "\"select\"");
+    Trace trace(run.out);
+    ASSERT_EQ(trace.frames(), 3u);
+    EXPECT_EQ(trace.text(2, "screen"), "select");
 
     // Data in the working folder wins over the installed data.
     writeFile(elsewhere + "/stageselect.ini", "[Levels]\namount=0\n");

@@ -15,6 +15,8 @@
 // likely to overflow, and the others in turn from key to key. --summary also
 // writes the closing counts to FILE, for a test runner that hides the output
 // of passing tests.
+#include "support/Trace.h"
+
 #include <algorithm>
 #include <atomic>
 #include <chrono>
@@ -328,26 +330,6 @@ std::string judge(const Run& run, const std::string& file, bool oneLineOnly) {
     return named ? "" : "status 2, but no line names " + file;
 }
 
-// Every line of the trace is one whole JSON object.
-std::string judgeTrace(const fs::path& trace) {
-    std::string text = readFile(trace);
-    if (!text.empty() && text.back() != '\n') {
-        return "the trace ends inside a line";
-    }
-    long long expected = 0;
-    for (const std::string& line : splitLines(text)) {
-        if (line.size() < 2 || line.front() != '{' || line.back() != '}') {
-            return "the trace has a line that is not a whole JSON object";
-        }
-        std::string prefix = "{\"frame\":" + std::to_string(expected) + ",";
-        if (line.rfind(prefix, 0) != 0) {
-            return "trace line " + std::to_string(expected) + " is not that frame's";
-        }
-        ++expected;
-    }
-    return "";
-}
-
 Outcome runCase(const Case& c, size_t index, const fs::path& kcs, const fs::path& data,
                 const fs::path& scratch, int timeoutSeconds, bool keep) {
     fs::path folder = scratch / ("case-" + std::to_string(index));
@@ -372,7 +354,7 @@ Outcome runCase(const Case& c, size_t index, const fs::path& kcs, const fs::path
     outcome.gameStatus = game.timedOut || game.signal != 0 ? -1 : game.status;
     std::string problem = judge(game, c.file, true);
     if (problem.empty()) {
-        problem = judgeTrace(folder / "trace.jsonl");
+        problem = testing_support::wholeFramesProblem(readFile(folder / "trace.jsonl"));
     }
     if (!problem.empty()) {
         outcome.problem = where + "the game " + problem + " (stderr: " + trimmed(game.err) + ")";

@@ -1,6 +1,7 @@
 // A small reader for the flat JSON lines kcs writes.
 #include "support/Trace.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <sstream>
 
@@ -60,6 +61,44 @@ std::string traceText(const std::string& line, const std::string& name) {
 
 long long traceInt(const std::string& line, const std::string& name) {
     return std::strtoll(traceField(line, name).c_str(), nullptr, 10);
+}
+
+std::string wholeFramesProblem(const std::string& trace) {
+    if (!trace.empty() && trace.back() != '\n') {
+        return "the trace ends inside a line";
+    }
+    std::istringstream stream(trace);
+    long long frame = 0;
+    for (std::string line; std::getline(stream, line); ++frame) {
+        std::string where = "trace line " + std::to_string(frame);
+        if (line.size() < 2 || line.front() != '{' || line.back() != '}') {
+            return where + " is not a whole JSON object: " + line;
+        }
+        if (line.rfind("{\"frame\":" + std::to_string(frame) + ",", 0) != 0) {
+            return where + " is not that frame's: " + line;
+        }
+        if (traceField(line, "screen").empty()) {
+            return where + " has no screen: " + line;
+        }
+    }
+    return "";
+}
+
+const std::string& Trace::line(size_t frame) const {
+    static const std::string none;
+    return frame < m_lines.size() ? m_lines[frame] : none;
+}
+
+std::vector<long long> Trace::numbers(size_t frame, const std::string& name) const {
+    std::string raw = traceField(line(frame), name);
+    std::replace_if(
+        raw.begin(), raw.end(), [](char c) { return c == '[' || c == ']' || c == ','; }, ' ');
+    std::istringstream stream(raw);
+    std::vector<long long> values;
+    for (long long value = 0; stream >> value;) {
+        values.push_back(value);
+    }
+    return values;
 }
 
 } // namespace testing_support

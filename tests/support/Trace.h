@@ -1,5 +1,7 @@
-// Reading kcs traces in tests: the JSON lines of a run's output and the raw
-// text of one member of a line.
+// Reading kcs traces: the JSON lines of a run's output, the raw text of one
+// member of a line, a run's lines by frame, and the judgement that a trace
+// holds whole frames only. The bad-data matrix compiles this file too, so
+// it depends on neither gtest nor the engine.
 #pragma once
 
 #include <string>
@@ -19,5 +21,31 @@ std::string traceText(const std::string& line, const std::string& name);
 
 // The member as an integer (0 when missing or not a number).
 long long traceInt(const std::string& line, const std::string& name);
+
+// What keeps a trace file from being whole frames only, or "" when it is:
+// each line one JSON object with its screen's members, numbered from frame
+// 0 without a gap, the last line ended. An empty trace has no frame to cut.
+std::string wholeFramesProblem(const std::string& trace);
+
+// A run's trace lines by frame; a frame past the end reads as an empty line.
+class Trace {
+public:
+    explicit Trace(const std::string& output) : m_lines(traceLines(output)) {}
+
+    size_t frames() const { return m_lines.size(); }
+    const std::vector<std::string>& lines() const { return m_lines; }
+    const std::string& line(size_t frame) const;
+    std::string text(size_t frame, const std::string& name) const {
+        return traceText(line(frame), name);
+    }
+    long long number(size_t frame, const std::string& name) const {
+        return traceInt(line(frame), name);
+    }
+    // The integers of an array member such as "camera" or "box".
+    std::vector<long long> numbers(size_t frame, const std::string& name) const;
+
+private:
+    std::vector<std::string> m_lines;
+};
 
 } // namespace testing_support
