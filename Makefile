@@ -67,7 +67,7 @@ fuzz-build: deps
 	cmake --build $(FUZZ_DIR) --target fuzz_targets -j $(JOBS)
 
 fuzz: fuzz-build
-	fuzz/run-fuzzers.sh $(FUZZ_DIR) $(FUZZ_SECONDS)
+	FUZZ_JOBS=$(JOBS) fuzz/run-fuzzers.sh $(FUZZ_DIR) $(FUZZ_SECONDS)
 
 # A campaign: every target to FUZZ_RUNS executions, one after the other.
 fuzz-long: fuzz-build

@@ -8,6 +8,7 @@
 #     fuzz/run-fuzzers.sh BUILD_DIR --runs EXECUTIONS [TARGET...]
 #
 # A campaign (--runs) also prints each target's speed and coverage.
+# FUZZ_JOBS (default 1) targets run at once, each on its own core.
 set -uo pipefail
 
 usage="usage: run-fuzzers.sh BUILD_DIR SECONDS|--runs EXECUTIONS [TARGET...]"
@@ -32,16 +33,17 @@ export LSAN_OPTIONS=${LSAN_OPTIONS:-suppressions=$here/../tests/robustness/lsan.
 build=$(cd "$build" && pwd)
 mkdir -p "$build/fuzz-artifacts"
 
-failed=0
-passed=0
-for target in "${targets[@]}"; do
-    program="$build/fuzz/kcs_fuzz_$target"
+# Prints one line on how the target did; fails when it found something.
+fuzz_one() {
+    local target=$1
+    local program="$build/fuzz/kcs_fuzz_$target"
     # New finds go to the build folder; the seeds in the repository stay as
     # they are.
-    found="$build/fuzz-corpus/$target"
-    log="$build/fuzz-artifacts/$target.log"
+    local found="$build/fuzz-corpus/$target"
+    local log="$build/fuzz-artifacts/$target.log"
     mkdir -p "$found"
     # A slow input is a hang: no single load may take seconds.
+    local start status elapsed executions coverage
     start=$(date +%s)
     "$program" "${limit[@]}" -timeout=10 -rss_limit_mb=2048 \
         -print_final_stats=1 -artifact_prefix="$build/fuzz-artifacts/$target-" \
@@ -52,18 +54,29 @@ for target in "${targets[@]}"; do
     if [ "$status" -ne 0 ]; then
         echo "kcs_fuzz_$target: FAILED (status $status) after ${executions:-?} executions; log:"
         tail -n 40 "$log"
-        failed=$((failed + 1))
-    else
-        if [ -n "$runs" ]; then
-            coverage=$(grep -o 'cov: [0-9]*' "$log" | tail -n 1 | cut -d' ' -f2)
-            echo "kcs_fuzz_$target: ${executions:-?} executions in $elapsed s" \
-                 "($(( ${executions:-0} / (elapsed > 0 ? elapsed : 1) )) per second)," \
-                 "coverage ${coverage:-?} edges, no crash"
-        else
-            echo "kcs_fuzz_$target: ${executions:-?} executions in $seconds s, no crash"
-        fi
-        passed=$((passed + 1))
+        return 1
     fi
+    if [ -n "$runs" ]; then
+        coverage=$(grep -o 'cov: [0-9]*' "$log" | tail -n 1 | cut -d' ' -f2)
+        echo "kcs_fuzz_$target: ${executions:-?} executions in $elapsed s" \
+             "($(( ${executions:-0} / (elapsed > 0 ? elapsed : 1) )) per second)," \
+             "coverage ${coverage:-?} edges, no crash"
+    else
+        echo "kcs_fuzz_$target: ${executions:-?} executions in $seconds s, no crash"
+    fi
+}
+
+for target in "${targets[@]}"; do
+    while [ "$(jobs -rp | wc -l)" -ge "${FUZZ_JOBS:-1}" ]; do
+        wait -n
+    done
+    fuzz_one "$target" >"$build/fuzz-artifacts/$target.result" &
 done
-echo "fuzz: $passed passed, $failed failed"
+wait
+failed=0
+for target in "${targets[@]}"; do
+    cat "$build/fuzz-artifacts/$target.result"
+    grep -q "^kcs_fuzz_$target: FAILED" "$build/fuzz-artifacts/$target.result" && failed=$((failed + 1))
+done
+echo "fuzz: $((${#targets[@]} - failed)) passed, $failed failed"
 [ "$failed" -eq 0 ]

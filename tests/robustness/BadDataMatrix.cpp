@@ -2,10 +2,12 @@
 // and sound, in sub-folders too) missing, empty, cut to half and overwritten
 // with noise, every sound file without its fmt or data chunk, with a chunk
 // running past its end and at 1 Hz, and every integer key of its INI files
-// set to -1, 0, 2147483647 and 2147483648. For each case the real kcs plays a short replay
-// into the level and checks the data; each run must end with status 0, or
-// with status 2 and one "kcs: FILE: ..." line naming the changed file, never
-// by a signal or past the time limit, with a trace of whole lines.
+// set to -1, 0, 2147483647 and 2147483648. For each case the real kcs goes
+// through the menu into the level and the character that load the changed
+// file, skips the ready phase and plays a few seconds, and checks the data;
+// each run must end with status 0, or with status 2 and one "kcs: FILE: ..."
+// line naming the changed file, never by a signal or past the time limit,
+// with a trace of whole lines.
 //
 //     kcs_bad_data_matrix --kcs KCS --data DIR [--workers N] [--values-per-key N]
 //                         [--timeout SECONDS] [--keep] [--summary FILE]
@@ -29,12 +31,14 @@
 #include <fstream>
 #include <functional>
 #include <iterator>
+#include <map>
 #include <mutex>
 #include <random>
 #include <sstream>
 #include <string>
 #include <sys/wait.h>
 #include <thread>
+#include <tuple>
 #include <unistd.h>
 #include <vector>
 
@@ -42,16 +46,18 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// The menu starts on the level column: "b" picks the first level, "b" again
-// the first character. The level then shows its ready message for 180 frames;
-// after it the player runs right, jumps, shoots, turns and jumps again.
-const char* const REPLAY = "# into the first level, then run, jump and shoot\n"
-                           "5 b down\n6 b up\n10 b down\n11 b up\n"
-                           "200 right down\n230 space down\n250 space up\n"
-                           "260 b down\n262 b up\n300 space down\n320 space up\n"
-                           "340 b down\n342 b up\n380 right up\n381 left down\n"
-                           "400 space down\n420 space up\n440 left up\n";
-constexpr int REPLAY_FRAMES = 460;
+// The play after the menu's last choice, in frames from it: the teleport
+// lands, then the player runs right, jumps, shoots on the ground and in the
+// air, turns and jumps again.
+struct Step {
+    int frame;
+    const char* event;
+};
+const Step PLAY[] = {
+    {10, "right down"}, {20, "space down"},  {35, "space up"},  {55, "b down"},   {57, "b up"},
+    {70, "space down"}, {80, "b down"},      {82, "b up"},      {90, "space up"}, {110, "right up"},
+    {111, "left down"}, {120, "space down"}, {135, "space up"}, {150, "left up"}};
+constexpr int PLAY_FRAMES = 160;
 
 // The first is always tried; see --values-per-key.
 const char* const KEY_VALUES[] = {"2147483647", "-1", "0", "2147483648"};
@@ -61,7 +67,10 @@ struct Case {
     std::string file;        // the data file changed, relative to the folder
     std::string description; // what was done to it
     std::function<void(const fs::path& folder)> apply;
-    bool keyCase = false;
+    std::string section = ""; // of the key a key case changed
+    // The menu's entries whose run loads the file: its level and character.
+    int level = 0;
+    int character = 0;
 };
 
 struct Run {
@@ -127,6 +136,66 @@ bool isInteger(const std::string& text) {
     size_t i = text.size() > 1 && (text[0] == '-' || text[0] == '+') ? 1 : 0;
     return i < text.size() && std::all_of(text.begin() + static_cast<long>(i), text.end(),
                                           [](char c) { return c >= '0' && c <= '9'; });
+}
+
+// One "key=value" line of an INI file, with its section and line index.
+struct Entry {
+    size_t line;
+    std::string section;
+    std::string key;
+    std::string value;
+};
+
+std::vector<Entry> iniEntries(const std::string& text) {
+    std::vector<Entry> entries;
+    std::vector<std::string> lines = splitLines(text);
+    std::string section;
+    for (size_t i = 0; i < lines.size(); ++i) {
+        std::string line = trimmed(lines[i]);
+        size_t equals = line.find('=');
+        if (line.size() > 1 && line.front() == '[' && line.back() == ']') {
+            section = line.substr(1, line.size() - 2);
+        } else if (!line.empty() && line[0] != ';' && equals != std::string::npos) {
+            entries.push_back(
+                {i, section, trimmed(line.substr(0, equals)), trimmed(line.substr(equals + 1))});
+        }
+    }
+    return entries;
+}
+
+// The number after a menu key's prefix ("level1", "kalvorn0"), or -1 for
+// any other key ("amount", "kalvorn0title").
+int menuIndex(const Entry& entry, const std::string& prefix) {
+    std::string number = entry.key.substr(std::min(prefix.size(), entry.key.size()));
+    return entry.key.rfind(prefix, 0) == 0 && isInteger(number) && number[0] != '-'
+               ? std::stoi(number)
+               : -1;
+}
+
+// Which menu entry's run loads a file, or a section of levels.ini: a level
+// its section and the files named there, a character its file and the files
+// it names. Files none names (the menu's, the font, the enemy, the sounds)
+// are loaded by every run; their cases play the first level and character.
+std::map<std::string, std::pair<int, int>> menuOwners(const fs::path& data) {
+    std::map<std::string, std::pair<int, int>> owners;
+    std::vector<Entry> levels = iniEntries(readFile(data / "levels.ini"));
+    for (const Entry& entry : iniEntries(readFile(data / "stageselect.ini"))) {
+        int level = entry.section == "Levels" ? menuIndex(entry, "level") : -1;
+        int character = entry.section == "Kalvorns" ? menuIndex(entry, "kalvorn") : -1;
+        std::vector<Entry> named;
+        if (level >= 0) {
+            owners.try_emplace("levels.ini [" + entry.value + "]", level, 0);
+            std::copy_if(levels.begin(), levels.end(), std::back_inserter(named),
+                         [&](const Entry& setting) { return setting.section == entry.value; });
+        } else if (character >= 0) {
+            owners.try_emplace(entry.value, 0, character);
+            named = iniEntries(readFile(data / entry.value));
+        }
+        for (const Entry& setting : named) {
+            owners.try_emplace(setting.value, std::max(level, 0), std::max(character, 0));
+        }
+    }
+    return owners;
 }
 
 uint32_t littleEndian32(const std::string& bytes, size_t at) {
@@ -215,43 +284,51 @@ void fileCases(const fs::path& data, const std::string& name, std::vector<Case>&
 
 void keyCases(const fs::path& data, const std::string& name, int valuesPerKey, size_t& keyNumber,
               std::vector<Case>& cases) {
-    std::vector<std::string> lines = splitLines(readFile(data / name));
-    std::string section;
-    for (size_t i = 0; i < lines.size(); ++i) {
-        std::string line = trimmed(lines[i]);
-        if (line.empty() || line[0] == ';') {
+    for (const Entry& entry : iniEntries(readFile(data / name))) {
+        if (!isInteger(entry.value)) {
             continue;
         }
-        if (line.front() == '[' && line.back() == ']') {
-            section = line.substr(1, line.size() - 2);
-            continue;
-        }
-        size_t equals = line.find('=');
-        if (equals == std::string::npos || !isInteger(trimmed(line.substr(equals + 1)))) {
-            continue;
-        }
-        std::string key = trimmed(line.substr(0, equals));
         ++keyNumber;
         for (int v = 0; v < valuesPerKey; ++v) {
             // Value 0 first, then the others rotate with the key's number.
             int index = v == 0 ? 0
                                : 1 + static_cast<int>((keyNumber + static_cast<size_t>(v) - 1) %
                                                       (KEY_VALUE_COUNT - 1));
-            std::string value = KEY_VALUES[index];
-            cases.push_back({name, "[" + section + "] " + key + "=" + value,
-                             [name, i, key, value](const fs::path& folder) {
+            std::string line = entry.key + "=" + KEY_VALUES[index];
+            cases.push_back({name, "[" + entry.section + "] " + line,
+                             [name, at = entry.line, line](const fs::path& folder) {
                                  std::vector<std::string> changed =
                                      splitLines(readFile(folder / name));
-                                 changed[i] = key + "=" + value;
+                                 changed[at] = line;
                                  std::string text;
                                  for (const std::string& l : changed) {
                                      text += l + "\n";
                                  }
                                  writeFile(folder / name, text);
                              },
-                             true});
+                             entry.section});
         }
     }
+}
+
+// The menu down to the case's level, "b", down to its character, "b", then
+// the play; the number of frames to run is returned.
+int writeReplay(const Case& c, const fs::path& path) {
+    std::string replay;
+    int frame = 3;
+    for (int choice : {c.level, c.character}) {
+        for (int i = 0; i <= choice; ++i) {
+            const char* key = i < choice ? "down" : "b";
+            replay += std::to_string(frame) + " " + key + " down\n" + std::to_string(frame + 1) +
+                      " " + key + " up\n";
+            frame += 3;
+        }
+    }
+    for (const Step& step : PLAY) {
+        replay += std::to_string(frame + step.frame) + " " + step.event + "\n";
+    }
+    writeFile(path, replay);
+    return frame + PLAY_FRAMES;
 }
 
 Run runProgram(const std::vector<std::string>& arguments, const fs::path& outPath,
@@ -275,7 +352,9 @@ Run runProgram(const std::vector<std::string>& arguments, const fs::path& outPat
     }
     auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(timeoutSeconds);
     int raw = 0;
-    while (true) {
+    // The wait between looks doubles up to 16 ms: a run takes a tenth of a
+    // second or more, and a look every 2 ms woke the worker fifty times a run.
+    for (int pause = 1;; pause = std::min(2 * pause, 16)) {
         pid_t done = waitpid(child, &raw, WNOHANG);
         if (done == child) {
             break;
@@ -286,7 +365,7 @@ Run runProgram(const std::vector<std::string>& arguments, const fs::path& outPat
             run.timedOut = true;
             break;
         }
-        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        std::this_thread::sleep_for(std::chrono::milliseconds(pause));
     }
     if (!run.timedOut) {
         if (WIFEXITED(raw)) {
@@ -335,19 +414,25 @@ Outcome runCase(const Case& c, size_t index, const fs::path& kcs, const fs::path
     fs::path folder = scratch / ("case-" + std::to_string(index));
     fs::path dataCopy = folder / "data";
     fs::create_directories(dataCopy);
+    // Only the changed file is copied; the others are links to the originals,
+    // which nothing writes, instead of megabytes of music copied per case.
     for (const std::string& name : dataFiles(data)) {
         fs::create_directories((dataCopy / name).parent_path());
-        fs::copy_file(data / name, dataCopy / name);
+        if (name == c.file) {
+            fs::copy_file(data / name, dataCopy / name);
+        } else {
+            fs::create_symlink(data / name, dataCopy / name);
+        }
     }
     c.apply(dataCopy);
-    writeFile(folder / "session.replay", REPLAY);
+    int frames = writeReplay(c, folder / "session.replay");
 
     Outcome outcome;
     // Scale 1: scaling the dummy window costs most of a headless frame and
     // changes nothing the game does.
     std::string where = c.file + " " + c.description + ": ";
-    Run game = runProgram({kcs.string(), "--headless", "--scale", "1", "--data", dataCopy.string(),
-                           "--frames", std::to_string(REPLAY_FRAMES), "--replay",
+    Run game = runProgram({kcs.string(), "--headless", "--scale", "1", "--skip-ready", "--data",
+                           dataCopy.string(), "--frames", std::to_string(frames), "--replay",
                            (folder / "session.replay").string(), "--trace",
                            (folder / "trace.jsonl").string()},
                           folder / "game.out", folder / "game.err", timeoutSeconds);
@@ -435,6 +520,16 @@ int main(int argc, char** argv) {
             keyCases(data, name, valuesPerKey, keyCount, cases);
         }
     }
+    std::map<std::string, std::pair<int, int>> owners = menuOwners(data);
+    for (Case& c : cases) {
+        auto owner = owners.find(c.file + " [" + c.section + "]");
+        if (owner == owners.end()) {
+            owner = owners.find(c.file);
+        }
+        if (owner != owners.end()) {
+            std::tie(c.level, c.character) = owner->second;
+        }
+    }
     if (files.empty()) {
         std::fprintf(stderr, "kcs_bad_data_matrix: no data files in %s\n", data.c_str());
         return 1;
@@ -474,7 +569,10 @@ int main(int argc, char** argv) {
     }
 
     size_t failed = 0;
-    size_t game0 = 0, game2 = 0, check0 = 0, check2 = 0;
+    size_t game0 = 0, game2 = 0, check0 = 0, check2 = 0, elsewhere = 0;
+    for (const Case& c : cases) {
+        elsewhere += c.level != 0 || c.character != 0 ? 1 : 0;
+    }
     for (const Outcome& outcome : outcomes) {
         failed += outcome.problem.empty() ? 0 : 1;
         game0 += outcome.gameStatus == 0 ? 1 : 0;
@@ -486,11 +584,12 @@ int main(int argc, char** argv) {
     std::snprintf(summary, sizeof summary,
                   "bad-data matrix: %zu cases (%zu file cases; %zu integer keys with %d of the 4 "
                   "values each)\n"
-                  "game (--headless, %d frames): %zu ended with status 0, %zu with status 2\n"
+                  "game (the menu, then %d frames of play): %zu ended with status 0, %zu with "
+                  "status 2; %zu played another level or character than the first\n"
                   "--check: %zu ended with status 0, %zu with status 2\n"
                   "bad-data matrix: %zu passed, %zu failed\n",
-                  cases.size(), fileCaseCount, keyCount, valuesPerKey, REPLAY_FRAMES, game0, game2,
-                  check0, check2, cases.size() - failed, failed);
+                  cases.size(), fileCaseCount, keyCount, valuesPerKey, PLAY_FRAMES, game0, game2,
+                  elsewhere, check0, check2, cases.size() - failed, failed);
     std::fputs(summary, stdout);
     if (!summaryPath.empty()) {
         writeFile(summaryPath, summary);

@@ -27,24 +27,6 @@ namespace {
 const std::string KCS = KCS_BINARY;
 const std::string KCS_MAP = KCS_MAP_BINARY;
 const std::string KCS_ART = KCS_ART_BINARY;
-// A hang fails the case instead of the whole run.
-const std::string WITHIN = "timeout 20 ";
-
-enum class Kind { DIRECTORY, FIFO, ENDLESS, HUGE_BITMAP };
-
-const char* kindName(Kind kind) {
-    switch (kind) {
-    case Kind::DIRECTORY:
-        return "directory";
-    case Kind::FIFO:
-        return "FIFO";
-    case Kind::ENDLESS:
-        return "endless";
-    case Kind::HUGE_BITMAP:
-        return "huge bitmap";
-    }
-    return "";
-}
 
 void put32(std::string& bytes, uint32_t value) {
     for (int i = 0; i < 4; ++i) {
@@ -66,23 +48,19 @@ std::string bitmapHeader(uint32_t side, char bits, uint32_t compression, uint32_
     return bytes + std::string(20, '\0');
 }
 
-void make(Kind kind, const std::string& path) {
-    fs::remove_all(path);
-    switch (kind) {
-    case Kind::DIRECTORY:
-        fs::create_directory(path);
-        break;
-    case Kind::FIFO:
-        ASSERT_EQ(mkfifo(path.c_str(), 0600), 0);
-        break;
-    case Kind::ENDLESS:
-        fs::create_symlink("/dev/zero", path);
-        break;
-    case Kind::HUGE_BITMAP:
-        writeFile(path, bitmapHeader(60000, 32, 0, 54));
-        break;
-    }
-}
+// What a file can be instead of a regular file of its kind.
+struct Hostile {
+    const char* name;
+    void (*make)(const std::string& path);
+};
+const Hostile DIRECTORY{"directory", [](const std::string& path) { fs::create_directory(path); }};
+const Hostile FIFO{"FIFO",
+                   [](const std::string& path) { ASSERT_EQ(mkfifo(path.c_str(), 0600), 0); }};
+const Hostile ENDLESS{"endless",
+                      [](const std::string& path) { fs::create_symlink("/dev/zero", path); }};
+const Hostile HUGE_BITMAP{"huge bitmap", [](const std::string& path) {
+                              writeFile(path, bitmapHeader(60000, 32, 0, 54));
+                          }};
 
 // A 1 KiB BMP that SDL decodes to 4096 x 4096 px: 8 bits run-length encoded,
 // a palette, and only the end-of-picture mark.
@@ -104,59 +82,69 @@ int lineCount(const std::string& text) {
     return static_cast<int>(std::count(text.begin(), text.end(), '\n'));
 }
 
-// One place a file can appear: where it is made and the run that reads it.
-struct Place {
-    const char* name;
-    std::vector<Kind> kinds;
-    std::string file;    // made as the kind, relative to the scratch folder
-    std::string command; // run in the scratch folder
-};
+// Runs a command in the scratch folder; a hang fails the case, not the suite.
+RunResult runHere(const std::string& command) {
+    return runProgram("cd " + scratchDir() + " && timeout 20 " + command);
+}
+
+// Status 2 and one line on standard error, holding the fragment.
+void expectRefusal(const RunResult& result, const std::string& fragment) {
+    EXPECT_EQ(result.status, 2) << result.err.substr(0, 1000);
+    EXPECT_NE(result.err.find(fragment), std::string::npos) << result.err.substr(0, 1000);
+    EXPECT_EQ(lineCount(result.err), 1) << result.err.substr(0, 1000);
+}
+
+// How long a run takes, in seconds.
+double secondsOf(const std::function<void()>& run) {
+    auto start = std::chrono::steady_clock::now();
+    run();
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+void expectNoTemporaryFileLeft() {
+    for (const fs::directory_entry& entry : fs::directory_iterator(scratchDir())) {
+        EXPECT_NE(entry.path().filename().string().rfind(".kcs-", 0), 0u)
+            << "a temporary file is left: " << entry.path();
+    }
+}
 
 TEST(HostileFiles, EveryPlaceRefusesFilesThatAreNotRegularQuicklyAndByName) {
-    std::string data = freshData("hostile-data");
+    freshData("hostile-data");
     writeFile(scratchDir() + "/tiled.tmx",
               "<?xml version=\"1.0\"?>\n<map orientation=\"orthogonal\" width=\"16\" "
               "height=\"15\" tilewidth=\"16\" tileheight=\"16\">\n<tileset firstgid=\"1\" "
               "source=\"set.tsx\"/>\n</map>\n");
-    const std::vector<Kind> files = {Kind::DIRECTORY, Kind::FIFO, Kind::ENDLESS};
-    const std::vector<Kind> bitmaps = {Kind::DIRECTORY, Kind::FIFO, Kind::ENDLESS,
-                                       Kind::HUGE_BITMAP};
+    const std::vector<Hostile> files = {DIRECTORY, FIFO, ENDLESS};
+    const std::vector<Hostile> bitmaps = {DIRECTORY, FIFO, ENDLESS, HUGE_BITMAP};
+    const std::string game = KCS + " --headless --data hostile-data --frames 2";
+    // Where a file can appear: made there as each kind, and the run that reads it.
+    struct Place {
+        std::vector<Hostile> kinds;
+        std::string file; // relative to the scratch folder
+        std::string command;
+    };
     const std::vector<Place> places = {
-        {"INI data file", files, "hostile-data/stageselect.ini",
-         KCS + " --headless --data hostile-data --frames 2"},
-        {"INI data file under --check", files, "hostile-data/stageselect.ini",
-         KCS + " --check --data hostile-data"},
-        {"bitmap data file", bitmaps, "hostile-data/selector.bmp",
-         KCS + " --headless --data hostile-data --frames 2"},
-        {"map file under --check", files, "hostile-data/starforge.map",
-         KCS + " --check --data hostile-data"},
-        {"replay", files, "hostile.replay",
-         KCS + " --headless --data hostile-data --frames 2 --replay hostile.replay"},
-        {"screenshot",
-         {Kind::DIRECTORY, Kind::FIFO, Kind::ENDLESS},
-         "shot.bmp",
-         KCS + " --headless --data hostile-data --frames 2 --screenshot 1:shot.bmp"},
-        {"map source", files, "source.txt", KCS_MAP + " build source.txt out.map"},
-        {"Tiled file", files, "hostile.tmx", KCS_MAP + " import hostile.tmx out.map"},
-        {"Tiled tileset", files, "set.tsx", KCS_MAP + " import tiled.tmx out.map"},
-        {"tile sheet", bitmaps, "sheet.bmp",
-         KCS_MAP + " check hostile-data/rockfall.map --tiles sheet.bmp"},
+        {files, "hostile-data/stageselect.ini", game},
+        {files, "hostile-data/stageselect.ini", KCS + " --check --data hostile-data"},
+        {bitmaps, "hostile-data/selector.bmp", game},
+        {files, "hostile-data/starforge.map", KCS + " --check --data hostile-data"},
+        {files, "hostile.replay", game + " --replay hostile.replay"},
+        {files, "shot.bmp", game + " --screenshot 1:shot.bmp"},
+        {files, "source.txt", KCS_MAP + " build source.txt out.map"},
+        {files, "hostile.tmx", KCS_MAP + " import hostile.tmx out.map"},
+        {files, "set.tsx", KCS_MAP + " import tiled.tmx out.map"},
+        {bitmaps, "sheet.bmp", KCS_MAP + " check hostile-data/rockfall.map --tiles sheet.bmp"},
     };
     for (const Place& place : places) {
-        for (Kind kind : place.kinds) {
-            SCOPED_TRACE(std::string(place.name) + " as " + kindName(kind));
+        for (const Hostile& kind : place.kinds) {
+            SCOPED_TRACE(place.command + " with " + place.file + " as " + kind.name);
             std::string path = scratchDir() + "/" + place.file;
-            std::string saved = fs::is_regular_file(path) ? readFile(path) : "";
-            make(kind, path);
-            auto start = std::chrono::steady_clock::now();
-            RunResult result = runProgram("cd " + scratchDir() + " && " + WITHIN + place.command);
-            auto seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start);
-            EXPECT_EQ(result.status, 2) << result.err;
-            EXPECT_LT(seconds.count(), 5.0);
-            EXPECT_NE(result.err.find(place.file.substr(place.file.rfind('/') + 1) + ": "),
-                      std::string::npos)
-                << result.err;
-            EXPECT_EQ(lineCount(result.err), 1) << result.err;
+            std::string saved = readFile(path);
+            fs::remove_all(path);
+            kind.make(path);
+            RunResult result;
+            EXPECT_LT(secondsOf([&] { result = runHere(place.command); }), 5.0);
+            expectRefusal(result, fs::path(place.file).filename().string() + ": ");
             fs::remove_all(path);
             if (!saved.empty()) {
                 writeFile(path, saved);
@@ -242,22 +230,20 @@ TEST(HostileFiles, SmallFilesCannotAskForUnboundedWork) {
         SCOPED_TRACE(c.name);
         writeFile(data + "/kalvorn1.ini", character);
         c.make();
-        auto start = std::chrono::steady_clock::now();
-        RunResult result = runProgram("cd " + scratchDir() + " && " + WITHIN + c.command);
-        auto seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start);
-        EXPECT_EQ(result.status, c.status) << result.err.substr(0, 1000);
-        EXPECT_LT(seconds.count(), 10.0);
-        EXPECT_NE(result.err.substr(0, result.err.find('\n')).find(c.named), std::string::npos)
-            << result.err.substr(0, 1000);
-        if (c.status != 0) {
-            EXPECT_EQ(lineCount(result.err), 1) << result.err;
+        RunResult result;
+        EXPECT_LT(secondsOf([&] { result = runHere(c.command); }), 10.0);
+        if (c.status == 2) {
+            expectRefusal(result, c.named);
+        } else {
+            EXPECT_EQ(result.status, c.status) << result.err.substr(0, 1000);
+            EXPECT_NE(result.err.substr(0, result.err.find('\n')).find(c.named), std::string::npos)
+                << result.err.substr(0, 1000);
         }
     }
 }
 
 TEST(HostileFiles, OutputsNeverReplaceAnInputADeviceOrALink) {
     std::string data = freshData("output-data");
-    std::string run = "cd " + scratchDir() + " && " + WITHIN;
     std::string game = KCS + " --headless --data output-data --frames 3 ";
     writeFile(scratchDir() + "/keys.replay", "1 b down\n2 b up\n");
     // Inputs the data names from outside its folder, behind a linked folder
@@ -315,27 +301,27 @@ TEST(HostileFiles, OutputsNeverReplaceAnInputADeviceOrALink) {
     };
     for (const Case& c : cases) {
         std::string before = readFile(scratchDir() + "/" + c.input);
-        RunResult result = runProgram(run + c.command);
-        EXPECT_EQ(result.status, 2) << c.command;
-        EXPECT_NE(result.err.find(c.input + ": "), std::string::npos) << result.err;
+        SCOPED_TRACE(c.command);
+        RunResult result = runHere(c.command);
+        expectRefusal(result, c.input + ": ");
         EXPECT_NE(result.err.find("would overwrite the input"), std::string::npos) << result.err;
-        EXPECT_EQ(readFile(scratchDir() + "/" + c.input), before) << c.command;
+        EXPECT_EQ(readFile(scratchDir() + "/" + c.input), before);
     }
-    EXPECT_EQ(runProgram(run + KCS_MAP + " import tiled.tmx tiled.map").status, 0);
+    EXPECT_EQ(runHere(KCS_MAP + " import tiled.tmx tiled.map").status, 0);
 
     // A stream may go to a pipe through the system's own links; standard
     // output given to a trace holds only its lines, with a level loaded too.
-    RunResult piped = runProgram(run + game + "--trace /dev/stdout | grep -c frame");
+    RunResult piped = runHere(game + "--trace /dev/stdout | grep -c frame");
     EXPECT_EQ(piped.out, "3\n") << piped.err;
-    RunResult json = runProgram(run + KCS + " --headless --data " + data +
-                                " --level STARFORGE --frames 3 --trace - | grep -vc '^{'");
+    RunResult json = runHere(KCS + " --headless --data " + data +
+                             " --level STARFORGE --frames 3 --trace - | grep -vc '^{'");
     EXPECT_EQ(json.out, "0\n") << json.err;
 
     // A link is written through and stays a link.
     fs::remove(scratchDir() + "/link.bmp");
     fs::remove(scratchDir() + "/target.bmp");
     fs::create_symlink("target.bmp", scratchDir() + "/link.bmp");
-    EXPECT_EQ(runProgram(run + game + "--screenshot 1:link.bmp").status, 0);
+    EXPECT_EQ(runHere(game + "--screenshot 1:link.bmp").status, 0);
     EXPECT_TRUE(fs::is_symlink(scratchDir() + "/link.bmp"));
     EXPECT_EQ(readFile(scratchDir() + "/target.bmp").substr(0, 2), "BM");
 
@@ -343,21 +329,17 @@ TEST(HostileFiles, OutputsNeverReplaceAnInputADeviceOrALink) {
     std::string device = scratchDir() + "/full";
     fs::remove(device);
     if (mknod(device.c_str(), S_IFCHR | 0666, makedev(1, 7)) == 0) {
-        RunResult result = runProgram(run + game + "--screenshot 1:full");
+        RunResult result = runHere(game + "--screenshot 1:full");
         EXPECT_EQ(result.status, 2);
         EXPECT_NE(result.err.find("it is a device, not a regular file"), std::string::npos)
             << result.err;
         EXPECT_TRUE(fs::is_character_file(device));
     }
-    for (const fs::directory_entry& entry : fs::directory_iterator(scratchDir())) {
-        EXPECT_NE(entry.path().filename().string().rfind(".kcs-", 0), 0u)
-            << "a temporary file is left: " << entry.path();
-    }
+    expectNoTemporaryFileLeft();
 }
 
 TEST(HostileFiles, AFullDiskEndsTheRunWithTheOutputNamed) {
     freshData("full-data");
-    std::string run = "cd " + scratchDir() + " && " + WITHIN;
     std::string game = KCS + " --headless --data full-data --frames 3 ";
     writeFile(scratchDir() + "/press.replay", "1 b down\n2 b up\n");
     struct Case {
@@ -373,7 +355,7 @@ TEST(HostileFiles, AFullDiskEndsTheRunWithTheOutputNamed) {
         {KCS + " --check --data full-data >/dev/full", "standard output: cannot write it"},
     };
     for (const Case& c : cases) {
-        RunResult result = runProgram(run + c.command);
+        RunResult result = runHere(c.command);
         EXPECT_EQ(result.status, 2) << c.command;
         EXPECT_NE(result.err.find(c.named), std::string::npos) << c.command << "\n" << result.err;
     }
@@ -386,7 +368,6 @@ TEST(HostileFiles, OptionsAndNamesGiveOneShortLine) {
     std::string hugeName = std::string(500000, 'x') + "\x1b[2J";
     std::string levels = readFile(named + "/levels.ini");
     writeFile(named + "/levels.ini", levels.replace(levels.find("rockfall.map"), 12, hugeName));
-    std::string run = "cd " + scratchDir() + " && " + WITHIN;
     std::string game = KCS + " --headless --data option-data --frames 3 ";
     std::string longName(250, 'n');
     std::string hostileName = std::string(100000, 'x') + "\x1b[2J";
@@ -410,7 +391,7 @@ TEST(HostileFiles, OptionsAndNamesGiveOneShortLine) {
     };
     writeFile(scratchDir() + "/hostile.name", hostileName);
     for (const Case& c : cases) {
-        RunResult result = runProgram(run + game + c.arguments);
+        RunResult result = runHere(game + c.arguments);
         EXPECT_EQ(result.status, c.status) << c.arguments.substr(0, 80) << "\n" << result.err;
         EXPECT_EQ(result.err.rfind(c.said, 0), 0u) << result.err.substr(0, 400);
         EXPECT_LE(result.err.size(), 400u);
@@ -503,10 +484,7 @@ TEST(HostileFiles, AStopSignalEndsEveryLongRunWithinASecond) {
         EXPECT_EQ(WTERMSIG(status), c.signal);
     }
     EXPECT_FALSE(fs::exists(scratchDir() + "/long.wav"));
-    for (const fs::directory_entry& entry : fs::directory_iterator(scratchDir())) {
-        EXPECT_NE(entry.path().filename().string().rfind(".kcs-", 0), 0u)
-            << "a temporary file is left: " << entry.path();
-    }
+    expectNoTemporaryFileLeft();
 }
 
 TEST(HostileFiles, AFrameWithMoreEventsThanTheQueueHoldsLosesNone) {
@@ -517,9 +495,8 @@ TEST(HostileFiles, AFrameWithMoreEventsThanTheQueueHoldsLosesNone) {
     }
     replay += "4 left down\n";
     writeFile(scratchDir() + "/flood.replay", replay);
-    RunResult result = runProgram("cd " + scratchDir() + " && " + WITHIN + KCS +
-                                  " --headless --data event-data --frames 6 --replay "
-                                  "flood.replay --record flood.record");
+    RunResult result = runHere(KCS + " --headless --data event-data --frames 6 --replay "
+                                     "flood.replay --record flood.record");
     EXPECT_EQ(result.status, 0) << result.err;
     EXPECT_EQ(readFile(scratchDir() + "/flood.record"), replay);
 }
