@@ -16,7 +16,6 @@
 
 #include <cstdio>
 #include <cstdlib>
-#include <map>
 #include <memory>
 #include <string>
 
@@ -27,8 +26,7 @@ constexpr size_t HEADER_BYTES = 5;
 constexpr int MAX_SHEET_WIDTH = 32;   // px
 constexpr int MAX_SHEET_HEIGHT = 512; // px
 constexpr int MAX_SHOT_SIZE = 16;     // px
-constexpr size_t MADE_SHEETS_KEPT = 64;
-constexpr int SPRITE_STEPS = 16; // steps per animation
+constexpr int SPRITE_STEPS = 16;      // steps per animation
 constexpr int MAX_ANIMATIONS_TRIED = 16;
 constexpr int PLAYER_UPDATES = 64; // past the teleport descent, into play
 constexpr int KEY_PERIOD = 8;      // updates a key is held and then released
@@ -71,17 +69,9 @@ void writeSheets(const uint8_t* pData) {
     int height = (pData[1] | pData[2] << 8) % MAX_SHEET_HEIGHT + 1;
     int shot = pData[3] % MAX_SHOT_SIZE + 1;
     if (width != gSheetWidth || height != gSheetHeight) {
-        // The sheets of the sizes met lately are kept, a few megabytes at most.
-        static std::map<std::pair<int, int>, std::string> made;
-        if (made.size() >= MADE_SHEETS_KEPT) {
-            made.clear();
-        }
-        auto [place, isNew] = made.try_emplace({width, height});
-        if (isNew) {
-            place->second = fuzz_support::bmpBytes(width, height);
-        }
+        std::string sheet = fuzz_support::bmpBytes(width, height);
         for (int i = 0; i < 4; ++i) {
-            fuzz_support::writeFile("s" + std::to_string(i) + ".bmp", place->second);
+            fuzz_support::writeFile("s" + std::to_string(i) + ".bmp", sheet);
         }
         gSheetWidth = width;
         gSheetHeight = height;

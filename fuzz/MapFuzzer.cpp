@@ -37,15 +37,11 @@ void checkParsedAgainstProblems(const std::vector<uint8_t>& bytes) {
         if (!problems.empty()) {
             std::abort();
         }
-        // A sound map written out again reads back the same.
-        MapFile again = MapFile::parse(MAP_NAME, file.encode());
-        for (int row = 0; row < file.tilesDown(); ++row) {
-            for (int column = 0; column < file.tilesAcross(); ++column) {
-                if (again.codeAt(column, row) != file.codeAt(column, row) ||
-                    again.isSolidAt(column, row) != file.isSolidAt(column, row)) {
-                    std::abort();
-                }
-            }
+        // A sound map written out again reads back the same: its encoding,
+        // which holds every code and solid flag, does not change.
+        std::vector<uint8_t> encoded = file.encode();
+        if (MapFile::parse(MAP_NAME, encoded).encode() != encoded) {
+            std::abort();
         }
     } catch (const DataError& error) {
         if (problems.empty() || error.file() != MAP_NAME ||
@@ -121,7 +117,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* pData, size_t size) {
     std::vector<uint8_t> bytes(pData + HEIGHT_BYTES, pData + size);
     checkParsedAgainstProblems(bytes);
     if (MapFile::findProblems(bytes).empty()) {
-        MapFile::tileSheetProblem(SHEET_WIDTH, sheetHeight, bytes[2]);
         loadThroughTheGame(bytes, sheetHeight);
     }
     return 0;
