@@ -41,17 +41,13 @@ int gSheetWidth = -1, gSheetHeight = -1, gShotSize = -1; // px of the files on d
 // a ladder, and a wall, so the player can run, climb, fall out and scroll.
 void writeLevel() {
     MapFile file(32, 30, 6);
-    for (int row = 0; row < 15; ++row) {
-        for (int column = 0; column < 32; ++column) {
-            bool floor = row >= 12 && !(column >= 20 && column < 23);
-            bool wall = column == 31;
-            file.setTile(column, row, floor || wall ? 2 : 1, floor || wall);
-        }
-        file.setTile(10, row, 5, false);
-    }
-    for (int row = 15; row < 30; ++row) {
-        for (int column = 0; column < 16; ++column) {
-            file.setTile(column, row, row == 29 ? 2 : 1, row == 29);
+    for (int row = 0; row < 30; ++row) {
+        bool upper = row < 15;
+        for (int column = 0; column < (upper ? 32 : 16); ++column) {
+            bool floor = upper ? row >= 12 && !(column >= 20 && column < 23) : row == 29;
+            bool solid = floor || (upper && column == 31);
+            bool ladder = upper && column == 10;
+            file.setTile(column, row, ladder ? 5 : solid ? 2 : 1, solid && !ladder);
         }
     }
     std::vector<uint8_t> bytes = file.encode();
