@@ -468,23 +468,6 @@ TEST_F(KalvornLadder, OnALadderStandingOnTheFloorDownDoesNothingAndAClimbEndsOnT
           {"", 1, "state=Standing mode=ON_GROUND facing=LEFT y=50176"}});
 }
 
-TEST_F(KalvornLadder, LadderScrollingDownAndBackUpAcrossBoundaries) {
-    load(withLadder(twoScreensDown(flatScreen()), 8, 13, 27), TWO_STRIPS);
-    arrive();
-    // From y 208 down 1.5 per update: 233.5 reaches the bottom edge zone,
-    // and the transition's first 0.25 step follows at once. Going up, 248.5,
-    // 247, 245.5, 244: within 4 px of the boundary's top.
-    play({{"+down", 16, "state=Climbing"},
-          {"", 1, "state=LadderScrolling y=59840 camera=[0,4] scrolling=true mode=ON_LADDER"},
-          {"", 59, "state=LadderScrolling y=63616 camera=[0,240] boundary=0"},
-          {"", 1, "state=Climbing scrolling=false boundary=1 camera=[0,240] y=63616"},
-          {"-down +up", 2, "state=Climbing"},
-          {"", 1, "state=LadderScrolling y=62400 camera=[0,236]"},
-          {"", 59, "state=LadderScrolling"},
-          // 244 less 60 steps of 0.25.
-          {"", 1, "state=Climbing boundary=0 camera=[0,0] y=58624"}});
-}
-
 TEST_F(KalvornLadder, FallScrollingIgnoresHitsAndAPoseThatOutlastsItEndsRightAfter) {
     // A hole under the start point in the upper strip, a floor in the lower.
     std::vector<std::string> upper = flatScreen();
