@@ -122,9 +122,13 @@ struct Checkpoint {
 const std::vector<Checkpoint> CHECKPOINTS = {
     // ROCKFALL with KALVORN: the level starts with the ready phase, then the
     // teleport comes down from the first boundary's top + 4 px in 16 px
-    // steps and lands on the brick step's top (y 2084).
+    // steps, its box left at the start until it lands, and lands on the
+    // brick step's top (y 2084).
     {KALVORN, 6, 185, {{"ready", "179"}}, -1},
     {KALVORN, 185, 195, {{"y", "492792"}}, TELEPORT_STEP},
+    {KALVORN, 185, 195, {{"state", "Teleporting"}, {"box", "[120,1913,15,22]"}}},
+    {KALVORN, 196, 196, {{"state", "TeleportLanded"}, {"mode", "IN_AIR"}, {"animation", "8"}}},
+    {KALVORN, 196, 196, {{"response", "LAND"}, {"box", "[120,2073,15,22]"}, {"ySpeed", "128"}}},
     {KALVORN, 201, 201, {{"state", "Standing"}, {"y", px(2084)}, {"box", "[120,2073,15,22]"}}},
     // Off the step onto the thornbug (box 112, 2104, 16, 8): the blinking
     // count starts on contact and runs down; the recoil, turned round,
