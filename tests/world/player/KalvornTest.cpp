@@ -459,7 +459,9 @@ TEST_F(KalvornLadder, OnALadderStandingOnTheFloorDownDoesNothingAndAClimbEndsOnT
           {"", 5, "y=47872"},
           {"-up", 1, "ySpeed=-64 y=47872"},
           // Six steps reach the floor exactly; the seventh meets it and lands.
-          {"+down", 6, "state=Climbing y=50176"},
+          // The probe below looks 1.5 px on, down, into the floor's row: no
+          // ladder there, though there is 1.5 px up.
+          {"+down", 6, "state=Climbing y=50176 ladder=14"},
           {"", 1, "state=Standing mode=ON_GROUND facing=LEFT y=50176"}});
 }
 
