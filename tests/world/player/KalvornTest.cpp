@@ -62,14 +62,15 @@ constexpr int SPRITE_SIZE = 16; // px, drawn from (x - 8, y - 12)
 // running 1.5; climbing down -1.5 and up 1.5, collision -1, falling -1,
 // gravity 0.25, jumping 4, jumpReleased 1, jumpReleasedMax 2, min -3.5,
 // scrolling 0.25, reeling 1 (a key left out is 0). Box 15 x 23 from (x - 8,
-// y - 12).
+// y - 12). No acceleratingPreviousAnimation: the scripts give it or see its
+// default.
 constexpr const char* TEST_CHARACTER =
     "[XSpeed]\nacceleratingFraction=128\ndeceleratingFraction=64\njumpAcceleratingFraction=192\n"
     "jumpingInt=1\njumpingFraction=64\nreelingFraction=160\nrunningInt=1\nrunningFraction=128\n"
     "[YSpeed]\nclimbingDownInt=-2\nclimbingDownFraction=128\nclimbingUpInt=1\n"
     "climbingUpFraction=128\ncollisionInt=-1\nfallingInt=-1\ngravityFraction=64\njumpingInt=4\n"
     "jumpReleasedInt=1\njumpReleasedMaxInt=2\nminInt=-4\nminFraction=128\nscrollingFraction=64\n"
-    "reelingInt=1\n[Durations]\naccelerating=10\nacceleratingPreviousAnimation=4\n"
+    "reelingInt=1\n[Durations]\naccelerating=10\n"
     "decelerating=6\ndeceleratingPreviousAnimation=3\ninvincible=20\nreeling=8\nscrolling=60\n"
     "shooting=8\n[BoundingBox]\nheightHalf=12\nxOffset=-8\nyOffset=-12\nwidth=15\nheight=23\n"
     "[Bullet]\nspritesheet=shot.bmp\nxOffsetLeft=-8\nxOffsetRight=8\nyOffset=-4\n[Spritesheets]\n"
@@ -294,7 +295,7 @@ TEST_F(KalvornRun, AcceleratesRunsTurnsAndDecelerates) {
     for (const std::string& row : flatScreen()) {
         rows.push_back(row + row);
     }
-    load(rows, {{0, 0, 512}});
+    load(rows, {{0, 0, 512}}, {"Durations/acceleratingPreviousAnimation=4"});
     arrive();
     play({{"+right", 4, "state=Accelerating xSpeed=128 x=33280 animation=0"},
           {"", 1, "x=33408 animation=1"},
@@ -318,7 +319,8 @@ TEST_F(KalvornRun, AcceleratesRunsTurnsAndDecelerates) {
           {"+right +b", 1, ""},
           {"-right -b", 80, "camera=[11,0] shots=[[267,192,\"RIGHT\",false]," + EMPTY_SLOTS}});
 
-    load(flatScreen(), {{0, 0, 256}}, {"Durations/acceleratingPreviousAnimation=0"});
+    // Left out, acceleratingPreviousAnimation is 0.
+    load(flatScreen());
     arrive();
     play({{"+right", 1, "animation=1"}, {"", 9, "state=Accelerating"}, {"", 1, "state=Running"}});
 }
