@@ -70,9 +70,16 @@ TEST(ArtTool, PicturesComeOutPixelForPixel) {
         EXPECT_EQ(characters(bmp.get(), 0, 0, bmp->w, bmp->h), expected) << options;
     }
 
-    // The game does not draw the key colour: the cleared screen shows.
+    // The bitmap has the screen's pixel format, since blits never convert
+    // (every demo bitmap is drawn by kcs-art), and the game does not draw the
+    // key colour: the cleared screen shows.
     ASSERT_EQ(art("sample.txt keyed.bmp").status, 0);
     Surface keyed = gEngine->loadBitmap("keyed.bmp");
+    const SDL_PixelFormat& format = *keyed->format;
+    const SDL_PixelFormat& screen = *gEngine->getScreen()->format;
+    EXPECT_TRUE(format.BitsPerPixel == screen.BitsPerPixel && format.Rmask == screen.Rmask &&
+                format.Gmask == screen.Gmask && format.Bmask == screen.Bmask &&
+                format.Amask == screen.Amask);
     gEngine->clearScreen();
     gEngine->blitToScreen(10, 20, keyed.get(), nullptr);
     EXPECT_EQ(characters(gEngine->getScreen(), 10, 20, 4, 3), "rgb#\nr  b\n    \n");
