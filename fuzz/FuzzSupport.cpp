@@ -8,9 +8,7 @@
 #include <SDL.h>
 #include <cstdio>
 #include <cstdlib>
-#include <fcntl.h>
 #include <filesystem>
-#include <unistd.h>
 
 // The sanitizer's settings for the fuzz targets (ASAN_OPTIONS still wins):
 // a smaller quarantine and no filling of new blocks keep the inputs fast,
@@ -70,21 +68,13 @@ void startHeadlessEngine() {
 
 void writeFile(const std::string& path, const std::string& contents) {
     // One write, without a stream's buffer: files are written for every input.
-    int file = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    if (file < 0) {
+    std::FILE* pFile = std::fopen(path.c_str(), "wb");
+    if (pFile == nullptr || std::setvbuf(pFile, nullptr, _IONBF, 0) != 0 ||
+        std::fwrite(contents.data(), 1, contents.size(), pFile) != contents.size() ||
+        std::fclose(pFile) != 0) {
         std::perror(("kcs fuzz: cannot write " + path).c_str());
         std::abort();
     }
-    size_t done = 0;
-    while (done < contents.size()) {
-        ssize_t written = write(file, contents.data() + done, contents.size() - done);
-        if (written <= 0) {
-            std::perror(("kcs fuzz: cannot write " + path).c_str());
-            std::abort();
-        }
-        done += static_cast<size_t>(written);
-    }
-    close(file);
 }
 
 std::string bmpBytes(int width, int height) {

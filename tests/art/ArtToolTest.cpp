@@ -1,9 +1,10 @@
 // kcs-art through the real binary: the bitmap it writes holds the source's
 // exact colours pixel for pixel, mirrored and overlaid as asked, its key
 // colour is transparent when the game blits it, and bad sources are reported
-// with file, line and column. The command-line frame kcs-art shares with
-// kcs-sound is checked here for both.
+// with file, line and column. The command lines of all the designer's tools
+// are checked here.
 #include "engine/GameEngine.h"
+#include "support/MapFiles.h"
 #include "support/TestEnvironment.h"
 
 #include <gtest/gtest.h>
@@ -13,6 +14,7 @@
 #include <map>
 #include <string>
 
+using testing_support::MapBytes;
 using testing_support::pixelAt;
 using testing_support::readFile;
 using testing_support::runProgram;
@@ -68,9 +70,16 @@ TEST(ArtTool, PicturesComeOutPixelForPixel) {
         EXPECT_EQ(characters(bmp.get(), 0, 0, bmp->w, bmp->h), expected) << options;
     }
 
-    // The game does not draw the key colour: the cleared screen shows.
+    // The bitmap has the screen's pixel format, since blits never convert
+    // (every demo bitmap is drawn by kcs-art), and the game does not draw the
+    // key colour: the cleared screen shows.
     ASSERT_EQ(art("sample.txt keyed.bmp").status, 0);
     Surface keyed = gEngine->loadBitmap("keyed.bmp");
+    const SDL_PixelFormat& format = *keyed->format;
+    const SDL_PixelFormat& screen = *gEngine->getScreen()->format;
+    EXPECT_TRUE(format.BitsPerPixel == screen.BitsPerPixel && format.Rmask == screen.Rmask &&
+                format.Gmask == screen.Gmask && format.Bmask == screen.Bmask &&
+                format.Amask == screen.Amask);
     gEngine->clearScreen();
     gEngine->blitToScreen(10, 20, keyed.get(), nullptr);
     EXPECT_EQ(characters(gEngine->getScreen(), 10, 20, 4, 3), "rgb#\nr  b\n    \n");
@@ -107,17 +116,22 @@ TEST(ArtTool, BadSourcesAreReportedByFileLineAndColumn) {
     }
 }
 
-// kcs-art and kcs-sound share their frame: --help prints the usage; bad
-// usage gives status 2, a line saying what is wrong and the usage; an input
-// that cannot be used, or an output that would overwrite one, gives status 2
-// and a line naming the file. Nothing is written.
-TEST(ArtTool, SourceToolsCheckTheirCommandLinesAndFiles) {
+// The designer's tools' command lines: --help prints the usage; bad usage
+// gives status 2 and a line saying what is wrong (kcs-art and kcs-sound,
+// which share their frame, add the usage); an input that cannot be used, or
+// an output that would overwrite one, gives status 2 and one line naming the
+// file. Nothing is written.
+TEST(DesignerTools, CommandLinesAndFilesAreChecked) {
     const std::string artTool = KCS_ART_BINARY;
     const std::string soundTool = KCS_SOUND_BINARY;
+    const std::string mapTool = KCS_MAP_BINARY;
     const std::string score = "voice x pulse50\nchannel x\nc\n";
     writeFile("score.txt", score);
     writeFile("picture.txt", std::string("width 4\n") + PALETTE + "....\n");
     writeFile("small.txt", std::string("width 2\n") + PALETTE + "..\n");
+    writeFile("level.map", MapBytes(1, 1).bytes());
+    writeFile("broken.map", MapBytes(1, 1).tile(0, 0, 6).bytes());
+    writeFile("narrow.map", std::string("\x14\x0f\x06", 3));
     const std::pair<std::string, std::string> cases[] = {
         // command, the start of standard error
         {artTool + " only-one.txt", "kcs-art: expected SRC.txt and OUT.bmp\nusage: kcs-art "},
@@ -128,17 +142,30 @@ TEST(ArtTool, SourceToolsCheckTheirCommandLinesAndFiles) {
         {soundTool + " a.txt b.wav c.wav", "kcs-sound: expected SRC.txt and OUT.wav\nusage: "},
         {soundTool + " --loud a.txt b.wav", "kcs-sound: unknown option --loud\nusage: "},
         {soundTool + " score.txt score.txt", "score.txt: the output would overwrite the input"},
+        {mapTool, "kcs-map: missing command (see kcs-map --help)\n"},
+        {mapTool + " draw x.map", "kcs-map: unknown command \"draw\""},
+        {mapTool + " build only.txt", "kcs-map: build takes SOURCE.txt and OUT.map"},
+        {mapTool + " show", "kcs-map: show takes one FILE.map"},
+        {mapTool + " check a.map b.map", "kcs-map: check takes one FILE.map"},
+        {mapTool + " check a.map --tiles", "kcs-map: --tiles needs a value"},
+        {mapTool + " export level.map nowhere/out.tmx", "nowhere/out.tmx: the output cannot write"},
+        {mapTool + " show broken.map", "broken.map: tile row 0, column 0 (byte 3): code 6"},
+        {mapTool + " export narrow.map refused.tmx",
+         "narrow.map: width 20 tiles (byte 0) is not a multiple of 16"},
     };
     for (const auto& [command, start] : cases) {
         auto result = runProgram(command);
         EXPECT_EQ(result.status, 2) << command;
         EXPECT_EQ(result.err.rfind(start, 0), 0u) << result.err;
+        if (start.find("usage: ") == std::string::npos) {
+            EXPECT_EQ(std::count(result.err.begin(), result.err.end(), '\n'), 1) << result.err;
+        }
         EXPECT_EQ(result.out, "") << command;
     }
-    EXPECT_FALSE(std::filesystem::exists("refused.bmp"));
+    EXPECT_FALSE(std::filesystem::exists("refused.bmp") || std::filesystem::exists("refused.tmx"));
     EXPECT_EQ(readFile("score.txt"), score);
 
-    for (const std::string& tool : {artTool, soundTool}) {
+    for (const std::string& tool : {artTool, soundTool, mapTool}) {
         auto help = runProgram(tool + " --help");
         EXPECT_EQ(help.status, 0);
         EXPECT_EQ(help.out.rfind("usage: " + std::filesystem::path(tool).filename().string(), 0),

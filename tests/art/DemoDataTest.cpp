@@ -1,15 +1,15 @@
 // The demo data keeps the design rules neither the loaders nor the design
-// warnings check: bitmaps in the screen's pixel format (blits never convert),
-// a font whose text glyphs never reuse the digits' cells, and the enemy's
-// picture on its box. That every file loads is kcs --check's job
-// (GoldenDemoData), and that the characters' boxes and speeds fit the map's
-// queries is its --strict design warnings' (DesignerLoop).
+// warnings check: a font whose text glyphs never reuse the digits' cells, and
+// the enemy's picture on its box. That every file loads is kcs --check's job
+// (GoldenDemoData), that the characters' boxes and speeds fit the map's
+// queries is its --strict design warnings' (DesignerLoop), and that the
+// bitmaps have the screen's pixel format is kcs-art's, which draws them all
+// (ArtTool).
 #include "config/IniDictionary.h"
 #include "engine/GameEngine.h"
 
 #include <gtest/gtest.h>
 
-#include <filesystem>
 #include <string>
 
 namespace {
@@ -23,24 +23,6 @@ IniDictionary dataIni(const std::string& name) {
 }
 
 } // namespace
-
-TEST(ArtDemoData, EveryBitmapHasTheScreensPixelFormat) {
-    const SDL_PixelFormat* pScreen = gEngine->getScreen()->format;
-    int bitmaps = 0;
-    for (const auto& entry : std::filesystem::directory_iterator(DATA)) {
-        if (entry.path().extension() != ".bmp") {
-            continue;
-        }
-        ++bitmaps;
-        Surface surface = gEngine->loadBitmap(entry.path().string());
-        const SDL_PixelFormat* pFormat = surface->format;
-        EXPECT_TRUE(pFormat->BitsPerPixel == pScreen->BitsPerPixel &&
-                    pFormat->Rmask == pScreen->Rmask && pFormat->Gmask == pScreen->Gmask &&
-                    pFormat->Bmask == pScreen->Bmask && pFormat->Amask == pScreen->Amask)
-            << entry.path().filename();
-    }
-    EXPECT_GE(bitmaps, 12);
-}
 
 TEST(ArtDemoData, TextGlyphsHaveTheirOwnCellsAndDigitsInTextUseTheDigitCells) {
     IniDictionary font = dataIni("font.ini");
