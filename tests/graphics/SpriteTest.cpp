@@ -199,34 +199,20 @@ TEST_F(SpriteOnSheets, DrawsTheCurrentRectangleShiftedByOffsetsAndCamera) {
     EXPECT_EQ(pixelAt(gEngine->getScreen(), 100, 100), BLACK);
 }
 
-// Numbers of two digits in key and section names: the eleventh sheet and
-// the thirteenth animation.
-TEST_F(SpriteOnSheets, SheetTenAndAnimationTwelveAreRead) {
-    CameraAt camera(0, 0);
-    std::string text = "[Spritesheets]\namount=11\n";
-    for (int i = 0; i < 10; ++i) {
-        text += "spritesheet" + std::to_string(i) + "=tall.bmp\n";
-    }
-    text += "spritesheet10=short.bmp\n[Sprites]\namount=2\nwidth=8\nheight=8\n"
-            "sprite0YPos=0\nsprite1YPos=20\n[Animations]\namount=13\n";
-    for (int a = 0; a < 13; ++a) {
-        text += "[Animation" + std::to_string(a) + "]\nnFrames=1\n";
-    }
-    text += "frame0SpriteIndex=1\n"; // belongs to the last section, Animation12
-    Sprite sprite = makeSprite(text, 11, 13);
-    sprite.setAnimation(12);
-    sprite.draw(10, 10, 10);
-    EXPECT_EQ(pixelAt(gEngine->getScreen(), 10, 10), sheetPixel(SHEET_B, 0, 20));
-}
-
 // Each refusal names the file, the section and the key: {data, sheets and
 // animations required, message after "test.ini: ", or "" when it loads}.
 // The ranges take the one form IniDictionaryTest checks; here, that each
 // key is read with its own bounds.
 TEST_F(SpriteOnSheets, DataAtTheLimitsLoadsAndEveryRefusalNamesSectionAndKey) {
-    std::string fourAnimations = sheetsAndSprites() + "[Animations]\namount=4\n";
-    for (int a = 0; a < 4; ++a) {
-        fourAnimations += "[Animation" + std::to_string(a) + "]\nnFrames=3\n";
+    // Numbers of two digits in key and section names: the eleventh sheet and
+    // the thirteenth animation.
+    std::string elevenSheets = "[Spritesheets]\namount=11\n";
+    for (int i = 0; i < 10; ++i) {
+        elevenSheets += "spritesheet" + std::to_string(i) + "=tall.bmp\n";
+    }
+    std::string thirteenAnimations = sheetsAndSprites() + "[Animations]\namount=13\n";
+    for (int a = 0; a < 13; ++a) {
+        thirteenAnimations += "[Animation" + std::to_string(a) + "]\nnFrames=3\n";
     }
     const std::string tall =
         "[Spritesheets]\namount=1\nspritesheet0=tall.bmp\n[Sprites]\namount=1\n";
@@ -242,8 +228,8 @@ TEST_F(SpriteOnSheets, DataAtTheLimitsLoadsAndEveryRefusalNamesSectionAndKey) {
                               "nFrames=2\nframe0SpriteIndex=5\nframe1Duration=0\n",
          2, 1, ""},
         {animationsText({{{0, 1}}, {}}), 0, 0, "[Animation1] nFrames is 0; give 1 to 4096"},
-        {fourAnimations + "frame2SpriteIndex=7\n", 0, 0,
-         "[Animation3] frame2SpriteIndex is 7; give 0 to 5"},
+        {thirteenAnimations + "frame2SpriteIndex=7\n", 0, 0,
+         "[Animation12] frame2SpriteIndex is 7; give 0 to 5"},
         {"[Animations]\namount=1\n[Animation0]\nnFrames=1\n", 0, 0,
          "[Animation0] frame0SpriteIndex names a sprite rectangle, but there are none in "
          "[Sprites]"},
@@ -257,6 +243,10 @@ TEST_F(SpriteOnSheets, DataAtTheLimitsLoadsAndEveryRefusalNamesSectionAndKey) {
         {sheetsAndSprites() + "sprite0YPos=25\n", 0, 0,
          "[Sprites] sprite0YPos 25 with height 8 reaches below the 32 px of [Spritesheets] "
          "spritesheet1 (short.bmp)"},
+        {elevenSheets + "spritesheet10=short.bmp\n[Sprites]\namount=1\nheight=8\nsprite0YPos=30\n",
+         0, 0,
+         "[Sprites] sprite0YPos 30 with height 8 reaches below the 32 px of [Spritesheets] "
+         "spritesheet10 (short.bmp)"},
         {tall + "width=17\nheight=8\n", 0, 0,
          "[Sprites] width 17 is wider than the 16 px of [Spritesheets] spritesheet0 (tall.bmp)"},
         {tall + "width=8\nheight=8\nsprite0YPos=-1\n", 0, 0,
