@@ -1,5 +1,6 @@
-// The stage-select screen and the command line around it, driven by replays
-// through the real kcs program and checked on its trace and screenshots.
+// The stage-select screen driven by replays through the real kcs program and
+// checked on its trace and screenshots (the command line's refusals are
+// DesignerLoopTest's table).
 #include "support/TestEnvironment.h"
 #include "support/Trace.h"
 
