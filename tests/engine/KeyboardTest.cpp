@@ -40,16 +40,14 @@ void pushEvent(SDL_Event event) {
 void push(const std::string& word) {
     bool down = word.back() == '+';
     std::string name = word.substr(0, word.size() - 1);
-    Uint8 hat = SDL_HAT_CENTERED;
-    for (char c : word.substr(std::min<size_t>(2, word.size()))) {
-        hat |= c == 'L'   ? SDL_HAT_LEFT
-               : c == 'R' ? SDL_HAT_RIGHT
-               : c == 'U' ? SDL_HAT_UP
-                          : SDL_HAT_DOWN;
-    }
     if (word == "|") {
         gEngine->pollEvents();
     } else if (word[0] == 'h') {
+        constexpr Uint8 HAT_BITS[] = {SDL_HAT_LEFT, SDL_HAT_RIGHT, SDL_HAT_UP, SDL_HAT_DOWN};
+        Uint8 hat = SDL_HAT_CENTERED;
+        for (char c : word.substr(2)) {
+            hat |= HAT_BITS[std::string("LRUD").find(c)];
+        }
         pushEvent({.jhat = {SDL_JOYHATMOTION, 0, 0, hat}});
     } else if (word[1] == '=') {
         pushEvent({.jaxis = {SDL_JOYAXISMOTION, 0, Uint8(word[0] - 'x'),
