@@ -1,185 +1,139 @@
 // SDL's real events pushed into its real queue and translated for the input
-// rules (the rules themselves are InputRulesTest's): the stick with its dead
-// zone, the hat, the buttons, bound keys, replayed keys, the window's own keys
-// and what a recording hears; and the bindings file's refusals.
+// rules, read back as a recording hears them (the rules themselves are
+// InputRulesTest's): the stick with its dead zone, the hat, the buttons, bound
+// keys, replayed keys and the window's own keys; and the bindings file's
+// refusals.
 #include "config/Controls.h"
 #include "engine/DataError.h"
 #include "engine/GameEngine.h"
+#include "engine/KeyTable.h"
 #include "support/TestEnvironment.h"
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <sstream>
 
 using testing_support::writeFile;
 
 namespace {
 
-void pushAxis(Uint8 axis, Sint16 value) {
-    SDL_Event event{.jaxis = {SDL_JOYAXISMOTION, 0, axis, value}};
-    SDL_PushEvent(&event);
-}
-
-void pushHat(Uint8 value) {
-    SDL_Event event{.jhat = {SDL_JOYHATMOTION, 0, 0, value}};
-    SDL_PushEvent(&event);
-}
-
-void pushButton(Uint8 button, bool down) {
-    SDL_Event event{.jbutton = {down ? Uint8(SDL_JOYBUTTONDOWN) : Uint8(SDL_JOYBUTTONUP), 0, button,
-                                down ? Uint8(SDL_PRESSED) : Uint8(SDL_RELEASED)}};
-    SDL_PushEvent(&event);
-}
-
-// A key as the keyboard sends it, not as a replay does.
-void pushRawKey(SDLKey key, bool down) {
-    SDL_Event event{
-        .key = {down ? Uint8(SDL_KEYDOWN) : Uint8(SDL_KEYUP), 0, 0, {0, key, KMOD_NONE, 0}}};
-    SDL_PushEvent(&event);
-}
-
-// Collects what a recording would write.
-class Collector : public InputObserver {
+// Hears what a recording would write, a frame ending in " |".
+class Recorder : public InputObserver {
 public:
     void inputEvent(GameInput input, bool down) override {
-        m_text += std::string(keyNameOf(input).replayWord) + (down ? " down\n" : " up\n");
+        m_heard += std::string(" ") + keyNameOf(input).replayWord + (down ? " down" : " up");
     }
-    void quitEvent() override { m_text += "quit\n"; }
-    std::string m_text;
+    void quitEvent() override { m_heard += " quit"; }
+    std::string m_heard;
 };
 
-// Every test starts and ends with the default controls, nothing held, no
-// observer and the engine unpaused with clean edges.
-class Input : public ::testing::Test {
-protected:
-    void SetUp() override { settle(); }
-    void TearDown() override { settle(); }
+void pushEvent(SDL_Event event) {
+    SDL_PushEvent(&event);
+}
 
-    static void settle() {
-        gEngine->setInputObserver(nullptr);
-        gEngine->setControls(Controls::defaults());
-        pushAxis(0, 0);
-        pushAxis(1, 0);
-        pushHat(SDL_HAT_CENTERED);
-        for (Uint8 button = 0; button < 8; ++button) {
-            pushButton(button, false);
-        }
-        for (SDLKey key : {SDLK_LEFT, SDLK_SPACE}) {
-            pushRawKey(key, false);
-            GameEngine::pushKeyEvent(key, false);
-        }
+// Pushes one word's event into SDL's queue, or polls a frame at "|". Words:
+// "x=V" and "y=V" move the stick's axes; "h=LRUD" holds those directions of
+// the hat ("h=" centres it); "bN+" and "bN-" press and release button N;
+// "NAME+" and "NAME-" a key as the keyboard sends it, "@NAME+" as a replay
+// does.
+void push(const std::string& word) {
+    bool down = word.back() == '+';
+    std::string name = word.substr(0, word.size() - 1);
+    if (word == "|") {
         gEngine->pollEvents();
-        if (gEngine->isPaused()) {
-            GameEngine::pushKeyEvent(SDLK_RETURN, true);
-            GameEngine::pushKeyEvent(SDLK_RETURN, false);
-            gEngine->pollEvents();
+    } else if (word[0] == 'h') {
+        constexpr Uint8 HAT_BITS[] = {SDL_HAT_LEFT, SDL_HAT_RIGHT, SDL_HAT_UP, SDL_HAT_DOWN};
+        Uint8 hat = SDL_HAT_CENTERED;
+        for (char c : word.substr(2)) {
+            hat |= HAT_BITS[std::string("LRUD").find(c)];
         }
-        gEngine->pollEvents();
+        pushEvent({.jhat = {SDL_JOYHATMOTION, 0, 0, hat}});
+    } else if (word[1] == '=') {
+        pushEvent({.jaxis = {SDL_JOYAXISMOTION, 0, Uint8(word[0] - 'x'),
+                             Sint16(std::stoi(word.substr(2)))}});
+    } else if (word[0] == 'b' && word.size() > 2) {
+        pushEvent({.jbutton = {down ? Uint8(SDL_JOYBUTTONDOWN) : Uint8(SDL_JOYBUTTONUP), 0,
+                               Uint8(std::stoi(name.substr(1))),
+                               down ? Uint8(SDL_PRESSED) : Uint8(SDL_RELEASED)}});
+    } else if (word[0] == '@') {
+        GameEngine::pushKeyEvent(keyByName(name.substr(1)), down);
+    } else {
+        pushEvent({.key = {down ? Uint8(SDL_KEYDOWN) : Uint8(SDL_KEYUP),
+                           0,
+                           0,
+                           {0, keyByName(name), KMOD_NONE, 0}}});
     }
+}
 
-    static KeyState frame() {
-        gEngine->pollEvents();
-        return gEngine->getKeys();
+// What a recording heard of a script of words, frames ending in " |".
+// Everything held is let go afterwards, unheard, and the controls are the
+// usual ones again.
+std::string play(const std::string& script) {
+    Recorder recorder;
+    gEngine->setInputObserver(&recorder);
+    std::istringstream words(script);
+    for (std::string word; words >> word;) {
+        push(word);
+        recorder.m_heard += word == "|" ? " |" : "";
     }
-};
+    gEngine->setInputObserver(nullptr);
+    std::istringstream release("x=0 y=0 h= b0- b2- b7- left- a- @space- |");
+    for (std::string word; release >> word;) {
+        push(word);
+    }
+    if (gEngine->isPaused()) {
+        for (const char* word : {"@enter+", "@enter-", "|"}) {
+            push(word);
+        }
+    }
+    gEngine->setControls(Controls::defaults());
+    return recorder.m_heard.substr(1);
+}
 
 } // namespace
 
-// A recording hears the stick as the arrows: once per change, the old
-// direction released before the new one is pressed.
-TEST_F(Input, TheStickActsAsTheArrowsOutsideItsDeadZone) {
-    Collector collector;
-    gEngine->setInputObserver(&collector);
-    pushAxis(0, -Controls::DEFAULT_DEAD_ZONE);
-    EXPECT_EQ(frame().horizontal, NONE);
-    pushAxis(0, -Controls::DEFAULT_DEAD_ZONE - 1);
-    EXPECT_TRUE(frame().leftHeld);
-    pushAxis(0, -25000);
-    pushAxis(0, 30000);
-    KeyState keys = frame();
-    EXPECT_EQ(keys.horizontal, RIGHT);
-    EXPECT_FALSE(keys.leftHeld);
-    pushAxis(1, 30000);
-    EXPECT_EQ(frame().vertical, DOWN);
-    pushAxis(1, 0);
-    pushAxis(0, 100);
-    keys = frame();
-    EXPECT_EQ(keys.vertical, NONE);
-    EXPECT_EQ(keys.horizontal, NONE);
-    EXPECT_EQ(collector.m_text, "left down\nleft up\nright down\ndown down\ndown up\nright up\n");
-}
-
-TEST_F(Input, TheHatAndAKeyShareTheAxes) {
-    pushRawKey(SDLK_LEFT, true);
-    EXPECT_EQ(frame().horizontal, LEFT);
-    pushHat(SDL_HAT_RIGHT | SDL_HAT_UP);
-    KeyState keys = frame();
-    EXPECT_EQ(keys.horizontal, RIGHT);
-    EXPECT_EQ(keys.vertical, UP);
-    pushHat(SDL_HAT_CENTERED);
-    keys = frame();
-    EXPECT_EQ(keys.horizontal, LEFT);
-    EXPECT_EQ(keys.vertical, NONE);
-}
-
-TEST_F(Input, ButtonsJumpShootAndPauseWithItsSound) {
-    pushButton(0, true);
-    pushButton(2, true);
-    KeyState keys = frame();
-    EXPECT_TRUE(keys.spacePressed);
-    EXPECT_TRUE(keys.bPressed);
-    pushButton(0, false);
-    EXPECT_TRUE(frame().spaceReleased);
-    pushButton(7, true);
-    frame();
-    EXPECT_TRUE(gEngine->isPaused());
-    EXPECT_EQ(gEngine->raisedSounds(), std::vector<SoundEvent>{SoundEvent::PAUSE});
-    pushButton(7, false);
-    pushButton(7, true);
-    frame();
-    EXPECT_FALSE(gEngine->isPaused());
+TEST(Input, SdlEventsReachTheGameAsARecordingHearsThem) {
+    const std::string deadZone = std::to_string(Controls::DEFAULT_DEAD_ZONE);
+    const std::string beyond = std::to_string(Controls::DEFAULT_DEAD_ZONE + 1);
+    const std::pair<std::string, const char*> cases[] = {
+        // The stick acts as the arrows outside its dead zone, once per
+        // change, the old direction let go before the new one is pressed.
+        {"x=-" + deadZone + " | x=-" + beyond + " | x=-25000 x=30000 | y=30000 | y=0 x=100 |",
+         "| left down | left up right down | down down | down up right up |"},
+        // The hat lets go before it presses too, and shares the axes with
+        // the keys.
+        {"left+ | h=RU | h= | left- | h=U | h=D |",
+         "left down | right down up down | right up up up | left up | up down | up up down down |"},
+        // Buttons jump, shoot and pause by default.
+        {"b0+ b2+ | b0- | b7+ | b7- b7+ |",
+         "space down b down | space up | enter down | enter up enter down |"},
+    };
+    for (const auto& [script, heard] : cases) {
+        EXPECT_EQ(play(script), heard) << script;
+    }
 }
 
 // Each bound key is a source of its own; replays still say "space".
-TEST_F(Input, BoundKeysReplaceTheDefaultsAndNeverReleaseEachOther) {
+TEST(Input, BoundKeysReplaceTheDefaultsAndNeverReleaseEachOther) {
     writeFile("controls.ini", "[Keys]\nleft = a, left\njump = k\n");
     gEngine->setControls(loadControls(gEngine->files(), "controls.ini"));
-    pushRawKey(SDLK_a, true);
-    EXPECT_EQ(frame().horizontal, LEFT);
-    pushRawKey(SDLK_LEFT, true);
-    pushRawKey(SDLK_a, false);
-    EXPECT_EQ(frame().horizontal, LEFT);
-    pushRawKey(SDLK_LEFT, false);
-    EXPECT_EQ(frame().horizontal, NONE);
-    pushRawKey(SDLK_SPACE, true);
-    EXPECT_FALSE(frame().spacePressed);
-    pushRawKey(SDLK_k, true);
-    EXPECT_TRUE(frame().spacePressed);
-    pushRawKey(SDLK_k, false);
-    frame();
-    GameEngine::pushKeyEvent(SDLK_SPACE, true);
-    EXPECT_TRUE(frame().spacePressed);
+    EXPECT_EQ(play("a+ | left+ a- | left- | space+ | k+ | k- | @space+ |"),
+              "left down | | left up | | space down | space up | space down |");
 }
 
-TEST_F(Input, WindowKeysNeverReachTheGame) {
+// They never reach the game.
+TEST(Input, WindowKeysTakeScreenshotsToggleTheOverlayAndAskForAReload) {
     std::filesystem::remove("kcs-0001.bmp");
     gEngine->setScreenshotFolder(".");
     bool shown = gEngine->isOverlayShown();
-    for (SDLKey key : {SDLK_F12, SDLK_F3, SDLK_F12, SDLK_F5}) {
-        pushRawKey(key, true);
-        pushRawKey(key, false);
-    }
-    KeyState keys = frame();
-    EXPECT_EQ(keys.horizontal, NONE);
-    EXPECT_FALSE(keys.bPressed || keys.spacePressed);
-    EXPECT_FALSE(gEngine->isPaused());
+    EXPECT_EQ(play("f12+ f12- f3+ f3- f12+ f12- f5+ f5- |"), "|");
     // Numbered: the second screenshot does not overwrite the first.
     EXPECT_TRUE(std::filesystem::exists("kcs-0002.bmp"));
     EXPECT_NE(gEngine->isOverlayShown(), shown);
     EXPECT_TRUE(gEngine->takeReloadRequest());
     EXPECT_FALSE(gEngine->takeReloadRequest());
-    pushRawKey(SDLK_F3, true);
-    frame();
+    play("f3+ |");
     EXPECT_EQ(gEngine->isOverlayShown(), shown);
 }
 

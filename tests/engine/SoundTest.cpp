@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <cstring>
 #include <filesystem>
 #include <optional>
 #include <string>
@@ -75,15 +76,6 @@ std::string soundData(const std::string& name, const std::string& soundsIni) {
     return data;
 }
 
-std::vector<int16_t> samplesOf(const std::string& raw) {
-    std::vector<int16_t> samples;
-    for (size_t i = 0; i + 1 < raw.size(); i += 2) {
-        samples.push_back(static_cast<int16_t>(static_cast<uint8_t>(raw[i]) |
-                                               static_cast<uint8_t>(raw[i + 1]) << 8));
-    }
-    return samples;
-}
-
 size_t countAtLevel(const std::vector<int16_t>& samples, int16_t level) {
     return static_cast<size_t>(std::count_if(
         samples.begin(), samples.end(), [level](int16_t s) { return s == level || s == -level; }));
@@ -97,7 +89,11 @@ std::vector<int16_t> played(const std::string& data, int frames, const std::stri
         runProgram("SDL_VIDEODRIVER=dummy SDL_AUDIODRIVER=disk SDL_DISKAUDIOFILE=" + out + " " +
                    KCS_BINARY + " --data " + data + " --frames " + std::to_string(frames) + extra);
     EXPECT_EQ(result.status, 0) << result.err;
-    return samplesOf(readFile(out));
+    std::string raw = readFile(out);
+    std::vector<int16_t> samples(raw.size() / 2);
+    std::memcpy(samples.data(), raw.data(),
+                samples.size() * 2); // in the order of the host, as the game mixes
+    return samples;
 }
 
 TEST(Sound, AJumpIsHeardThroughTheDiskDriverAndNotWhenMuted) {
@@ -116,7 +112,7 @@ TEST(Sound, AJumpIsHeardThroughTheDiskDriverAndNotWhenMuted) {
 TEST(Sound, BadSoundFilesAreRefusedByTheKeyThatNamedThem) {
     struct Case {
         std::string soundsIni;
-        std::string error;       // after "kcs: sounds.ini: "
+        std::string error;       // after "kcs: sounds.ini: " (levels.ini when it is "")
         std::string badWav = {}; // written as bad.wav
     };
     const std::string shoot = "[Effects]\nshoot=bad.wav\n";
@@ -157,29 +153,28 @@ TEST(Sound, BadSoundFilesAreRefusedByTheKeyThatNamedThem) {
          "[Music] menu \"bad.wav\" cannot be loaded (its loop point, sample 8820, is not before "
          "its end, sample 8820)",
          squareWave(4410, 4410, 8820)},
+        // With no sounds.ini, a level's music, named by levels.ini.
+        {"", "[ROCKFALL] music \"lost.ogg\" cannot be loaded (lost.ogg: cannot open it"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.error);
         std::string folder = soundData("bad-sound", c.soundsIni);
         writeFile(folder + "/nothing.wav", "");
         writeFile(folder + "/bad.wav", c.badWav);
+        std::string named = c.soundsIni.empty() ? "levels.ini" : "sounds.ini";
+        if (c.soundsIni.empty()) {
+            std::string levels = readFile(folder + "/levels.ini");
+            writeFile(folder + "/levels.ini",
+                      levels.insert(levels.find("tileSheet="), "music=lost.ogg\n"));
+        }
         for (const std::string& how :
              {std::string(" --check"), std::string(" --headless --frames 5 --level ROCKFALL")}) {
             RunResult result = runProgram(std::string(KCS_BINARY) + " --data " + folder + how);
             EXPECT_EQ(result.status, 2) << how;
-            EXPECT_EQ(result.err.rfind("kcs: sounds.ini: " + c.error, 0), 0u) << how << result.err;
+            EXPECT_EQ(result.err.rfind("kcs: " + named + ": " + c.error, 0), 0u)
+                << how << result.err;
         }
     }
-    // A level's music is named by levels.ini.
-    std::string folder = soundData("bad-music", "");
-    std::string levels = readFile(folder + "/levels.ini");
-    writeFile(folder + "/levels.ini", levels.insert(levels.find("tileSheet="), "music=lost.ogg\n"));
-    RunResult result = runProgram(std::string(KCS_BINARY) + " --check --data " + folder);
-    EXPECT_EQ(result.err.rfind("kcs: levels.ini: [ROCKFALL] music \"lost.ogg\" cannot be loaded ("
-                               "lost.ogg: cannot open it",
-                               0),
-              0u)
-        << result.err;
 }
 
 // Every format loads; the 16-bit ones, which the decoder hands over in the
@@ -241,9 +236,12 @@ TEST(Sound, MusicLoopsFromItsLoopPointWithoutAGap) {
     // 0.1 s loud, then 0.1 s quiet, looping from the quiet part: the loud
     // part is heard once however long the menu plays.
     constexpr uint32_t PART = 4410;
+    // Two seconds of the menu, four times what the counts below need, so a
+    // loaded machine that starves the audio thread still passes.
+    constexpr int FRAMES = 120;
     std::string data = soundData("looped-music", "[Music]\nmenu=song.wav\n");
     writeFile(data + "/song.wav", squareWave(PART, PART, PART));
-    std::vector<int16_t> music = played(data, 60);
+    std::vector<int16_t> music = played(data, FRAMES);
     auto first = std::find_if(music.begin(), music.end(), [](int16_t s) { return s != 0; });
     ASSERT_NE(first, music.end());
     // The game mixes in mono; the driver may take it as stereo.
@@ -265,7 +263,7 @@ TEST(Sound, MusicLoopsFromItsLoopPointWithoutAGap) {
 
     // Without the sampler chunk the whole file loops, loud part and all.
     writeFile(data + "/song.wav", squareWave(PART, PART));
-    music = played(data, 60);
+    music = played(data, FRAMES);
     EXPECT_GT(countAtLevel(music, LOUD), 2 * outputChannels * PART);
 }
 
@@ -275,8 +273,6 @@ TEST(Sound, NoSoundDeviceIsASilentGame) {
     EXPECT_EQ(result.status, 0);
     EXPECT_EQ(result.err.rfind("kcs: no sound: ", 0), 0u) << result.err;
     EXPECT_EQ(result.err.find('\n'), result.err.size() - 1) << result.err;
-    RunResult loud = runProgram(std::string(KCS_BINARY) + " --volume 101");
-    EXPECT_EQ(loud.status, 2);
 }
 
 } // namespace

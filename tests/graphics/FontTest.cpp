@@ -59,15 +59,12 @@ TEST_F(FontDrawing, NumbersHaveASignCellAndLeadingZeros) {
     }
 }
 
-TEST_F(FontDrawing, TextAdvancesOneCellPerCharacterAndLooksGlyphsUp) {
+// The blank's cell is transparent and an unknown character draws cell 0, on
+// the screen and on a new surface, which is transparent; a surface of no size
+// is none, and blitting none draws nothing.
+TEST_F(FontDrawing, TextAdvancesOneCellPerCharacterOnTheScreenAndOnASurface) {
     font().drawText("A B-C?", 16, 100);
-    // The blank's cell is transparent; an unknown character draws cell 0.
     EXPECT_EQ(cellsAt(16, 100, 7), (std::vector<int>{10, NOTHING, 11, 13, 14, 0, NOTHING}));
-}
-
-// A new surface is transparent; one of no size is none, and blitting none
-// draws nothing.
-TEST_F(FontDrawing, TextOnASurfaceLeavesTheRestTransparent) {
     Surface surface = gEngine->createSurface(24, 8);
     ASSERT_TRUE(surface);
     font().drawTextOnSurface("B A", surface.get(), 0, 0);

@@ -1,5 +1,6 @@
-// The stage-select screen and the command line around it, driven by replays
-// through the real kcs program and checked on its trace and screenshots.
+// The stage-select screen driven by replays through the real kcs program and
+// checked on its trace and screenshots (the command line's refusals are
+// DesignerLoopTest's table).
 #include "support/TestEnvironment.h"
 #include "support/Trace.h"
 
@@ -91,26 +92,6 @@ TEST_F(StageSelectRun, TheSelectorMovesClampsGoesBackAndConfirms) {
     EXPECT_NE(result.err.find("levels.ini"), std::string::npos) << result.err;
 }
 
-TEST_F(StageSelectRun, TheScreenshotShowsBothColumnsAndTheSelector) {
-    std::string shot = scratchDir() + "/menu-shot.bmp";
-    std::filesystem::remove(shot);
-    RunResult result = run("1 b down\n2 down down\n", 4, "--screenshot 3:" + shot);
-    ASSERT_EQ(result.status, 0) << result.err;
-    SDL_Surface* pShot = SDL_LoadBMP(shot.c_str());
-    ASSERT_NE(pShot, nullptr);
-    // Captions "A0".."A2" at x 32 and "B0", "B1" at x 128, rows 8 px apart.
-    EXPECT_EQ(cellOfColour(pixelAt(pShot, 32 + 3, 32 + 3)), 10);
-    EXPECT_EQ(cellOfColour(pixelAt(pShot, 32 + 3, 48 + 3)), 10);
-    EXPECT_EQ(cellOfColour(pixelAt(pShot, 128 + 3, 40 + 3)), 11);
-    // Selectors end right at the captions of the chosen level and character.
-    EXPECT_EQ(pixelAt(pShot, 31, 32 + 3), SELECTOR_COLOUR);
-    EXPECT_EQ(pixelAt(pShot, 127, 40 + 3), SELECTOR_COLOUR);
-    EXPECT_EQ(pixelAt(pShot, 127, 32 + 3), 0u);
-    // The selector's key-coloured columns stay transparent.
-    EXPECT_EQ(pixelAt(pShot, 24, 32 + 3), 0u);
-    SDL_FreeSurface(pShot);
-}
-
 // --level takes its character from the same reading of the menu; the font is
 // read before anything else.
 TEST_F(StageSelectRun, MenusWithoutLevelsOrCharactersAndAMissingFontOrSelectorAreRefused) {
@@ -135,45 +116,32 @@ TEST_F(StageSelectRun, MenusWithoutLevelsOrCharactersAndAMissingFontOrSelectorAr
     }
 }
 
-TEST_F(StageSelectRun, ARecordingReplaysToTheSameTrace) {
+// A recording replays to the same trace, and its last frame's screenshot
+// shows both columns and the selectors at the level and the character.
+TEST_F(StageSelectRun, ARecordingReplaysToTheSameTraceAndTheScreenshotShowsTheMenu) {
     std::string recording = scratchDir() + "/recorded.replay";
-    const std::string replay = "0 down down\n1 down up\n2 b down\n2 b up\n3 quit\n";
-    RunResult first = run(replay, 20, "--record " + recording);
+    std::string shot = scratchDir() + "/menu-shot.bmp";
+    std::filesystem::remove(shot);
+    const std::string replay = "0 down down\n1 down up\n2 b down\n3 b up\n4 quit\n";
+    RunResult first = run(replay, 20, "--record " + recording + " --screenshot 3:" + shot);
     ASSERT_EQ(first.status, 0) << first.err;
-    // The quit in frame 3 ends the run after that frame.
-    EXPECT_EQ(traceLines(first.out).size(), 4u);
+    // The quit in frame 4 ends the run after that frame.
+    EXPECT_EQ(traceLines(first.out).size(), 5u);
     EXPECT_EQ(readFile(recording), replay);
     RunResult second = run(readFile(recording), 20);
     EXPECT_EQ(second.out, first.out);
-}
 
-// Each command line given: {arguments, status, what its output begins with or
-// contains}; a refusal is one line on standard error.
-TEST(CommandLine, BadOptionsReplaysAndOutputsStopWithStatusTwo) {
-    writeFile("bad.replay", "\xEF\xBB\xBF# comment\r\r\n0 left down\r1 jump down\n");
-    writeFile("order.replay", "5 left down\n4 left up\n");
-    const std::tuple<const char*, int, const char*> cases[] = {
-        {"--help", 0, "--replay FILE"},
-        {"--version", 0, "kcs "},
-        {"--replay bad.replay --frames 1", 2, "bad.replay: line 4: unknown key 'jump'"},
-        {"--replay order.replay", 2, "order.replay: line 2"},
-        {"--trace no-such-dir/out.txt", 2, "no-such-dir/out.txt"},
-        {"--record no-such-dir/out.txt", 2, "no-such-dir/out.txt"},
-        {"--screenshot 0:no-such-dir/s.bmp", 2, "no-such-dir/s.bmp"},
-        {"--scale 7", 2, "kcs: "},
-        {"--frames -1", 2, "kcs: "},
-        {"--bogus", 2, "kcs: "},
-        {"--screenshot 3", 2, "kcs: "},
-        {"--trace", 2, "kcs: "},
-        {"--scale x", 2, "kcs: "},
-    };
-    for (const auto& [arguments, status, said] : cases) {
-        RunResult result =
-            runProgram(std::string(KCS_BINARY) + " --headless --frames 1 " + arguments);
-        EXPECT_EQ(result.status, status) << arguments;
-        const std::string& output = status == 0 ? result.out : result.err;
-        EXPECT_NE(output.find(said), std::string::npos) << arguments << ": " << output;
-        EXPECT_EQ(std::count(result.err.begin(), result.err.end(), '\n'), status == 0 ? 0 : 1)
-            << arguments;
-    }
+    SDL_Surface* pShot = SDL_LoadBMP(shot.c_str());
+    ASSERT_NE(pShot, nullptr);
+    // Captions "A0".."A2" at x 32 and "B0", "B1" at x 128, rows 8 px apart.
+    EXPECT_EQ(cellOfColour(pixelAt(pShot, 32 + 3, 32 + 3)), 10);
+    EXPECT_EQ(cellOfColour(pixelAt(pShot, 32 + 3, 48 + 3)), 10);
+    EXPECT_EQ(cellOfColour(pixelAt(pShot, 128 + 3, 40 + 3)), 11);
+    // Selectors end right at the captions of the chosen level and character.
+    EXPECT_EQ(pixelAt(pShot, 31, 40 + 3), SELECTOR_COLOUR);
+    EXPECT_EQ(pixelAt(pShot, 127, 32 + 3), SELECTOR_COLOUR);
+    EXPECT_EQ(pixelAt(pShot, 127, 40 + 3), 0u);
+    // The selector's key-coloured columns stay transparent.
+    EXPECT_EQ(pixelAt(pShot, 24, 40 + 3), 0u);
+    SDL_FreeSurface(pShot);
 }
