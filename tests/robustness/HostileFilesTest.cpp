@@ -12,14 +12,11 @@
 #include <chrono>
 #include <csignal>
 #include <cstdio>
-#include <fcntl.h>
 #include <filesystem>
 #include <functional>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
-#include <sys/wait.h>
 #include <thread>
-#include <unistd.h>
 
 using namespace testing_support;
 namespace fs = std::filesystem;

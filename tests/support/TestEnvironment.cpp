@@ -7,14 +7,11 @@
 
 #include <gtest/gtest.h>
 
-#include <array>
 #include <bit>
-#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <sys/wait.h>
-#include <unistd.h>
 
 namespace testing_support {
 
