@@ -17,32 +17,32 @@
 // likely to overflow, and the others in turn from key to key. --summary also
 // writes the closing counts to FILE, for a test runner that hides the output
 // of passing tests.
+#include "support/Programs.h"
 #include "support/Trace.h"
 
 #include <algorithm>
 #include <atomic>
-#include <chrono>
-#include <csignal>
+#include <bit>
+#include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <fcntl.h>
 #include <filesystem>
-#include <fstream>
 #include <functional>
 #include <iterator>
 #include <map>
 #include <mutex>
 #include <random>
+#include <set>
 #include <sstream>
 #include <string>
-#include <sys/wait.h>
 #include <thread>
 #include <tuple>
-#include <unistd.h>
 #include <vector>
 
 namespace fs = std::filesystem;
+using testing_support::readFile;
+using testing_support::writeFile;
 
 namespace {
 
@@ -66,18 +66,12 @@ constexpr int KEY_VALUE_COUNT = 4;
 struct Case {
     std::string file;        // the data file changed, relative to the folder
     std::string description; // what was done to it
-    std::function<void(const fs::path& folder)> apply;
+    // The file's new bytes from its old ones; none removes the file.
+    std::function<std::string(std::string bytes)> change;
     std::string section = ""; // of the key a key case changed
     // The menu's entries whose run loads the file: its level and character.
     int level = 0;
     int character = 0;
-};
-
-struct Run {
-    int status = -1; // exit status, or -1 when it did not exit
-    int signal = 0;  // the signal that ended it
-    bool timedOut = false;
-    std::string err; // standard error
 };
 
 struct Outcome {
@@ -86,26 +80,12 @@ struct Outcome {
     int checkStatus = -1;
 };
 
-std::string readFile(const fs::path& path) {
-    std::ifstream file(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(file), {});
-}
-
-void writeFile(const fs::path& path, const std::string& contents) {
-    std::ofstream file(path, std::ios::binary | std::ios::trunc);
-    file << contents;
-}
-
-bool isDataFile(const fs::path& path) {
-    std::string extension = path.extension().string();
-    return extension == ".ini" || extension == ".bmp" || extension == ".map" || extension == ".wav";
-}
-
 // Relative to the folder: the sounds live in a folder of their own.
 std::vector<std::string> dataFiles(const fs::path& data) {
+    const std::set<fs::path> kinds = {".ini", ".bmp", ".map", ".wav"};
     std::vector<std::string> names;
     for (const fs::directory_entry& entry : fs::recursive_directory_iterator(data)) {
-        if (entry.is_regular_file() && isDataFile(entry.path())) {
+        if (entry.is_regular_file() && kinds.count(entry.path().extension()) != 0) {
             names.push_back(entry.path().lexically_relative(data).string());
         }
     }
@@ -138,9 +118,11 @@ bool isInteger(const std::string& text) {
                                           [](char c) { return c >= '0' && c <= '9'; });
 }
 
-// One "key=value" line of an INI file, with its section and line index.
+// One "key=value" line of an INI file, with its section and where the line
+// lies in the file (its line feed left out).
 struct Entry {
-    size_t line;
+    size_t start;
+    size_t length;
     std::string section;
     std::string key;
     std::string value;
@@ -148,17 +130,18 @@ struct Entry {
 
 std::vector<Entry> iniEntries(const std::string& text) {
     std::vector<Entry> entries;
-    std::vector<std::string> lines = splitLines(text);
     std::string section;
-    for (size_t i = 0; i < lines.size(); ++i) {
-        std::string line = trimmed(lines[i]);
+    size_t start = 0;
+    for (const std::string& raw : splitLines(text)) {
+        std::string line = trimmed(raw);
         size_t equals = line.find('=');
         if (line.size() > 1 && line.front() == '[' && line.back() == ']') {
             section = line.substr(1, line.size() - 2);
         } else if (!line.empty() && line[0] != ';' && equals != std::string::npos) {
-            entries.push_back(
-                {i, section, trimmed(line.substr(0, equals)), trimmed(line.substr(equals + 1))});
+            entries.push_back({start, raw.size(), section, trimmed(line.substr(0, equals)),
+                               trimmed(line.substr(equals + 1))});
         }
+        start += raw.size() + 1;
     }
     return entries;
 }
@@ -198,25 +181,24 @@ std::map<std::string, std::pair<int, int>> menuOwners(const fs::path& data) {
     return owners;
 }
 
-uint32_t littleEndian32(const std::string& bytes, size_t at) {
+// A WAV's numbers are little-endian, as this machine's.
+static_assert(std::endian::native == std::endian::little);
+
+uint32_t get32(const std::string& bytes, size_t at) {
     uint32_t value = 0;
-    for (size_t i = 4; i-- > 0;) {
-        value = value << 8 | static_cast<uint8_t>(bytes[at + i]);
-    }
+    std::memcpy(&value, bytes.data() + at, sizeof value);
     return value;
 }
 
-void putLittleEndian32(std::string& bytes, size_t at, uint32_t value) {
-    for (size_t i = 0; i < 4; ++i) {
-        bytes[at + i] = static_cast<char>(value >> (8 * i));
-    }
+void put32(std::string& bytes, size_t at, uint32_t value) {
+    std::memcpy(bytes.data() + at, &value, sizeof value);
 }
 
 // Where a WAV's chunk of that name starts, or npos.
 size_t findChunk(const std::string& wav, const char* pName) {
     constexpr size_t RIFF_HEADER = 12;
     for (size_t at = RIFF_HEADER; at + 8 <= wav.size();) {
-        uint32_t size = littleEndian32(wav, at + 4);
+        uint32_t size = get32(wav, at + 4);
         if (wav.compare(at, 4, pName) == 0) {
             return at;
         }
@@ -229,53 +211,46 @@ size_t findChunk(const std::string& wav, const char* pName) {
 // decoder given a hostile file meets.
 void wavCases(const std::string& name, std::vector<Case>& cases) {
     using Edit = std::function<void(std::string & wav, size_t fmt, size_t data)>;
-    auto edit = [&](const std::string& description, Edit change) {
-        cases.push_back({name, description, [name, change](const fs::path& folder) {
-                             std::string wav = readFile(folder / name);
+    auto edit = [&](const std::string& description, Edit edit) {
+        cases.push_back({name, description, [edit](std::string wav) {
                              size_t fmt = findChunk(wav, "fmt ");
                              size_t data = findChunk(wav, "data");
                              if (fmt != std::string::npos && data != std::string::npos) {
-                                 change(wav, fmt, data);
+                                 edit(wav, fmt, data);
                              }
-                             writeFile(folder / name, wav);
+                             return wav;
                          }});
     };
     auto removed = [](std::string& wav, size_t at) {
-        uint32_t size = littleEndian32(wav, at + 4);
+        uint32_t size = get32(wav, at + 4);
         wav.erase(at, std::min<size_t>(8 + size + (size & 1), wav.size() - at));
-        putLittleEndian32(wav, 4, static_cast<uint32_t>(wav.size() - 8));
+        put32(wav, 4, static_cast<uint32_t>(wav.size() - 8));
     };
     edit("its fmt chunk removed",
          [removed](std::string& wav, size_t fmt, size_t) { removed(wav, fmt); });
     edit("its data chunk removed",
          [removed](std::string& wav, size_t, size_t data) { removed(wav, data); });
     edit("its fmt chunk's size past the file's end",
-         [](std::string& wav, size_t fmt, size_t) { putLittleEndian32(wav, fmt + 4, 0x7FFFFFF0); });
+         [](std::string& wav, size_t fmt, size_t) { put32(wav, fmt + 4, 0x7FFFFFF0); });
     edit("its sample rate set to 1 Hz",
-         [](std::string& wav, size_t fmt, size_t) { putLittleEndian32(wav, fmt + 12, 1); });
+         [](std::string& wav, size_t fmt, size_t) { put32(wav, fmt + 12, 1); });
 }
 
 void fileCases(const fs::path& data, const std::string& name, std::vector<Case>& cases) {
-    cases.push_back(
-        {name, "missing", [name](const fs::path& folder) { fs::remove(folder / name); }});
-    cases.push_back(
-        {name, "empty", [name](const fs::path& folder) { writeFile(folder / name, ""); }});
     size_t size = fs::file_size(data / name);
+    // A fixed seed per file, so a failure repeats.
+    uint32_t seed = static_cast<uint32_t>(std::hash<std::string>{}(name)) ^ 0x6b6373u;
+    cases.push_back({name, "missing", nullptr});
+    cases.push_back({name, "empty", [](const std::string&) { return std::string(); }});
     cases.push_back(
         {name, "cut to " + std::to_string(size / 2) + " of " + std::to_string(size) + " bytes",
-         [name](const fs::path& folder) {
-             std::string bytes = readFile(folder / name);
-             writeFile(folder / name, bytes.substr(0, bytes.size() / 2));
-         }});
-    cases.push_back({name, "random bytes", [name](const fs::path& folder) {
-                         std::string bytes = readFile(folder / name);
-                         // A fixed seed per file, so a failure repeats.
-                         std::mt19937 random(static_cast<uint32_t>(std::hash<std::string>{}(name)) ^
-                                             0x6b6373u);
+         [](const std::string& bytes) { return bytes.substr(0, bytes.size() / 2); }});
+    cases.push_back({name, "random bytes", [seed](std::string bytes) {
+                         std::mt19937 random(seed);
                          for (char& byte : bytes) {
                              byte = static_cast<char>(random() & 0xFF);
                          }
-                         writeFile(folder / name, bytes);
+                         return bytes;
                      }});
     if (fs::path(name).extension() == ".wav") {
         wavCases(name, cases);
@@ -296,15 +271,8 @@ void keyCases(const fs::path& data, const std::string& name, int valuesPerKey, s
                                                       (KEY_VALUE_COUNT - 1));
             std::string line = entry.key + "=" + KEY_VALUES[index];
             cases.push_back({name, "[" + entry.section + "] " + line,
-                             [name, at = entry.line, line](const fs::path& folder) {
-                                 std::vector<std::string> changed =
-                                     splitLines(readFile(folder / name));
-                                 changed[at] = line;
-                                 std::string text;
-                                 for (const std::string& l : changed) {
-                                     text += l + "\n";
-                                 }
-                                 writeFile(folder / name, text);
+                             [entry, line](std::string text) {
+                                 return text.replace(entry.start, entry.length, line);
                              },
                              entry.section});
         }
@@ -331,55 +299,21 @@ int writeReplay(const Case& c, const fs::path& path) {
     return frame + PLAY_FRAMES;
 }
 
-Run runProgram(const std::vector<std::string>& arguments, const fs::path& outPath,
-               const fs::path& errPath, int timeoutSeconds) {
-    Run run;
-    pid_t child = fork();
-    if (child == 0) {
-        int out = open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        int err = open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        int in = open("/dev/null", O_RDONLY);
-        dup2(in, 0);
-        dup2(out, 1);
-        dup2(err, 2);
-        std::vector<char*> argv;
-        for (const std::string& argument : arguments) {
-            argv.push_back(const_cast<char*>(argument.c_str()));
-        }
-        argv.push_back(nullptr);
-        execv(argv[0], argv.data());
-        _exit(127);
-    }
-    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(timeoutSeconds);
-    int raw = 0;
-    // The wait between looks doubles up to 16 ms: a run takes a tenth of a
-    // second or more, and a look every 2 ms woke the worker fifty times a run.
-    for (int pause = 1;; pause = std::min(2 * pause, 16)) {
-        pid_t done = waitpid(child, &raw, WNOHANG);
-        if (done == child) {
-            break;
-        }
-        if (std::chrono::steady_clock::now() > deadline) {
-            kill(child, SIGKILL);
-            waitpid(child, &raw, 0);
-            run.timedOut = true;
-            break;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(pause));
-    }
-    if (!run.timedOut) {
-        if (WIFEXITED(raw)) {
-            run.status = WEXITSTATUS(raw);
-        } else if (WIFSIGNALED(raw)) {
-            run.signal = WTERMSIG(raw);
-        }
-    }
-    run.err = readFile(errPath);
-    return run;
+// Runs a program in the case's folder, which keeps its output and errors.
+testing_support::Ending runIn(const fs::path& folder, const std::string& name,
+                              const std::vector<std::string>& arguments, int timeoutSeconds,
+                              std::string& err) {
+    fs::path errPath = folder / (name + ".err");
+    testing_support::Ending ending = testing_support::waitFor(
+        testing_support::startProgram(arguments, folder / (name + ".out"), errPath),
+        timeoutSeconds);
+    err = readFile(errPath);
+    return ending;
 }
 
 // What is wrong with how a run ended, or an empty text.
-std::string judge(const Run& run, const std::string& file, bool oneLineOnly) {
+std::string judge(const testing_support::Ending& run, const std::string& err,
+                  const std::string& file, bool oneLineOnly) {
     if (run.timedOut) {
         return "did not end within the time limit";
     }
@@ -392,7 +326,7 @@ std::string judge(const Run& run, const std::string& file, bool oneLineOnly) {
     if (run.status != 2) {
         return "ended with status " + std::to_string(run.status);
     }
-    std::vector<std::string> lines = splitLines(run.err);
+    std::vector<std::string> lines = splitLines(err);
     if (lines.empty()) {
         return "status 2 without a message";
     }
@@ -414,47 +348,51 @@ Outcome runCase(const Case& c, size_t index, const fs::path& kcs, const fs::path
     fs::path folder = scratch / ("case-" + std::to_string(index));
     fs::path dataCopy = folder / "data";
     fs::create_directories(dataCopy);
-    // Only the changed file is copied; the others are links to the originals,
+    // Only the changed file is written; the others are links to the originals,
     // which nothing writes, instead of megabytes of music copied per case.
     for (const std::string& name : dataFiles(data)) {
         fs::create_directories((dataCopy / name).parent_path());
-        if (name == c.file) {
-            fs::copy_file(data / name, dataCopy / name);
-        } else {
+        if (name != c.file) {
             fs::create_symlink(data / name, dataCopy / name);
         }
     }
-    c.apply(dataCopy);
+    if (c.change) {
+        writeFile(dataCopy / c.file, c.change(readFile(data / c.file)));
+    } else {
+        fs::remove(dataCopy / c.file);
+    }
     int frames = writeReplay(c, folder / "session.replay");
 
     Outcome outcome;
     // Scale 1: scaling the dummy window costs most of a headless frame and
     // changes nothing the game does.
     std::string where = c.file + " " + c.description + ": ";
-    Run game = runProgram({kcs.string(), "--headless", "--scale", "1", "--skip-ready", "--data",
-                           dataCopy.string(), "--frames", std::to_string(frames), "--replay",
-                           (folder / "session.replay").string(), "--trace",
-                           (folder / "trace.jsonl").string()},
-                          folder / "game.out", folder / "game.err", timeoutSeconds);
-    outcome.gameStatus = game.timedOut || game.signal != 0 ? -1 : game.status;
-    std::string problem = judge(game, c.file, true);
+    std::string err;
+    testing_support::Ending game =
+        runIn(folder, "game",
+              {kcs, "--headless", "--scale", "1", "--skip-ready", "--data", dataCopy, "--frames",
+               std::to_string(frames), "--replay", folder / "session.replay", "--trace",
+               folder / "trace.jsonl"},
+              timeoutSeconds, err);
+    outcome.gameStatus = game.status;
+    std::string problem = judge(game, err, c.file, true);
     if (problem.empty()) {
         problem = testing_support::wholeFramesProblem(readFile(folder / "trace.jsonl"));
     }
     if (!problem.empty()) {
-        outcome.problem = where + "the game " + problem + " (stderr: " + trimmed(game.err) + ")";
+        outcome.problem = where + "the game " + problem + " (stderr: " + trimmed(err) + ")";
     }
     // --check names every problem on a line of its own; one change can break
     // more than one thing it loads (both levels share a tile sheet).
-    Run check = runProgram({kcs.string(), "--check", "--data", dataCopy.string()},
-                           folder / "check.out", folder / "check.err", timeoutSeconds);
-    outcome.checkStatus = check.timedOut || check.signal != 0 ? -1 : check.status;
-    problem = judge(check, c.file, false);
+    testing_support::Ending check =
+        runIn(folder, "check", {kcs, "--check", "--data", dataCopy}, timeoutSeconds, err);
+    outcome.checkStatus = check.status;
+    problem = judge(check, err, c.file, false);
     if (problem.empty() && outcome.checkStatus == 0 && outcome.gameStatus == 2) {
         problem = "passed the data the game refused";
     }
     if (!problem.empty() && outcome.problem.empty()) {
-        outcome.problem = where + "--check " + problem + " (stderr: " + trimmed(check.err) + ")";
+        outcome.problem = where + "--check " + problem + " (stderr: " + trimmed(err) + ")";
     }
     if (!keep && outcome.problem.empty()) {
         fs::remove_all(folder);
@@ -473,33 +411,28 @@ Outcome runCase(const Case& c, size_t index, const fs::path& kcs, const fs::path
 int main(int argc, char** argv) {
     fs::path kcs;
     fs::path data;
+    fs::path summaryPath;
     int workers = 2;
     int valuesPerKey = KEY_VALUE_COUNT;
     int timeoutSeconds = 10;
     bool keep = false;
-    fs::path summaryPath;
+    // Each option that takes a value: a path made absolute, or a number
+    // brought within its bounds.
+    const std::map<std::string, fs::path*> paths = {
+        {"--kcs", &kcs}, {"--data", &data}, {"--summary", &summaryPath}};
+    const std::map<std::string, std::tuple<int*, int, int>> numbers = {
+        {"--workers", {&workers, 1, INT_MAX}},
+        {"--values-per-key", {&valuesPerKey, 1, KEY_VALUE_COUNT}},
+        {"--timeout", {&timeoutSeconds, 1, INT_MAX}}};
     for (int i = 1; i < argc; ++i) {
         std::string option = argv[i];
-        auto value = [&]() -> std::string {
-            if (i + 1 >= argc) {
-                usage();
-            }
-            return argv[++i];
-        };
-        if (option == "--kcs") {
-            kcs = fs::absolute(value());
-        } else if (option == "--data") {
-            data = fs::absolute(value());
-        } else if (option == "--workers") {
-            workers = std::max(1, std::atoi(value().c_str()));
-        } else if (option == "--values-per-key") {
-            valuesPerKey = std::clamp(std::atoi(value().c_str()), 1, KEY_VALUE_COUNT);
-        } else if (option == "--timeout") {
-            timeoutSeconds = std::max(1, std::atoi(value().c_str()));
-        } else if (option == "--summary") {
-            summaryPath = fs::absolute(value());
-        } else if (option == "--keep") {
+        if (option == "--keep") {
             keep = true;
+        } else if (i + 1 < argc && paths.count(option) != 0) {
+            *paths.at(option) = fs::absolute(argv[++i]);
+        } else if (i + 1 < argc && numbers.count(option) != 0) {
+            auto [pValue, low, high] = numbers.at(option);
+            *pValue = std::clamp(std::atoi(argv[++i]), low, high);
         } else {
             usage();
         }
@@ -570,10 +503,9 @@ int main(int argc, char** argv) {
 
     size_t failed = 0;
     size_t game0 = 0, game2 = 0, check0 = 0, check2 = 0, elsewhere = 0;
-    for (const Case& c : cases) {
-        elsewhere += c.level != 0 || c.character != 0 ? 1 : 0;
-    }
-    for (const Outcome& outcome : outcomes) {
+    for (size_t i = 0; i < cases.size(); ++i) {
+        const Outcome& outcome = outcomes[i];
+        elsewhere += cases[i].level != 0 || cases[i].character != 0 ? 1 : 0;
         failed += outcome.problem.empty() ? 0 : 1;
         game0 += outcome.gameStatus == 0 ? 1 : 0;
         game2 += outcome.gameStatus == 2 ? 1 : 0;

@@ -21,22 +21,17 @@ data="$scratch/data"
 mkdir -p "$data"
 cp "$demo"/*.bmp "$demo"/font.ini "$demo"/enemy.ini "$demo"/kalvorn1.ini "$data"/
 
+# A row of $2 tiles of character $1.
+row() { printf "%${2}s\n" "" | tr ' ' "$1"; }
+
 # Two screens across in screen row 8, where the enemy stands (world y 2104):
 # a floor at tile row 12 (world y 2112) with a three-tile pit at columns
 # 20-22 over nothing, so a player running right falls out of the level.
 {
-    echo "tile . 1"
-    echo "tile # 3 solid"
-    echo "absent ~"
-    echo "map"
-    for _ in $(seq 120); do printf '~%.0s' $(seq 32); echo; done
-    for row in $(seq 0 14); do
-        if [ "$row" -lt 12 ]; then
-            printf '.%.0s' $(seq 32); echo
-        else
-            echo "####################...#########"
-        fi
-    done
+    printf 'tile . 1\ntile # 3 solid\nabsent ~\nmap\n'
+    for _ in $(seq 120); do row '~' 32; done
+    for _ in $(seq 12); do row . 32; done
+    for _ in 1 2 3; do echo "####################...#########"; done
 } >"$scratch/leaks.txt"
 "$kcs_map" build "$scratch/leaks.txt" "$data/leaks.map"
 

@@ -7,13 +7,11 @@
 
 #include <gtest/gtest.h>
 
-#include <array>
-#include <cstdio>
+#include <bit>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
-#include <fstream>
 #include <sys/wait.h>
-#include <unistd.h>
 
 namespace testing_support {
 
@@ -62,16 +60,6 @@ const std::string& scratchDir() {
     return gScratch;
 }
 
-void writeFile(const std::string& path, const std::string& contents) {
-    std::ofstream file(path, std::ios::binary | std::ios::trunc);
-    file << contents;
-}
-
-std::string readFile(const std::string& path) {
-    std::ifstream file(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(file), {});
-}
-
 void writeBmp(const std::string& path, int width, int height,
               const std::function<uint32_t(int, int)>& colour) {
     SDL_Surface* pSurface =
@@ -91,22 +79,10 @@ uint32_t pixelAt(SDL_Surface* pSurface, int x, int y) {
     SDL_LockSurface(pSurface);
     const uint8_t* pPixel = static_cast<const uint8_t*>(pSurface->pixels) + y * pSurface->pitch +
                             x * pSurface->format->BytesPerPixel;
+    // The pixel's bytes, lowest first, are its value whatever its width.
+    static_assert(std::endian::native == std::endian::little);
     uint32_t value = 0;
-    switch (pSurface->format->BytesPerPixel) {
-    case 4:
-        value = *reinterpret_cast<const uint32_t*>(pPixel);
-        break;
-    case 3:
-        value = static_cast<uint32_t>(pPixel[0]) | static_cast<uint32_t>(pPixel[1]) << 8 |
-                static_cast<uint32_t>(pPixel[2]) << 16;
-        break;
-    case 2:
-        value = *reinterpret_cast<const uint16_t*>(pPixel);
-        break;
-    default:
-        value = *pPixel;
-        break;
-    }
+    std::memcpy(&value, pPixel, pSurface->format->BytesPerPixel);
     SDL_UnlockSurface(pSurface);
     Uint8 r = 0, g = 0, b = 0;
     SDL_GetRGB(value, pSurface->format, &r, &g, &b);

@@ -2,6 +2,8 @@
 // small test font, and helpers to write data files and read pixels back.
 #pragma once
 
+#include "support/Programs.h"
+
 #include <SDL.h>
 #include <cstdint>
 #include <functional>
@@ -11,11 +13,6 @@ namespace testing_support {
 
 // The scratch folder every test runs in (also the working directory).
 const std::string& scratchDir();
-
-// Writes a text or binary file in the working directory (or at a path).
-void writeFile(const std::string& path, const std::string& contents);
-// The whole file, or "" when it cannot be read.
-std::string readFile(const std::string& path);
 
 // Writes a 32-bit BMP of the given size; colour(x, y) gives each pixel as
 // 0xRRGGBB.
