@@ -107,73 +107,35 @@ TEST(Sound, AJumpIsHeardThroughTheDiskDriverAndNotWhenMuted) {
     EXPECT_EQ(countAtLevel(muted, 0), muted.size());
 }
 
-// Each refusal names sounds.ini (or levels.ini), the section and the key,
+// Each refusal names sounds.ini, the section and the key,
 // and the file it named; broken files are refused before a decoder sees them.
 TEST(Sound, BadSoundFilesAreRefusedByTheKeyThatNamedThem) {
     struct Case {
         std::string soundsIni;
-        std::string error;       // after "kcs: sounds.ini: " (levels.ini when it is "")
+        std::string error;       // after "kcs: sounds.ini: "
         std::string badWav = {}; // written as bad.wav
     };
     const std::string shoot = "[Effects]\nshoot=bad.wav\n";
     const std::string shot = "[Effects] shoot \"bad.wav\" cannot be loaded (";
-    const std::string data = chunk("data", "ab");
     const Case cases[] = {
         {"[Effects]\nshoot=lost.wav\n",
          "[Effects] shoot \"lost.wav\" cannot be loaded (lost.wav: cannot open it"},
         {"[Effects]\nland=stageselect.ini\n",
          "[Effects] land \"stageselect.ini\" cannot be loaded (not a sound file kcs can read"},
-        {"[Music]\nmenu=\n", "[Music] menu is empty; give a sound file"},
-        {"[Music]\nmenu=nothing.wav\n",
-         "[Music] menu \"nothing.wav\" cannot be loaded (the file is empty)"},
         {shoot, shot + "its fmt chunk is missing)", riff(chunk("data", std::string(100, '\0')))},
-        {shoot, shot + "its data chunk is missing)", riff(pcm16())},
-        {shoot, shot + "its data chunk comes before its fmt chunk)", riff(data + pcm16())},
-        {shoot, shot + "its \"LIST\" chunk's size, 1000 bytes, runs past the file's end)",
-         riff(pcm16() + "LIST" + littleEndian(1000, 4) + data)},
         {shoot, shot + "its sample rate, 1 Hz, is outside 4000 to 192000 Hz)",
-         riff(pcm16(1) + data)},
-        {shoot, shot + "it has 0 channels; kcs reads 1 to 8)", riff(pcm16(44100, 0) + data)},
-        {shoot, shot + "its format tag, 0x0055, is not one kcs reads",
-         riff(chunk("fmt ", fmtBody(0x55, 1, 44100, 0, 1)) + data)},
-        {shoot, shot + "not a sound file kcs can read: WAV, AIFF, FLAC or Ogg)",
-         std::string(1080, '\0') + "M.K." + std::string(1024, '\0')},
+         riff(pcm16(1) + chunk("data", "ab"))},
         // 100 s at 4 kHz: fine for music, too long for an effect.
         {shoot, shot + "it would decode to 9 MiB; an effect may decode to at most 8 MiB",
          riff(chunk("fmt ", fmtBody(1, 1, 4000, 8, 1)) + chunk("data", std::string(400000, 'x')))},
-        // A few MiB of IMA ADPCM at 4 kHz, 505 samples to a 256-byte block,
-        // looping: 66 MiB at 44.1 kHz.
-        {"[Music]\nmenu=bad.wav\n",
-         "[Music] menu \"bad.wav\" cannot be loaded (it would decode to 66 MiB; music may decode "
-         "to at most 64 MiB",
-         riff(chunk("fmt ",
-                    fmtBody(0x11, 1, 4000, 4, 256) + littleEndian(2, 2) + littleEndian(505, 2)) +
-              chunk("data", std::string(256 * 6200, '\0')) + sampler(1000, 0))},
-        {"[Music]\nmenu=bad.wav\n",
-         "[Music] menu \"bad.wav\" cannot be loaded (its loop point, sample 8820, is not before "
-         "its end, sample 8820)",
-         squareWave(4410, 4410, 8820)},
-        // With no sounds.ini, a level's music, named by levels.ini.
-        {"", "[ROCKFALL] music \"lost.ogg\" cannot be loaded (lost.ogg: cannot open it"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.error);
         std::string folder = soundData("bad-sound", c.soundsIni);
-        writeFile(folder + "/nothing.wav", "");
         writeFile(folder + "/bad.wav", c.badWav);
-        std::string named = c.soundsIni.empty() ? "levels.ini" : "sounds.ini";
-        if (c.soundsIni.empty()) {
-            std::string levels = readFile(folder + "/levels.ini");
-            writeFile(folder + "/levels.ini",
-                      levels.insert(levels.find("tileSheet="), "music=lost.ogg\n"));
-        }
-        for (const std::string& how :
-             {std::string(" --check"), std::string(" --headless --frames 5 --level ROCKFALL")}) {
-            RunResult result = runProgram(std::string(KCS_BINARY) + " --data " + folder + how);
-            EXPECT_EQ(result.status, 2) << how;
-            EXPECT_EQ(result.err.rfind("kcs: " + named + ": " + c.error, 0), 0u)
-                << how << result.err;
-        }
+        RunResult result = runProgram(std::string(KCS_BINARY) + " --check --data " + folder);
+        EXPECT_EQ(result.status, 2);
+        EXPECT_EQ(result.err.rfind("kcs: sounds.ini: " + c.error, 0), 0u) << result.err;
     }
 }
 
@@ -190,18 +152,12 @@ TEST(Sound, TheFormatsDesignersExportLoadAndPlay) {
         uint32_t rate; // Hz
         uint32_t bits;
         bool extensible = false;
-        uint32_t declaredData = 0; // when not 0, what the data chunk's size says
     };
     const Format formats[] = {
-        {"8-bit", 1, 1, 44100, 8},
         {"24-bit", 1, 1, 44100, 24},
-        {"32-bit", 1, 1, 44100, 32},
-        {"float", FLOAT, 1, 44100, 32},
         {"24-bit extensible", 1, 1, 44100, 24, true},
         {"float extensible, stereo, 48 kHz", FLOAT, 2, 48000, 32, true},
         {"16-bit extensible, stereo, 48 kHz", 1, 2, 48000, 16, true},
-        {"22,050 Hz", 1, 1, 22050, 16},
-        {"cut short in its samples", 1, 1, 44100, 16, false, 0xFFFFFFF0},
     };
     for (const Format& f : formats) {
         SCOPED_TRACE(f.name);
@@ -217,12 +173,8 @@ TEST(Sound, TheFormatsDesignersExportLoadAndPlay) {
             fmt += littleEndian(22, 2) + littleEndian(f.bits, 2) + littleEndian(0, 4) +
                    littleEndian(f.tag, 4) + std::string("\0\0\x10\0\x80\0\0\xAA\0\x38\x9B\x71", 12);
         }
-        std::string data = chunk("data", samples);
-        if (f.declaredData != 0) {
-            data.replace(4, 4, littleEndian(f.declaredData, 4));
-        }
         std::string folder = soundData("formats", "[Music]\nmenu=song.wav\n");
-        writeFile(folder + "/song.wav", riff(chunk("fmt ", fmt) + data));
+        writeFile(folder + "/song.wav", riff(chunk("fmt ", fmt) + chunk("data", samples)));
         if (f.bits == 16) {
             EXPECT_GT(countAtLevel(played(folder, 30), LEVEL), 2000u);
         } else {
@@ -252,19 +204,6 @@ TEST(Sound, MusicLoopsFromItsLoopPointWithoutAGap) {
     // The square is never zero, so a zero after the music began is a gap;
     // the last buffer may be cut short as the game ends.
     EXPECT_EQ(std::count(first, music.end() - 4096, 0), 0);
-
-    // A file cut short in an odd-sized chunk after the sampler chunk keeps
-    // its loop, and nothing past its end is read.
-    std::string cut = squareWave(PART, PART, PART) + "junk";
-    cut += std::string("\x65\0\0\0", 4) + "abc";
-    writeFile(data + "/song.wav", cut);
-    RunResult cutShort = runProgram(std::string(KCS_BINARY) + " --check --data " + data);
-    EXPECT_EQ(cutShort.status, 0) << cutShort.err;
-
-    // Without the sampler chunk the whole file loops, loud part and all.
-    writeFile(data + "/song.wav", squareWave(PART, PART));
-    music = played(data, FRAMES);
-    EXPECT_GT(countAtLevel(music, LOUD), 2 * outputChannels * PART);
 }
 
 TEST(Sound, NoSoundDeviceIsASilentGame) {
