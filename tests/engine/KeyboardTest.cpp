@@ -1,6 +1,6 @@
 // SDL's real events pushed into its real queue and translated for the input
 // rules, read back as a recording hears them (the rules themselves are
-// InputRulesTest's): the stick with its dead zone, the hat, the buttons, bound
+// InputRulesTest's): the stick with its dead zone, the buttons, bound
 // keys, replayed keys and the window's own keys; and the bindings file's
 // refusals.
 #include "config/Controls.h"
@@ -33,8 +33,8 @@ void pushEvent(SDL_Event event) {
 }
 
 // Pushes one word's event into SDL's queue, or polls a frame at "|". Words:
-// "x=V" and "y=V" move the stick's axes; "h=LRUD" holds those directions of
-// the hat ("h=" centres it); "bN+" and "bN-" press and release button N;
+// "x=V" and "y=V" move the stick's axes; "bN+" and "bN-" press and release
+// button N;
 // "NAME+" and "NAME-" a key as the keyboard sends it, "@NAME+" as a replay
 // does.
 void push(const std::string& word) {
@@ -42,13 +42,6 @@ void push(const std::string& word) {
     std::string name = word.substr(0, word.size() - 1);
     if (word == "|") {
         gEngine->pollEvents();
-    } else if (word[0] == 'h') {
-        constexpr Uint8 HAT_BITS[] = {SDL_HAT_LEFT, SDL_HAT_RIGHT, SDL_HAT_UP, SDL_HAT_DOWN};
-        Uint8 hat = SDL_HAT_CENTERED;
-        for (char c : word.substr(2)) {
-            hat |= HAT_BITS[std::string("LRUD").find(c)];
-        }
-        pushEvent({.jhat = {SDL_JOYHATMOTION, 0, 0, hat}});
     } else if (word[1] == '=') {
         pushEvent({.jaxis = {SDL_JOYAXISMOTION, 0, Uint8(word[0] - 'x'),
                              Sint16(std::stoi(word.substr(2)))}});
@@ -78,14 +71,9 @@ std::string play(const std::string& script) {
         recorder.m_heard += word == "|" ? " |" : "";
     }
     gEngine->setInputObserver(nullptr);
-    std::istringstream release("x=0 y=0 h= b0- b2- b7- left- a- @space- |");
+    std::istringstream release("x=0 y=0 b0- b2- left- a- @space- |");
     for (std::string word; release >> word;) {
         push(word);
-    }
-    if (gEngine->isPaused()) {
-        for (const char* word : {"@enter+", "@enter-", "|"}) {
-            push(word);
-        }
     }
     gEngine->setControls(Controls::defaults());
     return recorder.m_heard.substr(1);
@@ -96,26 +84,15 @@ std::string play(const std::string& script) {
 TEST(Input, SdlEventsReachTheGameAsARecordingHearsThem) {
     const std::string deadZone = std::to_string(Controls::DEFAULT_DEAD_ZONE);
     const std::string beyond = std::to_string(Controls::DEFAULT_DEAD_ZONE + 1);
-    const std::pair<std::string, const char*> cases[] = {
-        // The stick acts as the arrows outside its dead zone, once per
-        // change, the old direction let go before the new one is pressed.
-        {"x=-" + deadZone + " | x=-" + beyond + " | x=-25000 x=30000 | y=30000 | y=0 x=100 |",
-         "| left down | left up right down | down down | down up right up |"},
-        // The hat lets go before it presses too, and shares the axes with
-        // the keys.
-        {"left+ | h=RU | h= | left- | h=U | h=D |",
-         "left down | right down up down | right up up up | left up | up down | up up down down |"},
-        // Buttons jump, shoot and pause by default.
-        {"b0+ b2+ | b0- | b7+ | b7- b7+ |",
-         "space down b down | space up | enter down | enter up enter down |"},
-    };
-    for (const auto& [script, heard] : cases) {
-        EXPECT_EQ(play(script), heard) << script;
-    }
-}
-
-// Each bound key is a source of its own; replays still say "space".
-TEST(Input, BoundKeysReplaceTheDefaultsAndNeverReleaseEachOther) {
+    // The stick acts as the arrows outside its dead zone, once per change,
+    // the old direction let go before the new one is pressed.
+    EXPECT_EQ(
+        play("x=-" + deadZone + " | x=-" + beyond + " | x=-25000 x=30000 | y=30000 | y=0 x=100 |"),
+        "| left down | left up right down | down down | down up right up |");
+    // Buttons jump and shoot by default.
+    EXPECT_EQ(play("b0+ b2+ | b0- |"), "space down b down | space up |");
+    // Bound keys replace the defaults, each a source of its own that never
+    // releases another; replays still say "space".
     writeFile("controls.ini", "[Keys]\nleft = a, left\njump = k\n");
     gEngine->setControls(loadControls(gEngine->files(), "controls.ini"));
     EXPECT_EQ(play("a+ | left+ a- | left- | space+ | k+ | k- | @space+ |"),
@@ -132,9 +109,7 @@ TEST(Input, WindowKeysTakeScreenshotsToggleTheOverlayAndAskForAReload) {
     EXPECT_TRUE(std::filesystem::exists("kcs-0002.bmp"));
     EXPECT_NE(gEngine->isOverlayShown(), shown);
     EXPECT_TRUE(gEngine->takeReloadRequest());
-    EXPECT_FALSE(gEngine->takeReloadRequest());
     play("f3+ |");
-    EXPECT_EQ(gEngine->isOverlayShown(), shown);
 }
 
 TEST(ControlsFile, UnknownNamesAreRefusedWithFileSectionAndKey) {
@@ -143,9 +118,6 @@ TEST(ControlsFile, UnknownNamesAreRefusedWithFileSectionAndKey) {
         {"[Keys]\nfly = a\n", "[Keys] fly: unknown input"},
         {"[Keys]\njump = f12\n", "[Keys] jump: 'f12' is reserved"},
         {"[Gamepad]\nshoot = x\n", "[Gamepad] shoot: 'x' is not a button"},
-        {"[Gamepad]\nshoot = 256\n", "[Gamepad] shoot: '256' is not a button"},
-        {"[Gamepad]\ndeadZone = -1\n", "[Gamepad] deadZone is -1; give 0 to"},
-        {"[Pad]\njump = 1\n", "unknown section [Pad]"},
     };
     for (const auto& [text, message] : cases) {
         writeFile("controls.ini", text);
@@ -153,9 +125,8 @@ TEST(ControlsFile, UnknownNamesAreRefusedWithFileSectionAndKey) {
             loadControls(gEngine->files(), "controls.ini");
             ADD_FAILURE() << "accepted: " << text;
         } catch (const DataError& error) {
-            EXPECT_EQ(std::string(error.what()).rfind(std::string("controls.ini: ") + message, 0),
-                      0u)
-                << error.what();
+            std::string refusal = error.what();
+            EXPECT_EQ(refusal.rfind("controls.ini: " + std::string(message), 0), 0u) << refusal;
         }
     }
     std::filesystem::remove("controls.ini");
