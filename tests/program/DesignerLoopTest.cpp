@@ -170,6 +170,9 @@ TEST(DesignerLoop, CheckWarnsOfEachDesignMistakeByPlaceAndFix) {
         std::string warning;        // after "kcs: warning: FILE: "
     };
     const std::vector<Case> cases = {
+        // Two edits from the key, as far as a name of its length may be.
+        {"kalvorn1.ini", "runningInt=1", "runinInt=1",
+         "[XSpeed] runinInt is not a key the game reads here; did you mean runningInt?"},
         {"kalvorn1.ini", "[XSpeed]", "[Xspeed]",
          "[Xspeed] is not a section the game reads; did you mean [XSpeed]?"},
         {"kalvorn1.ini", "runningInt=1", "runningInt = two",
@@ -180,9 +183,10 @@ TEST(DesignerLoop, CheckWarnsOfEachDesignMistakeByPlaceAndFix) {
         {"levels.ini", "teleportStopPosY=164", "teleportStopPosY=180",
          "[ROCKFALL] teleportStopPosY 180 puts the arrival inside a solid tile"},
         {"levels.ini", "boundary0y=1920", "boundary0y=0", "[ROCKFALL] no boundary holds the enemy"},
-        {"levels.ini", "teleportStopPosY=164", "teleportStopPosY=404",
-         "[ROCKFALL] teleportStopPosY 404 stops the descent at y 2324, below boundary0 (y 1920 to "
-         "2159), after 25 updates; use 4 to 228"},
+        // A descent of minutes is told in minutes too.
+        {"levels.ini", "teleportStopPosY=164", "teleportStopPosY=116004",
+         "[ROCKFALL] teleportStopPosY 116004 stops the descent at y 117924, below boundary0 (y "
+         "1920 to 2159), after 7250 updates, 2 minutes of play; use 4 to 228"},
         {"levels.ini", "boundary1y=2160", "boundary1y=2040",
          "[ROCKFALL] boundary1 (0, 2040, 512) overlaps boundary0 (0, 1920, 1024)"},
         {"levels.ini", "boundary1x=0", "boundary1x=65536",

@@ -78,10 +78,9 @@ TEST(DesignerPictures, TheMapPictureShowsTilesAbsentScreensAndTheLevelsLayout) {
     EXPECT_EQ(withLevel.at(112, 2104), 0xFF2020u);
 }
 
-TEST(DesignerPictures, TheReportMeasuresWithTheGamesCodeAndThePlotDrawsItsJumps) {
-    const std::string plot = scratchDir() + "/jumps.png";
+TEST(DesignerPictures, TheReportMeasuresWithTheGamesCode) {
     RunResult report = runProgram(std::string(KCS_BINARY) + " --data " + DATA +
-                                  " --character-report kalvorn1.ini --plot " + plot);
+                                  " --character-report kalvorn1.ini");
     ASSERT_EQ(report.status, 0) << report.err;
     // The speeds the file gives come back as the game reaches them:
     // runningInt 1 + runningFraction 96 / 256.
@@ -89,20 +88,43 @@ TEST(DesignerPictures, TheReportMeasuresWithTheGamesCodeAndThePlotDrawsItsJumps)
          {"  running: full speed 1.38 px per update", "  standing jump: 50 px high (3.1 tiles)"}) {
         EXPECT_NE(report.out.find(line), std::string::npos) << line << "\n" << report.out;
     }
-    Png picture = readPng(plot);
-    // Three times life size: the standing jump's highest mark (3 px squares
-    // around each position, in cyan) stands 50 px x 3 + 2 above the floor's
-    // top row.
-    int floorRow = -1;
-    int highest = picture.height;
-    for (int y = 0; y < picture.height; ++y) {
-        for (int x = 0; x < picture.width; ++x) {
-            floorRow = floorRow < 0 && picture.at(x, y) == 0x805030 ? y : floorRow;
-            highest = picture.at(x, y) == 0x00FFFF ? std::min(highest, y) : highest;
+}
+
+// The guide's pictures are what the programs draw: a change to the map
+// picture, the plot or the overlay shows here, and the guide is redrawn with
+// it (make doc-pictures; the overlay is this screenshot at twice its size).
+TEST(DesignerPictures, TheGuidesPicturesAreWhatTheProgramsDrawToday) {
+    const std::string guide = std::string(KCS_SOURCE_DIR) + "/docs/images/";
+    const std::string map = scratchDir() + "/guide-map.png";
+    const std::string plot = scratchDir() + "/guide-plot.png";
+    const std::string overlay = scratchDir() + "/guide-overlay.bmp";
+    const std::string game = std::string(KCS_BINARY) + " --data " + DATA;
+    for (const std::string& command :
+         {std::string(KCS_MAP_BINARY) + " render " + DATA + "/rockfall.map " + map + " --levels " +
+              DATA + "/levels.ini --level ROCKFALL",
+          game + " --character-report kalvorn1.ini --plot " + plot,
+          game +
+              " --headless --level ROCKFALL --skip-ready --overlay --frames 31 --screenshot 30:" +
+              overlay}) {
+        ASSERT_EQ(runProgram(command).status, 0) << command;
+    }
+    for (const auto& [drawn, shown] :
+         {std::pair{map, "rockfall-map.png"}, std::pair{plot, "kalvorn1-jumps.png"}}) {
+        Png now = readPng(drawn);
+        Png before = readPng(guide + shown);
+        EXPECT_EQ(now.width, before.width) << shown;
+        EXPECT_TRUE(now.rgb == before.rgb) << shown << " differs from what the program draws";
+    }
+    Png shown = readPng(guide + "overlay.png");
+    Surface shot = readBitmap(gEngine->files(), overlay);
+    ASSERT_EQ(shown.width, 2 * shot->w);
+    int differing = 0;
+    for (int y = 0; y < shot->h; ++y) {
+        for (int x = 0; x < shot->w; ++x) {
+            differing += shown.at(2 * x, 2 * y) != pixelAt(shot.get(), x, y) ? 1 : 0;
         }
     }
-    ASSERT_GT(floorRow, 0);
-    EXPECT_EQ(floorRow - highest, 152);
+    EXPECT_EQ(differing, 0) << "pixels of overlay.png differ from the overlay";
 }
 
 } // namespace
