@@ -81,7 +81,6 @@ const std::string SOLID_TILE =
 const std::string MARKER_SHEET =
     R"(<tileset firstgid="6" name="markers" tilewidth="16" tileheight="16" tilecount="1">)"
     R"(<image source="marker.bmp" width="16" height="16"/></tileset>)";
-const std::string CSV = "encoding=\"csv\"";
 const std::string ZLIB = "encoding=\"base64\" compression=\"zlib\"";
 
 // An orthogonal TMX map of 16 px tiles; every part can be changed for a test.
@@ -94,7 +93,8 @@ struct Tmx {
 
     // A tile layer of the map's size.
     Tmx& layer(const std::string& name, const std::vector<uint32_t>& gids,
-               const std::string& dataAttributes = CSV, const std::string& data = "") {
+               const std::string& dataAttributes = "encoding=\"csv\"",
+               const std::string& data = "") {
         layers += " <layer id=\"1\" name=\"" + name + "\" width=\"" + std::to_string(width) +
                   "\" height=\"" + std::to_string(height) + "\">\n  <data " + dataAttributes + ">" +
                   (data.empty() ? csv(gids) : data) + "</data>\n </layer>\n";
@@ -102,7 +102,7 @@ struct Tmx {
     }
     // The text with one more layer, "tiles", in CSV or in another form.
     std::string withTiles(const std::vector<uint32_t>& gids = screenGids(),
-                          const std::string& dataAttributes = CSV,
+                          const std::string& dataAttributes = "encoding=\"csv\"",
                           const std::string& data = "") const {
         return Tmx(*this).layer("tiles", gids, dataAttributes, data).text();
     }
@@ -180,8 +180,7 @@ TEST(TiledImportTest, EveryFormImportsToItsMapFile) {
     auto exported =
         runProgram(std::string(KCS_MAP_BINARY) + " export level.map level.tmx --tiles sheet.bmp");
     ASSERT_EQ(exported.status, 0) << exported.err;
-    EXPECT_NE(readFile("level.tmx").find("<image source=\"sheet.bmp\" width=\"16\" height=\"128\""),
-              std::string::npos);
+    EXPECT_NE(readFile("level.tmx").find("<image source=\"sheet.bmp\""), std::string::npos);
 
     const std::string maps[][3] = {
         {"csv.tmx", Tmx().withTiles(), screen.bytes()},

@@ -1,7 +1,7 @@
 // kcs-sound through the real binary: the same score always gives the same
-// bytes, the WAV header and the loop chunk the game reads are exact, the
-// waves have their pitch and duty, the voice options shape the notes, and
-// bad scores are reported with file, line and column and write nothing.
+// bytes, the loop chunk gives the loop the game reads, the samples have the
+// length, pitch, duty and peak the score asks for, and bad scores are
+// reported with file, line and column and write nothing.
 #include "engine/LittleEndian.h"
 #include "support/TestEnvironment.h"
 
