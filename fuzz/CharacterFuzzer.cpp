@@ -52,7 +52,7 @@ void writeLevel() {
     }
     std::vector<uint8_t> bytes = file.encode();
     fuzz_support::writeFile("level.map", std::string(bytes.begin(), bytes.end()));
-    fuzz_support::writeBmp("tiles.bmp", 16, 16 * 5);
+    fuzz_support::writeFile("tiles.bmp", fuzz_support::bmpBytes(16, 16 * 5));
     IniDictionary levels = IniDictionary::fromText(
         "[FUZZ]\ntileSheet=tiles.bmp\ntileMap=level.map\nboundaries=2\nboundary0x=0\n"
         "boundary0y=0\nboundary0w=512\nboundary1x=0\nboundary1y=240\nboundary1w=256\n"
@@ -73,7 +73,7 @@ void writeSheets(const uint8_t* pData) {
         gSheetHeight = height;
     }
     if (shot != gShotSize) {
-        fuzz_support::writeBmp("shot.bmp", shot, shot);
+        fuzz_support::writeFile("shot.bmp", fuzz_support::bmpBytes(shot, shot));
         gShotSize = shot;
     }
 }

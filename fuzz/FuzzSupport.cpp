@@ -5,7 +5,7 @@
 #include "engine/GameEngine.h"
 #include "graphics/Font.h"
 
-#include <SDL.h>
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -23,12 +23,10 @@ namespace {
 
 std::string gScratch;
 
+// Registered only once the folder exists.
 void removeScratch() {
-    if (!gScratch.empty()) {
-        std::error_code ignored;
-        std::filesystem::current_path("/", ignored);
-        std::filesystem::remove_all(gScratch, ignored);
-    }
+    std::error_code ignored;
+    std::filesystem::remove_all(gScratch, ignored);
 }
 
 } // namespace
@@ -36,16 +34,14 @@ void removeScratch() {
 void enterScratchFolder() {
     // Files are written for every input: in memory when the machine has a
     // tmpfs, since a disk file system syncs a file truncated and rewritten.
-    std::error_code error;
-    std::filesystem::path base = std::filesystem::is_directory("/dev/shm", error)
-                                     ? std::filesystem::path("/dev/shm")
+    std::filesystem::path base = std::filesystem::is_directory("/dev/shm")
+                                     ? "/dev/shm"
                                      : std::filesystem::temp_directory_path();
-    std::string pattern = (base / "kcs-fuzz-XXXXXX").string();
-    if (mkdtemp(pattern.data()) == nullptr) {
+    gScratch = (base / "kcs-fuzz-XXXXXX").string();
+    if (mkdtemp(gScratch.data()) == nullptr) {
         std::perror("kcs fuzz: cannot make a scratch folder");
         std::abort();
     }
-    gScratch = pattern;
     std::filesystem::current_path(gScratch);
     std::atexit(removeScratch);
 }
@@ -58,7 +54,7 @@ void startHeadlessEngine() {
     // SDL would turn SIGINT and SIGTERM into quit events nobody reads, and a
     // run could then only be killed; libFuzzer's own handlers stop it.
     setenv("SDL_NO_SIGNAL_HANDLERS", "1", 1);
-    writeBmp("font.bmp", 8, 8 * 16);
+    writeFile("font.bmp", bmpBytes(8, 8 * 16));
     writeFile("font.ini", "[Properties]\nsheet=font.bmp\ncharacterHeight=8\ncharacterWidth=8\n"
                           "[Characters]\nA=80\nB=88\nspace=96\n-=104\n");
     // Lives for the whole run, with its files: every input is tried against
@@ -78,47 +74,40 @@ void writeFile(const std::string& path, const std::string& contents) {
 }
 
 std::string bmpBytes(int width, int height) {
-    // A 24-bit bottom-up BMP, made directly: SDL's saver seeks for every
+    // A 24-bit BMP, made directly: SDL's saver seeks for every
     // row, and writing sheets was a third of the character target's time.
     constexpr uint32_t HEADER = 54; // file header and BITMAPINFOHEADER, bytes
-    uint32_t pitch = (static_cast<uint32_t>(width) * 3 + 3) & ~3u;
-    uint32_t size = HEADER + pitch * static_cast<uint32_t>(height);
+    const auto w = static_cast<uint32_t>(width);
+    const auto h = static_cast<uint32_t>(height);
+    uint32_t pitch = (w * 3 + 3) & ~3u;
+    uint32_t size = HEADER + pitch * h;
     std::string bytes(size, '\0');
     auto put = [&](size_t at, uint32_t value, int count) {
         for (int i = 0; i < count; ++i) {
             bytes[at + i] = static_cast<char>(value >> (8 * i));
         }
     };
-    bytes[0] = 'B';
-    bytes[1] = 'M';
-    put(2, size, 4);
-    put(10, HEADER, 4);
-    put(14, 40, 4); // BITMAPINFOHEADER
-    put(18, static_cast<uint32_t>(width), 4);
-    put(22, static_cast<uint32_t>(height), 4);
-    put(26, 1, 2);  // planes
-    put(28, 24, 2); // bits per pixel
-    put(34, pitch * static_cast<uint32_t>(height), 4);
-    for (int y = 0; y < height; ++y) {
-        size_t row = HEADER + pitch * static_cast<size_t>(height - 1 - y);
-        for (int x = 0; x < width; ++x) {
-            // Every fourth pixel is the transparent key colour.
-            uint32_t colour =
-                (x + y) % 4 == 0 ? 0xFF80FFu : 0x102030u * static_cast<uint32_t>(y % 7);
-            put(row + 3 * static_cast<size_t>(x), colour, 3); // blue, green, red
+    // "BM", then from byte 2 the words of the headers: the file's size, 0,
+    // the offset of the pixels, the BITMAPINFOHEADER's size, width, height,
+    // 1 plane and 24 bits a pixel, no compression and the pixels' size.
+    put(0, 'B' | 'M' << 8, 2);
+    const uint32_t words[] = {size, 0, HEADER, 40, w, h, 1 | 24 << 16, 0, size - HEADER};
+    for (size_t i = 0; i < std::size(words); ++i) {
+        put(2 + 4 * i, words[i], 4);
+    }
+    for (uint32_t y = 0; y < h; ++y) {
+        for (uint32_t x = 0; x < w; ++x) {
+            // Every fourth pixel is the transparent key colour; the rows go
+            // up from the bottom, and a pixel is blue, green, red.
+            uint32_t colour = (x + y) % 4 == 0 ? 0xFF80FFu : 0x102030u * (y % 7);
+            put(HEADER + pitch * (h - 1 - y) + 3 * x, colour, 3);
         }
     }
     return bytes;
 }
 
-void writeBmp(const std::string& path, int width, int height) {
-    writeFile(path, bmpBytes(width, height));
-}
-
 std::string textFrom(const uint8_t* pData, size_t size, size_t offset) {
-    if (offset >= size) {
-        return "";
-    }
+    offset = std::min(offset, size);
     return std::string(reinterpret_cast<const char*>(pData) + offset, size - offset);
 }
 

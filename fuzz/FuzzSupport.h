@@ -19,7 +19,6 @@ void writeFile(const std::string& path, const std::string& contents);
 // A 24-bit BMP of the given size in a few colours; every fourth pixel is
 // the key colour.
 std::string bmpBytes(int width, int height);
-void writeBmp(const std::string& path, int width, int height);
 
 // The input's bytes from offset on as text (empty past the end).
 std::string textFrom(const uint8_t* pData, size_t size, size_t offset);

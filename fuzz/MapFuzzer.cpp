@@ -80,7 +80,7 @@ void queryEverywhere(Map& map, int32_t width, int32_t height) {
 
 void loadThroughTheGame(const std::vector<uint8_t>& bytes, int sheetHeight) {
     if (sheetHeight != gSheetHeight) {
-        fuzz_support::writeBmp(SHEET_NAME, SHEET_WIDTH, sheetHeight);
+        fuzz_support::writeFile(SHEET_NAME, fuzz_support::bmpBytes(SHEET_WIDTH, sheetHeight));
         gSheetHeight = sheetHeight;
     }
     fuzz_support::writeFile(MAP_NAME, std::string(bytes.begin(), bytes.end()));

@@ -12,20 +12,11 @@
 
 #include <string>
 
-namespace {
-
-const std::string DATA = KCS_DEMO_DATA;
-
 constexpr int ENEMY_BOX_HEIGHT = 8; // px, fixed by the enemy
 
-IniDictionary dataIni(const std::string& name) {
-    return IniDictionary(gEngine->files(), DATA + "/" + name);
-}
-
-} // namespace
-
-TEST(ArtDemoData, TextGlyphsHaveTheirOwnCellsAndDigitsInTextUseTheDigitCells) {
-    IniDictionary font = dataIni("font.ini");
+TEST(ArtDemoData, FontCellsAndTheEnemysBox) {
+    // Text glyphs have their own cells, and digits in text use the digits'.
+    IniDictionary font(gEngine->files(), std::string(KCS_DEMO_DATA) + "/font.ini");
     int cell = font.getInt("characterHeight", "Properties", 0);
     ASSERT_GT(cell, 0);
     for (char c = 'A'; c <= 'Z'; ++c) {
@@ -40,10 +31,9 @@ TEST(ArtDemoData, TextGlyphsHaveTheirOwnCellsAndDigitsInTextUseTheDigitCells) {
     for (int digit = 0; digit <= 9; ++digit) {
         EXPECT_EQ(font.getInt(std::to_string(digit), "Characters", -1), digit * cell);
     }
-}
 
-TEST(ArtDemoData, TheEnemysPictureStandsOnItsBox) {
-    IniDictionary enemy = dataIni("enemy.ini");
+    // The enemy's picture stands on its box.
+    IniDictionary enemy(gEngine->files(), std::string(KCS_DEMO_DATA) + "/enemy.ini");
     EXPECT_EQ(enemy.getInt("yOffset", "Sprites", 0) + enemy.getInt("height", "Sprites", 0),
               ENEMY_BOX_HEIGHT);
 }

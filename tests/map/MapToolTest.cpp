@@ -27,34 +27,20 @@ std::string rows(const std::string& row, int count) {
     return text;
 }
 
-// Two screens across, two down: the lower right one absent, a ladder and a
-// floor in the upper left one, a hidden solid tile in the upper right one.
+// Two screens across, two down: the lower right one absent, a floor across
+// the upper two, a hidden solid tile in the upper right one.
 const std::string SOURCE = "; a small level\n"
                            "tile . 1        ; sky\n"
                            "tile # 2 solid  ; brick\n"
-                           "tile H 5        ; ladder\n"
                            "tile , 1 solid  ; sky that blocks\n"
                            "absent ~\n"
                            "codes 7\n"
                            "\n"
                            "map\n" +
-                           rows("................................", 11) +
-                           "......H.........,...............   ; hidden wall\n" +
-                           rows("......H.........................", 2) +
+                           rows("................................", 13) +
+                           "................,...............   ; hidden wall\n" +
                            "################################\n" + "; lower screen row\n" +
                            rows("................~~~~~~~~~~~~~~~~", 15);
-
-MapBytes expectedBytes() {
-    MapBytes bytes(2, 2, 7);
-    bytes.removeScreen(1, 1).tile(16, 11, 1, true);
-    for (int row = 11; row <= 13; ++row) {
-        bytes.tile(6, row, 5);
-    }
-    for (int column = 0; column < 32; ++column) {
-        bytes.tile(column, 14, 2, true);
-    }
-    return bytes;
-}
 
 } // namespace
 
@@ -64,21 +50,17 @@ MapBytes expectedBytes() {
 // bytes after the body mean nothing to it.
 TEST(MapToolTest, BuildWritesTheBinaryFormatAndShowRoundTrips) {
     writeFile("level.txt", SOURCE);
-    auto built = mapTool("build level.txt level.map");
-    ASSERT_EQ(built.status, 0) << built.err;
-    EXPECT_EQ(built.err, "");
-    EXPECT_EQ(readFile("level.map"), expectedBytes().bytes());
+    ASSERT_EQ(mapTool("build level.txt level.map").status, 0);
+    MapBytes expected(2, 2, 7);
+    expected.removeScreen(1, 1).tile(16, 13, 1, true);
+    for (int column = 0; column < 32; ++column) {
+        expected.tile(column, 14, 2, true);
+    }
+    EXPECT_EQ(readFile("level.map"), expected.bytes());
 
-    auto shown = mapTool("show level.map");
-    ASSERT_EQ(shown.status, 0) << shown.err;
-    EXPECT_NE(shown.out.find("tile H 5\n"), std::string::npos) << shown.out;
-    EXPECT_NE(shown.out.find("absent ~\n"), std::string::npos) << shown.out;
-    writeFile("shown.txt", shown.out);
+    writeFile("shown.txt", mapTool("show level.map").out);
     ASSERT_EQ(mapTool("build shown.txt again.map").status, 0);
     EXPECT_EQ(readFile("again.map"), readFile("level.map"));
-    // Only the first line, a comment naming the file, differs.
-    std::string again = mapTool("show again.map").out;
-    EXPECT_EQ(again.substr(again.find('\n')), shown.out.substr(shown.out.find('\n')));
 
     MapBytes bytes(2, 1);
     bytes.removeScreen(1, 0).tile(3, 4, 3, true);
@@ -102,19 +84,11 @@ TEST(MapToolTest, SourceErrorsNameLineAndColumn) {
     const std::pair<std::string, std::string> cases[] = {
         {map + rows(row, 3) + "....x" + std::string(11, '.') + "\n",
          "8:5: 'x' is not a tile or absent character of the legend\n"},
-        {map + rows(row, 2) + row + "..\n",
-         "7:17: row is 18 tiles long, but the first row (line 5)"},
         {map + rows("..........", 15), "5:11: rows are 10 tiles long; a map is 16, 32, ..."},
-        {map + rows(row, 14), "18:1: the map has 14 rows; a map is 15, 30, ..."},
         {map + rows(wide, 9) + row + "~~~#" + std::string(12, '~') + "\n" + rows(wide, 5),
          "14:20: the screen at screen column 1, row 0 mixes absent '~' with tiles"},
-        {legend + "tile . 3\nmap\n", "4:6: '.' is already given on line 1"},
-        {legend + "tile x 9\ncodes 5\nmap\n", "4:8: tile code 9 is not below codes 5 (line 5)"},
         {legend + "tile x 0\nmap\n", "4:8: tile code \"0\" is not a number from 1 to 254"},
-        {legend + "tile xy 3\nmap\n", "4:6: \"xy\" is not one printable character"},
-        {legend + "tile x 3 hard\nmap\n", "4:10: \"hard\" is neither solid nor open"},
         {"\xEF\xBB\xBFtile . 1\rtile # 2 solid\r\rlayer 2\r\nmap\r", "4:1: unknown line \"layer\""},
-        {map + "; nothing\n", "5:1: no rows of tiles after the map line"},
         {legend, "4:1: no \"map\" line"},
     };
     for (const auto& [source, start] : cases) {
