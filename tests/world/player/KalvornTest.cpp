@@ -281,6 +281,7 @@ TEST_F(KalvornRun, AFallFasterThanATileLandsInTheAirAndTheRestartKeepsItsSpeed) 
 }
 
 TEST_F(KalvornRun, AHitEndsTheDescentAndInvincibilityCountsContacts) {
+    // Three steps into the descent, a hit starts the recoil at once.
     load(oneScreen(), {}, 180);
     play({{"", 3, ""}, {"hit", 1, "state=Reeling mode=IN_AIR box=[119,39,15,23]"}});
 
