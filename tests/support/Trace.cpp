@@ -29,23 +29,16 @@ std::string traceField(const std::string& line, const std::string& name) {
     int depth = 0;
     bool inString = false;
     size_t end = start;
+    // The value ends at the comma or the closing bracket of its own level.
     for (; end < line.size(); ++end) {
         char c = line[end];
-        if (inString) {
-            inString = c != '"';
-            continue;
-        }
-        if (c == '"') {
-            inString = true;
-        } else if (c == '[' || c == '{') {
-            ++depth;
-        } else if (c == ']' || c == '}') {
-            if (depth == 0) {
-                break;
-            }
-            --depth;
-        } else if (c == ',' && depth == 0) {
+        bool closing = c == ']' || c == '}';
+        if (inString || c == '"') {
+            inString = !inString || c != '"';
+        } else if ((closing || c == ',') && depth == 0) {
             break;
+        } else if (closing || c == '[' || c == '{') {
+            depth += closing ? -1 : 1;
         }
     }
     return line.substr(start, end - start);
