@@ -11,13 +11,14 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
-#include <sys/wait.h>
 
 namespace testing_support {
 
 namespace {
 
 constexpr int TEST_FONT_CELLS = 16;
+// A run past this is stuck; each test bounds its own runs far below it.
+constexpr int RUN_LIMIT = 3600; // s
 
 std::string gScratch;
 
@@ -116,17 +117,10 @@ CameraAt::~CameraAt() {
 RunResult runProgram(const std::string& commandLine) {
     std::string outPath = gScratch + "/run.out";
     std::string errPath = gScratch + "/run.err";
-    std::string full = "(" + commandLine + ") >" + outPath + " 2>" + errPath;
-    int raw = std::system(full.c_str());
-    RunResult result;
-    if (WIFEXITED(raw)) {
-        result.status = WEXITSTATUS(raw);
-    } else if (WIFSIGNALED(raw)) {
-        result.status = 128 + WTERMSIG(raw);
-    }
-    result.out = readFile(outPath);
-    result.err = readFile(errPath);
-    return result;
+    Ending ending =
+        waitFor(startProgram({"/bin/sh", "-c", commandLine}, outPath, errPath), RUN_LIMIT);
+    return {ending.signal != 0 ? 128 + ending.signal : ending.status, readFile(outPath),
+            readFile(errPath)};
 }
 
 } // namespace testing_support
