@@ -91,18 +91,13 @@ uint32_t pixelAt(SDL_Surface* pSurface, int x, int y) {
 }
 
 uint32_t testGlyphColour(int cell) {
-    if (cell == 12) {
-        return 0xFF80FF; // the blank is the key colour: transparent
-    }
-    return static_cast<uint32_t>(0x10 + cell) << 16 | 0x3050;
+    // The blank is the key colour: transparent.
+    return cell == 12 ? 0xFF80FF : static_cast<uint32_t>(0x10 + cell) << 16 | 0x3050;
 }
 
 int cellOfColour(uint32_t colour) {
-    if ((colour & 0xFFFF) != 0x3050) {
-        return -1;
-    }
     int cell = static_cast<int>(colour >> 16) - 0x10;
-    return cell >= 0 && cell < TEST_FONT_CELLS ? cell : -1;
+    return (colour & 0xFFFF) == 0x3050 && cell >= 0 && cell < TEST_FONT_CELLS ? cell : -1;
 }
 
 CameraAt::CameraAt(int x, int y) : m_saved(gEngine->getCamera()) {
