@@ -46,12 +46,9 @@ MapBytes& MapBytes::removeScreen(int screenColumn, int screenRow) {
 }
 
 std::string MapBytes::bytes() const {
-    std::string file;
-    file += static_cast<char>(m_tilesAcross);
-    file += static_cast<char>(m_tilesDown);
-    file += static_cast<char>(m_codeCount);
-    file.append(m_body.begin(), m_body.end());
-    return file;
+    std::string header = {static_cast<char>(m_tilesAcross), static_cast<char>(m_tilesDown),
+                          static_cast<char>(m_codeCount)};
+    return header + std::string(m_body.begin(), m_body.end());
 }
 
 size_t MapBytes::codeOffset(int column, int row) const {

@@ -11,13 +11,14 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
-#include <sys/wait.h>
 
 namespace testing_support {
 
 namespace {
 
 constexpr int TEST_FONT_CELLS = 16;
+// A run past this is stuck; each test bounds its own runs far below it.
+constexpr int RUN_LIMIT = 3600; // s
 
 std::string gScratch;
 
@@ -90,18 +91,13 @@ uint32_t pixelAt(SDL_Surface* pSurface, int x, int y) {
 }
 
 uint32_t testGlyphColour(int cell) {
-    if (cell == 12) {
-        return 0xFF80FF; // the blank is the key colour: transparent
-    }
-    return static_cast<uint32_t>(0x10 + cell) << 16 | 0x3050;
+    // The blank is the key colour: transparent.
+    return cell == 12 ? 0xFF80FF : static_cast<uint32_t>(0x10 + cell) << 16 | 0x3050;
 }
 
 int cellOfColour(uint32_t colour) {
-    if ((colour & 0xFFFF) != 0x3050) {
-        return -1;
-    }
     int cell = static_cast<int>(colour >> 16) - 0x10;
-    return cell >= 0 && cell < TEST_FONT_CELLS ? cell : -1;
+    return (colour & 0xFFFF) == 0x3050 && cell >= 0 && cell < TEST_FONT_CELLS ? cell : -1;
 }
 
 CameraAt::CameraAt(int x, int y) : m_saved(gEngine->getCamera()) {
@@ -116,17 +112,10 @@ CameraAt::~CameraAt() {
 RunResult runProgram(const std::string& commandLine) {
     std::string outPath = gScratch + "/run.out";
     std::string errPath = gScratch + "/run.err";
-    std::string full = "(" + commandLine + ") >" + outPath + " 2>" + errPath;
-    int raw = std::system(full.c_str());
-    RunResult result;
-    if (WIFEXITED(raw)) {
-        result.status = WEXITSTATUS(raw);
-    } else if (WIFSIGNALED(raw)) {
-        result.status = 128 + WTERMSIG(raw);
-    }
-    result.out = readFile(outPath);
-    result.err = readFile(errPath);
-    return result;
+    Ending ending =
+        waitFor(startProgram({"/bin/sh", "-c", commandLine}, outPath, errPath), RUN_LIMIT);
+    return {ending.signal != 0 ? 128 + ending.signal : ending.status, readFile(outPath),
+            readFile(errPath)};
 }
 
 } // namespace testing_support

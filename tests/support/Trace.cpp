@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <iterator>
 #include <sstream>
 
 namespace testing_support {
@@ -29,23 +30,16 @@ std::string traceField(const std::string& line, const std::string& name) {
     int depth = 0;
     bool inString = false;
     size_t end = start;
+    // The value ends at the comma or the closing bracket of its own level.
     for (; end < line.size(); ++end) {
         char c = line[end];
-        if (inString) {
-            inString = c != '"';
-            continue;
-        }
-        if (c == '"') {
-            inString = true;
-        } else if (c == '[' || c == '{') {
-            ++depth;
-        } else if (c == ']' || c == '}') {
-            if (depth == 0) {
-                break;
-            }
-            --depth;
-        } else if (c == ',' && depth == 0) {
+        bool closing = c == ']' || c == '}';
+        if (inString || c == '"') {
+            inString = !inString || c != '"';
+        } else if ((closing || c == ',') && depth == 0) {
             break;
+        } else if (closing || c == '[' || c == '{') {
+            depth += closing ? -1 : 1;
         }
     }
     return line.substr(start, end - start);
@@ -53,10 +47,8 @@ std::string traceField(const std::string& line, const std::string& name) {
 
 std::string traceText(const std::string& line, const std::string& name) {
     std::string value = traceField(line, name);
-    if (value.size() >= 2 && value.front() == '"' && value.back() == '"') {
-        return value.substr(1, value.size() - 2);
-    }
-    return value;
+    bool quoted = value.size() >= 2 && value.front() == '"' && value.back() == '"';
+    return quoted ? value.substr(1, value.size() - 2) : value;
 }
 
 long long traceInt(const std::string& line, const std::string& name) {
@@ -94,11 +86,7 @@ std::vector<long long> Trace::numbers(size_t frame, const std::string& name) con
     std::replace_if(
         raw.begin(), raw.end(), [](char c) { return c == '[' || c == ']' || c == ','; }, ' ');
     std::istringstream stream(raw);
-    std::vector<long long> values;
-    for (long long value = 0; stream >> value;) {
-        values.push_back(value);
-    }
-    return values;
+    return {std::istream_iterator<long long>(stream), std::istream_iterator<long long>()};
 }
 
 } // namespace testing_support
