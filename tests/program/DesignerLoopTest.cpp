@@ -194,6 +194,8 @@ TEST(DesignerLoop, CheckWarnsOfEachDesignMistakeByPlaceAndFix) {
          "uses 0; use -32768 to 32767"},
         {"kalvorn1.ini", "minInt=-7", "minInt=-20",
          "[YSpeed] minInt and minFraction make -20 px per update; keep every speed below 16"},
+        {"kalvorn1.ini", "runningFraction=96", "runningFraction=256",
+         "[XSpeed] runningFraction 256 is outside 0 to 255"},
         {"kalvorn1.ini", "width=15", "width=16",
          "[BoundingBox] width 16 reaches the column right of a ladder"},
     };
