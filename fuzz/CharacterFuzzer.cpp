@@ -16,7 +16,6 @@
 
 #include <cstdio>
 #include <cstdlib>
-#include <iterator>
 #include <memory>
 #include <string>
 
