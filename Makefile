@@ -4,6 +4,8 @@
 BUILD_DIR ?= build
 BUILD_TYPE ?= RelWithDebInfo
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
+# Tests mostly wait on the programs they start: twice as many as cores.
+TEST_JOBS ?= $(shell echo $$(( 2 * $(JOBS) )))
 # clang and its runtime libraries build the fuzz targets; valgrind checks a
 # whole session for leaks; clang-format and clang-tidy keep the code's habits.
 PACKAGES = cmake g++ make pkg-config libsdl1.2-compat-dev libsdl-mixer1.2-dev libpng-dev libgtest-dev clang libclang-rt-dev \
@@ -49,7 +51,7 @@ play: build
 # Every fuzz target's seeds are among the tests; the search from them is
 # `make fuzz`.
 test: build
-	cd $(BUILD_DIR) && ctest --output-on-failure -j $(JOBS)
+	cd $(BUILD_DIR) && ctest --output-on-failure -j $(TEST_JOBS)
 	@cat $(BUILD_DIR)/bad-data-matrix.txt
 
 # The designer's pictures in docs/, drawn again by the tools themselves; a
@@ -81,7 +83,7 @@ fuzz-long: fuzz-build
 check-sanitize: deps
 	cmake -S . -B $(SANITIZE_DIR) -DKCS_SANITIZE=ON -DCMAKE_BUILD_TYPE=$(BUILD_TYPE)
 	cmake --build $(SANITIZE_DIR) -j $(JOBS)
-	cd $(SANITIZE_DIR) && $(SANITIZER_ENV) ctest --output-on-failure -j $(JOBS)
+	cd $(SANITIZE_DIR) && $(SANITIZER_ENV) ctest --output-on-failure -j $(TEST_JOBS)
 	@cat $(SANITIZE_DIR)/bad-data-matrix.txt
 
 # Measures the game against bare SDL and writes docs/PERFORMANCE.md. A

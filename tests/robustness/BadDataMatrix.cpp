@@ -10,11 +10,13 @@
 // with a trace of whole lines.
 //
 //     kcs_bad_data_matrix --kcs KCS --data DIR [--workers N] [--values-per-key N]
-//                         [--timeout SECONDS] [--summary FILE]
+//                         [--rotate] [--timeout SECONDS] [--summary FILE]
 //
 // --values-per-key N (1 to 4, for slow builds) keeps every file case but
 // tries each key with N of the values only: always 2147483647, the one most
-// likely to overflow, and the others in turn from key to key. --summary also
+// likely to overflow, and the others in turn from key to key. --rotate
+// turns the first value too, so that with one value per key each of the
+// four is tried on a quarter of the keys. --summary also
 // writes the closing counts to FILE, for a test runner that hides the output
 // of passing tests. A failed case's folder is kept for a look.
 #include "support/Programs.h"
@@ -252,18 +254,19 @@ void fileCases(const std::string& name, std::vector<Case>& cases) {
     }
 }
 
-void keyCases(const fs::path& data, const std::string& name, int valuesPerKey, size_t& keyNumber,
-              std::vector<Case>& cases) {
+void keyCases(const fs::path& data, const std::string& name, int valuesPerKey, bool rotate,
+              size_t& keyNumber, std::vector<Case>& cases) {
     for (const Entry& entry : iniEntries(readFile(data / name))) {
         if (!isInteger(entry.value)) {
             continue;
         }
         ++keyNumber;
         for (int v = 0; v < valuesPerKey; ++v) {
-            // Value 0 first, then the others rotate with the key's number.
-            int index = v == 0 ? 0
-                               : 1 + static_cast<int>((keyNumber + static_cast<size_t>(v) - 1) %
-                                                      (KEY_VALUE_COUNT - 1));
+            // Value 0 first, then the others turn with the key's number.
+            size_t turn = keyNumber + static_cast<size_t>(v);
+            int index = rotate   ? static_cast<int>(turn % KEY_VALUE_COUNT)
+                        : v == 0 ? 0
+                                 : 1 + static_cast<int>((turn - 1) % (KEY_VALUE_COUNT - 1));
             std::string line = entry.key + "=" + KEY_VALUES[index];
             cases.push_back({name, "[" + entry.section + "] " + line,
                              [entry, line](std::string text) {
@@ -395,7 +398,7 @@ Outcome runCase(const Case& c, size_t index, const fs::path& kcs, const fs::path
 
 [[noreturn]] void usage() {
     std::fprintf(stderr, "usage: kcs_bad_data_matrix --kcs KCS --data DIR [--workers N] "
-                         "[--values-per-key N] [--timeout SECONDS] [--summary FILE]\n");
+                         "[--values-per-key N] [--rotate] [--timeout SECONDS] [--summary FILE]\n");
     std::exit(64);
 }
 
@@ -408,6 +411,7 @@ int main(int argc, char** argv) {
     int workers = 2;
     int valuesPerKey = KEY_VALUE_COUNT;
     int timeoutSeconds = 10;
+    bool rotate = false;
     // Each option that takes a value: a path made absolute, or a number
     // brought within its bounds.
     const std::map<std::string, fs::path*> paths = {
@@ -423,6 +427,8 @@ int main(int argc, char** argv) {
         } else if (i + 1 < argc && numbers.count(option) != 0) {
             auto [pValue, low, high] = numbers.at(option);
             *pValue = std::clamp(std::atoi(argv[++i]), low, high);
+        } else if (option == "--rotate") {
+            rotate = true;
         } else {
             usage();
         }
@@ -440,7 +446,7 @@ int main(int argc, char** argv) {
     size_t keyCount = 0;
     for (const std::string& name : files) {
         if (fs::path(name).extension() == ".ini") {
-            keyCases(data, name, valuesPerKey, keyCount, cases);
+            keyCases(data, name, valuesPerKey, rotate, keyCount, cases);
         }
     }
     std::map<std::string, std::pair<int, int>> owners = menuOwners(data);
@@ -493,13 +499,14 @@ int main(int argc, char** argv) {
     char summary[512];
     std::snprintf(summary, sizeof summary,
                   "bad-data matrix: %zu cases (%zu file cases; %zu integer keys with %d of the 4 "
-                  "values each)\n"
+                  "values each%s)\n"
                   "game (the menu, then %d frames of play): %zu ended with status 0, %zu with "
                   "status 2; %zu played another level or character than the first\n"
                   "--check: %zu ended with status 0, %zu with status 2\n"
                   "bad-data matrix: %zu passed, %zu failed\n",
-                  cases.size(), fileCaseCount, keyCount, valuesPerKey, PLAY_FRAMES, game0, game2,
-                  elsewhere, check0, check2, cases.size() - failed, failed);
+                  cases.size(), fileCaseCount, keyCount, valuesPerKey, rotate ? ", in turn" : "",
+                  PLAY_FRAMES, game0, game2, elsewhere, check0, check2, cases.size() - failed,
+                  failed);
     std::fputs(summary, stdout);
     if (!summaryPath.empty()) {
         writeFile(summaryPath, summary);
