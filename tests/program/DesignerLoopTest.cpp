@@ -267,7 +267,9 @@ TEST(CommandLine, ACommandThatCannotBeCarriedOutIsRefusedWithOneLine) {
         {game + "--trace no-such-dir/out.txt", 2, "kcs: no-such-dir/out.txt"},
         {game + "--bogus", 2, "kcs: "},
         {render + out, 2, "kcs-map: render needs --tiles SHEET.bmp (or --levels and --level)"},
-        {demo + " --level NOWHERE", 2,
+        // A refusal with the trace on standard output leaves that stream to
+        // the exit: still one line.
+        {demo + " --trace - --level NOWHERE", 2,
          "kcs: levels.ini: no level [NOWHERE] for --level; the levels are: ROCKFALL, STARFORGE\n"},
         {demo + " --level ROCKFALL --at 5000,100", 2,
          "kcs: levels.ini: --at 5000,100 is in none of the boundaries of [ROCKFALL]\n"},
