@@ -50,10 +50,13 @@ public:
     // Whether a file the running level or the sounds were built from changed
     // on disk since.
     bool levelFilesChanged() const;
+    // A source that failed to build, shown over the picture as a failed
+    // reload is, until it is cleared ("").
+    void setSourceError(std::string text) { m_sourceError = std::move(text); }
 
 private:
     void switchToLevel();
-    void drawReloadError();
+    void drawError(const std::string& text);
     // What a level just read, and the sound files.
     static std::vector<std::string> watchedFiles(const ReadLog& read);
 
@@ -64,6 +67,7 @@ private:
     std::optional<std::pair<int32_t, int32_t>> m_arrival;
     std::vector<FileStamp> m_levelFiles; // what the running level and the sounds were built from
     std::string m_reloadError;
+    std::string m_sourceError;
     std::string m_names[NAME_COUNT] = {"Tessik", "kalvorn1"};
     std::unique_ptr<GameState> m_pCurrent;
 };

@@ -31,7 +31,9 @@ const char* const USAGE_TEXT =
     "  --skip-ready         start play at once, without the ready phase\n"
     "  --overlay            show the designer's overlay from the start (F3 switches it)\n"
     "  --watch              reload the running level when one of its files changes (F5 does\n"
-    "                       it by hand)\n"
+    "                       it by hand), and rebuild the data from the sources it was built\n"
+    "                       from (kcs-sources.txt in the data folder)\n"
+    "  --sources DIR        with --watch: the sources are in DIR\n"
     "  --mute               no sound (M switches it while playing)\n"
     "  --volume N           sound volume 0 to 100 (default: controls.ini's, or 100)\n"
     "  --help, --version    print and exit\n"
@@ -126,6 +128,8 @@ Options parseCommandLine(int argc, const char* const* argv) {
             options.strict = true;
         } else if (option == "--watch") {
             options.watch = true;
+        } else if (option == "--sources") {
+            options.sourcesDir = name("folder");
         } else if (option == "--mute") {
             options.mute = true;
         } else if (option == "--volume") {
@@ -148,6 +152,9 @@ Options parseCommandLine(int argc, const char* const* argv) {
     }
     if (options.strict && !options.check) {
         throw UsageError("--strict needs --check: it makes the check's warnings fail it");
+    }
+    if (!options.sourcesDir.empty() && !options.watch) {
+        throw UsageError("--sources needs --watch: it says where the watched sources are");
     }
     if (!options.plotPath.empty() && options.reportCharacter.empty()) {
         throw UsageError("--plot needs --character-report: it draws that character's jumps");

@@ -32,6 +32,7 @@ struct Options {
     bool skipReady = false;      // no ready phase when a level starts
     bool overlay = false;        // the designer's overlay from the start
     bool watch = false;          // reload the running level when its files change
+    std::string sourcesDir;      // --watch: the folder the data was built from
     bool mute = false;           // no sound
     int volume = -1;             // 0 to 100; -1: as controls.ini says
     std::optional<std::pair<int32_t, int32_t>> arrival; // --at: world px

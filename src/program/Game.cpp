@@ -19,6 +19,7 @@
 #include "program/CommandLine.h"
 #include "program/DataCheck.h"
 #include "program/Replay.h"
+#include "program/SourceWatch.h"
 #include "screens/menu/StageSelect.h"
 #include <algorithm>
 
@@ -213,6 +214,14 @@ int play(FileRegistry& files, const Options& options, OutputStream& trace, Outpu
         pEngine->setInputObserver(&recorder);
     }
     std::unique_ptr<GameStateManager> pManager = startingScreen(files, options);
+    std::unique_ptr<SourceWatch> pSources;
+    if (options.watch) {
+        std::string sources =
+            options.sourcesDir.empty()
+                ? ""
+                : (std::filesystem::path(startFolder) / options.sourcesDir).string();
+        pSources = SourceWatch::load(files, sources);
+    }
 
     SdlClock clock;
     uint32_t lastWatch = clock.ticks(); // ms
@@ -223,9 +232,16 @@ int play(FileRegistry& files, const Options& options, OutputStream& trace, Outpu
         recorder.setFrame(frame);
         pEngine->pollEvents([&] { return replay.pushEventsFor(frame); });
         bool reload = pEngine->takeReloadRequest();
-        if (options.watch && clock.ticks() - lastWatch >= WATCH_INTERVAL) {
+        // While sources are being built, their files are left until all are
+        // written, so that one save reloads the level once.
+        bool building = pSources && pSources->busy();
+        if (options.watch && !building && clock.ticks() - lastWatch >= WATCH_INTERVAL) {
             lastWatch = clock.ticks();
             reload = pManager->levelFilesChanged() || reload;
+        }
+        if (pSources) {
+            reload = (pSources->poll() && pManager->levelFilesChanged()) || reload;
+            pManager->setSourceError(pSources->error());
         }
         if (reload) {
             pManager->reloadLevel();

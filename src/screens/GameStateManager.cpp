@@ -96,13 +96,13 @@ bool GameStateManager::levelFilesChanged() const {
     return !m_levelFiles.empty() && stampsOf(paths) != m_levelFiles;
 }
 
-void GameStateManager::drawReloadError() {
+void GameStateManager::drawError(const std::string& message) {
     // Over the top of the picture, on black, broken into screen-wide lines;
     // characters the font lacks are left blank.
     Font& font = gEngine->getFont();
     int width = std::max(1, font.getCharacterWidth());
     size_t perLine = static_cast<size_t>(SCREEN_WIDTH / width);
-    std::string text = "RELOAD FAILED: " + m_reloadError;
+    std::string text = message;
     for (char& c : text) {
         if (!font.hasGlyph(c)) {
             c = ' ';
@@ -133,8 +133,10 @@ void GameStateManager::draw() {
         switchToLevel();
     }
     m_pCurrent->draw();
-    if (!m_reloadError.empty()) {
-        drawReloadError();
+    if (!m_sourceError.empty()) {
+        drawError("REBUILD FAILED: " + m_sourceError);
+    } else if (!m_reloadError.empty()) {
+        drawError("RELOAD FAILED: " + m_reloadError);
     }
 }
 
