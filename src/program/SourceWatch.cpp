@@ -32,12 +32,14 @@ constexpr std::chrono::milliseconds LOOK_INTERVAL{500};
 // running after this is taken as hung and stopped.
 constexpr std::chrono::seconds TOOL_TIME_LIMIT{30};
 // A stopped tool removes its temporary file on SIGTERM within this time;
-// one that does not is killed.
+// one that does not is killed. The frame loop does not wait meanwhile.
 constexpr std::chrono::milliseconds STOP_GRACE{2000};
+// At the game's end it has less: a stop signal gives the whole teardown
+// half a second.
+constexpr std::chrono::milliseconds END_GRACE{200};
 constexpr std::chrono::milliseconds STOP_POLL{10};
 constexpr size_t MAX_SAID = 4096; // bytes of a tool's standard error kept
 constexpr size_t MAX_SHOWN = 400; // bytes of its first line shown
-
 
 // A name the list gives relative to a folder: kept inside it.
 std::string checkedName(const std::string& name, const std::string& what, const std::string& line) {
@@ -198,16 +200,15 @@ bool SourceWatch::poll() {
         drain();
         int status = 0;
         if (waitpid(m_child, &status, WNOHANG) == m_child) {
-            m_child = -1;
-            drain();
             finish(status);
-        } else if (now - m_started > TOOL_TIME_LIMIT) {
-            stopChild();
-            Step& step = m_steps[m_running];
-            step.error = step.tool + " did not end within " +
-                         std::to_string(TOOL_TIME_LIMIT.count()) + " s building " + step.output +
-                         " from " + step.sources.front() + "; it was stopped";
-            std::fprintf(stderr, "kcs: %s\n", step.error.c_str());
+        } else if (now - m_started > TOOL_TIME_LIMIT + STOP_GRACE) {
+            kill(-m_child, SIGKILL);
+            waitpid(m_child, &status, 0);
+            finish(status);
+        } else if (now - m_started > TOOL_TIME_LIMIT && !m_stopping) {
+            // Asked first, so that it removes its temporary file.
+            kill(-m_child, SIGTERM);
+            m_stopping = true;
         }
     }
     if (now - m_lastLook >= LOOK_INTERVAL) {
@@ -308,7 +309,10 @@ void SourceWatch::start(size_t index) {
     sigaddset(&signals, SIGINT);
     sigaddset(&signals, SIGTERM);
     posix_spawnattr_setsigdefault(&attributes, &signals);
-    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
+    // A group of its own, so that stopping it stops whatever it started.
+    posix_spawnattr_setpgroup(&attributes, 0);
+    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF |
+                                              POSIX_SPAWN_SETPGROUP);
     pid_t child = -1;
     int failed = posix_spawn(&child, tool.c_str(), &actions, &attributes, argv.data(), environ);
     posix_spawnattr_destroy(&attributes);
@@ -345,11 +349,20 @@ void SourceWatch::drain() {
 }
 
 void SourceWatch::finish(int status) {
+    m_child = -1;
     if (m_errorPipe >= 0) {
         close(m_errorPipe);
         m_errorPipe = -1;
     }
     Step& step = m_steps[m_running];
+    if (m_stopping) {
+        m_stopping = false;
+        step.error = step.tool + " did not end within " + std::to_string(TOOL_TIME_LIMIT.count()) +
+                     " s building " + step.output + " from " + step.sources.front() +
+                     "; it was stopped";
+        std::fprintf(stderr, "kcs: %s\n", step.error.c_str());
+        return;
+    }
     if (WIFEXITED(status) && WEXITSTATUS(status) == 0) {
         step.error.clear();
         m_built = true;
@@ -367,12 +380,12 @@ void SourceWatch::finish(int status) {
 }
 
 void SourceWatch::stopChild() {
-    kill(m_child, SIGTERM);
-    auto deadline = std::chrono::steady_clock::now() + STOP_GRACE;
+    kill(-m_child, SIGTERM);
+    auto deadline = std::chrono::steady_clock::now() + END_GRACE;
     int status = 0;
     while (waitpid(m_child, &status, WNOHANG) == 0) {
         if (std::chrono::steady_clock::now() > deadline) {
-            kill(m_child, SIGKILL);
+            kill(-m_child, SIGKILL);
             waitpid(m_child, &status, 0);
             break;
         }

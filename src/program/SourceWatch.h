@@ -74,7 +74,8 @@ private:
     pid_t m_child = -1;
     size_t m_running = 0; // the step m_child builds
     std::chrono::steady_clock::time_point m_started;
-    int m_errorPipe = -1; // the child's standard error, read without waiting
-    std::string m_said;   // what it wrote there, up to a limit
-    bool m_built = false; // a build wrote its file since the last reload
+    bool m_stopping = false; // it ran out of time and was asked to stop
+    int m_errorPipe = -1;    // the child's standard error, read without waiting
+    std::string m_said;      // what it wrote there, up to a limit
+    bool m_built = false;    // a build wrote its file since the last reload
 };

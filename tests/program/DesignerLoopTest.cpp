@@ -1,6 +1,7 @@
 // The designer's loop through the real programs: a level started with
-// --watch is built again when one of its files changes, at the spot where
-// the player was, and a broken file keeps the running level and says why;
+// --watch is built again when one of its files or sources changes, at the
+// spot where the player was, and a broken file keeps the running level and
+// says why;
 // the check warns of design mistakes; a command it cannot carry out is
 // refused with one line.
 #include "support/Programs.h"
@@ -61,16 +62,11 @@ std::vector<size_t> reloads(const Trace& trace) {
     return frames;
 }
 
-// Rebuilds a data folder's rockfall.map from its text with kcs-map: each
-// row of the tile table goes through editRow with its number, and
-// extraTiles is added to the tile codes.
-RunResult rebuildRockfall(const std::string& data, const std::string& extraTiles,
-                          const std::function<void(int, std::string&)>& editRow) {
-    RunResult shown = runProgram(MAP_TOOL + " show " + data + "/rockfall.map");
-    if (shown.status != 0) {
-        return shown;
-    }
-    std::istringstream source(shown.out);
+// A map text with each row of its tile table gone through editRow with its
+// number, and extraTiles added to the tile codes.
+std::string editedMap(const std::string& text, const std::string& extraTiles,
+                      const std::function<void(int, std::string&)>& editRow) {
+    std::istringstream source(text);
     std::string edited;
     int row = -1;
     bool inMap = false;
@@ -84,7 +80,17 @@ RunResult rebuildRockfall(const std::string& data, const std::string& extraTiles
         inMap = inMap || line == "map";
         edited += line + "\n";
     }
-    writeFile(data + "/edited.txt", edited);
+    return edited;
+}
+
+// Rebuilds a data folder's rockfall.map from its text with kcs-map, edited.
+RunResult rebuildRockfall(const std::string& data, const std::string& extraTiles,
+                          const std::function<void(int, std::string&)>& editRow) {
+    RunResult shown = runProgram(MAP_TOOL + " show " + data + "/rockfall.map");
+    if (shown.status != 0) {
+        return shown;
+    }
+    writeFile(data + "/edited.txt", editedMap(shown.out, extraTiles, editRow));
     return runProgram(MAP_TOOL + " build " + data + "/edited.txt " + data + "/rockfall.map");
 }
 
@@ -95,35 +101,46 @@ std::string mapCheck(const std::string& data) {
 
 TEST(DesignerLoop, WatchReloadsOnSaveAndABrokenFileKeepsTheLevelRunning) {
     std::string data = demoCopy("watched-data");
+    std::string sources = scratchDir() + "/watched-sources";
+    fs::remove_all(sources);
+    fs::copy(std::string(KCS_SOURCE_DIR) + "/data", sources, fs::copy_options::recursive);
     std::string trace = scratchDir() + "/watched.jsonl";
     std::string errors = scratchDir() + "/watched.err";
-    pid_t child =
-        startProgram({KCS, "--headless", "--data", data, "--level", "ROCKFALL", "--at", "300,2000",
-                      "--skip-ready", "--watch", "--frames", "100000000", "--trace", trace},
-                     "/dev/null", errors);
+    pid_t child = startProgram({KCS, "--headless", "--data", data, "--sources", sources, "--level",
+                                "ROCKFALL", "--at", "300,2000", "--skip-ready", "--watch",
+                                "--frames", "100000000", "--trace", trace},
+                               "/dev/null", errors);
     ASSERT_TRUE(eventually([&] { return Trace(readFile(trace)).frames() > 100; }));
 
     // A broken file is refused with its reason and the level runs on; a
     // sound one is loaded and the player comes down again. The sounds are
-    // watched with the level.
+    // watched with the level, and the sources with their tools: a broken
+    // source is refused with its line and column.
     struct Save {
-        std::string file;
+        std::string file; // in the data folder, or the sources folder's
         std::string contents;
         std::string refusal; // a fragment of the message, or "" when it loads
     };
     std::string levels = readFile(data + "/levels.ini");
     std::string broken = levels;
     broken.replace(broken.find("teleportStopPosY=164"), 20, "teleportStopPosY=163");
-    const std::vector<Save> saves = {
-        {"levels.ini", broken, "teleportStopPosY"},
-        {"levels.ini", levels, ""},
-        {"sounds.ini", "[Effects]\njump=lost.wav\n", "sounds.ini: [Effects] jump \"lost.wav\""},
-        {"sounds.ini", readFile(data + "/sounds.ini"), ""},
+    std::vector<Save> saves = {
+        {data + "/levels.ini", broken, "teleportStopPosY"},
+        {data + "/levels.ini", levels, ""},
+        {data + "/sounds.ini", "[Effects]\njump=lost.wav\n",
+         "sounds.ini: [Effects] jump \"lost.wav\""},
+        {data + "/sounds.ini", readFile(data + "/sounds.ini"), ""},
     };
+    for (const char* source : {"maps/rockfall.txt", "art/tiles.txt", "sounds/jump.txt"}) {
+        std::string text = readFile(sources + "/" + source);
+        saves.push_back(
+            {sources + "/" + source, "bogus 1\n" + text, "kcs: " + std::string(source) + ":1:"});
+        saves.push_back({sources + "/" + source, text, ""});
+    }
     size_t loaded = 0;
     for (const Save& save : saves) {
         SCOPED_TRACE(save.file + (save.refusal.empty() ? " restored" : " broken"));
-        writeFile(data + "/" + save.file, save.contents);
+        writeFile(save.file, save.contents);
         if (save.refusal.empty()) {
             ++loaded;
         } else {
@@ -135,26 +152,27 @@ TEST(DesignerLoop, WatchReloadsOnSaveAndABrokenFileKeepsTheLevelRunning) {
         EXPECT_TRUE(eventually([&] { return reloads(Trace(readFile(trace))).size() == loaded; }));
     }
 
-    // A map source edited and rebuilt with kcs-map: the floor under the spot
-    // taken away, so the player comes down further than before.
-    RunResult holed = rebuildRockfall(data, "", [](int row, std::string& line) {
-        if (row >= 125 && row < 135) {
-            line.replace(16, 5, ".....");
-        }
-    });
-    ASSERT_EQ(holed.status, 0) << holed.err;
+    // The map's text edited: the floor under the spot taken away, so the
+    // player comes down further than before.
+    std::string map = sources + "/maps/rockfall.txt";
+    writeFile(map, editedMap(readFile(map), "", [](int row, std::string& line) {
+                  if (row >= 125 && row < 135) {
+                      line.replace(16, 5, ".....");
+                  }
+              }));
     constexpr size_t SETTLED = 90; // frames after an arrival
     std::vector<size_t> arrivals;
     EXPECT_TRUE(eventually([&] {
         Trace played(readFile(trace));
         arrivals = reloads(played);
-        return arrivals.size() == 3 && played.frames() > arrivals[2] + SETTLED;
+        return arrivals.size() == loaded + 1 && played.frames() > arrivals.back() + SETTLED;
     }));
     kill(child, SIGTERM);
     EXPECT_EQ(waitFor(child, 10).signal, SIGTERM);
     Trace played(readFile(trace));
-    ASSERT_EQ(arrivals.size(), 3u);
-    EXPECT_GT(played.number(arrivals[2] + SETTLED, "y"), played.number(arrivals[1] + SETTLED, "y"))
+    ASSERT_EQ(arrivals.size(), loaded + 1);
+    EXPECT_GT(played.number(arrivals[loaded] + SETTLED, "y"),
+              played.number(arrivals[loaded - 1] + SETTLED, "y"))
         << "the rebuilt map's hole does not show";
     // The reloaded level brings the player back down at the spot it was.
     for (size_t arrival : arrivals) {
