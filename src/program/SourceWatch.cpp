@@ -26,8 +26,8 @@ namespace {
 
 constexpr FileLimit SOURCE_LIST{"a source list", size_t{1} << 20};
 const std::array<std::string, 3> TOOLS = {"kcs-map", "kcs-art", "kcs-sound"};
-// Two stat calls' worth of sources twice a second, as the built files.
-constexpr std::chrono::milliseconds LOOK_INTERVAL{500};
+// A few dozen stat calls four times a second: a save shows within a second.
+constexpr std::chrono::milliseconds LOOK_INTERVAL{250};
 // The longest demo song builds in well under a second; a build still
 // running after this is taken as hung and stopped.
 constexpr std::chrono::seconds TOOL_TIME_LIMIT{30};

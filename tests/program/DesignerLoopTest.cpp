@@ -292,6 +292,10 @@ TEST(CommandLine, ACommandThatCannotBeCarriedOutIsRefusedWithOneLine) {
         {demo + " --level ROCKFALL --at 5000,100", 2,
          "kcs: levels.ini: --at 5000,100 is in none of the boundaries of [ROCKFALL]\n"},
         {KCS + " --plot " + out, 2, "kcs: --plot needs --character-report"},
+        {demo + " --sources .", 2, "kcs: --sources needs --watch"},
+        // The build's source list is read, then the folder given instead.
+        {demo + " --watch --sources " + DATA + "/levels.ini", 2,
+         "kcs: " + DATA + "/levels.ini: --sources needs a folder"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.command);
