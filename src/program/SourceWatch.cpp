@@ -25,6 +25,9 @@ namespace fs = std::filesystem;
 namespace {
 
 constexpr FileLimit SOURCE_LIST{"a source list", size_t{1} << 20};
+// Every source is looked at on each look, in the frame loop: a list far
+// past any game's (the demo has 35) would make that a stall.
+constexpr size_t MAX_BUILDS = 1000;
 const std::array<std::string, 3> TOOLS = {"kcs-map", "kcs-art", "kcs-sound"};
 // A few dozen stat calls four times a second: a save shows within a second.
 constexpr std::chrono::milliseconds LOOK_INTERVAL{250};
@@ -38,8 +41,9 @@ constexpr std::chrono::milliseconds STOP_GRACE{2000};
 // half a second.
 constexpr std::chrono::milliseconds END_GRACE{200};
 constexpr std::chrono::milliseconds STOP_POLL{10};
-constexpr size_t MAX_SAID = 4096; // bytes of a tool's standard error kept
-constexpr size_t MAX_SHOWN = 400; // bytes of its first line shown
+constexpr size_t MAX_DRAIN = 65536; // bytes read from it in one frame
+constexpr size_t MAX_SAID = 4096;   // bytes of a tool's standard error kept
+constexpr size_t MAX_SHOWN = 400;   // bytes of its first line shown
 
 // A name the list gives relative to a folder: kept inside it.
 std::string checkedName(const std::string& name, const std::string& what, const std::string& line) {
@@ -152,6 +156,11 @@ std::unique_ptr<SourceWatch> SourceWatch::load(FileRegistry& files,
                                                       excerpt(step.output) +
                                                       "\" names no {SOURCE}");
             }
+            if (watch.m_steps.size() == MAX_BUILDS) {
+                throw DataError(SOURCE_LIST_FILE, where + ": more than " +
+                                                      std::to_string(MAX_BUILDS) +
+                                                      " build lines; split the game's data");
+            }
             watch.m_steps.push_back(step);
         } else {
             throw DataError(SOURCE_LIST_FILE,
@@ -200,6 +209,7 @@ bool SourceWatch::poll() {
         drain();
         int status = 0;
         if (waitpid(m_child, &status, WNOHANG) == m_child) {
+            drain(); // what it wrote as it ended
             finish(status);
         } else if (now - m_started > TOOL_TIME_LIMIT + STOP_GRACE) {
             kill(-m_child, SIGKILL);
@@ -338,7 +348,10 @@ void SourceWatch::drain() {
     }
     char buffer[1024];
     ssize_t got = 0;
-    while ((got = read(m_errorPipe, buffer, sizeof buffer)) > 0) {
+    // A tool that writes without end is read a bounded amount per frame.
+    size_t drained = 0;
+    while (drained < MAX_DRAIN && (got = read(m_errorPipe, buffer, sizeof buffer)) > 0) {
+        drained += static_cast<size_t>(got);
         size_t room = MAX_SAID - std::min(MAX_SAID, m_said.size());
         m_said.append(buffer, std::min(room, static_cast<size_t>(got)));
     }
