@@ -235,8 +235,9 @@ TEST(TiledImportTest, RefusalsAreOneShortLineAndKeepTheEarlierMapFile) {
     };
     const Refusal cases[] = {
         // The map's size.
-        {Tmx{.width = 20}.text(), "the map is 20 tiles wide; the width must be a multiple of 16 "
-                                  "tiles (one screen), 16 to 240\n"},
+        {Tmx{.width = 20}.text(), "the map is 20 tiles wide, not whole screens of 16; pad it to 32 "
+                                  "with --pad TILE or --pad empty, or crop it to 16 in Tiled (Map "
+                                  "> Resize Map)\n"},
         // The layers and their data.
         {Tmx().withTiles(partly), "layer \"tiles\", row 7, column 9: empty cell in screen column "
                                   "0, row 0, which has 239 of 240"},
