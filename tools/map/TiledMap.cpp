@@ -110,7 +110,8 @@ void TiledMap::checkPad(const TiledPad& pad) const {
     }
     if (pad.kind == TiledPad::Kind::TILE) {
         const TiledTileset& first = firstTileset();
-        if (pad.id < 0 || pad.id >= first.tileCount) {
+        // A gid past FLIP_BITS would read as a flipped tile.
+        if (pad.id < 0 || pad.id >= first.tileCount || first.firstGid + pad.id > ~FLIP_BITS) {
             fail(format("--pad %lld is not a tile of the first tileset, %s, whose ids are 0 to "
                         "%lld",
                         static_cast<long long>(pad.id), quoted(first.name).c_str(),

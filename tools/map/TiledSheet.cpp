@@ -182,6 +182,8 @@ void drawTile(Image& image, const TiledTileset& tileset, const Pixels& picture,
 std::vector<uint8_t> TiledSheet::draw(FileRegistry& files, const TiledMap& map,
                                       const std::vector<std::vector<uint32_t>>& images) {
     std::map<std::string, Pixels> pictures; // by path: tilesets may share one
+    // The pictures read are bounded together as one bitmap is on its own.
+    size_t pixelsRead = 0;
     std::vector<uint32_t> sheet;
     sheet.reserve(images.size() * TILE * TILE);
     for (const std::vector<uint32_t>& stack : images) {
@@ -204,6 +206,13 @@ std::vector<uint8_t> TiledSheet::draw(FileRegistry& files, const TiledMap& map,
             auto found = pictures.find(path);
             if (found == pictures.end()) {
                 found = pictures.emplace(path, readPicture(files, tileset, path)).first;
+                pixelsRead += found->second.argb.size();
+                if (pixelsRead > static_cast<size_t>(MAX_BITMAP_PIXELS)) {
+                    throw DataError(path, format("the tilesets' pictures hold more than %lld px "
+                                                 "together; keep the map's tiles in fewer or "
+                                                 "smaller pictures",
+                                                 static_cast<long long>(MAX_BITMAP_PIXELS)));
+                }
             }
             drawTile(image, tileset, found->second, tileset.image, tile);
         }

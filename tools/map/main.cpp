@@ -157,7 +157,7 @@ TiledPad padOption(const std::string& value) {
 }
 
 // The sheet first: a map file is never left naming codes its sheet lacks.
-int import(FileRegistry& files, const Arguments& arguments) {
+int importTiled(FileRegistry& files, const Arguments& arguments) {
     const std::string& sourceName = arguments.files[0];
     const std::string& outName = arguments.files[1];
     refuseSameFile(outName, "the output", sourceName);
@@ -314,7 +314,7 @@ int run(FileRegistry& files, const std::vector<std::string>& arguments) {
         if (parsed.files.size() != 2) {
             throw UsageError("import takes SOURCE.tmx (or .tmj, .json) and OUT.map");
         }
-        return import(files, parsed);
+        return importTiled(files, parsed);
     }
     if (command == "export") {
         Arguments parsed = parseArguments(arguments, command, false);
