@@ -141,8 +141,9 @@ std::string jsonTiles(const std::string& dataMembers) {
 
 // Each way Tiled writes a map imports to its map file: every data form and
 // tileset form of the test screen gives the same file; the solid layer
-// gives what it means; and what kcs-map export writes gives the map file it
-// came from.
+// gives what it means; what kcs-map export writes gives the map file it
+// came from; and a map that is not whole screens is padded with the tile
+// --pad names, solid as its property says.
 TEST(TiledImportTest, EveryFormImportsToItsMapFile) {
     MapBytes screen(1, 1, 6);
     for (int column = 0; column < SCREEN_W; ++column) {
@@ -184,7 +185,14 @@ TEST(TiledImportTest, EveryFormImportsToItsMapFile) {
     ASSERT_EQ(exported.status, 0) << exported.err;
     EXPECT_NE(readFile("level.tmx").find("<image source=\"sheet.bmp\""), std::string::npos);
 
-    const std::string maps[][3] = {
+    // A map 20 tiles wide padded with the solid tile 1 (code 2).
+    MapBytes padded(2, 1, 6);
+    for (int cell = 0; cell < 12 * SCREEN_H; ++cell) {
+        padded.tile(20 + cell % 12, cell / 12, 2, true);
+    }
+
+    // Name, text, the map file expected, options.
+    const std::string maps[][4] = {
         {"csv.tmx", Tmx().withTiles(), screen.bytes()},
         // Four bytes a gid, little-endian: 240 cells of gid 1 are 80 times
         // three; the text around the data is skipped.
@@ -207,12 +215,15 @@ TEST(TiledImportTest, EveryFormImportsToItsMapFile) {
         {"solid.tmx", marked.withTiles(),
          MapBytes(screen).tile(15, 14, 2).tile(0, 0, 1, true).bytes()},
         {"exported.tmx", readFile("level.tmx"), level.bytes()},
+        {"padded.tmx", Tmx{.width = 20}.withTiles(std::vector<uint32_t>(20 * SCREEN_H, 1)),
+         padded.bytes(), "--pad 1"},
     };
-    for (const auto& [name, text, expected] : maps) {
+    for (const auto& [name, text, expected, options] : maps) {
         SCOPED_TRACE(name);
         writeFile(name, text);
         std::filesystem::remove("out.map");
-        auto result = runProgram(std::string(KCS_MAP_BINARY) + " import " + name + " out.map");
+        auto result =
+            runProgram(std::string(KCS_MAP_BINARY) + " import " + name + " out.map " + options);
         ASSERT_EQ(result.status, 0) << result.err;
         EXPECT_EQ(result.err, "");
         EXPECT_TRUE(readFile("out.map") == expected) << "the map file differs";
