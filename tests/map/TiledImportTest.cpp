@@ -326,10 +326,11 @@ TEST(TiledImportTest, RefusalsAreOneShortLineAndKeepTheEarlierMapFile) {
 // A map as Tiled's users draw them: 40 x 20 tiles, not whole screens; a
 // ground layer, decorations in a group, a top layer with a ladder and a
 // flipped tile, and a hidden guide; a PNG tileset of 300 tiles with margin
-// and spacing, half transparent from tile 100. With --tiles and --pad each
-// stack is a code in the stacks' order (code 5 the ladder's), the padding is
-// tile 0, the sheet shows the stacks, the first level of the demo takes the
-// pair, and kcs-map export writes it back as one layer over that sheet.
+// and spacing, half transparent from tile 100, and a BMP tileset of one
+// tile. With --tiles and --pad each stack is a code in the stacks' order
+// (code 5 the ladder's), the padding is tile 0, the sheet shows the stacks,
+// the first level of the demo takes the pair, and kcs-map export writes it
+// back as one layer over that sheet.
 TEST(TiledImportTest, LayeredMapsImportWithTheSheetOfTheirStacks) {
     constexpr int WIDTH = 40, HEIGHT = 20, COLUMNS = 20, TILES = 300, STEP = 18; // tiles, px
     auto colour = [](int tile) { return static_cast<uint32_t>(tile) << 8 | 7; };
@@ -341,17 +342,22 @@ TEST(TiledImportTest, LayeredMapsImportWithTheSheetOfTheirStacks) {
         picture.fill(left, top, tile >= 100 ? 8 : 0, 16, 0xFF80FF);
     }
     writeFile("sheet.png", picture.png());
+    testing_support::writeBmp("marker.bmp", 16, 16, [](int, int) { return 0x123456u; });
     Tmx map{.width = WIDTH,
             .height = HEIGHT,
             .tilesets = sheet(R"(firstgid="1" tilecount="300" margin="1" spacing="2")",
-                              R"(<image source="sheet.png"/>)" + SOLID_TILE + LADDER_TILE)};
+                              R"(<image source="sheet.png"/>)" + SOLID_TILE + LADDER_TILE) +
+                        R"(<tileset firstgid="301" name="markers" tilewidth="16" tileheight="16" )"
+                        R"(tilecount="1"><image source="marker.bmp"/></tileset>)"};
     std::vector<uint32_t> ground(WIDTH * HEIGHT), decor(ground.size()), top(ground.size());
     for (int cell = 0; cell < WIDTH * HEIGHT; ++cell) {
         int row = cell / WIDTH, column = cell % WIDTH;
         ground[cell] = static_cast<uint32_t>(1 + column % 3);
         decor[cell] = column < 8 && (row + column) % 7 == 0 ? 101 : 0;
-        top[cell] = column == 9 && row >= 10 ? 5 : row == 3 && column == 5 ? 0x800000FBu : 0;
+        top[cell] = column == 9 && row >= 10 ? 5 : 0;
     }
+    top[3 * WIDTH + 5] = 0x800000FBu; // flipped across
+    top[3 * WIDTH + 6] = 301;         // the BMP's tile
     map.layer("ground", ground).layer("decor", decor);
     map.layers = "<group name=\"g\">" + map.layers + "</group>";
     map.layer("top", top).layer("guide", ground);
@@ -363,24 +369,25 @@ TEST(TiledImportTest, LayeredMapsImportWithTheSheetOfTheirStacks) {
               0);
 
     std::string bytes = readFile("out.map");
-    ASSERT_EQ(bytes.substr(0, 3), (std::string{48, 30, 9})); // 3 x 2 screens, 8 codes
-    // Codes: 1 {0}, 2 {0, 100}, 3 {1}, 4 {1, 100}, 5 the ladder {0, 4}, 6 {2},
-    // 7 {2, 100}, 8 {2, 250 flipped across}, by tile id.
-    const int cells[][4] = {{0, 0, 2, 0}, {1, 0, 3, 1},  {9, 12, 5, 0}, {5, 3, 8, 0},
-                            {2, 5, 7, 0}, {40, 0, 1, 0}, {45, 25, 1, 0}};
+    ASSERT_EQ(bytes.substr(0, 3), (std::string{48, 30, 10})); // 3 x 2 screens, 9 codes
+    // Codes by gid: 1 {1}, 2 {1, 101}, 3 {1, 301}, 4 {2}, 5 the ladder {1, 5},
+    // 6 {2, 101}, 7 {3}, 8 {3, 101}, 9 {3, 251 flipped across}.
+    const int cells[][4] = {{0, 0, 2, 0}, {1, 0, 4, 1}, {9, 12, 5, 0}, {5, 3, 9, 0},
+                            {6, 3, 3, 0}, {2, 5, 8, 0}, {40, 0, 1, 0}, {45, 25, 1, 0}};
     for (const auto& [column, row, code, solid] : cells) {
-        size_t at = MapBytes(3, 2, 9).codeOffset(column, row);
+        size_t at = MapBytes(3, 2, 10).codeOffset(column, row);
         EXPECT_EQ(bytes[at], code) << column << ", " << row;
         EXPECT_EQ(bytes[at + 1] != 0, solid != 0) << column << ", " << row;
     }
     Surface sheet(SDL_LoadBMP("out.bmp"));
     ASSERT_TRUE(sheet);
-    EXPECT_EQ(sheet->h, 8 * 16);
+    EXPECT_EQ(sheet->h, 9 * 16);
     EXPECT_EQ(pixelAt(sheet.get(), 0, 16), colour(0)); // code 2: tile 0 shows through
     EXPECT_EQ(pixelAt(sheet.get(), 15, 16), colour(100));
+    EXPECT_EQ(pixelAt(sheet.get(), 0, 2 * 16), 0x123456u); // the BMP's tile
     EXPECT_EQ(pixelAt(sheet.get(), 0, 4 * 16), colour(4)); // the ladder
-    EXPECT_EQ(pixelAt(sheet.get(), 0, 7 * 16), colour(250));
-    EXPECT_EQ(pixelAt(sheet.get(), 15, 7 * 16), colour(2));
+    EXPECT_EQ(pixelAt(sheet.get(), 0, 8 * 16), colour(250));
+    EXPECT_EQ(pixelAt(sheet.get(), 15, 8 * 16), colour(2));
 
     std::string data = testing_support::scratchDir() + "/layered-data";
     std::filesystem::remove_all(data);
