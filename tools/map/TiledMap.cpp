@@ -427,6 +427,11 @@ TiledFlatMap TiledMap::flatten(const TiledPad& pad) const {
             present[static_cast<size_t>(screenOf(cell))] = true;
         }
     }
+    // A sheet of no image is no bitmap the game loads.
+    if (std::find(present.begin(), present.end(), true) == present.end()) {
+        fail("no visible tile layer has a tile, so every screen would be absent; draw at least "
+             "one screen");
+    }
     auto has = [this](const std::vector<uint32_t>& stack,
                       bool (TiledTileset::*pIs)(int64_t) const) {
         return std::any_of(stack.begin(), stack.end(), [&](uint32_t tile) {
