@@ -166,7 +166,7 @@ void drawTile(Image& image, const TiledTileset& tileset, const Pixels& picture,
             if (rgb == KEY_COLOUR || rgb == tileset.transparentColour || alpha == 0) {
                 continue;
             }
-            size_t at = static_cast<size_t>(y * TILE + x);
+            int at = y * TILE + x;
             if (image.covered[at]) {
                 image.rgb[at] = blend(rgb, image.rgb[at], alpha);
             } else if (alpha >= HALF_COVERED) {
