@@ -36,8 +36,13 @@ struct TiledTileset {
     std::optional<uint32_t> transparentColour;
     std::shared_ptr<const TiledTileFlags> flags = std::make_shared<TiledTileFlags>();
 
-    bool isSolid(int64_t id) const { return flags->solid.contains(static_cast<int>(id)); }
-    bool isLadder(int64_t id) const { return flags->ladder.contains(static_cast<int>(id)); }
+    // The ids read are ints; a larger id has no property.
+    bool isSolid(int64_t id) const {
+        return id == static_cast<int>(id) && flags->solid.contains(static_cast<int>(id));
+    }
+    bool isLadder(int64_t id) const {
+        return id == static_cast<int>(id) && flags->ladder.contains(static_cast<int>(id));
+    }
 };
 
 struct TiledLayer {
