@@ -310,7 +310,7 @@ public:
             }
             if (map.layers.size() == TiledMap::MAX_TILE_LAYERS) {
                 fail("the map has more than " + std::to_string(TiledMap::MAX_TILE_LAYERS) +
-                     " tile layers; kcs uses \"tiles\" and \"solid\"");
+                     " tile layers; merge some in Tiled (Layer > Merge Layer Down)");
             }
             map.layers.push_back(layer(node, shownHere));
         }
@@ -372,7 +372,7 @@ TiledMap TiledJsonReader::read(const std::string& fileName, const std::string& t
             for (const json& node : tilesets) {
                 if (map.tilesets.size() == TiledMap::MAX_TILESETS) {
                     reader.fail("the map has more than " + std::to_string(TiledMap::MAX_TILESETS) +
-                                " tilesets; kcs uses the first, and one for solid marks");
+                                " tilesets; draw with fewer");
                 }
                 long long firstGid = reader.integer(node, "a tileset", "firstgid", true);
                 if (firstGid < 1 || firstGid > 0x0FFFFFFFLL) {

@@ -211,7 +211,7 @@ public:
             }
             if (map.layers.size() == TiledMap::MAX_TILE_LAYERS) {
                 fail("the map has more than " + std::to_string(TiledMap::MAX_TILE_LAYERS) +
-                     " tile layers; kcs uses \"tiles\" and \"solid\"");
+                     " tile layers; merge some in Tiled (Layer > Merge Layer Down)");
             }
             TiledLayer layer;
             layer.name = node.attribute("name").value();
@@ -264,7 +264,7 @@ TiledMap TiledTmxReader::read(const std::string& fileName, const std::string& te
     for (pugi::xml_node node : root.children("tileset")) {
         if (map.tilesets.size() == TiledMap::MAX_TILESETS) {
             reader.fail("the map has more than " + std::to_string(TiledMap::MAX_TILESETS) +
-                        " tilesets; kcs uses the first, and one for solid marks");
+                        " tilesets; draw with fewer");
         }
         long long firstGid = reader.integer(node, "firstgid", true);
         if (firstGid < 1 || firstGid > 0x0FFFFFFFLL) {
