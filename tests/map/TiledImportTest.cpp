@@ -1,6 +1,7 @@
 // kcs-map import: maps made in the Tiled editor, as TMX or JSON, in every
 // layer data form Tiled writes, and the one-line refusals of maps that cannot
 // be kcs maps; kcs-map export back to Tiled.
+#include "graphics/Picture.h"
 #include "support/MapFiles.h"
 #include "support/TestEnvironment.h"
 
@@ -13,6 +14,7 @@
 #include <vector>
 
 using testing_support::MapBytes;
+using testing_support::pixelAt;
 using testing_support::readFile;
 using testing_support::runProgram;
 using testing_support::writeFile;
@@ -77,6 +79,10 @@ const std::string SOLID_TILE =
 const std::string MARKER_SHEET =
     R"(<tileset firstgid="6" name="markers" tilewidth="16" tileheight="16" tilecount="1">)"
     R"(<image source="marker.bmp" width="16" height="16"/></tileset>)";
+// Tile id 4 (gid 5) is the ladder by its property.
+const std::string LADDER_TILE =
+    R"(<tile id="4"><properties><property name="ladder" type="bool" value="true"/>)"
+    "</properties></tile>";
 const std::string ZLIB = "encoding=\"base64\" compression=\"zlib\"";
 
 // An orthogonal TMX map of 16 px tiles; every part can be changed for a test.
@@ -135,8 +141,9 @@ std::string jsonTiles(const std::string& dataMembers) {
 
 // Each way Tiled writes a map imports to its map file: every data form and
 // tileset form of the test screen gives the same file; the solid layer
-// gives what it means; and what kcs-map export writes gives the map file it
-// came from.
+// gives what it means; what kcs-map export writes gives the map file it
+// came from; and a map that is not whole screens is padded with the tile
+// --pad names, solid as its property says.
 TEST(TiledImportTest, EveryFormImportsToItsMapFile) {
     MapBytes screen(1, 1, 6);
     for (int column = 0; column < SCREEN_W; ++column) {
@@ -178,7 +185,14 @@ TEST(TiledImportTest, EveryFormImportsToItsMapFile) {
     ASSERT_EQ(exported.status, 0) << exported.err;
     EXPECT_NE(readFile("level.tmx").find("<image source=\"sheet.bmp\""), std::string::npos);
 
-    const std::string maps[][3] = {
+    // A map 20 tiles wide padded with the solid tile 1 (code 2).
+    MapBytes padded(2, 1, 6);
+    for (int cell = 0; cell < 12 * SCREEN_H; ++cell) {
+        padded.tile(20 + cell % 12, cell / 12, 2, true);
+    }
+
+    // Name, text, the map file expected, options.
+    const std::string maps[][4] = {
         {"csv.tmx", Tmx().withTiles(), screen.bytes()},
         // Four bytes a gid, little-endian: 240 cells of gid 1 are 80 times
         // three; the text around the data is skipped.
@@ -201,12 +215,15 @@ TEST(TiledImportTest, EveryFormImportsToItsMapFile) {
         {"solid.tmx", marked.withTiles(),
          MapBytes(screen).tile(15, 14, 2).tile(0, 0, 1, true).bytes()},
         {"exported.tmx", readFile("level.tmx"), level.bytes()},
+        {"padded.tmx", Tmx{.width = 20}.withTiles(std::vector<uint32_t>(20 * SCREEN_H, 1)),
+         padded.bytes(), "--pad 1"},
     };
-    for (const auto& [name, text, expected] : maps) {
+    for (const auto& [name, text, expected, options] : maps) {
         SCOPED_TRACE(name);
         writeFile(name, text);
         std::filesystem::remove("out.map");
-        auto result = runProgram(std::string(KCS_MAP_BINARY) + " import " + name + " out.map");
+        auto result =
+            runProgram(std::string(KCS_MAP_BINARY) + " import " + name + " out.map " + options);
         ASSERT_EQ(result.status, 0) << result.err;
         EXPECT_EQ(result.err, "");
         EXPECT_TRUE(readFile("out.map") == expected) << "the map file differs";
@@ -232,11 +249,30 @@ TEST(TiledImportTest, RefusalsAreOneShortLineAndKeepTheEarlierMapFile) {
         std::string text;
         std::string start; // of the line after "FILE: "
         std::string name = "map.tmx";
+        std::string options = "";
     };
+    std::vector<uint32_t> ladders = std::vector<uint32_t>(SCREEN_W * SCREEN_H, 0);
+    ladders[3] = ladders[14 * SCREEN_W + 3] = 5; // over the sky, and over the floor
+    std::vector<uint32_t> many(2 * SCREEN_W * SCREEN_H);
+    for (size_t i = 0; i < many.size(); ++i) {
+        many[i] = static_cast<uint32_t>(i % 300 + 1);
+    }
     const Refusal cases[] = {
         // The map's size.
-        {Tmx{.width = 20}.text(), "the map is 20 tiles wide; the width must be a multiple of 16 "
-                                  "tiles (one screen), 16 to 240\n"},
+        {Tmx{.width = 20}.text(), "the map is 20 tiles wide, not whole screens of 16; pad it to 32 "
+                                  "with --pad TILE or --pad empty, or crop it to 16 in Tiled (Map "
+                                  "> Resize Map)\n"},
+        {Tmx{.width = 20}.withTiles(std::vector<uint32_t>(20 * SCREEN_H, 1)),
+         "--pad 5 is not a tile of the first tileset, \"sheet\", whose ids are 0 to 4\n", "map.tmx",
+         "--pad 5"},
+        // Flattened layers: a code each, and one for the ladder.
+        {Tmx{.tilesets = sheet(R"(firstgid="1" tilecount="5")", LADDER_TILE)}
+             .layer("ladders", ladders)
+             .withTiles(),
+         "row 14, column 3: a ladder drawn with other tiles than the one at row 0, column 3; ",
+         "map.tmx", "--tiles out.bmp"},
+        {Tmx{.width = 32, .tilesets = sheet(R"(firstgid="1" tilecount="300")")}.withTiles(many),
+         "the layers make 300 different tiles", "map.tmx", "--tiles out.bmp"},
         // The layers and their data.
         {Tmx().withTiles(partly), "layer \"tiles\", row 7, column 9: empty cell in screen column "
                                   "0, row 0, which has 239 of 240"},
@@ -273,17 +309,102 @@ TEST(TiledImportTest, RefusalsAreOneShortLineAndKeepTheEarlierMapFile) {
          "not readable JSON at byte 100011 (", "map.json"},
         {"<map", "not readable XML: "},
     };
-    for (const auto& [text, start, name] : cases) {
+    for (const auto& [text, start, name, options] : cases) {
         SCOPED_TRACE(start);
         writeFile(name, text);
         writeFile("out.map", "earlier");
-        auto result = runProgram(std::string(KCS_MAP_BINARY) + " import " + name + " out.map");
+        auto result =
+            runProgram(std::string(KCS_MAP_BINARY) + " import " + name + " out.map " + options);
         EXPECT_EQ(result.status, 2);
         EXPECT_EQ(result.err.substr(0, name.size() + 2 + start.size()), name + ": " + start);
         EXPECT_EQ(std::count(result.err.begin(), result.err.end(), '\n'), 1) << result.err;
         EXPECT_LT(result.err.size(), 250u);
         EXPECT_EQ(readFile("out.map"), "earlier");
     }
+}
+
+// A map as Tiled's users draw them: 40 x 20 tiles, not whole screens; a
+// ground layer, decorations in a group, a top layer with a ladder and a
+// flipped tile, and a hidden guide; a PNG tileset of 300 tiles with margin
+// and spacing, half transparent from tile 100, and a BMP tileset of one
+// tile. With --tiles and --pad each stack is a code in the stacks' order
+// (code 5 the ladder's), the padding is tile 0, the sheet shows the stacks,
+// the first level of the demo takes the pair, and kcs-map export writes it
+// back as one layer over that sheet.
+TEST(TiledImportTest, LayeredMapsImportWithTheSheetOfTheirStacks) {
+    constexpr int WIDTH = 40, HEIGHT = 20, COLUMNS = 20, TILES = 300, STEP = 18; // tiles, px
+    auto colour = [](int tile) { return static_cast<uint32_t>(tile) << 8 | 7; };
+    Picture picture(1 + COLUMNS * STEP, 1 + TILES / COLUMNS * STEP, 0xFFFFFF, "sheet.png");
+    for (int tile = 0; tile < TILES; ++tile) {
+        int left = 1 + tile % COLUMNS * STEP;
+        int top = 1 + tile / COLUMNS * STEP;
+        picture.fill(left, top, 16, 16, colour(tile));
+        picture.fill(left, top, tile >= 100 ? 8 : 0, 16, 0xFF80FF);
+    }
+    writeFile("sheet.png", picture.png());
+    testing_support::writeBmp("marker.bmp", 16, 16, [](int, int) { return 0x123456u; });
+    Tmx map{.width = WIDTH,
+            .height = HEIGHT,
+            .tilesets = sheet(R"(firstgid="1" tilecount="300" margin="1" spacing="2")",
+                              R"(<image source="sheet.png"/>)" + SOLID_TILE + LADDER_TILE) +
+                        R"(<tileset firstgid="301" name="markers" tilewidth="16" tileheight="16" )"
+                        R"(tilecount="1"><image source="marker.bmp"/></tileset>)"};
+    std::vector<uint32_t> ground(WIDTH * HEIGHT), decor(ground.size()), top(ground.size());
+    for (int cell = 0; cell < WIDTH * HEIGHT; ++cell) {
+        int row = cell / WIDTH, column = cell % WIDTH;
+        ground[cell] = static_cast<uint32_t>(1 + column % 3);
+        decor[cell] = column < 8 && (row + column) % 7 == 0 ? 101 : 0;
+        top[cell] = column == 9 && row >= 10 ? 5 : 0;
+    }
+    top[3 * WIDTH + 5] = 0x800000FBu; // flipped across
+    top[3 * WIDTH + 6] = 301;         // the BMP's tile
+    map.layer("ground", ground).layer("decor", decor);
+    map.layers = "<group name=\"g\">" + map.layers + "</group>";
+    map.layer("top", top).layer("guide", ground);
+    map.layers.insert(map.layers.find("name=\"guide\""), "visible=\"0\" ");
+    writeFile("layered.tmx", map.text());
+    ASSERT_EQ(runProgram(std::string(KCS_MAP_BINARY) +
+                         " import layered.tmx out.map --tiles out.bmp --pad 0")
+                  .status,
+              0);
+
+    std::string bytes = readFile("out.map");
+    ASSERT_EQ(bytes.substr(0, 3), (std::string{48, 30, 10})); // 3 x 2 screens, 9 codes
+    // Codes by gid: 1 {1}, 2 {1, 101}, 3 {1, 301}, 4 {2}, 5 the ladder {1, 5},
+    // 6 {2, 101}, 7 {3}, 8 {3, 101}, 9 {3, 251 flipped across}.
+    const int cells[][4] = {{0, 0, 2, 0}, {1, 0, 4, 1}, {9, 12, 5, 0}, {5, 3, 9, 0},
+                            {6, 3, 3, 0}, {2, 5, 8, 0}, {40, 0, 1, 0}, {45, 25, 1, 0}};
+    for (const auto& [column, row, code, solid] : cells) {
+        size_t at = MapBytes(3, 2, 10).codeOffset(column, row);
+        EXPECT_EQ(bytes[at], code) << column << ", " << row;
+        EXPECT_EQ(bytes[at + 1] != 0, solid != 0) << column << ", " << row;
+    }
+    Surface sheet(SDL_LoadBMP("out.bmp"));
+    ASSERT_TRUE(sheet);
+    EXPECT_EQ(sheet->h, 9 * 16);
+    EXPECT_EQ(pixelAt(sheet.get(), 0, 16), colour(0)); // code 2: tile 0 shows through
+    EXPECT_EQ(pixelAt(sheet.get(), 15, 16), colour(100));
+    EXPECT_EQ(pixelAt(sheet.get(), 0, 2 * 16), 0x123456u); // the BMP's tile
+    EXPECT_EQ(pixelAt(sheet.get(), 0, 4 * 16), colour(4)); // the ladder
+    EXPECT_EQ(pixelAt(sheet.get(), 0, 8 * 16), colour(250));
+    EXPECT_EQ(pixelAt(sheet.get(), 15, 8 * 16), colour(2));
+
+    std::string data = testing_support::scratchDir() + "/layered-data";
+    std::filesystem::remove_all(data);
+    std::filesystem::copy(KCS_DEMO_DATA, data, std::filesystem::copy_options::recursive);
+    std::filesystem::copy_file("out.map", data + "/rockfall.map",
+                               std::filesystem::copy_options::overwrite_existing);
+    std::filesystem::copy_file("out.bmp", data + "/layered.bmp");
+    std::string levels = readFile(data + "/levels.ini");
+    writeFile(data + "/levels.ini", levels.replace(levels.find("tiles.bmp"), 9, "layered.bmp"));
+    auto checked = runProgram(std::string(KCS_BINARY) + " --check --data " + data);
+    EXPECT_EQ(checked.status, 0) << checked.err;
+
+    ASSERT_EQ(
+        runProgram(std::string(KCS_MAP_BINARY) + " export out.map back.tmx --tiles out.bmp").status,
+        0);
+    ASSERT_EQ(runProgram(std::string(KCS_MAP_BINARY) + " import back.tmx back.map").status, 0);
+    EXPECT_TRUE(readFile("back.map") == bytes);
 }
 
 // The build imports data/maps/tiled/rockfall.tmx beside the map compiled from

@@ -4,6 +4,7 @@
 #include "TiledImport.h"
 
 #include "TiledJsonReader.h"
+#include "TiledSheet.h"
 #include "TiledTmxReader.h"
 #include "engine/DataError.h"
 #include "engine/Files.h"
@@ -42,7 +43,8 @@ template <typename Read> auto withinMemory(const std::string& fileName, Read rea
 
 } // namespace
 
-MapFile TiledImport::import(FileRegistry& files, const std::string& fileName) {
+TiledImported TiledImport::import(FileRegistry& files, const std::string& fileName,
+                                  const TiledImportOptions& options) {
     Format format = formatOf(fileName);
     if (format == Format::UNKNOWN) {
         throw DataError(fileName, "not a Tiled map by its name; it must end in .tmx, .tmj or "
@@ -82,7 +84,11 @@ MapFile TiledImport::import(FileRegistry& files, const std::string& fileName) {
                         .string());
             }
         }
-        return map.toMapFile();
+        if (!options.drawSheet) {
+            return TiledImported{map.toMapFile(options.pad), {}};
+        }
+        TiledFlatMap flat = map.flatten(options.pad);
+        return TiledImported{std::move(flat.map), TiledSheet::draw(files, map, flat.images)};
     });
 }
 

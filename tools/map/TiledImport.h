@@ -9,6 +9,19 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <vector>
+
+struct TiledImportOptions {
+    TiledPad pad;
+    // Whether the layers are flattened and the tile sheet of their tiles
+    // drawn; otherwise the codes are the first tileset's tiles.
+    bool drawSheet = false;
+};
+
+struct TiledImported {
+    MapFile map;
+    std::vector<uint8_t> sheet; // the tile sheet's BMP, when drawn
+};
 
 class TiledImport {
 public:
@@ -19,7 +32,8 @@ public:
     // Reads and converts the map, its files inputs of the run's `files`.
     // Throws DataError naming the file, and the layer, row and column where
     // one applies.
-    static MapFile import(FileRegistry& files, const std::string& fileName);
+    static TiledImported import(FileRegistry& files, const std::string& fileName,
+                                const TiledImportOptions& options = {});
     // Where a tileset the map names as `source` is: relative to the map's folder.
     static std::string tilesetPath(const std::string& mapFileName, const std::string& source);
     // A tileset kept in its own file, by its extension: .tsx, or .tsj/.json.

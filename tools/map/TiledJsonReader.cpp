@@ -9,6 +9,9 @@
 
 #include <climits>
 #include <cstring>
+#include <memory>
+#include <set>
+#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -154,6 +157,19 @@ public:
         tileset.tileWidth = smallInteger(object, context, "tilewidth", true);
         tileset.tileHeight = smallInteger(object, context, "tileheight", true);
         tileset.tileCount = smallInteger(object, context, "tilecount", true);
+        tileset.margin = smallInteger(object, context, "margin", false);
+        tileset.spacing = smallInteger(object, context, "spacing", false);
+        if (tileset.margin < 0 || tileset.spacing < 0) {
+            fail(context + " has a negative margin or spacing");
+        }
+        if (object.contains("transparentcolor")) {
+            std::string trans = text(object, context, "transparentcolor");
+            tileset.transparentColour = TiledMap::colour(trans);
+            if (!tileset.transparentColour) {
+                fail(context + ": the transparent colour " + TiledMap::quoted(trans) +
+                     " is not of the form #RRGGBB");
+            }
+        }
         if (!object.contains("tiles")) {
             return tileset;
         }
@@ -161,6 +177,7 @@ public:
         if (!tiles.is_array()) {
             fail(context + " \"tiles\" is not an array");
         }
+        auto flags = std::make_shared<TiledTileFlags>();
         for (const json& tile : tiles) {
             int id = smallInteger(tile, context + " tile", "id", true);
             std::string tileContext = context + ", tile " + std::to_string(id);
@@ -172,20 +189,25 @@ public:
                 fail(tileContext + ": \"properties\" is not an array");
             }
             for (const json& property : properties) {
-                if (text(property, tileContext + " property", "name") != TiledMap::SOLID_PROPERTY) {
+                std::string name = text(property, tileContext + " property", "name");
+                std::set<int>* pIds = name == TiledMap::SOLID_PROPERTY    ? &flags->solid
+                                      : name == TiledMap::LADDER_PROPERTY ? &flags->ladder
+                                                                          : nullptr;
+                if (pIds == nullptr) {
                     continue;
                 }
                 std::string type = text(property, tileContext + " property", "type");
                 const json& value = member(property, tileContext + " property", "value");
                 if (type != "bool" || !value.is_boolean()) {
-                    fail(tileContext + ": property \"solid\" is of type " +
+                    fail(tileContext + ": property " + TiledMap::quoted(name) + " is of type " +
                          TiledMap::quoted(type.empty() ? "string" : type) + "; make it a bool");
                 }
-                if (value.get<bool>() && id < TiledTileset::SOLID_IDS_KEPT) {
-                    tileset.solidIds.insert(id);
+                if (value.get<bool>()) {
+                    pIds->insert(id);
                 }
             }
         }
+        tileset.flags = std::move(flags);
         return tileset;
     }
 
@@ -224,10 +246,11 @@ public:
         }
     }
 
-    TiledLayer layer(const json& node) const {
+    TiledLayer layer(const json& node, bool groupsVisible) const {
         TiledLayer layer;
         layer.name = text(node, "a layer", "name");
         std::string context = "layer " + TiledMap::quoted(layer.name);
+        layer.visible = groupsVisible && visible(node, context);
         if (node.contains("chunks")) {
             fail(context + " is stored in chunks, as in an infinite map");
         }
@@ -235,6 +258,17 @@ public:
         layer.height = smallInteger(node, context, "height", true);
         layer.gids = layerData(node, context, layer.width, layer.height);
         return layer;
+    }
+
+    bool visible(const json& node, const std::string& context) const {
+        if (!node.contains("visible")) {
+            return true;
+        }
+        const json& value = node.at("visible");
+        if (!value.is_boolean()) {
+            fail(context + " \"visible\" is " + shown(value) + ", not true or false");
+        }
+        return value.get<bool>();
     }
 
     const json& layerList(const json& parent, const std::string& context) const {
@@ -249,11 +283,12 @@ public:
     // with a stack of where each open one goes on, not by recursion, so no
     // nesting in a file can overflow the program's stack.
     void layers(const json& root, TiledMap& map) const {
-        // Each open list of layers (the map's, then each group's) and the
-        // index of its next layer.
-        std::vector<std::pair<const json*, size_t>> next{{&layerList(root, "the map"), 0}};
+        // Each open list of layers (the map's, then each group's), the
+        // index of its next layer, and whether the groups around it are shown.
+        std::vector<std::tuple<const json*, size_t, bool>> next{
+            {&layerList(root, "the map"), 0, true}};
         while (!next.empty()) {
-            auto& [pList, index] = next.back();
+            auto& [pList, index, shownHere] = next.back();
             if (index == pList->size()) {
                 next.pop_back();
                 continue;
@@ -266,7 +301,8 @@ public:
                     fail(context + " is nested more than " +
                          std::to_string(TiledMap::MAX_GROUP_DEPTH) + " groups deep");
                 }
-                next.emplace_back(&layerList(node, context), 0);
+                bool groupShown = shownHere && visible(node, context);
+                next.emplace_back(&layerList(node, context), 0, groupShown);
                 continue;
             }
             if (kind != "tilelayer") {
@@ -274,9 +310,9 @@ public:
             }
             if (map.layers.size() == TiledMap::MAX_TILE_LAYERS) {
                 fail("the map has more than " + std::to_string(TiledMap::MAX_TILE_LAYERS) +
-                     " tile layers; kcs uses \"tiles\" and \"solid\"");
+                     " tile layers; merge some in Tiled (Layer > Merge Layer Down)");
             }
-            map.layers.push_back(layer(node));
+            map.layers.push_back(layer(node, shownHere));
         }
     }
 
@@ -336,7 +372,7 @@ TiledMap TiledJsonReader::read(const std::string& fileName, const std::string& t
             for (const json& node : tilesets) {
                 if (map.tilesets.size() == TiledMap::MAX_TILESETS) {
                     reader.fail("the map has more than " + std::to_string(TiledMap::MAX_TILESETS) +
-                                " tilesets; kcs uses the first, and one for solid marks");
+                                " tilesets; draw with fewer");
                 }
                 long long firstGid = reader.integer(node, "a tileset", "firstgid", true);
                 if (firstGid < 1 || firstGid > 0x0FFFFFFFLL) {

@@ -7,9 +7,18 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
+#include <optional>
 #include <set>
 #include <string>
 #include <vector>
+
+// The tiles of a tileset with a meaning for kcs, by local id. Shared between
+// the copies of a tileset a map names many times.
+struct TiledTileFlags {
+    std::set<int> solid;  // the "solid" property is true
+    std::set<int> ladder; // the "ladder" property is true
+};
 
 struct TiledTileset {
     std::string name;
@@ -21,18 +30,45 @@ struct TiledTileset {
     int64_t tileCount = 0;
     int tileWidth = 0;  // px
     int tileHeight = 0; // px
-    // Local tile ids whose "solid" property is true, of those a map code can
-    // show (code = id + 1): a tileset of thousands of solid tiles named many
-    // times would otherwise be copied whole for each name.
-    std::set<int> solidIds;
-    static constexpr int SOLID_IDS_KEPT = MapFile::MAX_CODE_COUNT - 1;
+    int margin = 0;     // px around the tiles in the picture
+    int spacing = 0;    // px between them
+    // The colour Tiled draws as transparent (0xRRGGBB), when the tileset names one.
+    std::optional<uint32_t> transparentColour;
+    std::shared_ptr<const TiledTileFlags> flags = std::make_shared<TiledTileFlags>();
+
+    // The ids read are ints; a larger id has no property.
+    bool isSolid(int64_t id) const {
+        return id == static_cast<int>(id) && flags->solid.contains(static_cast<int>(id));
+    }
+    bool isLadder(int64_t id) const {
+        return id == static_cast<int>(id) && flags->ladder.contains(static_cast<int>(id));
+    }
 };
 
 struct TiledLayer {
     std::string name;
     int width = 0;              // tiles
     int height = 0;             // tiles
+    bool visible = true;        // false when it or a group around it is hidden
     std::vector<uint32_t> gids; // row by row, flip bits still set
+};
+
+// What fills the cells a map's size lacks to whole screens, at the right and
+// the bottom: nothing (the map must be whole screens), empty cells, or a tile
+// of the first tileset by its local id, as Tiled shows it.
+struct TiledPad {
+    enum class Kind { NONE, EMPTY, TILE };
+    Kind kind = Kind::NONE;
+    int64_t id = 0;
+};
+
+// A map whose tile layers are flattened: each different stack of tiles in a
+// cell is one code, and image k of the tile sheet to write is the stack of
+// code k + 1, global ids bottom to top with their flip bits (empty: a
+// transparent image).
+struct TiledFlatMap {
+    MapFile map;
+    std::vector<std::vector<uint32_t>> images;
 };
 
 // Reads a tileset kept in its own file, `source` as the map names it. The
@@ -47,8 +83,14 @@ public:
     static constexpr const char* SOLID_LAYER = "solid";
     // The tile property that makes a tile solid when there is no solid layer.
     static constexpr const char* SOLID_PROPERTY = "solid";
-    // Tiled keeps flips and rotations in the top bits of a global tile id.
+    // The property that makes a tile the ladder when the layers are flattened.
+    static constexpr const char* LADDER_PROPERTY = "ladder";
+    // Tiled keeps flips and rotations in the top bits of a global tile id:
+    // horizontal, vertical, diagonal, and a hexagonal turn no orthogonal map has.
     static constexpr uint32_t FLIP_BITS = 0xF0000000u;
+    static constexpr uint32_t FLIP_HORIZONTAL = 0x80000000u;
+    static constexpr uint32_t FLIP_VERTICAL = 0x40000000u;
+    static constexpr uint32_t FLIP_DIAGONAL = 0x20000000u;
     // Far more than any kcs map needs, and low enough that nesting, decoding
     // and reading tilesets stay small whatever a file declares.
     static constexpr int MAX_GROUP_DEPTH = 64;
@@ -56,17 +98,27 @@ public:
     static constexpr size_t MAX_TILESETS = 64;
     // A name or value from the file, as a message quotes it (see excerpt).
     static std::string quoted(const std::string& text);
+    // A colour as Tiled writes it, "RRGGBB" or "#RRGGBB", as 0xRRGGBB; none
+    // when the text is not one.
+    static std::optional<uint32_t> colour(const std::string& text);
 
     explicit TiledMap(std::string fileName) : m_fileName(std::move(fileName)) {}
 
     // Refuses, with one line naming the file, what no kcs map can be: not
-    // orthogonal, infinite, tiles other than 16 x 16 px, a size that is not
-    // whole screens or too large. Readers call it before reading the layers.
+    // orthogonal, infinite, tiles other than 16 x 16 px, a size larger than
+    // a map file's even before padding. Readers call it before reading the
+    // layers.
     void checkHeader() const;
-    // The map file: codes from the tiles layer, solidity from the solid layer
-    // or the tiles' property. Throws DataError naming the file, and the layer,
-    // row and column where one applies.
-    MapFile toMapFile() const;
+    // The map file: codes from the tiles layer (code = id + 1 in the first
+    // tileset), solidity from the solid layer or the tiles' property. Throws
+    // DataError naming the file, and the layer, row and column where one
+    // applies.
+    MapFile toMapFile(const TiledPad& pad = {}) const;
+    // The map file of every visible tile layer but "solid" drawn over each
+    // other, with the images its codes stand for.
+    TiledFlatMap flatten(const TiledPad& pad) const;
+    // The tileset a global id (flip bits off) is a tile of, or null.
+    const TiledTileset* tilesetOf(uint32_t gid) const;
 
     const std::string& fileName() const { return m_fileName; }
 
@@ -81,10 +133,19 @@ public:
 
 private:
     [[noreturn]] void fail(const std::string& message) const;
+    int paddedWidth() const;           // tiles
+    int paddedHeight() const;          // tiles
+    bool isPadding(size_t cell) const; // a cell of the padded map
+    void checkPad(const TiledPad& pad) const;
+    const TiledTileset& firstTileset() const;
+    void checkTileSize(const TiledTileset& tileset) const;
     const TiledTileset& tileSheet() const;
     const TiledLayer* findLayer(const std::string& name) const;
     const TiledLayer& tilesLayer() const;
-    std::vector<uint8_t> tileCodes(const TiledLayer& layer, const TiledTileset& sheet) const;
+    void checkLayerSize(const TiledLayer& layer) const;
+    const TiledTileset& tilesetAt(const TiledLayer& layer, size_t index) const;
+    std::vector<uint8_t> tileCodes(const TiledLayer& layer, const TiledTileset& sheet,
+                                   const TiledPad& pad) const;
     void checkScreens(const TiledLayer& layer, const std::vector<uint8_t>& codes) const;
 
     std::string m_fileName;

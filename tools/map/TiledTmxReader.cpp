@@ -10,6 +10,8 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdlib>
+#include <memory>
+#include <set>
 #include <vector>
 
 namespace {
@@ -71,24 +73,43 @@ public:
         tileset.tileHeight = smallInteger(node, "tileheight", true);
         tileset.tileCount = node.attribute("tilecount") ? smallInteger(node, "tilecount", true)
                                                         : countFromImage(node, tileset);
+        std::string context = "tileset " + TiledMap::quoted(tileset.name);
+        tileset.margin = smallInteger(node, "margin", false);
+        tileset.spacing = smallInteger(node, "spacing", false);
+        if (tileset.margin < 0 || tileset.spacing < 0) {
+            fail(context + " has a negative margin or spacing");
+        }
+        if (pugi::xml_attribute trans = node.child("image").attribute("trans")) {
+            tileset.transparentColour = TiledMap::colour(trans.value());
+            if (!tileset.transparentColour) {
+                fail(context + ": the transparent colour " + TiledMap::quoted(trans.value()) +
+                     " is not of the form RRGGBB");
+            }
+        }
+        auto flags = std::make_shared<TiledTileFlags>();
         for (pugi::xml_node tile : node.children("tile")) {
             int id = smallInteger(tile, "id", true);
             for (pugi::xml_node property : tile.child("properties").children("property")) {
-                if (std::string(property.attribute("name").value()) != TiledMap::SOLID_PROPERTY) {
+                std::string name = property.attribute("name").value();
+                std::set<int>* pIds = name == TiledMap::SOLID_PROPERTY    ? &flags->solid
+                                      : name == TiledMap::LADDER_PROPERTY ? &flags->ladder
+                                                                          : nullptr;
+                if (pIds == nullptr) {
                     continue;
                 }
                 std::string type = property.attribute("type").value();
                 std::string value = property.attribute("value").value();
                 if (type != "bool") {
-                    fail("tileset " + TiledMap::quoted(tileset.name) + ", tile " +
-                         std::to_string(id) + ": property \"solid\" is of type " +
+                    fail(context + ", tile " + std::to_string(id) + ": property " +
+                         TiledMap::quoted(name) + " is of type " +
                          TiledMap::quoted(type.empty() ? "string" : type) + "; make it a bool");
                 }
-                if (value == "true" && id < TiledTileset::SOLID_IDS_KEPT) {
-                    tileset.solidIds.insert(id);
+                if (value == "true") {
+                    pIds->insert(id);
                 }
             }
         }
+        tileset.flags = std::move(flags);
         return tileset;
     }
 
@@ -190,10 +211,14 @@ public:
             }
             if (map.layers.size() == TiledMap::MAX_TILE_LAYERS) {
                 fail("the map has more than " + std::to_string(TiledMap::MAX_TILE_LAYERS) +
-                     " tile layers; kcs uses \"tiles\" and \"solid\"");
+                     " tile layers; merge some in Tiled (Layer > Merge Layer Down)");
             }
             TiledLayer layer;
             layer.name = node.attribute("name").value();
+            // Hidden in Tiled, by the layer or a group around it.
+            for (pugi::xml_node shown = node; shown != root; shown = shown.parent()) {
+                layer.visible = layer.visible && integer(shown, "visible", false, 1) != 0;
+            }
             layer.width = smallInteger(node, "width", true);
             layer.height = smallInteger(node, "height", true);
             layer.gids = layerData(node, layer.name, layer.width, layer.height);
@@ -239,7 +264,7 @@ TiledMap TiledTmxReader::read(const std::string& fileName, const std::string& te
     for (pugi::xml_node node : root.children("tileset")) {
         if (map.tilesets.size() == TiledMap::MAX_TILESETS) {
             reader.fail("the map has more than " + std::to_string(TiledMap::MAX_TILESETS) +
-                        " tilesets; kcs uses the first, and one for solid marks");
+                        " tilesets; draw with fewer");
         }
         long long firstGid = reader.integer(node, "firstgid", true);
         if (firstGid < 1 || firstGid > 0x0FFFFFFFLL) {

@@ -30,8 +30,12 @@ constexpr int EXIT_BAD = 2; // bad usage or bad data, as the game itself
 
 const char* const USAGE =
     "usage: kcs-map build SOURCE.txt OUT.map   compile a text map into a map file\n"
-    "       kcs-map import SOURCE.tmx|.tmj|.json OUT.map\n"
-    "                                          convert a map made in the Tiled editor\n"
+    "       kcs-map import SOURCE.tmx|.tmj|.json OUT.map [--tiles OUT.bmp] [--pad TILE|empty]\n"
+    "                                          convert a map made in the Tiled editor; with\n"
+    "                                          --tiles, draw its tile layers over each other\n"
+    "                                          and write the tile sheet of the tiles it uses;\n"
+    "                                          --pad fills it to whole screens with tile id\n"
+    "                                          TILE of its first tileset, or empty cells\n"
     "       kcs-map export FILE.map OUT.tmx [--tiles SHEET.bmp]\n"
     "                                          write a map file as a Tiled map\n"
     "       kcs-map show FILE.map              print a map file as text\n"
@@ -60,6 +64,7 @@ struct Arguments {
     std::string sheetName;
     std::string levelsName;
     std::string levelName;
+    std::string pad;
     bool strict = false;
 };
 
@@ -80,6 +85,8 @@ Arguments parseArguments(const std::vector<std::string>& arguments, const std::s
             parsed.levelsName = value();
         } else if (levelsAllowed && argument == "--level") {
             parsed.levelName = value();
+        } else if (command == "import" && argument == "--pad") {
+            parsed.pad = value();
         } else if (command == "check" && argument == "--strict") {
             parsed.strict = true;
         } else if (argument.rfind("--", 0) != 0) {
@@ -131,6 +138,45 @@ int build(FileRegistry& files, const std::string& sourceName, const std::string&
     refuseSameFile(outName, "the output", sourceName);
     return write(files, MapSource::parse(sourceName, readFile(files, sourceName, TEXT_SOURCE_FILE)),
                  outName);
+}
+
+// --pad's value: "empty", or a tile id as Tiled shows it in the tileset.
+TiledPad padOption(const std::string& value) {
+    constexpr size_t MAX_DIGITS = 9; // beyond any tileset's ids
+    if (value.empty()) {
+        return {};
+    }
+    if (value == "empty") {
+        return {TiledPad::Kind::EMPTY, 0};
+    }
+    if (value.size() > MAX_DIGITS || value.find_first_not_of("0123456789") != std::string::npos) {
+        throw UsageError("--pad takes a tile id of the map's first tileset or \"empty\", not \"" +
+                         excerpt(value) + "\"");
+    }
+    return {TiledPad::Kind::TILE, std::stoll(value)};
+}
+
+// The sheet first: a map file is never left naming codes its sheet lacks.
+int importTiled(FileRegistry& files, const Arguments& arguments) {
+    const std::string& sourceName = arguments.files[0];
+    const std::string& outName = arguments.files[1];
+    refuseSameFile(outName, "the output", sourceName);
+    TiledImportOptions options{padOption(arguments.pad), !arguments.sheetName.empty()};
+    if (options.drawSheet) {
+        refuseSameFile(arguments.sheetName, "--tiles", sourceName);
+        if (arguments.sheetName == outName) {
+            throw UsageError("--tiles and the output map are the same file");
+        }
+    }
+    TiledImported imported = TiledImport::import(files, sourceName, options);
+    std::vector<std::string> problems = MapFile::findProblems(imported.map.encode());
+    if (options.drawSheet && problems.empty()) {
+        writeFileWhole(files, arguments.sheetName,
+                       std::string_view(reinterpret_cast<const char*>(imported.sheet.data()),
+                                        imported.sheet.size()),
+                       "--tiles");
+    }
+    return write(files, imported.map, outName);
 }
 
 int exportTmx(FileRegistry& files, const std::string& mapName, const std::string& outName,
@@ -264,11 +310,11 @@ int run(FileRegistry& files, const std::vector<std::string>& arguments) {
         return build(files, arguments[1], arguments[2]);
     }
     if (command == "import") {
-        if (arguments.size() != 3) {
+        Arguments parsed = parseArguments(arguments, command, false);
+        if (parsed.files.size() != 2) {
             throw UsageError("import takes SOURCE.tmx (or .tmj, .json) and OUT.map");
         }
-        refuseSameFile(arguments[2], "the output", arguments[1]);
-        return write(files, TiledImport::import(files, arguments[1]), arguments[2]);
+        return importTiled(files, parsed);
     }
     if (command == "export") {
         Arguments parsed = parseArguments(arguments, command, false);
