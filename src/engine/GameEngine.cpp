@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 
 GameEngine* gEngine = nullptr;
 
@@ -36,13 +37,64 @@ Sint16 wrap16(int value) {
     return static_cast<Sint16>(value);
 }
 
+bool isUnset(const char* variable) {
+    const char* value = std::getenv(variable);
+    return value == nullptr || *value == '\0';
+}
+
 std::string noDisplayHint() {
-    const char* display = std::getenv("DISPLAY");
-    const char* wayland = std::getenv("WAYLAND_DISPLAY");
-    if ((display == nullptr || *display == '\0') && (wayland == nullptr || *wayland == '\0')) {
+    if (isUnset("DISPLAY") && isUnset("WAYLAND_DISPLAY")) {
         return " (no display found; try --headless)";
     }
     return "";
+}
+
+// SDL's stand-ins for a display, which show nothing. SDL 2 may fall back on
+// one of them by itself when it finds no display.
+bool isUnseenDriver(const char* name) {
+    return std::strcmp(name, "dummy") == 0 || std::strcmp(name, "offscreen") == 0;
+}
+
+// The largest whole number of px per game px at which the picture fits
+// width x height px; 1 when even that does not fit (the picture is then
+// cut at the edges).
+int fittingScale(int width, int height) {
+    return std::max(1, std::min(width / SCREEN_WIDTH, height / SCREEN_HEIGHT));
+}
+
+// Nearest-neighbour scaling by a whole number: each source row is widened
+// once, then copied down `scale` rows. Source and target share one pixel
+// format, and the scaled picture lies wholly inside the target at `at`.
+void scaleInto(const SDL_Surface* pSource, SDL_Surface* pTarget, const SDL_Rect& at, int scale) {
+    const int bytes = pSource->format->BytesPerPixel;
+    auto* pFirst = static_cast<Uint8*>(pTarget->pixels) + at.y * pTarget->pitch + at.x * bytes;
+    const size_t rowBytes = static_cast<size_t>(pSource->w) * scale * bytes;
+    for (int y = 0; y < pSource->h; ++y) {
+        const auto* pIn = static_cast<const Uint8*>(pSource->pixels) + y * pSource->pitch;
+        Uint8* pRow = pFirst + static_cast<ptrdiff_t>(y) * scale * pTarget->pitch;
+        if (bytes == sizeof(Uint32)) {
+            const auto* pPixels = reinterpret_cast<const Uint32*>(pIn);
+            auto* pOut = reinterpret_cast<Uint32*>(pRow);
+            for (int x = 0; x < pSource->w; ++x) {
+                std::fill_n(pOut + static_cast<ptrdiff_t>(x) * scale, scale, pPixels[x]);
+            }
+        } else {
+            for (int x = 0; x < pSource->w; ++x) {
+                for (int copy = 0; copy < scale; ++copy) {
+                    std::memcpy(pRow + (static_cast<ptrdiff_t>(x) * scale + copy) * bytes,
+                                pIn + static_cast<ptrdiff_t>(x) * bytes, bytes);
+                }
+            }
+        }
+        for (int copy = 1; copy < scale; ++copy) {
+            std::memcpy(pRow + static_cast<ptrdiff_t>(copy) * pTarget->pitch, pRow, rowBytes);
+        }
+    }
+}
+
+bool sameFormat(const SDL_PixelFormat& a, const SDL_PixelFormat& b) {
+    return a.BitsPerPixel == b.BitsPerPixel && a.Rmask == b.Rmask && a.Gmask == b.Gmask &&
+           a.Bmask == b.Bmask && a.Amask == b.Amask && a.palette == nullptr && b.palette == nullptr;
 }
 
 } // namespace
@@ -51,10 +103,19 @@ void SurfaceDeleter::operator()(SDL_Surface* pSurface) const {
     GameEngine::freeSurface(pSurface);
 }
 
-GameEngine::GameEngine(FileRegistry& files, FontLoader loadFont, BlitObserver* pBlitObserver)
+GameEngine::GameEngine(FileRegistry& files, FontLoader loadFont, BlitObserver* pBlitObserver,
+                       const WindowRequest& window)
     : m_files(files), m_bitmaps(files), m_pBlitObserver(pBlitObserver) {
 #ifdef _WIN32
     SDL_putenv(const_cast<char*>("SDL_VIDEODRIVER=directx"));
+#elif !defined(__APPLE__)
+    // Without a display SDL 2 may start anyway on a driver that shows
+    // nothing: a game nobody sees, for as long as one waits.
+    if (window.required && isUnset("DISPLAY") && isUnset("WAYLAND_DISPLAY") &&
+        isUnset("SDL_VIDEODRIVER")) {
+        throw NoDisplayError("no display to open a window on (DISPLAY is not set); use "
+                             "--headless to run without one");
+    }
 #endif
     if (SDL_Init(INIT_FLAGS) != 0) {
         throw StartupError(std::string("cannot start SDL: ") + SDL_GetError() + noDisplayHint());
@@ -63,11 +124,11 @@ GameEngine::GameEngine(FileRegistry& files, FontLoader loadFont, BlitObserver* p
     SDL_EventState(SDL_MOUSEBUTTONDOWN, SDL_IGNORE);
     SDL_EventState(SDL_MOUSEBUTTONUP, SDL_IGNORE);
     SDL_WM_SetCaption("Kalvorn Copy System", nullptr);
-    m_pScreen = SDL_SetVideoMode(SCREEN_WIDTH, SCREEN_HEIGHT, 0, 0);
-    if (m_pScreen == nullptr) {
-        std::string reason = std::string("cannot open the window: ") + SDL_GetError();
+    try {
+        openWindow(window);
+    } catch (...) {
         SDL_Quit();
-        throw StartupError(reason + noDisplayHint());
+        throw;
     }
     // Gamepads are optional: without the subsystem the keyboard still works.
     if (SDL_InitSubSystem(SDL_INIT_JOYSTICK) == 0) {
@@ -77,6 +138,9 @@ GameEngine::GameEngine(FileRegistry& files, FontLoader loadFont, BlitObserver* p
     try {
         m_pFont = loadFont(this);
     } catch (...) {
+        if (m_pScreen != m_pDisplay) {
+            SDL_FreeSurface(m_pScreen);
+        }
         SDL_Quit();
         throw;
     }
@@ -86,6 +150,9 @@ GameEngine::~GameEngine() {
     m_pAudio.reset();
     m_pFont.reset();
     m_bitmaps.clear();
+    if (m_pScreen != m_pDisplay) {
+        SDL_FreeSurface(m_pScreen);
+    }
     for (SDL_Joystick* pJoystick : m_joysticks) {
         SDL_JoystickClose(pJoystick);
     }
@@ -149,6 +216,9 @@ void GameEngine::pollEvents(const std::function<bool()>& refill) {
         case SDL_QUIT:
             m_input.quit();
             break;
+        case SDL_VIDEORESIZE:
+            resizeWindow(m_event.resize.w, m_event.resize.h);
+            break;
         default:
             break;
         }
@@ -169,7 +239,7 @@ void GameEngine::handleKey(const SDL_KeyboardEvent& event) {
         } else if (down && key == RELOAD_KEY) {
             m_reloadRequested = true;
         } else if (down && key == FULLSCREEN_KEY) {
-            SDL_WM_ToggleFullScreen(m_pScreen);
+            toggleFullscreen();
         } else if (down) {
             saveNumberedScreenshot();
         }
@@ -365,7 +435,117 @@ int GameEngine::flip() {
     if (m_pBlitObserver != nullptr) {
         m_pBlitObserver->flipped();
     }
-    return SDL_Flip(m_pScreen) == 0 ? 0 : -1;
+    if (m_pDisplay == nullptr) {
+        return -1;
+    }
+    if (m_pScreen != m_pDisplay) {
+        presentScaled();
+    }
+    return SDL_Flip(m_pDisplay) == 0 ? 0 : -1;
+}
+
+// The window is drawn here rather than scaled by sdl12-compat, which scales
+// a desktop-sized window by a fraction: pixels 3 and 4 px wide side by side.
+void GameEngine::openWindow(const WindowRequest& request) {
+    char driver[32] = "";
+    SDL_VideoDriverName(driver, sizeof driver);
+    if (isUnseenDriver(driver)) {
+        if (request.required) {
+            throw NoDisplayError(std::string("no display to open a window on (SDL found only "
+                                             "its \"") +
+                                 driver + "\" driver); use --headless to run without one");
+        }
+        // Nobody sees this screen: the game draws straight on it.
+        m_pDisplay = SDL_SetVideoMode(SCREEN_WIDTH, SCREEN_HEIGHT, 0, 0);
+        if (m_pDisplay == nullptr) {
+            throw StartupError(std::string("cannot open the window: ") + SDL_GetError() +
+                               noDisplayHint());
+        }
+        m_pScreen = m_pDisplay;
+        return;
+    }
+    // Before the first video mode, SDL tells the desktop's size.
+    if (const SDL_VideoInfo* pInfo = SDL_GetVideoInfo(); pInfo != nullptr) {
+        m_desktopWidth = std::max(0, pInfo->current_w);
+        m_desktopHeight = std::max(0, pInfo->current_h);
+    }
+    m_windowScale = request.scale;
+    if (m_desktopWidth > 0 && m_desktopHeight > 0) {
+        int fitting = fittingScale(m_desktopWidth, m_desktopHeight);
+        if (fitting < request.scale) {
+            std::fprintf(stderr, "kcs: --scale %d does not fit the %dx%d desktop; using %d\n",
+                         request.scale, m_desktopWidth, m_desktopHeight, fitting);
+            m_windowScale = fitting;
+        }
+    }
+    if (!setDisplayMode(false, SCREEN_WIDTH * m_windowScale, SCREEN_HEIGHT * m_windowScale)) {
+        throw StartupError(std::string("cannot open the window: ") + SDL_GetError() +
+                           noDisplayHint());
+    }
+    const SDL_PixelFormat* pFormat = m_pDisplay->format;
+    m_pScreen =
+        SDL_CreateRGBSurface(SDL_SWSURFACE, SCREEN_WIDTH, SCREEN_HEIGHT, pFormat->BitsPerPixel,
+                             pFormat->Rmask, pFormat->Gmask, pFormat->Bmask, pFormat->Amask);
+    if (m_pScreen == nullptr) {
+        throw StartupError(std::string("cannot make the screen: ") + SDL_GetError());
+    }
+}
+
+bool GameEngine::setDisplayMode(bool fullscreen, int width, int height) {
+    // The window may be resized by hand; the picture then lies on black
+    // around it, at the largest whole scale that fits.
+    m_pDisplay = SDL_SetVideoMode(width, height, 0, fullscreen ? SDL_FULLSCREEN : SDL_RESIZABLE);
+    if (m_pDisplay == nullptr) {
+        return false;
+    }
+    m_fullscreen = fullscreen;
+    m_pictureScale = fittingScale(m_pDisplay->w, m_pDisplay->h);
+    m_pictureRect =
+        SDL_Rect{static_cast<Sint16>((m_pDisplay->w - SCREEN_WIDTH * m_pictureScale) / 2),
+                 static_cast<Sint16>((m_pDisplay->h - SCREEN_HEIGHT * m_pictureScale) / 2),
+                 static_cast<Uint16>(SCREEN_WIDTH * m_pictureScale),
+                 static_cast<Uint16>(SCREEN_HEIGHT * m_pictureScale)};
+    // The borders are never drawn again: black once is black for good.
+    SDL_FillRect(m_pDisplay, nullptr, SDL_MapRGB(m_pDisplay->format, 0, 0, 0));
+    return true;
+}
+
+void GameEngine::presentScaled() {
+    // Below the picture's own size, or in a format of its own after a mode
+    // change, SDL's blit places it (cut, or converted) at its own size.
+    if (m_pictureScale == 1 || !sameFormat(*m_pScreen->format, *m_pDisplay->format)) {
+        SDL_Rect at = m_pictureRect;
+        SDL_BlitSurface(m_pScreen, nullptr, m_pDisplay, &at);
+        return;
+    }
+    if (SDL_LockSurface(m_pDisplay) != 0) {
+        return;
+    }
+    scaleInto(m_pScreen, m_pDisplay, m_pictureRect, m_pictureScale);
+    SDL_UnlockSurface(m_pDisplay);
+}
+
+void GameEngine::toggleFullscreen() {
+    if (m_pScreen == m_pDisplay) {
+        return; // no window
+    }
+    bool fullscreen = !m_fullscreen;
+    // 0 x 0 asks SDL for the desktop's own size.
+    int width = fullscreen ? m_desktopWidth : SCREEN_WIDTH * m_windowScale;
+    int height = fullscreen ? m_desktopHeight : SCREEN_HEIGHT * m_windowScale;
+    if (!setDisplayMode(fullscreen, width, height)) {
+        // Back as it was; failing that, flip() says the frame could not be shown.
+        setDisplayMode(!fullscreen, SCREEN_WIDTH * m_windowScale, SCREEN_HEIGHT * m_windowScale);
+    }
+}
+
+void GameEngine::resizeWindow(int width, int height) {
+    if (m_pScreen == m_pDisplay || m_fullscreen || width <= 0 || height <= 0) {
+        return;
+    }
+    if (!setDisplayMode(false, width, height)) {
+        setDisplayMode(false, SCREEN_WIDTH * m_windowScale, SCREEN_HEIGHT * m_windowScale);
+    }
 }
 
 Surface GameEngine::loadBitmap(const std::string& path) {

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "engine/BitmapCache.h"
+#include "engine/DataError.h"
 #include "engine/GameInput.h"
 #include "engine/InputRules.h"
 #include "engine/KeyState.h"
@@ -49,6 +50,23 @@ public:
     virtual void flipped() = 0;
 };
 
+// How the game wants its window. The defaults are the window-less runs':
+// --headless, --check and the tests.
+struct WindowRequest {
+    // Screen px per game px of the window; shrunk to the largest whole number
+    // that fits the desktop.
+    int scale = 1;
+    // Someone is to see the game: SDL falling back to a driver that shows
+    // nothing is refused with NoDisplayError.
+    bool required = false;
+};
+
+// There is no display to show the window on, though one was wanted.
+class NoDisplayError : public StartupError {
+public:
+    using StartupError::StartupError;
+};
+
 class GameEngine {
 public:
     static constexpr Uint8 KEY_RED = 255;
@@ -57,10 +75,12 @@ public:
 
     // Starts SDL, opens the window and loads the font with `loadFont`
     // (graphics/Font.h has the game's). Throws StartupError when SDL or the
-    // window cannot start, DataError for a bad font. The blit observer, if
-    // any, sees the font's sheet too. Every file the game reads or writes
-    // goes through `files`, the run's, which must outlive the engine.
-    GameEngine(FileRegistry& files, FontLoader loadFont, BlitObserver* pBlitObserver = nullptr);
+    // window cannot start, NoDisplayError when a window is required and there
+    // is no display, DataError for a bad font. The blit observer, if any,
+    // sees the font's sheet too. Every file the game reads or writes goes
+    // through `files`, the run's, which must outlive the engine.
+    GameEngine(FileRegistry& files, FontLoader loadFont, BlitObserver* pBlitObserver = nullptr,
+               const WindowRequest& window = {});
     ~GameEngine();
     GameEngine(const GameEngine&) = delete;
     GameEngine& operator=(const GameEngine&) = delete;
@@ -133,7 +153,14 @@ public:
     void clearScreen();
     // Fills a rectangle of the screen with a 0xRRGGBB colour.
     void fillScreenRect(const SDL_Rect& rect, uint32_t colour);
+    // Shows the screen: in a window, scaled by a whole number and centred on
+    // black. -1 when it could not be shown.
     int flip();
+    // F11: between the window and the whole desktop; nothing without a window.
+    void toggleFullscreen();
+    // The window's new size, as the window manager's resizing or maximising
+    // gives it.
+    void resizeWindow(int width, int height);
 
     // Surfaces. loadBitmap shares one picture among all who name the same
     // file, and throws DataError naming the file when it cannot be loaded or
@@ -151,6 +178,8 @@ public:
     // Writes the screen to a BMP file; throws DataError naming the file and
     // the option that asked for it when it cannot be written.
     void saveScreen(const std::string& path, const std::string& option);
+    // The game's 256 x 240 picture, which every drawing, screenshot and
+    // trace sees, whatever the window's size.
     SDL_Surface* getScreen() { return m_pScreen; }
 
     Font& getFont() { return *m_pFont; }
@@ -165,6 +194,11 @@ private:
     void openJoysticks();
     void closeJoysticks();
     void saveNumberedScreenshot();
+    void openWindow(const WindowRequest& request);
+    // Opens the window (or the whole desktop) at this size in px and places
+    // the picture in it; false when SDL cannot, the old one being gone.
+    bool setDisplayMode(bool fullscreen, int width, int height);
+    void presentScaled();
 
     FileRegistry& m_files;
     InputRules m_input;
@@ -177,7 +211,16 @@ private:
     bool m_reloadRequested = false;
     std::vector<SoundEvent> m_raisedSounds;
     SDL_Rect m_bounds{0, 0, SCREEN_WIDTH, SCREEN_HEIGHT};
-    SDL_Surface* m_pScreen = nullptr; // owned by SDL
+    // Without a window the game draws straight on SDL's screen; with one on a
+    // picture of its own, which flip() scales into the window.
+    SDL_Surface* m_pScreen = nullptr;  // owned by SDL when it is m_pDisplay
+    SDL_Surface* m_pDisplay = nullptr; // the window's surface, owned by SDL
+    SDL_Rect m_pictureRect{};          // where the scaled picture lies in it, px
+    int m_pictureScale = 1;            // display px per game px
+    int m_windowScale = 1;             // the same, of the window outside fullscreen
+    bool m_fullscreen = false;
+    int m_desktopWidth = 0;  // px; 0 when SDL cannot tell
+    int m_desktopHeight = 0; // px
     BlitObserver* m_pBlitObserver = nullptr;
     Controls m_controls = Controls::defaults();
     std::vector<SDL_Joystick*> m_joysticks;

@@ -21,27 +21,41 @@ const char* const CHARACTERS = "Characters";
 
 } // namespace
 
-Font::Font(const std::string& fileName, GameEngine* pEngine)
-    : m_dictionary(pEngine->files(), fileName), m_pEngine(pEngine) {
+Font::Font(const std::string& fileName, GameEngine* pEngine) : m_pEngine(pEngine) {
+    IniDictionary file(pEngine->files(), fileName);
     // Glyphs are named by the characters they draw.
-    m_dictionary.acceptAnyKeyIn("Characters");
+    file.acceptAnyKeyIn(CHARACTERS);
     try {
-        m_pSheet =
-            m_pEngine->loadBitmap(m_dictionary.getString("sheet", "Properties", MISSING_FILE_NAME));
+        m_pSheet = m_pEngine->loadBitmap(file.getString("sheet", PROPERTIES, MISSING_FILE_NAME));
     } catch (const DataError& error) {
-        rethrowForKey(error, m_dictionary, fileName, "Properties", "sheet");
+        rethrowForKey(error, file, fileName, PROPERTIES, "sheet");
     }
-    m_characterHeight = m_dictionary.getInt("characterHeight", "Properties", 0);
-    m_characterWidth = m_dictionary.getInt("characterWidth", "Properties", 0);
-    checkCells(fileName);
+    m_characterHeight = file.getInt("characterHeight", PROPERTIES, 0);
+    m_characterWidth = file.getInt("characterWidth", PROPERTIES, 0);
+    checkCells(file, fileName);
+    readGlyphs(file);
+}
+
+// The blank's glyph is under "space", as a key cannot be a blank; every
+// other character's under the one-character key of itself. Longer keys name
+// no character.
+void Font::readGlyphs(const IniDictionary& file) {
+    for (const std::string& key : file.keyNames(CHARACTERS)) {
+        char c = ' ';
+        if (key.size() == 1 && key != " ") {
+            c = key.front();
+        } else if (key != "space") {
+            continue;
+        }
+        m_glyphs[glyphIndex(c)] = Glyph{file.getInt(key, CHARACTERS, 0), true};
+    }
 }
 
 // A cell outside the sheet draws nothing, so a font that does not fit its
 // sheet would show every text blank without a word.
-void Font::checkCells(const std::string& fileName) const {
-    std::string sheet = "the sheet \"" + excerpt(m_dictionary.getString("sheet", PROPERTIES, "")) +
-                        "\" (" + std::to_string(m_pSheet->w) + " x " + std::to_string(m_pSheet->h) +
-                        " px)";
+void Font::checkCells(const IniDictionary& file, const std::string& fileName) const {
+    std::string sheet = "the sheet \"" + excerpt(file.getString("sheet", PROPERTIES, "")) + "\" (" +
+                        std::to_string(m_pSheet->w) + " x " + std::to_string(m_pSheet->h) + " px)";
     auto fail = [&](const char* section, const std::string& key, const std::string& what) {
         throw DataError(fileName, "[" + std::string(section) + "] " + key + " " + what);
     };
@@ -62,25 +76,14 @@ void Font::checkCells(const std::string& fileName) const {
                  "; use at most " + std::to_string(m_pSheet->h / DIGIT_CELLS));
     }
     int32_t lastY = m_pSheet->h - m_characterHeight;
-    for (const std::string& key : m_dictionary.keyNames(CHARACTERS)) {
-        int32_t y = m_dictionary.getInt(key, CHARACTERS, 0);
+    for (const std::string& key : file.keyNames(CHARACTERS)) {
+        int32_t y = file.getInt(key, CHARACTERS, 0);
         if (y < 0 || y > lastY) {
             fail(CHARACTERS, excerpt(key),
                  "is " + std::to_string(y) + ": its cell is outside " + sheet + "; give 0 to " +
                      std::to_string(lastY));
         }
     }
-}
-
-int Font::glyphY(char c) const {
-    if (c == ' ') {
-        return m_dictionary.getInt("space", "Characters", 0);
-    }
-    return m_dictionary.getInt(std::string(1, c), "Characters", 0);
-}
-
-bool Font::hasGlyph(char c) const {
-    return m_dictionary.hasKey(c == ' ' ? std::string("space") : std::string(1, c), "Characters");
 }
 
 void Font::drawCell(int cellY, int x, int y, SDL_Surface* pTarget) {
@@ -90,16 +93,16 @@ void Font::drawCell(int cellY, int x, int y, SDL_Surface* pTarget) {
                              pTarget, &source);
 }
 
-void Font::drawText(const std::string& text, int x, int y) {
+void Font::drawText(std::string_view text, int x, int y) {
     drawTextOnSurface(text, m_pEngine->getScreen(), x, y);
 }
 
-void Font::drawTextOnSurface(const std::string& text, SDL_Surface* pTarget, int x, int y) {
+void Font::drawTextOnSurface(std::string_view text, SDL_Surface* pTarget, int x, int y) {
     // A cell width near the 32-bit limit wraps, as the 16-bit screen
     // positions these end in do.
     int cellX = x;
     for (char c : text) {
-        drawCell(glyphY(c), cellX, y, pTarget);
+        drawCell(m_glyphs[glyphIndex(c)].y, cellX, y, pTarget);
         cellX = wrapping::add(cellX, m_characterWidth);
     }
 }
@@ -109,7 +112,7 @@ void Font::drawNumber(int32_t value, int x, int y, int digitCount) {
     // Worked in 64 bits so the most negative value has a magnitude too.
     int64_t remaining = value;
     if (remaining < 0) {
-        drawCell(glyphY('-'), x, y, pScreen);
+        drawCell(m_glyphs[glyphIndex('-')].y, x, y, pScreen);
         remaining = -remaining;
     }
     x = wrapping::add(x, m_characterWidth);

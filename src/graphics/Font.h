@@ -1,5 +1,7 @@
 // The bitmap font: a single column of glyph cells placed by "font.ini".
-// Glyphs are looked up in the font's dictionary at draw time.
+// Each character's cell is looked up at draw time in a table indexed by its
+// byte, filled from the file when the font loads, so text costs no
+// allocation and no search however often it is drawn.
 #pragma once
 
 #include "config/IniDictionary.h"
@@ -7,7 +9,10 @@
 #include "engine/Surface.h"
 
 #include <SDL.h>
+#include <array>
+#include <climits>
 #include <string>
+#include <string_view>
 
 class Font {
 public:
@@ -20,10 +25,10 @@ public:
     int getCharacterWidth() const { return m_characterWidth; }
     int getCharacterHeight() const { return m_characterHeight; }
 
-    void drawText(const std::string& text, int x, int y);
+    void drawText(std::string_view text, int x, int y);
     // Whether "font.ini" places a glyph for the character.
-    bool hasGlyph(char c) const;
-    void drawTextOnSurface(const std::string& text, SDL_Surface* pTarget, int x, int y);
+    bool hasGlyph(char c) const { return m_glyphs[glyphIndex(c)].given; }
+    void drawTextOnSurface(std::string_view text, SDL_Surface* pTarget, int x, int y);
     // A signed number in n + 1 cells: one sign cell, then n digits with
     // leading zeros.
     void drawNumber(int32_t value, int x, int y, int digitCount);
@@ -31,16 +36,23 @@ public:
     void drawDiagnostics(int32_t x, int32_t y, int32_t speedX, int32_t speedY, int32_t flags);
 
 private:
+    struct Glyph {
+        int32_t y = 0; // px of the cell's top in the sheet; a character without one draws 0's
+        bool given = false;
+    };
+    static constexpr size_t GLYPH_COUNT = size_t{1} << CHAR_BIT; // one per byte
+    static size_t glyphIndex(char c) { return static_cast<unsigned char>(c); }
+
     // Throws DataError naming the key whose cell the sheet cannot hold.
-    void checkCells(const std::string& fileName) const;
-    int glyphY(char c) const;
+    void checkCells(const IniDictionary& file, const std::string& fileName) const;
+    void readGlyphs(const IniDictionary& file);
     void drawCell(int cellY, int x, int y, SDL_Surface* pTarget);
 
     int32_t m_characterHeight = 0; // px
     int32_t m_characterWidth = 0;  // px, also the advance per character
-    IniDictionary m_dictionary;
     GameEngine* m_pEngine;
     Surface m_pSheet;
+    std::array<Glyph, GLYPH_COUNT> m_glyphs{};
 };
 
 // The game's font, from "font.ini": the loader the engine is built with.

@@ -40,7 +40,8 @@ const char* const USAGE_TEXT =
     "\n"
     "Keys: arrows move, space jumps (back on the menu), b shoots (confirms on the\n"
     "menu), Enter pauses, Tab steps one frame while paused.\n"
-    "Exit status: 0 normal end, 1 presenting a frame failed, 2 bad command line or data.\n";
+    "Exit status: 0 normal end, 1 presenting a frame failed or no display, 2 bad command\n"
+    "line or data.\n";
 
 namespace {
 

@@ -195,7 +195,13 @@ void reach(const LoopHooks& hooks, FramePoint point, int64_t frame) {
 int play(FileRegistry& files, const Options& options, OutputStream& trace, OutputStream& record,
          ReplayScript& replay, const std::vector<Screenshot>& screenshots,
          const std::string& startFolder, const LoopHooks& hooks, int64_t& lastFrame) {
-    auto pEngine = std::make_unique<GameEngine>(files, loadFont, hooks.pBlits);
+    WindowRequest window;
+    window.scale = options.headless ? 1 : options.scale;
+    // SDL_VIDEODRIVER set by hand (the tests' "dummy") is a choice of driver,
+    // window or none.
+    const char* driver = std::getenv("SDL_VIDEODRIVER");
+    window.required = !options.headless && (driver == nullptr || *driver == '\0');
+    auto pEngine = std::make_unique<GameEngine>(files, loadFont, hooks.pBlits, window);
     gEngine = pEngine.get();
     Controls controls = loadControls(files, CONTROLS_FILE);
     pEngine->setControls(controls);
@@ -347,11 +353,11 @@ int runKcs(int argc, const char* const* argv, const LoopHooks& hooks) {
             // Silent, unless a test asked for SDL's disk driver to listen.
             setenv("SDL_AUDIODRIVER", "dummy", 0);
         }
-        // Without a window there is nothing to show scaled, and scaling the
-        // dummy driver's unseen window in software was most of the cost of
-        // a headless frame.
-        int windowScale = options.headless ? 1 : options.scale;
-        setenv("SDL12COMPAT_WINDOW_SCALING", std::to_string(windowScale).c_str(), 1);
+        // The engine scales the window's picture itself, by whole numbers
+        // only; sdl12-compat's own scaling would stretch it by a fraction to
+        // fill the desktop, and scaling the dummy driver's unseen window was
+        // most of the cost of a headless frame.
+        setenv("SDL12COMPAT_WINDOW_SCALING", "1", 1);
         setenv("SDL12COMPAT_SCALE_METHOD", "nearest", 1);
         if (!options.reportCharacter.empty()) {
             return runCharacterReport(files, options.reportCharacter, plotPath);
@@ -387,6 +393,10 @@ int runKcs(int argc, const char* const* argv, const LoopHooks& hooks) {
         std::fflush(stdout);
         std::fprintf(stderr, "kcs: %s\n", error.what());
         return 2;
+    } catch (const NoDisplayError& error) {
+        // As a frame that could not be shown, before the first one.
+        std::fprintf(stderr, "kcs: %s\n", error.what());
+        return 1;
     } catch (const StartupError& error) {
         std::fprintf(stderr, "kcs: %s\n", error.what());
         return 2;

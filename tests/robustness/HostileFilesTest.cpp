@@ -261,6 +261,9 @@ TEST(HostileFiles, OptionsNamesAndAFullDiskAreRefusedInShortLines) {
         {game + "--level \"$(cat hostile.name)\"", 2, "kcs: levels.ini: no level [xxx"},
         {game + "--data named-data --level ROCKFALL", 2, "kcs: xxx"},
         {game + "--trace /dev/full", 2, "kcs: /dev/full: --trace cannot write it: "},
+        {"env -u DISPLAY -u WAYLAND_DISPLAY -u SDL_VIDEODRIVER " + KCS +
+             " --data option-data --frames 3",
+         1, "kcs: no display to open a window on (DISPLAY is not set); use --headless"},
         {game + "--trace - >/dev/full", 2, "kcs: standard output: --trace cannot write it", 2},
         {KCS_MAP + " show option-data/rockfall.map >/dev/full", 2,
          "kcs-map: standard output: cannot write it"},
