@@ -24,7 +24,7 @@ std::string cellPlace(const TiledLayer& layer, int row, int column) {
 } // namespace
 
 std::string TiledMap::quoted(const std::string& text) {
-    return "\"" + excerpt(text) + "\"";
+    return joined("\"", excerpt(text), "\"");
 }
 
 void TiledMap::fail(const std::string& message) const {
