@@ -33,9 +33,9 @@ std::vector<DocCase> docCases() {
         std::istringstream lines(doc.extension() == ".md" ? readFile(doc) : "");
         bool inBlock = false;
         std::vector<std::string> edits;
-        int number = 0;
-        for (std::string line; std::getline(lines, line);) {
-            std::string place = doc.stem().string() + "_" + std::to_string(++number);
+        std::string line;
+        for (int number = 1; std::getline(lines, line); ++number) {
+            std::string place = doc.stem().string() + "_" + std::to_string(number);
             if (line.rfind("```", 0) == 0) {
                 inBlock = !inBlock && line == "```console";
             } else if (inBlock && line.rfind("# ", 0) == 0) {
@@ -69,10 +69,6 @@ void applyEdit(const std::string& dir, std::string edit) {
     }
 }
 
-void PrintTo(const DocCase& c, std::ostream* pOut) {
-    *pOut << c.command;
-}
-
 class DocMessages : public testing::TestWithParam<DocCase> {};
 
 TEST_P(DocMessages, AreWhatTheProgramSays) {
@@ -83,11 +79,10 @@ TEST_P(DocMessages, AreWhatTheProgramSays) {
     for (const std::string& edit : c.edits) {
         applyEdit(dir, edit);
     }
-    std::string path;
-    for (fs::path program : {KCS_BINARY, KCS_ART_BINARY, KCS_SOUND_BINARY}) {
-        path += program.parent_path().string() + ":";
-    }
-    RunResult result = runProgram("cd " + dir + " && PATH=" + path + "$PATH && " + c.command);
+    std::string path = fs::path(KCS_BINARY).parent_path().string() + ":" +
+                       fs::path(KCS_ART_BINARY).parent_path().string() + ":" +
+                       fs::path(KCS_SOUND_BINARY).parent_path().string();
+    RunResult result = runProgram("cd " + dir + " && PATH=" + path + ":$PATH && " + c.command);
     std::string pattern;
     bool refused = false; // a line that is no warning ends the run with status 2
     std::istringstream said(c.said);
