@@ -21,26 +21,25 @@ struct DocCase {
     std::vector<std::string> edits;
     std::string command;
     std::string said;
+    friend void PrintTo(const DocCase& c, std::ostream* pOut) { *pOut << c.command; }
 };
 
 std::vector<DocCase> docCases() {
     std::vector<DocCase> cases;
-    std::vector<fs::path> docs = {fs::path(KCS_SOURCE_DIR) / "README.md"};
-    for (const auto& entry : fs::directory_iterator(fs::path(KCS_SOURCE_DIR) / "docs")) {
-        docs.push_back(entry.path());
-    }
+    std::vector<fs::path> docs(fs::directory_iterator(fs::path(KCS_SOURCE_DIR) / "docs"), {});
+    docs.push_back(fs::path(KCS_SOURCE_DIR) / "README.md");
     for (const fs::path& doc : docs) {
         std::istringstream lines(doc.extension() == ".md" ? readFile(doc) : "");
         bool inBlock = false;
         std::vector<std::string> edits;
         std::string line;
         for (int number = 1; std::getline(lines, line); ++number) {
-            std::string place = doc.stem().string() + "_" + std::to_string(number);
             if (line.rfind("```", 0) == 0) {
                 inBlock = !inBlock && line == "```console";
             } else if (inBlock && line.rfind("# ", 0) == 0) {
                 edits.push_back(line.substr(2));
             } else if (inBlock && line.rfind("$ ", 0) == 0) {
+                std::string place = doc.stem().string() + "_" + std::to_string(number);
                 cases.push_back({std::regex_replace(place, std::regex("\\W"), "_"),
                                  std::exchange(edits, {}), line.substr(2), ""});
             } else if (inBlock && !cases.empty()) {
