@@ -68,7 +68,7 @@ void writeSheets(const uint8_t* pData) {
     if (width != gSheetWidth || height != gSheetHeight) {
         std::string sheet = fuzz_support::bmpBytes(width, height);
         for (int i = 0; i < 4; ++i) {
-            fuzz_support::writeFile("s" + std::to_string(i) + ".bmp", sheet);
+            fuzz_support::writeFile(joined("s", std::to_string(i), ".bmp"), sheet);
         }
         gSheetWidth = width;
         gSheetHeight = height;

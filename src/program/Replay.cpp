@@ -51,7 +51,7 @@ ReplayScript ReplayScript::parse(const std::string& text, const std::string& nam
             std::from_chars(frameText.data(), frameText.data() + frameText.size(), event.frame);
         if (frameText.empty() || error != std::errc() ||
             pStop != frameText.data() + frameText.size() || event.frame < 0) {
-            fail("'" + excerpt(frameText) + "' is not a frame number");
+            fail(joined("'", excerpt(frameText), "' is not a frame number"));
         }
         if (event.frame < lastFrame) {
             fail("frame " + excerpt(frameText) + " comes after frame " + std::to_string(lastFrame));

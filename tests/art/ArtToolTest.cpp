@@ -93,7 +93,8 @@ TEST(ArtTool, BadSourcesAreReportedByFileLineAndColumn) {
     }
 }
 
-// The designer's tools' command lines: --help prints the usage; bad usage
+// The designer's tools' command lines: --help prints the usage, --version
+// the game's version; bad usage
 // gives status 2 and a line saying what is wrong (kcs-art and kcs-sound,
 // which share their frame, add the usage); an input that cannot be used, or
 // an output that would overwrite one, gives status 2 and one line naming the
@@ -127,9 +128,10 @@ TEST(DesignerTools, CommandLinesAndFilesAreChecked) {
     EXPECT_EQ(readFile("score.txt"), score);
 
     for (const std::string& tool : {artTool, soundTool, mapTool}) {
+        std::string name = std::filesystem::path(tool).filename().string();
         auto help = runProgram(tool + " --help");
         EXPECT_EQ(help.status, 0);
-        EXPECT_EQ(help.out.rfind("usage: " + std::filesystem::path(tool).filename().string(), 0),
-                  0u);
+        EXPECT_EQ(help.out.rfind("usage: " + name, 0), 0u);
+        EXPECT_EQ(runProgram(tool + " --version").out, name + " " + KCS_VERSION + "\n");
     }
 }

@@ -1,10 +1,9 @@
 // SDL's real events pushed into its real queue and translated for the input
 // rules, read back as a recording hears them (the rules themselves are
 // InputRulesTest's): the stick with its dead zone, the buttons, bound
-// keys, replayed keys and the window's own keys; and the bindings file's
-// refusals.
+// keys, replayed keys and the window's own keys. The bindings file's
+// refusals are the designer's guide's examples, run by DocMessages.
 #include "config/Controls.h"
-#include "engine/DataError.h"
 #include "engine/GameEngine.h"
 #include "engine/KeyTable.h"
 #include "support/TestEnvironment.h"
@@ -110,24 +109,4 @@ TEST(Input, WindowKeysTakeScreenshotsToggleTheOverlayAndAskForAReload) {
     EXPECT_NE(gEngine->isOverlayShown(), shown);
     EXPECT_TRUE(gEngine->takeReloadRequest());
     play("f3+ |");
-}
-
-TEST(ControlsFile, UnknownNamesAreRefusedWithFileSectionAndKey) {
-    const std::pair<const char*, const char*> cases[] = {
-        {"[Keys]\nleft = lefty\n", "[Keys] left: unknown key name 'lefty'"},
-        {"[Keys]\nfly = a\n", "[Keys] fly: unknown input"},
-        {"[Keys]\njump = f12\n", "[Keys] jump: 'f12' is reserved"},
-        {"[Gamepad]\nshoot = x\n", "[Gamepad] shoot: 'x' is not a button"},
-    };
-    for (const auto& [text, message] : cases) {
-        writeFile("controls.ini", text);
-        try {
-            loadControls(gEngine->files(), "controls.ini");
-            ADD_FAILURE() << "accepted: " << text;
-        } catch (const DataError& error) {
-            std::string refusal = error.what();
-            EXPECT_EQ(refusal.rfind("controls.ini: " + std::string(message), 0), 0u) << refusal;
-        }
-    }
-    std::filesystem::remove("controls.ini");
 }

@@ -17,7 +17,9 @@ TEST(Install, TheInstalledGamePlaysTheInstalledDemoDataFromAnEmptyFolder) {
     RunResult install = runProgram(std::string(KCS_CMAKE_COMMAND) + " --install " + KCS_BUILD_DIR +
                                    " --prefix " + prefix);
     ASSERT_EQ(install.status, 0) << install.out << install.err;
-    EXPECT_TRUE(std::filesystem::exists(prefix + "/bin/kcs-map"));
+    for (const char* tool : {"kcs-map", "kcs-art", "kcs-sound"}) {
+        EXPECT_TRUE(std::filesystem::exists(prefix + "/bin/" + tool)) << tool;
+    }
     EXPECT_TRUE(std::filesystem::exists(prefix + "/share/kcs/stageselect.ini"));
     EXPECT_FALSE(std::filesystem::exists(prefix + "/share/kcs/CMakeFiles"));
 

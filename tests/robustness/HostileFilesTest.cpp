@@ -249,24 +249,19 @@ TEST(HostileFiles, OptionsNamesAndAFullDiskAreRefusedInShortLines) {
     struct Case {
         std::string command;
         int status;
-        std::string said; // the start of standard error
-        int lines = 1;    // on standard error
+        std::string said; // the start of standard error, its one line
     };
-    // A full disk's reason is the C library's words, so only the start is said;
-    // standard output's failed write is named, then its failure at the end.
+    // A full disk's reason is the C library's words, so only the start is said.
+    // The guide's examples of refusals (ROBUSTNESS.md) are run by DocMessages.
     const std::vector<Case> cases = {
-        {game + "--trace ''", 2, "kcs: --trace needs a file name, got an empty one"},
         {game + "--screenshot 900:late.bmp", 2,
          "kcs: --screenshot 900:late.bmp: the run ended after frame 2; nothing was written"},
         {game + "--level \"$(cat hostile.name)\"", 2, "kcs: levels.ini: no level [xxx"},
         {game + "--data named-data --level ROCKFALL", 2, "kcs: xxx"},
-        {game + "--trace /dev/full", 2, "kcs: /dev/full: --trace cannot write it: "},
         {"env -u DISPLAY -u WAYLAND_DISPLAY -u SDL_VIDEODRIVER " + KCS +
              " --data option-data --frames 3",
          1, "kcs: no display to open a window on (DISPLAY is not set); use --headless"},
-        {game + "--trace - >/dev/full", 2, "kcs: standard output: --trace cannot write it", 2},
-        {KCS_MAP + " show option-data/rockfall.map >/dev/full", 2,
-         "kcs-map: standard output: cannot write it"},
+        {game + "--trace - >/dev/full", 2, "kcs: standard output: --trace cannot write it"},
     };
     writeFile(scratchDir() + "/hostile.name", std::string(100000, 'x') + "\x1b[2J");
     for (const Case& c : cases) {
@@ -275,7 +270,7 @@ TEST(HostileFiles, OptionsNamesAndAFullDiskAreRefusedInShortLines) {
         EXPECT_EQ(result.err.rfind(c.said, 0), 0u) << result.err.substr(0, 400);
         EXPECT_LE(result.err.size(), 400u);
         EXPECT_EQ(result.err.find('\x1b'), std::string::npos);
-        EXPECT_EQ(lineCount(result.err), c.lines);
+        EXPECT_EQ(lineCount(result.err), 1);
     }
     EXPECT_FALSE(fs::exists(scratchDir() + "/late.bmp"));
 }

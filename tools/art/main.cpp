@@ -16,7 +16,7 @@ const char* const USAGE =
     "  --overlay OVER.txt  paint every non-key pixel of OVER.txt (same size)\n"
     "                      over SRC.txt; may be given more than once\n"
     "  --mirror            flip the result left to right (after overlays)\n"
-    "  --help              show this text\n"
+    "  --help, --version   show this text, the version\n"
     "\n"
     "Source lines: '// comment', 'width N', 'colour C R G B', 'blank N', and\n"
     "pixel rows of exactly N colour characters, top to bottom.\n"

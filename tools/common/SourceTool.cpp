@@ -14,7 +14,7 @@ namespace {
 
 constexpr int EXIT_BAD_INPUT = 2;
 
-enum class Parsed { COMMAND, HELP, BAD };
+enum class Parsed { COMMAND, HELP, VERSION, BAD };
 
 Parsed parseArguments(const SourceTool& tool, int argc, char** argv,
                       SourceToolArguments& arguments) {
@@ -23,6 +23,9 @@ Parsed parseArguments(const SourceTool& tool, int argc, char** argv,
         std::string argument = argv[i];
         if (argument == "--help" || argument == "-h") {
             return Parsed::HELP;
+        }
+        if (argument == "--version") {
+            return Parsed::VERSION;
         }
         if (std::find(tool.flags.begin(), tool.flags.end(), argument) != tool.flags.end()) {
             arguments.flags.push_back(argument);
@@ -63,7 +66,10 @@ int runSourceTool(const SourceTool& tool, int argc, char** argv,
         return EXIT_BAD_INPUT;
     case Parsed::HELP:
         std::fputs(tool.usage, stdout);
-        return 0;
+        return flushStandardOutput(tool.name) ? 0 : EXIT_BAD_INPUT;
+    case Parsed::VERSION:
+        std::printf("%s %s\n", tool.name, KCS_VERSION);
+        return flushStandardOutput(tool.name) ? 0 : EXIT_BAD_INPUT;
     case Parsed::COMMAND:
         break;
     }

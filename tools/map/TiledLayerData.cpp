@@ -127,7 +127,7 @@ std::vector<uint8_t> TiledLayerData::decodeBase64(const std::string& text, size_
         int value = base64Value(c);
         if (value < 0 || padded) {
             std::string shown = std::isprint(static_cast<unsigned char>(c))
-                                    ? "'" + std::string(1, c) + "'"
+                                    ? std::string{'\'', c, '\''}
                                     : "byte " + std::to_string(static_cast<unsigned char>(c));
             throw TiledDataError("the base64 data has " + shown + " at character " +
                                  std::to_string(i));

@@ -27,7 +27,7 @@ std::string cellPlace(const TiledLayer& layer, int row, int column) {
 } // namespace
 
 std::string TiledMap::quoted(const std::string& text) {
-    return "\"" + excerpt(text) + "\"";
+    return joined("\"", excerpt(text), "\"");
 }
 
 std::optional<uint32_t> TiledMap::colour(const std::string& text) {

@@ -57,8 +57,8 @@ public:
                      int fallback = 0) const {
         long long value = integer(node, pName, required, fallback);
         if (value < -1000000 || value > 1000000) {
-            fail("<" + std::string(node.name()) + "> attribute \"" + pName + "\" is " +
-                 std::to_string(value) + ", far out of range");
+            fail(joined("<", node.name(), "> attribute \"", pName, "\" is ", std::to_string(value),
+                        ", far out of range"));
         }
         return static_cast<int>(value);
     }

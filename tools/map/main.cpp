@@ -48,7 +48,7 @@ const char* const USAGE =
     "                                          draw the whole map as a PNG picture; with a\n"
     "                                          level, its boundaries, start, teleport stop and\n"
     "                                          enemy over it (--tiles defaults to the level's)\n"
-    "       kcs-map --help                     show this help\n"
+    "       kcs-map --help | --version         show this help | the version\n"
     "Exit status: 0 on success, 2 for bad usage or bad data (one line per problem).\n"
     "The text form is described in docs/map-format.md. File names in levels.ini are\n"
     "taken from the folder levels.ini is in, as the game takes them from its data folder.\n";
@@ -303,6 +303,10 @@ int run(FileRegistry& files, const std::vector<std::string>& arguments) {
         std::cout << USAGE;
         return EXIT_SUCCESS;
     }
+    if (command == "--version") {
+        std::cout << "kcs-map " << KCS_VERSION << "\n";
+        return EXIT_SUCCESS;
+    }
     if (command == "build") {
         if (arguments.size() != 3) {
             throw UsageError("build takes SOURCE.txt and OUT.map");
@@ -370,9 +374,11 @@ int main(int argc, char** argv) {
     } catch (const std::exception& error) {
         std::cerr << "kcs-map: " << error.what() << "\n";
     }
-    std::cout.flush();
-    if (!closeStandardOutput("kcs-map")) {
-        return EXIT_BAD;
+    // A failed run has said why; standard output's failure would be one more
+    // line about it.
+    if (status != EXIT_SUCCESS) {
+        return status;
     }
-    return status;
+    std::cout.flush();
+    return closeStandardOutput("kcs-map") ? EXIT_SUCCESS : EXIT_BAD;
 }

@@ -167,8 +167,8 @@ std::string beatsOf(int64_t units) {
     }
     if (part > 0) {
         int64_t common = std::gcd(part, int64_t{UNITS_PER_BEAT});
-        text += (text.empty() ? "" : " ") + std::to_string(part / common) + "/" +
-                std::to_string(UNITS_PER_BEAT / common);
+        text += joined(text.empty() ? "" : " ", std::to_string(part / common), "/",
+                       std::to_string(UNITS_PER_BEAT / common));
     }
     return text + (units == UNITS_PER_BEAT ? " beat" : " beats");
 }

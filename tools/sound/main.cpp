@@ -18,7 +18,7 @@ const char* const USAGE =
     "writes it as a WAV file: 44100 Hz, mono, signed 16-bit. A score with a\n"
     "loop point 'L' also gets a \"smpl\" chunk looping from there to the end.\n"
     "\n"
-    "  --help  show this text\n"
+    "  --help, --version  show this text, the version\n"
     "\n"
     "Source lines: '// comment', 'tempo N', 'voice NAME WAVE [options]',\n"
     "'channel VOICE', and lines of notes (c d e f g a b, r, l o v < > ^ @ [ ]N L).\n"

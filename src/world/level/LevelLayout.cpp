@@ -60,7 +60,7 @@ void LevelLayout::check() const {
     for (const std::string& problem :
          {boundaryCountProblem(boundaryCount), teleportStopProblem(teleportStopPosY)}) {
         if (!problem.empty()) {
-            throw DataError(levelsFile, "[" + excerpt(levelName) + "] " + problem);
+            throw DataError(levelsFile, joined("[", excerpt(levelName), "] ", problem));
         }
     }
 }
