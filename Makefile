@@ -8,7 +8,7 @@ JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 TEST_JOBS ?= $(shell echo $$(( 2 * $(JOBS) )))
 # clang and its runtime libraries build the fuzz targets; valgrind checks a
 # whole session for leaks; clang-format and clang-tidy keep the code's habits.
-PACKAGES = cmake g++ make pkg-config libsdl1.2-compat-dev libsdl-mixer1.2-dev libpng-dev libgtest-dev clang libclang-rt-dev \
+PACKAGES = cmake g++ make pkg-config libsdl1.2-compat-dev libpng-dev libgtest-dev clang libclang-rt-dev \
            valgrind libpugixml-dev nlohmann-json3-dev zlib1g-dev libsndfile1-dev clang-format clang-tidy
 FUZZ_DIR ?= build-fuzz
 SANITIZE_DIR ?= build-sanitize

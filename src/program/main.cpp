@@ -1,12 +1,17 @@
 // The kcs program.
+#include "engine/Audio.h"
 #include "engine/Files.h"
 #include "program/Game.h"
 
 int main(int argc, char** argv) {
-    int status = runKcs(argc, argv);
+    // Nothing runs after the game here, so a sound device may be left to the
+    // exit rather than closed.
+    LoopHooks hooks;
+    hooks.processEnds = true;
+    int status = runKcs(argc, argv, hooks);
     // A run that ended well can still fail to hand over its output.
     if (!closeStandardOutput("kcs") && status == 0) {
-        return 2;
+        status = 2;
     }
-    return status;
+    endProcess(status);
 }
