@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <span>
 #include <utility>
 
 #if defined(__SANITIZE_ADDRESS__)
@@ -122,10 +123,14 @@ std::unique_ptr<Audio::Sound> Audio::loadSound(const SoundSource& source, bool m
                                             " is empty; give a sound file");
     }
     try {
-        std::vector<uint8_t> bytes = readFileBytes(m_registry, path, SOUND_FILE);
-        if (bytes.empty()) {
+        // Decoded from the text as read: a copy of a whole piece of music
+        // is a few milliseconds of fresh pages before the first frame.
+        const std::string text = readFile(m_registry, path, SOUND_FILE);
+        if (text.empty()) {
             throw SoundFileError("the file is empty");
         }
+        const std::span<const uint8_t> bytes(reinterpret_cast<const uint8_t*>(text.data()),
+                                             text.size());
         return std::make_unique<Sound>(decodeSound(bytes, music ? MUSIC_BOUND : EFFECT_BOUND));
     } catch (const DataError& error) {
         throw cannotLoad(source, error.what());

@@ -13,6 +13,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <span>
 
 namespace {
 
@@ -45,7 +46,7 @@ enum FormatTag : uint32_t {
 const uint8_t SUB_FORMAT_TAIL[12] = {0x00, 0x00, 0x10, 0x00, 0x80, 0x00,
                                      0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71};
 
-bool startsWith(const std::vector<uint8_t>& bytes, size_t at, const char* pName) {
+bool startsWith(std::span<const uint8_t> bytes, size_t at, const char* pName) {
     size_t length = std::strlen(pName);
     return bytes.size() >= at + length && std::memcmp(bytes.data() + at, pName, length) == 0;
 }
@@ -254,7 +255,7 @@ bool checkFormat(const uint8_t* pFmt, size_t size) {
 // The chunk list, walked before any decoder sees the bytes. A file cut
 // short inside its samples (a recording stopped, a copy broken off) keeps
 // the samples it has; any other chunk running past the end is refused.
-WavLayout checkWav(const std::vector<uint8_t>& bytes) {
+WavLayout checkWav(std::span<const uint8_t> bytes) {
     const size_t fileSize = bytes.size();
     // The RIFF size, when it lies inside the file, ends the chunks: some
     // tools append tags after it. Past the file's end it is a file cut short
@@ -312,7 +313,7 @@ WavLayout checkWav(const std::vector<uint8_t>& bytes) {
 
 // libsndfile's view of a checked WAV: a header we write, its fmt chunk and
 // its samples, and none of the other chunks its parsers would read.
-void wavView(const std::vector<uint8_t>& bytes, const WavLayout& layout, VirtualFile& file) {
+void wavView(std::span<const uint8_t> bytes, const WavLayout& layout, VirtualFile& file) {
     std::vector<uint8_t>& head = file.head;
     size_t fmtBytes = CHUNK_HEADER + layout.fmtSize + (layout.fmtSize & 1);
     uint64_t total = RIFF_HEADER + fmtBytes + CHUNK_HEADER + layout.dataSize;
@@ -402,7 +403,7 @@ struct FrameSource {
 
 // A checked 16-bit PCM WAV's samples, as libsndfile would give them: each
 // scaled by exactly 2^-15, so the result is the same to the bit.
-FrameSource pcm16Source(const std::vector<uint8_t>& bytes, const WavLayout& layout,
+FrameSource pcm16Source(std::span<const uint8_t> bytes, const WavLayout& layout,
                         int64_t& position) {
     const uint8_t* pFmt = bytes.data() + layout.fmtAt + CHUNK_HEADER;
     FrameSource source;
@@ -428,7 +429,7 @@ FrameSource pcm16Source(const std::vector<uint8_t>& bytes, const WavLayout& layo
 
 } // namespace
 
-DecodedSound decodeSound(const std::vector<uint8_t>& bytes, const SoundBound& bound) {
+DecodedSound decodeSound(std::span<const uint8_t> bytes, const SoundBound& bound) {
     VirtualFile file;
     int expectedType = 0;
     std::optional<uint32_t> loopStart;
