@@ -77,7 +77,8 @@ Audio::~Audio() {
         // mixer, never a sound: those are freed after this. The mixer is
         // left to the exit with the device, still named by SDL's callback.
         SDL_LockAudio();
-        *m_pMixer = Mixer{};
+        m_pMixer->music = Voice{};
+        m_pMixer->effects.fill(Voice{});
         SDL_UnlockAudio();
         static_cast<void>(m_pMixer.release());
         return;
@@ -104,13 +105,23 @@ bool Audio::openDevice() {
     wanted.samples = BUFFER_SAMPLES;
     wanted.callback = mix;
     wanted.userdata = m_pMixer.get();
-    // No spec obtained: SDL then converts from this one to the device's
-    // own, so every sound stays as it was decoded.
-    if (SDL_OpenAudio(&wanted, nullptr) != 0) {
+    // The device as it is, when it takes our samples as they are, in mono
+    // or in stereo: SDL's conversion to another format holds back a buffer
+    // more, a sound heard 11.6 ms later. Otherwise SDL converts from ours.
+    SDL_AudioSpec obtained{};
+    bool opened = SDL_OpenAudio(&wanted, &obtained) == 0;
+    if (opened && (obtained.freq != FREQUENCY || obtained.format != AUDIO_S16SYS ||
+                   obtained.channels < 1 || obtained.channels > 2)) {
+        SDL_CloseAudio();
+        obtained = wanted;
+        opened = SDL_OpenAudio(&wanted, nullptr) == 0;
+    }
+    if (!opened) {
         std::fprintf(stderr, "kcs: no sound: %s; playing silently\n", SDL_GetError());
         SDL_QuitSubSystem(SDL_INIT_AUDIO);
         return false;
     }
+    m_pMixer->outputChannels = obtained.channels;
     m_open = true;
     SDL_PauseAudio(0);
     return true;
@@ -142,8 +153,9 @@ std::unique_ptr<Audio::Sound> Audio::loadSound(const SoundSource& source, bool m
 void SDLCALL Audio::mix(void* pData, Uint8* pStream, int length) {
     auto* pMixer = static_cast<Mixer*>(pData);
     auto* pOut = reinterpret_cast<int16_t*>(pStream);
-    const size_t count = static_cast<size_t>(length) / sizeof(int16_t);
-    std::fill(pOut, pOut + count, int16_t{0});
+    const auto outputChannels = static_cast<size_t>(pMixer->outputChannels);
+    const size_t count = static_cast<size_t>(length) / sizeof(int16_t) / outputChannels;
+    std::fill(pOut, pOut + count * outputChannels, int16_t{0});
     // The music first, looping from its loop point, then each effect.
     const Sound* pMusic = pMixer->music.pSound;
     if (!pMixer->musicPaused && pMusic != nullptr && !pMusic->samples.empty()) {
@@ -168,6 +180,13 @@ void SDLCALL Audio::mix(void* pData, Uint8* pStream, int length) {
         effect.position += part;
         if (effect.position >= samples.size()) {
             effect = Voice{};
+        }
+    }
+    // Mixed in the first half of a stereo buffer, spread from its end.
+    if (outputChannels == 2) {
+        for (size_t i = count; i-- > 0;) {
+            pOut[2 * i] = pOut[i];
+            pOut[2 * i + 1] = pOut[i];
         }
     }
 }

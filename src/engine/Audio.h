@@ -112,6 +112,7 @@ private:
         std::array<Voice, CHANNELS> effects;
         int musicVolume = SDL_MIX_MAXVOLUME;   // 0 to SDL_MIX_MAXVOLUME
         int effectsVolume = SDL_MIX_MAXVOLUME; // 0 to SDL_MIX_MAXVOLUME
+        int outputChannels = 1; // the device's: a stereo one hears the mono mix on both
     };
     static void SDLCALL mix(void* pData, Uint8* pStream, int length);
 
