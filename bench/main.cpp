@@ -630,8 +630,7 @@ int main(int argc, char** argv) {
             << settings.latencyRuns
             << " runs, the press one frame later each time, so it falls at a different point of "
                "the mixer's buffer of "
-            << Audio::BUFFER_SAMPLES << " samples (" << fixed(BUFFER_MS, 1)
-            << " ms): median **"
+            << Audio::BUFFER_SAMPLES << " samples (" << fixed(BUFFER_MS, 1) << " ms): median **"
             << fixed(median(latencies), 1) << " ms**, fastest "
             << fixed(percentile(latencies, 0), 1) << " ms, slowest "
             << fixed(percentile(latencies, 100), 1)
