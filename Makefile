@@ -9,7 +9,7 @@ TEST_JOBS ?= $(shell echo $$(( 2 * $(JOBS) )))
 # clang and its runtime libraries build the fuzz targets; valgrind checks a
 # whole session for leaks; clang-format and clang-tidy keep the code's habits;
 # xvfb gives the window's test a screen of its own.
-PACKAGES = cmake g++ make pkg-config libsdl1.2-compat-dev libsdl-mixer1.2-dev libpng-dev libgtest-dev clang libclang-rt-dev \
+PACKAGES = cmake g++ make pkg-config libsdl1.2-compat-dev libpng-dev libgtest-dev clang libclang-rt-dev \
            valgrind libpugixml-dev nlohmann-json3-dev zlib1g-dev libsndfile1-dev clang-format clang-tidy \
            xvfb xauth
 FUZZ_DIR ?= build-fuzz

@@ -10,6 +10,7 @@
 #include "Machine.h"
 #include "Statistics.h"
 
+#include "engine/Audio.h"
 #include "engine/DataError.h"
 #include "engine/Files.h"
 #include "program/Replay.h"
@@ -49,8 +50,9 @@ constexpr double TARGET_INTERVAL_ERROR_MS = 0.01;
 constexpr double TARGET_DEVIATION_FACTOR = 1.1;
 constexpr double TARGET_CPU_PERCENT = 3.0;
 constexpr double TARGET_SOUND_CPU_POINTS = 1.0;
-// One frame, and the mixer's buffer of 1,024 samples at 44.1 kHz.
-constexpr double TARGET_SOUND_LATENCY_MS = FRAME_BUDGET_MS + 1024.0 * 1000.0 / 44100.0;
+// One frame, and the mixer's buffer (the game's own size, at its rate).
+constexpr double BUFFER_MS = 1000.0 * Audio::BUFFER_SAMPLES / Audio::FREQUENCY;
+constexpr double TARGET_SOUND_LATENCY_MS = FRAME_BUDGET_MS + BUFFER_MS;
 constexpr double TARGET_STARTUP_MS = 30.0;
 constexpr double TARGET_RSS_MB = 25.0;
 // The load (runnable processes per core) above which the report calls the
@@ -606,7 +608,7 @@ int main(int argc, char** argv) {
                "50 ms per three frames; CPU is user and system time over wall time from the first "
                "frame's start to the last frame's end. The game's sound (the demo's music and "
                "effects) is mixed for SDL's disk audio driver, writing to /dev/null, as for a "
-               "sound device; *muted* is the same run with `--mute`.\n\n";
+               "sound device; *muted* is the same run with `--mute`, which opens no device.\n\n";
         out << "| loop | mean interval (ms) | p99 deviation (ms) | max deviation (ms) | CPU (% of "
                "one "
                "core) |\n|---|---:|---:|---:|---:|\n";
@@ -627,7 +629,8 @@ int main(int argc, char** argv) {
                "buffer that is not silence. "
             << settings.latencyRuns
             << " runs, the press one frame later each time, so it falls at a different point of "
-               "the mixer's buffer: median **"
+               "the mixer's buffer of "
+            << Audio::BUFFER_SAMPLES << " samples (" << fixed(BUFFER_MS, 1) << " ms): median **"
             << fixed(median(latencies), 1) << " ms**, fastest "
             << fixed(percentile(latencies, 0), 1) << " ms, slowest "
             << fixed(percentile(latencies, 100), 1)
@@ -637,12 +640,12 @@ int main(int argc, char** argv) {
         double baseline = median(baselines);
         out << "### Start-up and memory\n\n";
         out << "Start-up is the wall time from spawning `kcs --headless --frames 1` to reaping "
-               "it, so it is an upper bound: it includes the teardown after the first presented "
-               "frame. Median of "
+               "it, with its sound on SDL's disk audio driver, so it is an upper bound: it "
+               "includes the teardown after the first presented frame. Median of "
             << settings.startupRuns << " runs: **" << fixed(startup, 1) << " ms** (fastest "
             << fixed(percentile(startups, 0), 1)
             << " ms); `kcs --version`, which starts and "
-               "ends the process without SDL, takes "
+               "ends the process without starting SDL (its libraries are still loaded), takes "
             << fixed(baseline, 1) << " ms. Peak resident set of a whole session: **"
             << fixed(static_cast<double>(peakKb) / 1024.0, 1) << " MB** (" << peakReplay
             << ").\n\n";

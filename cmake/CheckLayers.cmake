@@ -1,6 +1,6 @@
 # Fails when a file of src/ includes a header of a layer above its own, or
-# calls SDL (or SDL_mixer) outside the platform layer, engine/. The
-# layers, from the bottom: engine (the platform: the only code that calls SDL)
+# calls SDL outside the platform layer, engine/. The layers, from the
+# bottom: engine (the platform: the only code that calls SDL)
 # and the types every layer shares, config, graphics, world (the map, below
 # the player, below the enemy), screens and program. The one arrow the design
 # draws upward, the manager declared in engine/ building the two screens, is

@@ -1,7 +1,8 @@
 // Fuzzes the sound loader: any bytes are either refused with a reason or
 // decoded to samples within the bound, with the loop point inside them. It
-// runs what loading a sound runs before SDL_mixer: our WAV check, libsndfile
-// and the mix-down and resampling; no sound device is opened.
+// runs what loading a sound runs before the mixer: our WAV check, our 16-bit
+// reader or libsndfile, and the mix-down and resampling; no sound device is
+// opened.
 #include "engine/SoundFile.h"
 
 #include <cstdlib>

@@ -1,7 +1,7 @@
 // The game's sound: effects for the sound events and looping music, loaded
 // from the files "sounds.ini" and "levels.ini" name (read one layer up, by
-// config/SoundsFile.h), decoded by SoundFile and mixed by SDL_mixer, which
-// never reads a file itself.
+// config/SoundsFile.h), decoded by SoundFile and mixed here, in SDL's audio
+// callback: eight effect channels over the music, with no mixing library.
 // Every file is optional; without a sound device the game plays silently.
 #pragma once
 
@@ -9,7 +9,6 @@
 #include "engine/SoundFile.h"
 
 #include <SDL.h>
-#include <SDL_mixer.h>
 #include <array>
 #include <functional>
 #include <memory>
@@ -51,18 +50,30 @@ using SoundListReader = std::function<void(FileRegistry& files, SoundList& list)
 class Audio {
 public:
     static constexpr int FREQUENCY = static_cast<int>(SOUND_RATE); // Hz
-    static constexpr int BUFFER_SAMPLES = 1024;
+    // Samples per callback: an effect raised in a frame waits for the next
+    // callback, up to one buffer (11.6 ms at 44.1 kHz); docs/PERFORMANCE.md
+    // says why this size.
+    static constexpr int BUFFER_SAMPLES = 512;
+    static constexpr int CHANNELS = 8; // effects that can sound at once
 
-    // Opens the sound device. When it cannot, says so in one line on
-    // standard error and stays silent; nothing else changes. `readSounds`
-    // reads the sounds file, each time the sounds load; every file is read
-    // through `files`, the run's, which must outlive the audio.
+    // Opens the sound device unless muted; muted, it opens it only when the
+    // sound is switched on. When it cannot, says so in one line on standard
+    // error and stays silent; nothing else changes. `readSounds` reads the
+    // sounds file, each time the sounds load; every file is read through
+    // `files`, the run's, which must outlive the audio.
     Audio(FileRegistry& files, const AudioSettings& settings, SoundListReader readSounds);
     ~Audio();
     Audio(const Audio&) = delete;
     Audio& operator=(const Audio&) = delete;
 
     bool isOpen() const { return m_open; }
+    // For the end of the process: from here on the device is left running,
+    // silent, and the exit ends it; closing it would wait for the audio
+    // thread to finish its buffer and then sleep two more (SDL's drain).
+    // The engine then quits every SDL subsystem but the sound, and the
+    // process must end through endProcess.
+    void leaveRunningToExit() { m_leftToExit = m_open; }
+    bool isLeftToExit() const { return m_leftToExit; }
 
     // Loads the effects and the menu music "sounds.ini" names, when the data
     // has that file; called again, it takes the file's new contents. Throws
@@ -84,40 +95,45 @@ public:
     void toggleMute();
 
 private:
-    struct ChunkDeleter {
-        void operator()(Mix_Chunk* pChunk) const { Mix_FreeChunk(pChunk); }
+    // A decoded sound: mono 16-bit samples at FREQUENCY, which is what the
+    // device is opened for (SDL converts to the hardware's format).
+    using Sound = DecodedSound;
+    // A sound being played, from `position` (samples).
+    struct Voice {
+        const Sound* pSound = nullptr;
+        size_t position = 0;
     };
-    using Chunk = std::unique_ptr<Mix_Chunk, ChunkDeleter>;
-    // A decoded sound as the device plays it. The samples are 16-bit words
-    // only as a buffer: a device of another format gets its own bytes.
-    struct Sound {
-        std::vector<int16_t> buffer;
-        uint32_t length = 0;    // bytes of the buffer that are samples
-        uint32_t loopStart = 0; // bytes; music loops from here to its end
-        Chunk pChunk;           // an effect's, over the buffer; freed before it
-        const Uint8* bytes() const { return reinterpret_cast<const Uint8*>(buffer.data()); }
+    // What the audio thread's callback reads; changed only under SDL's
+    // audio lock. It is let go with the device, never before: left to the
+    // exit, it outlives the audio, as the device does.
+    struct Mixer {
+        Voice music;
+        bool musicPaused = false;
+        std::array<Voice, CHANNELS> effects;
+        int musicVolume = SDL_MIX_MAXVOLUME;   // 0 to SDL_MIX_MAXVOLUME
+        int effectsVolume = SDL_MIX_MAXVOLUME; // 0 to SDL_MIX_MAXVOLUME
+        int outputChannels = 1; // the device's: a stereo one hears the mono mix on both
     };
-    // What the audio thread's hook reads; changed only under SDL's audio lock.
-    struct LoopPlayer {
-        const Sound* pMusic = nullptr;
-        uint32_t position = 0; // bytes
-        bool paused = false;
-        int volume = MIX_MAX_VOLUME;
-    };
-    static void SDLCALL playLoop(void* pData, Uint8* pStream, int length);
+    static void SDLCALL mix(void* pData, Uint8* pStream, int length);
 
+    // Opens the device, once; false when it cannot.
+    bool openDevice();
     // The sound a key names, read whole, checked and decoded even with no
-    // device, so that --check finds every bad file; null with no device.
-    // Throws DataError naming the INI file, section and key.
+    // device, so that --check finds every bad file. Throws DataError naming
+    // the INI file, section and key.
     std::unique_ptr<Sound> loadSound(const SoundSource& source, bool music);
     // Plays the music from its start, looping; null stops the music.
     void startMusic(const Sound* pMusic);
+    // Stops every effect, so that none still plays a sound about to be freed.
+    void stopEffects();
     void applyVolumes();
 
     FileRegistry& m_registry;
     AudioSettings m_settings;
     SoundListReader m_readSounds;
     bool m_open = false;
+    bool m_openTried = false;
+    bool m_leftToExit = false;
     bool m_paused = false;
     std::array<std::unique_ptr<Sound>, SOUND_EVENT_COUNT> m_effects;
     std::unique_ptr<Sound> m_pMenuMusic;  // loaded with the effects
@@ -125,5 +141,11 @@ private:
     std::unique_ptr<Sound> m_pLevelMusic; // the running level's
     const Sound* m_pPlaying = nullptr;
     std::vector<std::string> m_files;
-    LoopPlayer m_loopPlayer;
+    std::unique_ptr<Mixer> m_pMixer = std::make_unique<Mixer>();
 };
+
+// Ends the process with `status` without running the libraries' teardown:
+// sdl12-compat's would unload SDL 2 under an audio thread left running, which
+// then calls into nothing. Everything of ours is closed by then; a sanitizer
+// build still checks for leaks first, as its own exit would.
+[[noreturn]] void endProcess(int status);

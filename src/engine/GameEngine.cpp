@@ -147,6 +147,7 @@ GameEngine::GameEngine(FileRegistry& files, FontLoader loadFont, BlitObserver* p
 }
 
 GameEngine::~GameEngine() {
+    const bool soundLeftToExit = m_pAudio && m_pAudio->isLeftToExit();
     m_pAudio.reset();
     m_pFont.reset();
     m_bitmaps.clear();
@@ -156,7 +157,11 @@ GameEngine::~GameEngine() {
     for (SDL_Joystick* pJoystick : m_joysticks) {
         SDL_JoystickClose(pJoystick);
     }
-    SDL_Quit();
+    if (soundLeftToExit) {
+        SDL_QuitSubSystem(SDL_INIT_EVERYTHING & ~static_cast<Uint32>(SDL_INIT_AUDIO));
+    } else {
+        SDL_Quit();
+    }
 }
 
 void GameEngine::pollEvents(const std::function<bool()>& refill) {

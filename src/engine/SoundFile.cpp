@@ -3,14 +3,17 @@
 #include "engine/DataError.h"
 #include "engine/LittleEndian.h"
 
+#include <dlfcn.h>
 #include <sndfile.h>
 
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <functional>
 #include <memory>
 #include <optional>
+#include <span>
 
 namespace {
 
@@ -43,7 +46,7 @@ enum FormatTag : uint32_t {
 const uint8_t SUB_FORMAT_TAIL[12] = {0x00, 0x00, 0x10, 0x00, 0x80, 0x00,
                                      0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71};
 
-bool startsWith(const std::vector<uint8_t>& bytes, size_t at, const char* pName) {
+bool startsWith(std::span<const uint8_t> bytes, size_t at, const char* pName) {
     size_t length = std::strlen(pName);
     return bytes.size() >= at + length && std::memcmp(bytes.data() + at, pName, length) == 0;
 }
@@ -121,10 +124,50 @@ struct WavLayout {
     size_t dataAt = 0; // of the samples
     size_t dataSize = 0;
     std::optional<uint32_t> loopStart; // frames
+    bool pcm16 = false;                // 16-bit PCM, plain or extensible: read without libsndfile
 };
 
-// The fmt chunk's fields, checked against what kcs reads.
-void checkFormat(const uint8_t* pFmt, size_t size) {
+// libsndfile, loaded the first time a file needs it: linked, it would bring
+// its codecs' libraries (FLAC, Vorbis, Opus, MPEG) into every start of the
+// program, --version included, and most data is 16-bit WAV that our own
+// reader decodes.
+struct SndFileLibrary {
+    decltype(&sf_open_virtual) open = nullptr;
+    decltype(&sf_readf_float) readFloat = nullptr;
+    decltype(&sf_error) error = nullptr;
+    decltype(&sf_strerror) strerror = nullptr;
+    decltype(&sf_close) close = nullptr;
+};
+
+// Loaded once for the process and never unloaded, as a linked library
+// would be; throws when the system has no libsndfile.
+const SndFileLibrary& sndFile() {
+    static const SndFileLibrary library = [] {
+        SndFileLibrary loaded;
+        void* pHandle = dlopen("libsndfile.so.1", RTLD_NOW | RTLD_LOCAL);
+        if (pHandle != nullptr) {
+            loaded.open =
+                reinterpret_cast<decltype(&sf_open_virtual)>(dlsym(pHandle, "sf_open_virtual"));
+            loaded.readFloat =
+                reinterpret_cast<decltype(&sf_readf_float)>(dlsym(pHandle, "sf_readf_float"));
+            loaded.error = reinterpret_cast<decltype(&sf_error)>(dlsym(pHandle, "sf_error"));
+            loaded.strerror =
+                reinterpret_cast<decltype(&sf_strerror)>(dlsym(pHandle, "sf_strerror"));
+            loaded.close = reinterpret_cast<decltype(&sf_close)>(dlsym(pHandle, "sf_close"));
+        }
+        return loaded;
+    }();
+    if (library.open == nullptr || library.readFloat == nullptr || library.error == nullptr ||
+        library.strerror == nullptr || library.close == nullptr) {
+        throw SoundFileError("its format is decoded by libsndfile (libsndfile.so.1), which "
+                             "cannot be loaded: install libsndfile, or give a 16-bit WAV");
+    }
+    return library;
+}
+
+// The fmt chunk's fields, checked against what kcs reads; true for 16-bit
+// PCM.
+bool checkFormat(const uint8_t* pFmt, size_t size) {
     if (size < FMT_BASE) {
         throw SoundFileError("its fmt chunk is " + std::to_string(size) + " bytes, too short");
     }
@@ -187,7 +230,7 @@ void checkFormat(const uint8_t* pFmt, size_t size) {
                                  " bytes, is not its " + std::to_string(channels) +
                                  " channels of " + std::to_string(bits) + " bits");
         }
-        return;
+        return tag == PCM && bits == 16;
     }
     if (size < FMT_ADPCM) {
         throw SoundFileError("its fmt chunk is " + std::to_string(size) +
@@ -206,12 +249,13 @@ void checkFormat(const uint8_t* pFmt, size_t size) {
                              " bytes cannot hold " + std::to_string(samplesPerBlock) +
                              " samples per channel");
     }
+    return false;
 }
 
 // The chunk list, walked before any decoder sees the bytes. A file cut
 // short inside its samples (a recording stopped, a copy broken off) keeps
 // the samples it has; any other chunk running past the end is refused.
-WavLayout checkWav(const std::vector<uint8_t>& bytes) {
+WavLayout checkWav(std::span<const uint8_t> bytes) {
     const size_t fileSize = bytes.size();
     // The RIFF size, when it lies inside the file, ends the chunks: some
     // tools append tags after it. Past the file's end it is a file cut short
@@ -263,13 +307,13 @@ WavLayout checkWav(const std::vector<uint8_t>& bytes) {
     if (dataFirst) {
         throw SoundFileError("its data chunk comes before its fmt chunk");
     }
-    checkFormat(bytes.data() + layout.fmtAt + CHUNK_HEADER, layout.fmtSize);
+    layout.pcm16 = checkFormat(bytes.data() + layout.fmtAt + CHUNK_HEADER, layout.fmtSize);
     return layout;
 }
 
 // libsndfile's view of a checked WAV: a header we write, its fmt chunk and
 // its samples, and none of the other chunks its parsers would read.
-void wavView(const std::vector<uint8_t>& bytes, const WavLayout& layout, VirtualFile& file) {
+void wavView(std::span<const uint8_t> bytes, const WavLayout& layout, VirtualFile& file) {
     std::vector<uint8_t>& head = file.head;
     size_t fmtBytes = CHUNK_HEADER + layout.fmtSize + (layout.fmtSize & 1);
     uint64_t total = RIFF_HEADER + fmtBytes + CHUNK_HEADER + layout.dataSize;
@@ -344,19 +388,56 @@ private:
 };
 
 struct SndFileCloser {
-    void operator()(SNDFILE* pFile) const { sf_close(pFile); }
+    void operator()(SNDFILE* pFile) const { sndFile().close(pFile); }
 };
+
+// What a decoder tells from a file's header, and how it gives the frames:
+// at most `wanted` into `pBlock`, as floats at full scale 1.0, channels
+// interleaved; the count given, 0 at the end.
+struct FrameSource {
+    int channels = 0;
+    int rate = 0;       // Hz
+    int64_t frames = 0; // as the header says
+    std::function<int64_t(float* pBlock, int64_t wanted)> read;
+};
+
+// A checked 16-bit PCM WAV's samples, as libsndfile would give them: each
+// scaled by exactly 2^-15, so the result is the same to the bit.
+FrameSource pcm16Source(std::span<const uint8_t> bytes, const WavLayout& layout,
+                        int64_t& position) {
+    const uint8_t* pFmt = bytes.data() + layout.fmtAt + CHUNK_HEADER;
+    FrameSource source;
+    source.channels = static_cast<int>(littleEndian(pFmt + 2, 2));
+    source.rate = static_cast<int>(littleEndian(pFmt + 4, 4));
+    const size_t frameBytes = SAMPLE_BYTES * static_cast<size_t>(source.channels);
+    source.frames = static_cast<int64_t>(layout.dataSize / frameBytes);
+    const uint8_t* pData = bytes.data() + layout.dataAt;
+    const int64_t frames = source.frames;
+    source.read = [pData, frameBytes, frames, &position](float* pBlock, int64_t wanted) {
+        const int64_t got = std::min(wanted, frames - position);
+        const size_t count = static_cast<size_t>(got) * frameBytes / SAMPLE_BYTES;
+        const uint8_t* pFrom = pData + static_cast<size_t>(position) * frameBytes;
+        for (size_t i = 0; i < count; ++i) {
+            auto sample = static_cast<int16_t>(littleEndian(pFrom + i * SAMPLE_BYTES, 2));
+            pBlock[i] = static_cast<float>(sample) * (1.0F / static_cast<float>(FULL_SCALE));
+        }
+        position += got;
+        return got;
+    };
+    return source;
+}
 
 } // namespace
 
-DecodedSound decodeSound(const std::vector<uint8_t>& bytes, const SoundBound& bound) {
+DecodedSound decodeSound(std::span<const uint8_t> bytes, const SoundBound& bound) {
     VirtualFile file;
     int expectedType = 0;
     std::optional<uint32_t> loopStart;
+    std::optional<WavLayout> wav;
     if (startsWith(bytes, 0, "RIFF") && startsWith(bytes, 8, "WAVE")) {
-        WavLayout layout = checkWav(bytes);
-        loopStart = layout.loopStart;
-        wavView(bytes, layout, file);
+        wav = checkWav(bytes);
+        loopStart = wav->loopStart;
+        wavView(bytes, *wav, file);
         expectedType = SF_FORMAT_WAV;
     } else {
         if (startsWith(bytes, 0, "FORM") &&
@@ -373,33 +454,48 @@ DecodedSound decodeSound(const std::vector<uint8_t>& bytes, const SoundBound& bo
         file.bodySize = bytes.size();
     }
 
-    SF_VIRTUAL_IO io{virtualLength, virtualSeek, virtualRead, virtualWrite, virtualTell};
-    SF_INFO info{};
-    std::unique_ptr<SNDFILE, SndFileCloser> pSound(sf_open_virtual(&io, SFM_READ, &info, &file));
-    if (!pSound) {
-        throw SoundFileError(std::string("its samples cannot be decoded (libsndfile: ") +
-                             sf_strerror(nullptr) + ")");
+    FrameSource source;
+    int64_t pcmPosition = 0; // frames our own reader has given
+    std::unique_ptr<SNDFILE, SndFileCloser> pSound;
+    if (wav && wav->pcm16) {
+        source = pcm16Source(bytes, *wav, pcmPosition);
+    } else {
+        const SndFileLibrary& library = sndFile();
+        SF_VIRTUAL_IO io{virtualLength, virtualSeek, virtualRead, virtualWrite, virtualTell};
+        SF_INFO info{};
+        pSound.reset(library.open(&io, SFM_READ, &info, &file));
+        if (!pSound) {
+            throw SoundFileError(std::string("its samples cannot be decoded (libsndfile: ") +
+                                 library.strerror(nullptr) + ")");
+        }
+        int type = info.format & SF_FORMAT_TYPEMASK;
+        if (type != expectedType && !(expectedType == SF_FORMAT_WAV && type == SF_FORMAT_WAVEX)) {
+            throw SoundFileError(NOT_READABLE);
+        }
+        source.channels = info.channels;
+        source.rate = info.samplerate;
+        source.frames = info.frames;
+        SNDFILE* pOpen = pSound.get();
+        source.read = [&library, pOpen](float* pBlock, int64_t wanted) {
+            return static_cast<int64_t>(library.readFloat(pOpen, pBlock, wanted));
+        };
     }
-    int type = info.format & SF_FORMAT_TYPEMASK;
-    if (type != expectedType && !(expectedType == SF_FORMAT_WAV && type == SF_FORMAT_WAVEX)) {
-        throw SoundFileError(NOT_READABLE);
-    }
-    // Our own WAV check said the same; libsndfile is asked for the others.
-    if (info.channels < 1 || info.channels > MAX_SOUND_CHANNELS) {
-        throw SoundFileError("it has " + std::to_string(info.channels) +
+    // Our own WAV check said the same; the decoder's header is checked for the others.
+    if (source.channels < 1 || source.channels > MAX_SOUND_CHANNELS) {
+        throw SoundFileError("it has " + std::to_string(source.channels) +
                              " channels; kcs reads 1 to " + std::to_string(MAX_SOUND_CHANNELS));
     }
-    const auto rate = static_cast<uint32_t>(std::max(info.samplerate, 0));
+    const auto rate = static_cast<uint32_t>(std::max(source.rate, 0));
     if (rate < MIN_SOUND_RATE || rate > MAX_SOUND_RATE) {
-        throw SoundFileError("its sample rate, " + std::to_string(info.samplerate) +
+        throw SoundFileError("its sample rate, " + std::to_string(source.rate) +
                              " Hz, is outside " + std::to_string(MIN_SOUND_RATE) + " to " +
                              std::to_string(MAX_SOUND_RATE) + " Hz");
     }
-    if (info.frames <= 0) {
+    if (source.frames <= 0) {
         throw SoundFileError("it holds no samples");
     }
     // The decoded size from the header, before any sample is decoded.
-    const auto frames = static_cast<uint64_t>(info.frames);
+    const auto frames = static_cast<uint64_t>(source.frames);
     const uint64_t maxFrames = bound.maxBytes / SAMPLE_BYTES * rate / SOUND_RATE;
     if (frames > maxFrames) {
         double mib = static_cast<double>(frames) * SOUND_RATE / rate * SAMPLE_BYTES / MIB;
@@ -413,9 +509,21 @@ DecodedSound decodeSound(const std::vector<uint8_t>& bytes, const SoundBound& bo
     }
 
     DecodedSound sound;
+    if (wav && wav->pcm16 && source.channels == 1 && rate == SOUND_RATE) {
+        // Already what the mixer plays: the loop below would give every
+        // sample back unchanged (scaled by 2^-15 and back, exactly), only
+        // some twenty times slower, before the first frame.
+        const uint8_t* pData = bytes.data() + wav->dataAt;
+        sound.samples.resize(static_cast<size_t>(frames));
+        for (size_t i = 0; i < sound.samples.size(); ++i) {
+            sound.samples[i] = static_cast<int16_t>(littleEndian(pData + i * SAMPLE_BYTES, 2));
+        }
+        sound.loopStart = loopStart ? *loopStart : 0;
+        return sound;
+    }
     sound.samples.reserve(static_cast<size_t>(frames * SOUND_RATE / rate + 1));
     Resampler resampler(rate, bound, sound.samples);
-    const auto channels = static_cast<size_t>(info.channels);
+    const auto channels = static_cast<size_t>(source.channels);
     // As floats at full scale 1.0, whatever the file holds: libsndfile
     // scales integers so (a 16-bit sample comes back exactly), but gives a
     // float file's samples as they are, past full scale or not a number.
@@ -423,9 +531,9 @@ DecodedSound decodeSound(const std::vector<uint8_t>& bytes, const SoundBound& bo
     uint64_t read = 0;
     // Never past what the header said, whatever the decoder would go on giving.
     while (read < frames) {
-        sf_count_t wanted = static_cast<sf_count_t>(
+        auto wanted = static_cast<int64_t>(
             std::min<uint64_t>(static_cast<uint64_t>(READ_FRAMES), frames - read));
-        sf_count_t got = sf_readf_float(pSound.get(), block.data(), wanted);
+        int64_t got = source.read(block.data(), wanted);
         if (got <= 0) {
             break;
         }
@@ -440,9 +548,9 @@ DecodedSound decodeSound(const std::vector<uint8_t>& bytes, const SoundBound& bo
         }
         read += static_cast<uint64_t>(got);
     }
-    if (sf_error(pSound.get()) != SF_ERR_NO_ERROR) {
+    if (pSound && sndFile().error(pSound.get()) != SF_ERR_NO_ERROR) {
         throw SoundFileError(std::string("its samples cannot be decoded (libsndfile: ") +
-                             sf_strerror(pSound.get()) + ")");
+                             sndFile().strerror(pSound.get()) + ")");
     }
     resampler.finish();
     if (sound.samples.empty()) {

@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cstdint>
+#include <span>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -43,4 +44,4 @@ inline constexpr SoundBound MUSIC_BOUND{uint64_t{64} << 20,
                                         "music may decode to at most 64 MiB, about twelve minutes"};
 
 // Throws SoundFileError; reads nothing but the bytes.
-DecodedSound decodeSound(const std::vector<uint8_t>& bytes, const SoundBound& bound);
+DecodedSound decodeSound(std::span<const uint8_t> bytes, const SoundBound& bound);

@@ -283,6 +283,9 @@ int play(FileRegistry& files, const Options& options, OutputStream& trace, Outpu
         }
     }
     pManager.reset();
+    if (hooks.processEnds) {
+        pEngine->audio()->leaveRunningToExit();
+    }
     gEngine = nullptr;
     return 0;
 }

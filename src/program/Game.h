@@ -20,6 +20,10 @@ public:
 struct LoopHooks {
     FrameObserver* pFrames = nullptr;
     BlitObserver* pBlits = nullptr; // handed to the engine before it loads anything
+    // The process ends after the run (the kcs program): the sound device is
+    // left to the exit instead of closed, which would wait for the audio
+    // thread. A program that runs the game again must close it.
+    bool processEnds = false;
 };
 
 // Returns the process exit status: 0 after a normal end, 1 when presenting a
