@@ -120,8 +120,8 @@ std::regex formOf(const std::string& quote) {
 }
 
 // The quotes outside the console blocks: a code block's line or a `span`
-// that starts with a program's name, and the first `span` of each row of a
-// table whose first heading speaks of messages. Each must be the form of a
+// that starts with a program's name, and the first `span` of each row in
+// the column of a table whose heading speaks of messages or refusals. Each must be the form of a
 // line a block checks, or of one a test checks (the few cases a block
 // cannot make, as a window on a small desktop), so none goes unchecked.
 TEST(DocMessages, QuotedElsewhereAreFormsOfCheckedOnes) {
@@ -147,10 +147,17 @@ TEST(DocMessages, QuotedElsewhereAreFormsOfCheckedOnes) {
                 quotes.push_back(line);
             } else if (!inBlock) {
                 header = line[0] != '|' ? "" : header.empty() ? line : header;
-                std::string cell = line.substr(0, line.find('|', 1));
-                if (header.find("message") < header.find('|', 1) && line != header &&
-                    std::regex_search(cell, part, span)) {
-                    quotes.push_back(part[1]);
+                if (line != header &&
+                    std::regex_search(header, part, std::regex("message|refusal"))) {
+                    std::istringstream row(line);
+                    std::string cell;
+                    for (auto bar = std::count(header.cbegin(), part[0].first, '|'); bar >= 0;
+                         --bar) {
+                        std::getline(row, cell, '|');
+                    }
+                    if (std::regex_search(cell, part, span)) {
+                        quotes.push_back(part[1]);
+                    }
                 }
                 prose += line.substr(std::min(line.find_first_not_of(' '), line.size())) + " ";
             }
