@@ -120,8 +120,8 @@ std::regex formOf(const std::string& quote) {
 }
 
 // The quotes outside the console blocks: a code block's line or a `span`
-// that starts with a program's name, and the first `span` of each row in
-// the column of a table whose heading speaks of messages or refusals. Each must be the form of a
+// that starts with a program's name, and the first `span` of each row in a
+// table's column headed by messages or refusals. Each must be the form of a
 // line a block checks, or of one a test checks (the few cases a block
 // cannot make, as a window on a small desktop), so none goes unchecked.
 TEST(DocMessages, QuotedElsewhereAreFormsOfCheckedOnes) {
