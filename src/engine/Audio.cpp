@@ -136,7 +136,7 @@ std::unique_ptr<Audio::Sound> Audio::loadSound(const SoundSource& source, bool m
     try {
         // Decoded from the text as read: a copy of a whole piece of music
         // is a few milliseconds of fresh pages before the first frame.
-        const std::string text = readFile(m_registry, path, SOUND_FILE);
+        const LargeText text = readLargeFile(m_registry, path, SOUND_FILE);
         if (text.empty()) {
             throw SoundFileError("the file is empty");
         }
@@ -174,7 +174,7 @@ void SDLCALL Audio::mix(void* pData, Uint8* pStream, int length) {
         if (effect.pSound == nullptr) {
             continue;
         }
-        const std::vector<int16_t>& samples = effect.pSound->samples;
+        const LargeVector<int16_t>& samples = effect.pSound->samples;
         const size_t part = std::min(count, samples.size() - effect.position);
         mixInto(pOut, samples.data() + effect.position, part, pMixer->effectsVolume);
         effect.position += part;

@@ -53,7 +53,7 @@ public:
     // Samples per callback: an effect raised in a frame waits for the next
     // callback, up to one buffer (11.6 ms at 44.1 kHz); docs/PERFORMANCE.md
     // says why this size.
-    static constexpr int BUFFER_SAMPLES = 512;
+    static constexpr int BUFFER_SAMPLES = 128;
     static constexpr int CHANNELS = 8; // effects that can sound at once
 
     // Opens the sound device unless muted; muted, it opens it only when the

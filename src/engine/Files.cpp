@@ -191,7 +191,11 @@ void FileRegistry::noteRead(const std::string& path) {
     }
 }
 
-std::string readFile(FileRegistry& files, const std::string& path, const FileLimit& limit) {
+namespace {
+
+// The whole file into any string type, checked as readFile says.
+template <class Text>
+Text readWhole(FileRegistry& files, const std::string& path, const FileLimit& limit) {
     throwIfStopped();
     files.noteRead(path);
     // Asked before opening: opening a FIFO or a device can block or act.
@@ -220,7 +224,7 @@ std::string readFile(FileRegistry& files, const std::string& path, const FileLim
                                   " bytes, more than the " + describeSize(limit.maxBytes) + " " +
                                   limit.kind + " may hold");
     }
-    std::string text;
+    Text text;
     try {
         text.reserve(static_cast<size_t>(info.st_size));
         char buffer[READ_CHUNK];
@@ -246,6 +250,16 @@ std::string readFile(FileRegistry& files, const std::string& path, const FileLim
         throw DataError(path, "cannot read it: not enough memory");
     }
     return text;
+}
+
+} // namespace
+
+std::string readFile(FileRegistry& files, const std::string& path, const FileLimit& limit) {
+    return readWhole<std::string>(files, path, limit);
+}
+
+LargeText readLargeFile(FileRegistry& files, const std::string& path, const FileLimit& limit) {
+    return readWhole<LargeText>(files, path, limit);
 }
 
 std::vector<uint8_t> readFileBytes(FileRegistry& files, const std::string& path,

@@ -7,6 +7,8 @@
 // and every write, flush and close is checked.
 #pragma once
 
+#include "engine/LargeBuffer.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -46,6 +48,8 @@ class ReadLog;
 std::string readFile(FileRegistry& files, const std::string& path, const FileLimit& limit);
 std::vector<uint8_t> readFileBytes(FileRegistry& files, const std::string& path,
                                    const FileLimit& limit);
+// The same, for files of megabytes (music): see LargeBuffer.h.
+LargeText readLargeFile(FileRegistry& files, const std::string& path, const FileLimit& limit);
 
 // Empty when a BMP's header declares a picture within the limits above;
 // otherwise the reason. Files too short to hold a header are left to SDL.

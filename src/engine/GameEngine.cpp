@@ -130,11 +130,6 @@ GameEngine::GameEngine(FileRegistry& files, FontLoader loadFont, BlitObserver* p
         SDL_Quit();
         throw;
     }
-    // Gamepads are optional: without the subsystem the keyboard still works.
-    if (SDL_InitSubSystem(SDL_INIT_JOYSTICK) == 0) {
-        SDL_JoystickEventState(SDL_ENABLE);
-        openJoysticks();
-    }
     try {
         m_pFont = loadFont(this);
     } catch (...) {
@@ -447,6 +442,18 @@ int GameEngine::flip() {
         presentScaled();
     }
     return SDL_Flip(m_pDisplay) == 0 ? 0 : -1;
+}
+
+void GameEngine::startGamepads() {
+    if (m_gamepadsStarted) {
+        return;
+    }
+    m_gamepadsStarted = true;
+    // Gamepads are optional: without the subsystem the keyboard still works.
+    if (SDL_InitSubSystem(SDL_INIT_JOYSTICK) == 0) {
+        SDL_JoystickEventState(SDL_ENABLE);
+        openJoysticks();
+    }
 }
 
 // The window is drawn here rather than scaled by sdl12-compat, which scales

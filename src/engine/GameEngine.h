@@ -156,6 +156,10 @@ public:
     // Shows the screen: in a window, scaled by a whole number and centred on
     // black. -1 when it could not be shown.
     int flip();
+    // Opens the gamepads, once; later calls return at once. Left out of the
+    // start, where the search (a few milliseconds) would delay the first
+    // picture: a paced game calls it in the wait after it.
+    void startGamepads();
     // F11: between the window and the whole desktop; nothing without a window.
     void toggleFullscreen();
     // The window's new size, as the window manager's resizing or maximising
@@ -225,5 +229,6 @@ private:
     Controls m_controls = Controls::defaults();
     std::vector<SDL_Joystick*> m_joysticks;
     int m_pollsSinceJoystickScan = 0;
+    bool m_gamepadsStarted = false;
     std::string m_screenshotFolder = ".";
 };

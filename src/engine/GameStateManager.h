@@ -56,7 +56,7 @@ public:
 
 private:
     void switchToLevel();
-    void drawError(const std::string& text);
+    void drawError(const std::string& message);
     // What a level just read, and the sound files.
     static std::vector<std::string> watchedFiles(const ReadLog& read);
 

@@ -7,6 +7,7 @@
 #include <sndfile.h>
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -335,7 +336,7 @@ void wavView(std::span<const uint8_t> bytes, const WavLayout& layout, VirtualFil
 // interpolation between neighbours; a file at SOUND_RATE passes unchanged.
 class Resampler {
 public:
-    Resampler(uint32_t rate, const SoundBound& bound, std::vector<int16_t>& out)
+    Resampler(uint32_t rate, const SoundBound& bound, LargeVector<int16_t>& out)
         : m_rate(rate), m_maxSamples(bound.maxBytes / SAMPLE_BYTES), m_bound(bound), m_out(out) {}
 
     void push(int16_t sample) {
@@ -381,7 +382,7 @@ private:
     uint32_t m_rate; // Hz
     uint64_t m_maxSamples;
     const SoundBound& m_bound;
-    std::vector<int16_t>& m_out;
+    LargeVector<int16_t>& m_out;
     uint64_t m_pushed = 0; // samples in
     uint64_t m_next = 0;   // the next sample out
     int64_t m_previous = 0;
@@ -515,8 +516,12 @@ DecodedSound decodeSound(std::span<const uint8_t> bytes, const SoundBound& bound
         // some twenty times slower, before the first frame.
         const uint8_t* pData = bytes.data() + wav->dataAt;
         sound.samples.resize(static_cast<size_t>(frames));
-        for (size_t i = 0; i < sound.samples.size(); ++i) {
-            sound.samples[i] = static_cast<int16_t>(littleEndian(pData + i * SAMPLE_BYTES, 2));
+        if constexpr (std::endian::native == std::endian::little) {
+            std::memcpy(sound.samples.data(), pData, sound.samples.size() * SAMPLE_BYTES);
+        } else {
+            for (size_t i = 0; i < sound.samples.size(); ++i) {
+                sound.samples[i] = static_cast<int16_t>(littleEndian(pData + i * SAMPLE_BYTES, 2));
+            }
         }
         sound.loopStart = loopStart ? *loopStart : 0;
         return sound;

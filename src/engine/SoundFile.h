@@ -5,6 +5,8 @@
 // without a sound device.
 #pragma once
 
+#include "engine/LargeBuffer.h"
+
 #include <cstdint>
 #include <span>
 #include <stdexcept>
@@ -19,7 +21,7 @@ public:
 };
 
 struct DecodedSound {
-    std::vector<int16_t> samples; // mono, at SOUND_RATE
+    LargeVector<int16_t> samples; // mono, at SOUND_RATE
     uint32_t loopStart = 0;       // samples; 0 when the file marks no loop point
 };
 

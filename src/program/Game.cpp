@@ -274,6 +274,11 @@ int play(FileRegistry& files, const Options& options, OutputStream& trace, Outpu
             return 1;
         }
         reach(hooks, FramePoint::PRESENTED, frame);
+        // After the first picture, in the wait that follows it when paced.
+        // A headless game is played by its replay: no one holds a gamepad.
+        if (!options.headless) {
+            pEngine->startGamepads();
+        }
         if (options.pacing) {
             pacer.wait();
         }

@@ -291,6 +291,7 @@ void SourceWatch::start(size_t index) {
     arguments.insert(arguments.end(), step.arguments.begin(), step.arguments.end());
     arguments.push_back((fs::path(m_dataFolder) / step.output).string());
     std::vector<char*> argv;
+    argv.reserve(arguments.size() + 1);
     for (std::string& argument : arguments) {
         argv.push_back(argument.data());
     }

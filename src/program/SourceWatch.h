@@ -57,7 +57,7 @@ public:
 private:
     SourceWatch() = default;
     void look();
-    void start(size_t step);
+    void start(size_t index);
     void drain();
     void finish(int status);
     void stopChild();
