@@ -95,9 +95,11 @@ std::vector<int16_t> played(const std::string& data, int frames, const std::stri
         *pErr = result.err;
     }
     std::string raw = readFile(out);
+    // In the order of the host, as the game mixes; muted, nothing is written.
     std::vector<int16_t> samples(raw.size() / 2);
-    std::memcpy(samples.data(), raw.data(),
-                samples.size() * 2); // in the order of the host, as the game mixes
+    if (!samples.empty()) {
+        std::memcpy(samples.data(), raw.data(), samples.size() * 2);
+    }
     return samples;
 }
 
@@ -207,9 +209,10 @@ TEST(Sound, MusicLoopsFromItsLoopPointWithoutAGap) {
     ASSERT_TRUE(outputChannels == 1 || outputChannels == 2) << countAtLevel(music, LOUD);
     EXPECT_EQ(countAtLevel(music, LOUD), outputChannels * PART);
     EXPECT_GT(countAtLevel(music, QUIET), 4 * outputChannels * PART);
-    // The square is never zero, so a zero after the music began is a gap;
-    // the last buffer may be cut short as the game ends.
-    EXPECT_EQ(std::count(first, music.end() - 4096, 0), 0);
+    // The square is never zero, so a zero while the music plays is a gap;
+    // after it the device is left silent until the process has ended.
+    auto last = std::find_if(music.rbegin(), music.rend(), [](int16_t s) { return s != 0; });
+    EXPECT_EQ(std::count(first, last.base(), 0), 0);
 }
 
 TEST(Sound, NoSoundDeviceIsASilentGame) {
