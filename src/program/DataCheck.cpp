@@ -74,11 +74,14 @@ int runDataCheck(FileRegistry& files, bool strict) {
     gEngine = pEngine.get();
     // Muted, on the dummy driver: the files are loaded as the game would,
     // and decoded even when no device opens.
-    std::unique_ptr<Audio> pAudio;
+    // The engine's, so that what loads sounds of its own (the objects)
+    // has them checked too.
+    Audio* pAudio = nullptr;
     checker.attempt([&] {
         AudioSettings silent;
         silent.mute = true;
-        pAudio = std::make_unique<Audio>(files, silent, readSoundsFile);
+        pEngine->setAudio(std::make_unique<Audio>(files, silent, readSoundsFile));
+        pAudio = pEngine->audio();
         pAudio->loadSounds();
     });
 

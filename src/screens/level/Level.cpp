@@ -147,8 +147,8 @@ void Level::update() {
 void Level::play() {
     m_pPlayer->update();
     if (m_pObjects) {
-        if (m_pObjects->update(*m_pPlayer, *m_pMap)) {
-            startClear();
+        if (const ObjectKind* pExit = m_pObjects->update(*m_pPlayer, *m_pMap)) {
+            startClear(pExit->clearSound);
         }
         return;
     }
@@ -158,9 +158,9 @@ void Level::play() {
     }
 }
 
-void Level::startClear() {
+void Level::startClear(int32_t ownSound) {
     m_clearCountdown = CLEAR_UPDATES;
-    gEngine->raiseSound(SoundEvent::CLEAR);
+    gEngine->raiseSound(SoundEvent::CLEAR, ownSound);
     // The jingle alone.
     if (Audio* pAudio = gEngine->audio()) {
         pAudio->playLevelMusic(std::nullopt);

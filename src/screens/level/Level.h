@@ -44,7 +44,8 @@ public:
 private:
     // The player and what the level holds, after the ready phase.
     void play();
-    void startClear();
+    // The exit's own jingle, or the sounds file's.
+    void startClear(int32_t ownSound);
 
     int32_t m_readyCountdown = READY_FRAMES;
     int32_t m_clearCountdown = 0; // updates left until the stage select

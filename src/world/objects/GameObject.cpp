@@ -157,7 +157,7 @@ bool GameObject::takeShot() {
         return false;
     }
     if (--m_hitPoints == 0) {
-        gEngine->raiseSound(SoundEvent::DEFEAT);
+        gEngine->raiseSound(SoundEvent::DEFEAT, m_pKind->defeatSound);
         if (m_pSprite->animationCount() > ObjectKind::ANIMATION_DEFEAT) {
             setState(ObjectState::DEFEATED);
         } else {
