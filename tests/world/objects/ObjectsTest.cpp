@@ -191,7 +191,8 @@ TEST_F(ObjectsTest, ShotsDefeatHealthRunsOutAndEverythingStartsAgain) {
 }
 
 // Touching the exit clears the level: the jingle, everything held for the
-// clear's count, then the stage select.
+// clear's count, then the stage select. A game of this one-screen level
+// alone is sound to the strictest check, without the fixed enemy's file.
 TEST_F(ObjectsTest, TheExitClearsTheLevelAndReturnsToTheStageSelect) {
     kind("exit.ini", "[Object]\nbehaviour=exit\n");
     Trace trace = play({"exit.ini 170 192"}, "20 right down\n", 260);
@@ -205,4 +206,11 @@ TEST_F(ObjectsTest, TheExitClearsTheLevelAndReturnsToTheStageSelect) {
     EXPECT_EQ(trace.number(touched + 179, "x"), trace.number(touched, "x"));
     EXPECT_EQ(trace.text(touched + 180, "screen"), "level");
     EXPECT_EQ(trace.text(touched + 181, "screen"), "select");
+
+    writeFile(m_data + "/stageselect.ini", "[Levels]\namount=1\nlevel0=Arena\n[Kalvorns]\n"
+                                           "amount=1\nkalvorn0=hero.ini\nkalvorn0title=HERO\n");
+    fs::remove(m_data + "/enemy.ini");
+    RunResult check =
+        runProgram(std::string(KCS_BINARY) + " --data " + m_data + " --check --strict");
+    EXPECT_EQ(check.status, 0) << check.err;
 }
