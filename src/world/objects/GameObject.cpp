@@ -31,7 +31,11 @@ bool solidAcross(const Map& map, int32_t left, int32_t right, int32_t y) {
     }
 }
 
+// Beside the map there is no floor to walk on: its edges are walls.
 bool solidDown(const Map& map, int32_t x, int32_t top, int32_t bottom) {
+    if (x < 0 || x >= map.width()) {
+        return true;
+    }
     for (int32_t y = top;; y += Map::TILE_SIZE) {
         if (y >= bottom) {
             return isSolid(map, x, bottom);
