@@ -13,6 +13,7 @@
 #include "engine/GameEngine.h"
 #include "graphics/Font.h"
 #include "screens/level/Level.h"
+#include "screens/menu/PauseMenu.h"
 #include "screens/menu/StageSelect.h"
 #include "world/enemy/Enemy.h"
 #include "world/level/Map.h"
@@ -95,6 +96,7 @@ int runDataCheck(FileRegistry& files, bool strict) {
     checker.attempt([&] {
         pLevels = std::make_unique<IniDictionary>(files, LEVELS_FILE);
         Level::readyMessage(*pLevels);
+        PauseMenu::pausedMessage(*pLevels);
     });
     std::unique_ptr<Map> pSoundMap;
     if (pLevels) {
