@@ -136,9 +136,10 @@ void InputRules::inputDown(GameInput input) {
         // One update runs; the next frame's beginning pauses again.
         m_paused = false;
         m_stepRequested = true;
-    } else if (input == GameInput::MENU && m_paused) {
-        // Escape leaves the pause for what it opens: this frame's update
-        // sees it and opens the menu (or quits), the level staying held.
+    } else if (input == GameInput::MENU) {
+        // Escape leaves the pause, or a single step's return to it, for
+        // what it opens: this frame's update sees it and opens the menu (or
+        // quits), the level staying held, and the menu is not paused.
         m_paused = false;
         m_stepRequested = false;
     }
