@@ -91,7 +91,15 @@ public:
     // when it has none.
     void pollEvents(const std::function<bool()>& refill = {});
     bool isPaused() const { return m_input.isPaused(); }
+    // Paused, or running only this frame's single step: what the player
+    // sees as the pause.
+    bool isPauseShown() const { return m_input.isPaused() || m_input.isStepping(); }
     bool isQuitRequested() const { return m_input.isQuitRequested(); }
+    // The game ends after this frame, as when the window is closed, and a
+    // recording says so.
+    void requestQuit() { m_input.quit(); }
+    // A menu over the level takes Enter and Tab from the pause (InputRules).
+    void setMenuOpen(bool open) { m_input.setMenuOpen(open); }
     // F5 asks for the running level to be built again from its files; the
     // request is taken once.
     bool takeReloadRequest() {

@@ -13,6 +13,7 @@
 #include "engine/GameEngine.h"
 #include "graphics/Font.h"
 #include "screens/level/Level.h"
+#include "screens/menu/PauseMenu.h"
 #include "screens/menu/StageSelect.h"
 #include "world/enemy/Enemy.h"
 #include "world/level/Map.h"
@@ -98,6 +99,7 @@ int runDataCheck(FileRegistry& files, bool strict) {
         pLevels = std::make_unique<IniDictionary>(files, LEVELS_FILE);
         Level::readyMessage(*pLevels);
         Level::clearMessage(*pLevels);
+        PauseMenu::pausedMessage(*pLevels);
     });
     // The fixed enemy is in every level that places no objects; data whose
     // levels all place theirs needs no "enemy.ini".

@@ -49,7 +49,6 @@ void drawMessage(const Surface& surface) {
 Level::Level(GameStateManager* pManager) : m_pManager(pManager) {
     std::string levelName = m_pManager->getName(GameStateManager::LEVEL_NAME);
     std::string characterName = m_pManager->getName(GameStateManager::CHARACTER_NAME);
-    m_levelName = levelName;
 
     IniDictionary levels(gEngine->files(), LEVELS_FILE);
     std::string message = readyMessage(levels);
@@ -122,7 +121,7 @@ void Level::update() {
     // stage select.
     if (m_clearCountdown != 0) {
         if (--m_clearCountdown == 0) {
-            m_pManager->returnToMenu(m_levelName);
+            m_pManager->returnToMenu(true);
         }
         return;
     }
