@@ -182,8 +182,9 @@ int importTiled(FileRegistry& files, const Arguments& arguments) {
     if (!arguments.levelsName.empty()) {
         levelsName = arguments.levelsName;
         refuseSameFile(*levelsName, "--levels", sourceName);
-        if (*levelsName == outName || *levelsName == arguments.sheetName) {
-            throw UsageError("--levels names an output of the import");
+        refuseSameFile(outName, "the output", *levelsName);
+        if (options.drawSheet) {
+            refuseSameFile(arguments.sheetName, "--tiles", *levelsName);
         }
     }
     TiledImported imported = TiledImport::import(files, sourceName, options);
