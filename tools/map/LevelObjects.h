@@ -22,8 +22,11 @@ struct LevelObject {
 // A kind file's box and the first picture of its sprite, as far as they
 // can be read.
 struct KindLook {
-    int width = 16; // px, the box when the kind file gives none
-    int height = 16;
+    // px: a tile's size stands for the box when the kind file gives none.
+    static constexpr int UNKNOWN_BOX = 16;
+
+    int width = UNKNOWN_BOX; // px
+    int height = UNKNOWN_BOX;
     std::string sheet; // the sprite's sheet 0, beside levels.ini; empty: none
     int spriteY = 0;   // px: the rectangle of animation 0's first frame
     int spriteWidth = 0;

@@ -280,7 +280,7 @@ public:
             object.y = coordinate(node, "y", context);
             // A tile object stands on its y; its height is the tile's unless
             // it was scaled.
-            if (node.attribute("gid")) {
+            if (!node.attribute("gid").empty()) {
                 object.y -=
                     node.attribute("height") ? coordinate(node, "height", context) : map.tileHeight;
             }
