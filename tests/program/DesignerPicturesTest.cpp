@@ -79,8 +79,9 @@ TEST(DesignerPictures, TheMapPictureDrawsTheLevelsObjects) {
                                         "[Object]\nbehaviour=walker\n[BoundingBox]\nwidth=16\n"
                                         "height=8\n");
     std::string levels = readFile(data + "/levels.ini");
-    levels.insert(levels.find("[STARFORGE]"), "objectAmount=1\nobject0=walker.ini\nobject0x=400\n"
-                                              "object0y=2096\n");
+    // First in the section: the first of repeated keys counts.
+    levels.insert(levels.find("[ROCKFALL]\n") + 11, "objectAmount=1\nobject0=walker.ini\n"
+                                                    "object0x=400\nobject0y=2096\n");
     writeFile(data + "/levels.ini", levels);
     RunResult drawn =
         runProgram(std::string(KCS_MAP_BINARY) + " render " + data +
