@@ -24,14 +24,19 @@ SANITIZER_ENV = ASAN_OPTIONS=detect_leaks=1:detect_stack_use_after_return=1:fast
                 LSAN_OPTIONS=suppressions=$(CURDIR)/tests/robustness/lsan.supp:print_suppressions=0 \
                 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 
-.PHONY: all deps configure build play test clean fuzz fuzz-long fuzz-build check-sanitize
+.PHONY: all deps configure build play test clean fuzz fuzz-long fuzz-build check-sanitize \
+        web web-deps web-serve test-web
 
 all: build
 
 # Installs the Debian packages the build needs, only when one is missing.
 deps:
+	@$(MAKE) --no-print-directory install-packages PACKAGES_WANTED="$(PACKAGES)"
+
+.PHONY: install-packages
+install-packages:
 	@missing=""; \
-	for p in $(PACKAGES); do \
+	for p in $(PACKAGES_WANTED); do \
 	  dpkg-query -W -f='$${Status}' $$p 2>/dev/null | grep -q 'ok installed' || missing="$$missing $$p"; \
 	done; \
 	if [ -n "$$missing" ]; then \
@@ -49,6 +54,36 @@ build: configure
 
 play: build
 	$(BUILD_DIR)/kcs --data $(BUILD_DIR)/data
+
+# The game as a web page in build-web/ (index.html, kcs.js, kcs.wasm and the
+# data as kcs.data): the native tools build the data first, then emscripten
+# the game, in its own build folder. DATA=dir packs a designer's own data
+# folder instead of the demo's. Debian's emscripten (its own SDL 1.2, no
+# downloads) needs node to find its modules where Debian puts them.
+WEB_PACKAGES = emscripten
+WEB_BUILD_DIR ?= build-wasm
+WEB_DIR ?= build-web
+WEB_PORT ?= 8000
+DATA ?= $(BUILD_DIR)/data
+WEB_ENV = NODE_PATH=/usr/share/nodejs
+web-deps:
+	@$(MAKE) --no-print-directory install-packages PACKAGES_WANTED="$(WEB_PACKAGES)"
+
+web: build web-deps
+	$(WEB_ENV) emcmake cmake -S . -B $(WEB_BUILD_DIR) -DCMAKE_BUILD_TYPE=Release \
+	    -DKCS_WEB_DATA=$(abspath $(DATA)) -DKCS_WEB_OUT=$(CURDIR)/$(WEB_DIR)
+	$(WEB_ENV) cmake --build $(WEB_BUILD_DIR) -j $(JOBS)
+	@echo "The page is in $(WEB_DIR)/: make web-serve plays it on http://127.0.0.1:$(WEB_PORT)/"
+
+# A browser refuses the data of a page opened as a file: it is served.
+web-serve: web
+	cd $(WEB_DIR) && python3 -m http.server --bind 127.0.0.1 $(WEB_PORT)
+
+# The web build played in headless chromium against the native game (see
+# tests/web/play-replays.mjs); make test runs it too when chromium and
+# emscripten are installed.
+test-web: web
+	tests/web/run.sh $(BUILD_DIR) $(WEB_DIR)
 
 # Every fuzz target's seeds are among the tests; the search from them is
 # `make fuzz`.

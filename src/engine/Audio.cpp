@@ -3,6 +3,7 @@
 #include "engine/DataError.h"
 #include "engine/Files.h"
 #include "engine/SoundFile.h"
+#include "engine/WebPlatform.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -352,6 +353,9 @@ void Audio::applyVolumes() {
 }
 
 void endProcess(int status) {
+#ifdef __EMSCRIPTEN__
+    web::exitProcess(status);
+#endif
     std::fflush(nullptr);
 #ifdef KCS_LEAK_CHECK
     __lsan_do_leak_check();

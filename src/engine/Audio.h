@@ -48,13 +48,21 @@ struct SoundList {
 // named so far are known even when it throws DataError.
 using SoundListReader = std::function<void(FileRegistry& files, SoundList& list)>;
 
+// A browser's SDL fills its sound buffers from a timer, where buffers as
+// small as the native ones would starve.
+#ifdef __EMSCRIPTEN__
+inline constexpr int AUDIO_BUFFER_SAMPLES = 2048;
+#else
+inline constexpr int AUDIO_BUFFER_SAMPLES = 128;
+#endif
+
 class Audio {
 public:
     static constexpr int FREQUENCY = static_cast<int>(SOUND_RATE); // Hz
     // Samples per callback: an effect raised in a frame waits for the next
     // callback, up to one buffer (11.6 ms at 44.1 kHz); docs/PERFORMANCE.md
     // says why this size.
-    static constexpr int BUFFER_SAMPLES = 128;
+    static constexpr int BUFFER_SAMPLES = AUDIO_BUFFER_SAMPLES;
     static constexpr int CHANNELS = 8; // effects that can sound at once
 
     // Opens the sound device unless muted; muted, it opens it only when the

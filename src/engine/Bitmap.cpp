@@ -2,6 +2,7 @@
 
 #include "engine/DataError.h"
 #include "engine/Files.h"
+#include "engine/WebPlatform.h"
 
 Surface readBitmap(FileRegistry& files, const std::string& path) {
     std::string bytes = readFile(files, path, BITMAP_FILE);
@@ -9,10 +10,16 @@ Surface readBitmap(FileRegistry& files, const std::string& path) {
     if (!problem.empty()) {
         throw DataError(path, "not a loadable BMP image: " + problem);
     }
+#ifdef __EMSCRIPTEN__
+    // Emscripten's SDL reads a BMP only through its image loader, which
+    // misplaces the pixels of some layouts.
+    return web::decodeBitmap(path, bytes);
+#else
     SDL_RWops* pStream = SDL_RWFromConstMem(bytes.data(), static_cast<int>(bytes.size()));
     Surface surface(pStream == nullptr ? nullptr : SDL_LoadBMP_RW(pStream, 1));
     if (!surface) {
         throw DataError(path, std::string("not a loadable BMP image: ") + SDL_GetError());
     }
     return surface;
+#endif
 }

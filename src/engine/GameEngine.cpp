@@ -6,6 +6,7 @@
 
 #include "engine/DataError.h"
 #include "engine/Files.h"
+#include "engine/WebPlatform.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -28,8 +29,10 @@ constexpr int BUTTON_SOURCE = InputRules::GAMEPAD_SOURCES;
 constexpr int AXIS_SOURCE = BUTTON_SOURCE + 0x10000;
 constexpr int HAT_SOURCE = AXIS_SOURCE + 0x10000;
 // A replayed input rides in SDL's queue as one of these, its code the input.
-constexpr Uint8 REPLAY_DOWN_EVENT = SDL_USEREVENT;
-constexpr Uint8 REPLAY_UP_EVENT = SDL_USEREVENT + 1;
+// (An event's type is 8 bits in SDL 1.2, 32 in emscripten's.)
+using EventType = decltype(SDL_Event{}.type);
+constexpr EventType REPLAY_DOWN_EVENT = SDL_USEREVENT;
+constexpr EventType REPLAY_UP_EVENT = SDL_USEREVENT + 1;
 constexpr int MAX_SCREENSHOTS = 10000;
 
 // SDL_Rect fields are 16-bit; the game defines its positions as wrapping there.
@@ -108,7 +111,7 @@ GameEngine::GameEngine(FileRegistry& files, FontLoader loadFont, BlitObserver* p
     : m_files(files), m_bitmaps(files), m_pBlitObserver(pBlitObserver) {
 #ifdef _WIN32
     SDL_putenv(const_cast<char*>("SDL_VIDEODRIVER=directx"));
-#elif !defined(__APPLE__)
+#elif !defined(__APPLE__) && !defined(__EMSCRIPTEN__)
     // Without a display SDL 2 may start anyway on a driver that shows
     // nothing: a game nobody sees, for as long as one waits.
     if (window.required && isUnset("DISPLAY") && isUnset("WAYLAND_DISPLAY") &&
@@ -120,9 +123,13 @@ GameEngine::GameEngine(FileRegistry& files, FontLoader loadFont, BlitObserver* p
     if (SDL_Init(INIT_FLAGS) != 0) {
         throw StartupError(std::string("cannot start SDL: ") + SDL_GetError() + noDisplayHint());
     }
+#ifndef __EMSCRIPTEN__
+    // Emscripten's SDL has no SDL_EventState: there the mouse's events reach
+    // the queue, and the poll passes over them.
     SDL_EventState(SDL_MOUSEMOTION, SDL_IGNORE);
     SDL_EventState(SDL_MOUSEBUTTONDOWN, SDL_IGNORE);
     SDL_EventState(SDL_MOUSEBUTTONUP, SDL_IGNORE);
+#endif
     SDL_WM_SetCaption("Kalvorn Copy System", nullptr);
     try {
         openWindow(window);
@@ -232,7 +239,13 @@ void GameEngine::pollEvents(const std::function<bool()>& refill) {
 
 void GameEngine::handleKey(const SDL_KeyboardEvent& event) {
     bool down = event.type == SDL_KEYDOWN;
+#ifdef __EMSCRIPTEN__
+    SDLKey key = web::headerKey(event.keysym.sym);
+    int source = web::keySource(key);
+#else
     SDLKey key = event.keysym.sym;
+    int source = key;
+#endif
     // The window's own keys and the designer's never reach the game.
     if (isReservedKey(key)) {
         if (down && key == OVERLAY_KEY) {
@@ -257,7 +270,7 @@ void GameEngine::handleKey(const SDL_KeyboardEvent& event) {
     }
     for (const Controls::KeyBinding& binding : m_controls.keys) {
         if (binding.key == key) {
-            m_input.setSource(binding.input, key, down);
+            m_input.setSource(binding.input, source, down);
         }
     }
 }
@@ -339,6 +352,10 @@ void GameEngine::saveNumberedScreenshot() {
         }
         try {
             saveScreen(path, "F12");
+#ifdef __EMSCRIPTEN__
+            // The page's files are in its memory: the browser downloads it.
+            web::offerDownload(path);
+#endif
             std::fprintf(m_files.notesStream(), "kcs: screenshot saved to %s\n", path.c_str());
         } catch (const DataError& error) {
             std::fprintf(m_files.notesStream(), "kcs: %s\n", error.what());
@@ -442,7 +459,13 @@ int GameEngine::flip() {
     if (m_pScreen != m_pDisplay) {
         presentScaled();
     }
+#ifdef __EMSCRIPTEN__
+    SDL_Flip(m_pDisplay); // nothing to do: the canvas is the screen
+    web::presentFrame();
+    return 0;
+#else
     return SDL_Flip(m_pDisplay) == 0 ? 0 : -1;
+#endif
 }
 
 void GameEngine::startGamepads() {
@@ -460,6 +483,17 @@ void GameEngine::startGamepads() {
 // The window is drawn here rather than scaled by sdl12-compat, which scales
 // a desktop-sized window by a fraction: pixels 3 and 4 px wide side by side.
 void GameEngine::openWindow(const WindowRequest& request) {
+#ifdef __EMSCRIPTEN__
+    // The page's canvas is the game's picture, at its own size; the page
+    // scales it by whole numbers, sharp, as the window is scaled here.
+    static_cast<void>(request);
+    m_pDisplay = SDL_SetVideoMode(SCREEN_WIDTH, SCREEN_HEIGHT, 32, 0);
+    if (m_pDisplay == nullptr) {
+        throw StartupError(std::string("cannot open the canvas: ") + SDL_GetError());
+    }
+    m_pScreen = m_pDisplay;
+    return;
+#endif
     char driver[32] = "";
     SDL_VideoDriverName(driver, sizeof driver);
     if (isUnseenDriver(driver)) {
@@ -563,8 +597,12 @@ void GameEngine::resizeWindow(int width, int height) {
 
 Surface GameEngine::loadBitmap(const std::string& path) {
     return m_bitmaps.load(path, [this, &path](SDL_Surface* pSurface) {
+#ifdef __EMSCRIPTEN__
+        web::keyByAlpha(pSurface, KEY_RED, KEY_GREEN, KEY_BLUE);
+#else
         SDL_SetColorKey(pSurface, SDL_SRCCOLORKEY,
                         SDL_MapRGB(pSurface->format, KEY_RED, KEY_GREEN, KEY_BLUE));
+#endif
         if (m_pBlitObserver != nullptr) {
             m_pBlitObserver->bitmapLoaded(pSurface, path);
         }
@@ -582,9 +620,12 @@ Surface GameEngine::createSurface(int width, int height) {
     if (!surface) {
         return surface;
     }
+#ifndef __EMSCRIPTEN__
+    // On the web a new surface is a new canvas, wholly transparent: keyed.
     Uint32 key = SDL_MapRGB(surface->format, KEY_RED, KEY_GREEN, KEY_BLUE);
     SDL_FillRect(surface.get(), nullptr, key);
     SDL_SetColorKey(surface.get(), SDL_SRCCOLORKEY, key);
+#endif
     if (m_pBlitObserver != nullptr) {
         m_pBlitObserver->surfaceCreated(surface.get(), width, height);
     }
@@ -601,7 +642,11 @@ Surface GameEngine::createPicture(int width, int height) {
 }
 
 bool GameEngine::saveBitmap(SDL_Surface* pSurface, const std::string& path) {
+#ifdef __EMSCRIPTEN__
+    return web::saveBitmap(pSurface, path);
+#else
     return pSurface != nullptr && SDL_SaveBMP(pSurface, path.c_str()) == 0;
+#endif
 }
 
 void GameEngine::freeSurface(SDL_Surface* pSurface) {
@@ -615,7 +660,7 @@ void GameEngine::freeSurface(SDL_Surface* pSurface) {
 
 void GameEngine::saveScreen(const std::string& path, const std::string& option) {
     TemporaryFile temporary(m_files, path, option);
-    if (SDL_SaveBMP(m_pScreen, temporary.path().c_str()) != 0) {
+    if (!saveBitmap(m_pScreen, temporary.path())) {
         throw DataError(path, option + " could not write the image: " + SDL_GetError());
     }
     temporary.commit();

@@ -1,6 +1,8 @@
 // Looking names and keys up in the key table.
 #include "engine/KeyTable.h"
 
+#include "engine/WebPlatform.h"
+
 namespace {
 
 template <typename Matches> const KeyName* find(Matches matches) {
@@ -27,6 +29,9 @@ const KeyName* findUsualKey(SDLKey key) {
 }
 
 SDLKey keyByName(const std::string& name) {
+#ifdef __EMSCRIPTEN__
+    return web::keyByName(name);
+#else
     for (int key = SDLK_FIRST; key < SDLK_LAST; ++key) {
         const char* pName = SDL_GetKeyName(static_cast<SDLKey>(key));
         if (pName != nullptr && name == pName && std::string(pName) != "unknown key") {
@@ -34,4 +39,5 @@ SDLKey keyByName(const std::string& name) {
         }
     }
     return SDLK_UNKNOWN;
+#endif
 }

@@ -4,7 +4,11 @@
 #include "engine/LittleEndian.h"
 
 #include <dlfcn.h>
+#ifdef __EMSCRIPTEN__
+#include "engine/WebSndFile.h"
+#else
 #include <sndfile.h>
+#endif
 
 #include <algorithm>
 #include <bit>
@@ -158,6 +162,9 @@ const SndFileLibrary& sndFile() {
         }
         return loaded;
     }();
+#ifdef __EMSCRIPTEN__
+    throw SoundFileError("the web build reads only 16-bit WAV sound files; convert it to one");
+#endif
     if (library.open == nullptr || library.readFloat == nullptr || library.error == nullptr ||
         library.strerror == nullptr || library.close == nullptr) {
         throw SoundFileError("its format is decoded by libsndfile (libsndfile.so.1), which "

@@ -7,7 +7,9 @@
 #include <algorithm>
 #include <array>
 #include <cstdlib>
+#ifndef __EMSCRIPTEN__
 #include <png.h>
+#endif
 #include <vector>
 
 namespace {
@@ -122,6 +124,10 @@ void Picture::plot(int x, int y, uint32_t colour) {
 }
 
 std::string Picture::png() const {
+#ifdef __EMSCRIPTEN__
+    // The designer's pictures are the native tools' (the page has no libpng).
+    throw DataError(m_what, "PNG pictures are drawn by the native kcs, not the web build");
+#else
     // The surface's 0x00RRGGBB pixels as the R, G, B bytes PNG stores.
     std::vector<uint8_t> rgb(static_cast<size_t>(m_pSurface->w) * m_pSurface->h * 3);
     size_t at = 0;
@@ -149,6 +155,7 @@ std::string Picture::png() const {
     }
     bytes.resize(size);
     return bytes;
+#endif
 }
 
 void Picture::save(const FileRegistry& files, const std::string& path,

@@ -1,0 +1,39 @@
+#!/bin/sh
+# The web tier: the golden replays played by the web build in headless
+# chromium, against the native kcs of the same source (play-replays.mjs).
+#   tests/web/run.sh BUILD SITE [--build]
+# BUILD is the native build folder (its kcs and data), SITE the web build's
+# folder; --build builds the web build there first, in BUILD/web-wasm. Without
+# emscripten or chromium it says so and exits 77, which ctest counts as
+# skipped.
+set -eu
+source_dir=$(cd "$(dirname "$0")/../.." && pwd)
+build=$(cd "$1" && pwd)
+site=$2
+missing=""
+command -v emcmake >/dev/null 2>&1 || missing="$missing emscripten"
+command -v chromium >/dev/null 2>&1 || missing="$missing chromium"
+command -v npm >/dev/null 2>&1 || missing="$missing npm"
+if [ -n "$missing" ]; then
+    echo "The web tier is skipped: missing$missing (apt-get install emscripten chromium)."
+    exit 77
+fi
+export NODE_PATH=/usr/share/nodejs
+if [ "${3:-}" = "--build" ]; then
+    emcmake cmake -S "$source_dir" -B "$build/web-wasm" -DCMAKE_BUILD_TYPE=Release \
+        -DKCS_WEB_DATA="$build/data" -DKCS_WEB_OUT="$site" >/dev/null
+    cmake --build "$build/web-wasm" -j 2 >/dev/null
+fi
+# puppeteer-core drives the Debian chromium; it downloads no browser.
+driver="$build/web-test/node_modules"
+if [ ! -d "$driver/puppeteer-core" ]; then
+    npm install --prefix "$build/web-test" --no-save --no-audit --no-fund --silent \
+        puppeteer-core@24.9.0
+fi
+replays="$source_dir/tests/replays"
+KCS_PUPPETEER_DIR="$driver/puppeteer-core" node "$source_dir/tests/web/play-replays.mjs" \
+    "$site" "$build/kcs" "$build/data" "$build/web-test/work" \
+    "$replays/rockfall-kalvorn.txt:1470:196,1000" \
+    "$replays/rockfall-vessa.txt:1560:300,1500" \
+    "$replays/starforge-vessa.txt:1900:215,1700" \
+    "$source_dir/tests/program/menu-back-and-pause.replay:320:310"
