@@ -80,9 +80,10 @@ web-serve: web
 	cd $(WEB_DIR) && python3 -m http.server --bind 127.0.0.1 $(WEB_PORT)
 
 # The web build played in headless chromium against the native game (see
-# tests/web/play-replays.mjs); make test runs it too when chromium and
-# emscripten are installed.
+# tests/web/play-replays.mjs). Apart from make test: building the game again
+# with emscripten and playing four replays take minutes that CI's run has not.
 test-web: web
+	@$(MAKE) --no-print-directory install-packages PACKAGES_WANTED="chromium"
 	tests/web/run.sh $(BUILD_DIR) $(WEB_DIR)
 
 # Every fuzz target's seeds are among the tests; the search from them is
@@ -90,6 +91,7 @@ test-web: web
 test: build
 	cd $(BUILD_DIR) && ctest --output-on-failure -j $(TEST_JOBS)
 	@cat $(BUILD_DIR)/bad-data-matrix.txt
+	@echo "The web build's tier (the golden replays in headless chromium) is not part of make test: make test-web runs it."
 
 # The designer's pictures in docs/, drawn again by the tools themselves; a
 # test holds them to what the tools draw. docs/images/overlay.png is the
