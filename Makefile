@@ -25,7 +25,7 @@ SANITIZER_ENV = ASAN_OPTIONS=detect_leaks=1:detect_stack_use_after_return=1:fast
                 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 
 .PHONY: all deps configure build play test clean fuzz fuzz-long fuzz-build check-sanitize \
-        web web-deps web-serve test-web
+        web web-deps web-serve test-web web-bench
 
 all: build
 
@@ -74,6 +74,14 @@ web: build web-deps
 	    -DKCS_WEB_DATA=$(abspath $(DATA)) -DKCS_WEB_OUT=$(CURDIR)/$(WEB_DIR)
 	$(WEB_ENV) cmake --build $(WEB_BUILD_DIR) -j $(JOBS)
 	@echo "The page is in $(WEB_DIR)/: make web-serve plays it on http://127.0.0.1:$(WEB_PORT)/"
+
+# The web build's figures for docs/PERFORMANCE.md (bench/web/measure.mjs).
+web-bench: web
+	@$(MAKE) --no-print-directory install-packages PACKAGES_WANTED="chromium"
+	@[ -d $(BUILD_DIR)/web-test/node_modules/puppeteer-core ] || npm install \
+	    --prefix $(BUILD_DIR)/web-test --no-save --no-audit --no-fund --silent puppeteer-core@24.9.0
+	NODE_PATH=$(abspath $(BUILD_DIR))/web-test/node_modules node bench/web/measure.mjs $(WEB_DIR) \
+	    $(BUILD_DIR)/kcs $(BUILD_DIR)/data tests/replays/rockfall-kalvorn.txt 1470
 
 # A browser refuses the data of a page opened as a file: it is served.
 web-serve: web
