@@ -16,7 +16,7 @@ const [site, kcs, data, replay, frames] = process.argv.slice(2);
 const RUNS = 3; // of each browser measure; the median is reported
 
 const median = (values) => values.slice().sort((a, b) => a - b)[Math.floor(values.length / 2)];
-const kib = (bytes) => Math.round(bytes / 1024) + ' KiB';
+const kib = (bytes) => Math.floor(bytes / 1024) + ' KiB';
 
 console.log('| file | raw | gzipped |\n| --- | --- | --- |');
 for (const name of ['index.html', 'kcs.js', 'kcs.wasm', 'kcs-data.js', 'kcs.data']) {
