@@ -1,9 +1,9 @@
-// Golden replays: the demo game played through the real kcs program from
-// the replays in tests/replays and one beside this file, checked at the
-// frames where the levels' features show in the trace. The frame numbers
-// were read off the traces of these replays on the demo data; a change of
-// the game's rules or of the demo levels that moves them fails here and
-// names the frame.
+// Golden replays: the classic demo game (one fixed thornbug, no health)
+// played through the real kcs program from the replays in tests/replays and
+// one beside this file, checked at the frames where the levels' features
+// show in the trace. The frame numbers were read off the traces of these
+// replays on the classic data; a change of the game's rules or of those
+// levels that moves them fails here and names the frame.
 #include "engine/Bitmap.h"
 #include "engine/GameEngine.h"
 #include "support/TestEnvironment.h"
@@ -41,10 +41,10 @@ std::string px(long long pixels) {
     return std::to_string(pixels * ONE_PIXEL);
 }
 
-// A headless run of the demo data, tracing to standard output; without a
+// A headless run of the classic data, tracing to standard output; without a
 // replay when it is "".
 std::string runCommand(const std::string& replay, size_t frames, const std::string& extra = "") {
-    return std::string(KCS_BINARY) + " --headless --data " + KCS_DEMO_DATA +
+    return std::string(KCS_BINARY) + " --headless --data " + KCS_CLASSIC_DATA +
            (replay.empty() ? "" : " --replay " + replay) + " --trace - --frames " +
            std::to_string(frames) + extra;
 }
