@@ -2,11 +2,12 @@
 # calls SDL outside the platform layer, engine/. The layers, from the
 # bottom: engine (the platform: the only code that calls SDL)
 # and the types every layer shares, config, graphics, world (the map, below
-# the player, below the enemy), screens and program. The one arrow the design
+# the player, below the enemy and the objects), screens and program. The one arrow the design
 # draws upward, the manager declared in engine/ building the two screens, is
 # no include: its definition is compiled with the screens.
 # Run as: cmake -DKCS_SOURCE_DIR=<source> -DKCS_STAMP=<file> -P CheckLayers.cmake
-set(ranks engine=0 config=1 graphics=2 world/level=3 world/player=4 world/enemy=5 screens=6
+set(ranks engine=0 config=1 graphics=2 world/level=3 world/player=4 world/enemy=5 world/objects=5
+    screens=6
     program=7)
 
 # The rank of a path under src/ ("world/player/Kalvorn.h"), or -1 for a path

@@ -32,6 +32,9 @@ public:
     std::string getName(int index) const;
     void setName(int index, const std::string& text);
     void requestSwitch() { m_switchRequested = true; }
+    // The level was cleared: the stage select comes back at the next
+    // update, the level marked as cleared.
+    void returnToMenu(const std::string& clearedLevel);
     bool isSwitchRequested() const { return m_switchRequested; }
     void addTraceFields(TraceRecord& record) const;
     // The player arrives at this world spot instead of the level's start.
@@ -63,6 +66,8 @@ private:
     static constexpr int NAME_COUNT = 2;
 
     bool m_switchRequested = false;
+    bool m_menuRequested = false;
+    std::vector<std::string> m_clearedLevels;
     bool m_skipReady = false;
     std::optional<std::pair<int32_t, int32_t>> m_arrival;
     std::vector<FileStamp> m_levelFiles; // what the running level and the sounds were built from

@@ -17,14 +17,17 @@ enum class SoundEvent {
     MENU_CONFIRM,
     MENU_BACK,
     PAUSE,
+    DEFEAT,      // an object's last hit point taken by a shot
+    ENEMY_SHOOT, // an object fires
+    CLEAR,       // the player reached the level's exit
 };
 
-constexpr size_t SOUND_EVENT_COUNT = 10;
+constexpr size_t SOUND_EVENT_COUNT = 13;
 
 // The names used in "sounds.ini" and in the trace, in the order above.
 constexpr std::array<const char*, SOUND_EVENT_COUNT> SOUND_EVENT_NAMES = {
-    "jump",    "land",     "shoot",       "hurt",     "teleport",
-    "fallOut", "menuMove", "menuConfirm", "menuBack", "pause"};
+    "jump",        "land",     "shoot", "hurt",   "teleport",   "fallOut", "menuMove",
+    "menuConfirm", "menuBack", "pause", "defeat", "enemyShoot", "clear"};
 
 constexpr const char* soundEventName(SoundEvent event) {
     return SOUND_EVENT_NAMES[static_cast<size_t>(event)];

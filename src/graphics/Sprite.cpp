@@ -154,6 +154,7 @@ void Sprite::setAnimation(int32_t number) {
     m_stepMode = &Sprite::stepLoop;
     m_currentFrame = 0;
     m_frameTicks = 0;
+    m_wrapped = false;
 }
 
 void Sprite::setPingPong() {
@@ -188,6 +189,7 @@ void Sprite::stepLoop() {
         m_frameTicks = 0;
         if (m_currentFrame == pAnimation->nFrames) {
             m_currentFrame = 0;
+            m_wrapped = true;
         }
     }
     m_frameTicks = nextTick(m_frameTicks);

@@ -31,6 +31,11 @@ public:
 
     int32_t currentAnimation() const { return m_currentAnimation; }
     int32_t currentFrame() const { return m_currentFrame; }
+    int32_t animationCount() const { return m_animationCount; }
+    int32_t sheetCount() const { return m_sheetCount; }
+    // The animation set last has gone from its last frame back to its first
+    // at least once (in loop mode): an animation played once is over.
+    bool hasWrapped() const { return m_wrapped; }
 
 private:
     struct Frame {
@@ -57,6 +62,7 @@ private:
     int32_t m_currentFrame = 0;
     int32_t m_frameTicks = 0; // steps on the current frame
     int32_t m_direction = 1;  // ping-pong direction, +1 or -1
+    bool m_wrapped = false;
     int32_t m_animationCount = 0;
     int32_t m_sheetCount = 0;
     int32_t m_xOffset = 0; // px

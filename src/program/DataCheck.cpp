@@ -16,11 +16,13 @@
 #include "screens/menu/StageSelect.h"
 #include "world/enemy/Enemy.h"
 #include "world/level/Map.h"
+#include "world/objects/ObjectSet.h"
 #include "world/player/Kalvorn.h"
 
 #include <cstdio>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <set>
 #include <string>
 #include <vector>
@@ -88,14 +90,22 @@ int runDataCheck(FileRegistry& files, bool strict) {
         characterNames = menu.entries().characterFiles;
     });
 
-    SDL_Rect enemyBox{};
-    checker.attempt([&] { enemyBox = Enemy().hitbox().rect(); });
-
     std::unique_ptr<IniDictionary> pLevels;
     checker.attempt([&] {
         pLevels = std::make_unique<IniDictionary>(files, LEVELS_FILE);
         Level::readyMessage(*pLevels);
+        Level::clearMessage(*pLevels);
     });
+    // The fixed enemy is in every level that places no objects; data whose
+    // levels all place theirs needs no "enemy.ini".
+    bool enemyNeeded = !pLevels;
+    for (const std::string& level : levelNames) {
+        enemyNeeded = enemyNeeded || !ObjectSet::isListedIn(*pLevels, level);
+    }
+    SDL_Rect enemyBox{};
+    if (enemyNeeded) {
+        checker.attempt([&] { enemyBox = Enemy().hitbox().rect(); });
+    }
     std::unique_ptr<Map> pSoundMap;
     if (pLevels) {
         std::set<std::string> seen;
@@ -115,8 +125,16 @@ int runDataCheck(FileRegistry& files, bool strict) {
             }
             checker.attempt([&] {
                 auto pMap = std::make_unique<Map>(level, *pLevels);
-                std::vector<std::string> found = pMap->designWarnings(LEVELS_FILE, level, enemyBox);
+                bool placesObjects = ObjectSet::isListedIn(*pLevels, level);
+                std::vector<std::string> found = pMap->designWarnings(
+                    LEVELS_FILE, level,
+                    placesObjects ? std::nullopt : std::optional<SDL_Rect>(enemyBox));
                 warnings.insert(warnings.end(), found.begin(), found.end());
+                if (placesObjects) {
+                    ObjectSet objects(*pLevels, level, *pMap);
+                    found = objects.designWarnings(*pMap, LEVELS_FILE, level);
+                    warnings.insert(warnings.end(), found.begin(), found.end());
+                }
                 if (!pSoundMap) {
                     pSoundMap = std::move(pMap);
                 }

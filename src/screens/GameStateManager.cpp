@@ -118,7 +118,22 @@ void GameStateManager::drawError(const std::string& message) {
     }
 }
 
+void GameStateManager::returnToMenu(const std::string& clearedLevel) {
+    if (std::find(m_clearedLevels.begin(), m_clearedLevels.end(), clearedLevel) ==
+        m_clearedLevels.end()) {
+        m_clearedLevels.push_back(clearedLevel);
+    }
+    m_menuRequested = true;
+}
+
 void GameStateManager::update() {
+    if (m_menuRequested) {
+        m_menuRequested = false;
+        m_pCurrent.reset();
+        m_levelFiles.clear();
+        m_pCurrent = std::make_unique<StageSelect>(this);
+        return;
+    }
     if (m_switchRequested) {
         switchToLevel();
         return;

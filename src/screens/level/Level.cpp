@@ -1,6 +1,6 @@
 // The level's frame: the ready phase, then player and enemy moves, the
 // contact test after this frame's movement, and the draw order map, enemy,
-// player.
+// player. A level that places objects has them in the enemy's stead.
 #include "screens/level/Level.h"
 
 #include "config/IniDictionary.h"
@@ -16,30 +16,47 @@
 #include "screens/level/Overlay.h"
 #include "world/enemy/Enemy.h"
 #include "world/level/Map.h"
+#include "world/objects/ObjectSet.h"
 #include "world/player/Kalvorn.h"
 
 namespace {
+
 constexpr int HALF_SCREEN_WIDTH = SCREEN_WIDTH / 2; // px
+
+// A message rendered once. An empty message or a font of zero size gives no
+// surface: nothing is shown, and drawing no surface draws nothing.
+Surface renderMessage(const std::string& message) {
+    Font& font = gEngine->getFont();
+    int64_t width = static_cast<int64_t>(message.size()) * font.getCharacterWidth();
+    Surface surface = gEngine->createSurface(width > INT32_MAX ? 0 : static_cast<int>(width),
+                                             font.getCharacterHeight());
+    if (surface) {
+        font.drawTextOnSurface(message, surface.get(), 0, 0);
+    }
+    return surface;
+}
+
+// Centred across the screen at the ready message's height.
+void drawMessage(const Surface& surface) {
+    if (surface) {
+        gEngine->blitToScreen(static_cast<Sint16>(HALF_SCREEN_WIDTH - surface->w / 2),
+                              Level::READY_MESSAGE_Y, surface.get(), nullptr);
+    }
+}
+
 } // namespace
 
 Level::Level(GameStateManager* pManager) : m_pManager(pManager) {
     std::string levelName = m_pManager->getName(GameStateManager::LEVEL_NAME);
     std::string characterName = m_pManager->getName(GameStateManager::CHARACTER_NAME);
+    m_levelName = levelName;
 
     IniDictionary levels(gEngine->files(), LEVELS_FILE);
     std::string message = readyMessage(levels);
     if (Audio* pAudio = gEngine->audio()) {
         pAudio->playLevelMusic(levelMusic(levels, levelName));
     }
-    Font& font = gEngine->getFont();
-    // An empty message or a font of zero size gives no surface: nothing is
-    // shown, and drawing no surface draws nothing.
-    int64_t width = static_cast<int64_t>(message.size()) * font.getCharacterWidth();
-    m_pReadySurface = gEngine->createSurface(width > INT32_MAX ? 0 : static_cast<int>(width),
-                                             font.getCharacterHeight());
-    if (m_pReadySurface) {
-        font.drawTextOnSurface(message, m_pReadySurface.get(), 0, 0);
-    }
+    m_pReadySurface = renderMessage(message);
 
     m_pMap = std::make_unique<Map>(levelName, levels);
     if (const auto& spot = m_pManager->arrival();
@@ -49,7 +66,14 @@ Level::Level(GameStateManager* pManager) : m_pManager(pManager) {
                             " is in none of the boundaries of [" + excerpt(levelName) + "]");
     }
     m_pPlayer = std::make_unique<Kalvorn>(characterName, m_pMap.get());
-    m_pEnemy = std::make_unique<Enemy>();
+    if (ObjectSet::isListedIn(levels, levelName)) {
+        m_pObjects = std::make_unique<ObjectSet>(levels, levelName, *m_pMap);
+        if (m_pObjects->hasExit()) {
+            m_pClearSurface = renderMessage(clearMessage(levels));
+        }
+    } else {
+        m_pEnemy = std::make_unique<Enemy>();
+    }
     if (m_pManager->skipsReady()) {
         m_readyCountdown = 0;
     }
@@ -57,6 +81,8 @@ Level::Level(GameStateManager* pManager) : m_pManager(pManager) {
 
 Level::~Level() {
     m_pReadySurface.reset();
+    m_pClearSurface.reset();
+    m_pObjects.reset();
     m_pEnemy.reset();
     m_pPlayer.reset();
     m_pMap.reset();
@@ -65,38 +91,88 @@ Level::~Level() {
 void Level::draw() {
     if (m_readyCountdown != 0) {
         m_pMap->draw();
-        if (m_pReadySurface) {
-            gEngine->blitToScreen(static_cast<Sint16>(HALF_SCREEN_WIDTH - m_pReadySurface->w / 2),
-                                  READY_MESSAGE_Y, m_pReadySurface.get(), nullptr);
-        }
+        drawMessage(m_pReadySurface);
         --m_readyCountdown;
     } else {
         m_pMap->draw();
-        m_pEnemy->draw();
+        if (m_pObjects) {
+            m_pObjects->draw();
+        } else {
+            m_pEnemy->draw();
+        }
         m_pPlayer->draw();
+        if (m_clearCountdown != 0) {
+            drawMessage(m_pClearSurface);
+        }
     }
     if (gEngine->isOverlayShown()) {
-        overlay::draw(*m_pMap, m_pPlayer->readout(), m_pEnemy->hitbox().rect());
+        overlay::Hazards hazards;
+        if (m_pObjects) {
+            hazards.boxes = m_pObjects->boxes();
+            hazards.paths = m_pObjects->paths();
+        } else {
+            hazards.boxes.push_back(m_pEnemy->hitbox().rect());
+        }
+        overlay::draw(*m_pMap, m_pPlayer->readout(), hazards);
     }
 }
 
 void Level::update() {
-    if (m_pPlayer->hasFallenOut()) {
-        m_pPlayer->respawn();
+    // Cleared: everything holds still while the jingle plays, then the
+    // stage select.
+    if (m_clearCountdown != 0) {
+        if (--m_clearCountdown == 0) {
+            m_pManager->returnToMenu(m_levelName);
+        }
+        return;
+    }
+    bool defeated = m_pPlayer->isOutOfHealth();
+    if (m_pPlayer->hasFallenOut() || defeated) {
+        if (defeated) {
+            m_pPlayer->restartAfterDefeat();
+        } else {
+            m_pPlayer->respawn();
+        }
+        if (m_pObjects) {
+            m_pObjects->reset();
+        }
         m_readyCountdown = READY_FRAMES;
     }
     if (m_readyCountdown != 0) {
         return;
     }
+    play();
+}
+
+void Level::play() {
     m_pPlayer->update();
+    if (m_pObjects) {
+        if (m_pObjects->update(*m_pPlayer, *m_pMap)) {
+            startClear();
+        }
+        return;
+    }
     m_pEnemy->update();
     if (m_pPlayer->hitbox().collidesWith(m_pEnemy->hitbox())) {
         m_pEnemy->touch(*m_pPlayer);
     }
 }
 
+void Level::startClear() {
+    m_clearCountdown = CLEAR_UPDATES;
+    gEngine->raiseSound(SoundEvent::CLEAR);
+    // The jingle alone.
+    if (Audio* pAudio = gEngine->audio()) {
+        pAudio->playLevelMusic(std::nullopt);
+    }
+}
+
 std::string Level::readyMessage(const IniDictionary& levels) {
     return levels.getString("readyMessage", "Common", "empty");
+}
+
+std::string Level::clearMessage(const IniDictionary& levels) {
+    return levels.getString("clearMessage", "Common", "");
 }
 
 std::pair<int32_t, int32_t> Level::playerSpot() const {
@@ -113,4 +189,15 @@ void Level::addTraceFields(TraceRecord& record) const {
     SDL_Rect camera = gEngine->getCamera();
     record.beginArray("camera").item(camera.x).item(camera.y).endArray();
     m_pPlayer->addShotsTrace(record);
+    // What only data that uses them has, so that other traces stay as
+    // they were.
+    if (m_pPlayer->hasHealth()) {
+        m_pPlayer->addHealthTrace(record);
+    }
+    if (m_pObjects) {
+        m_pObjects->addTraceFields(record);
+        if (m_pObjects->hasExit()) {
+            record.add("cleared", m_clearCountdown);
+        }
+    }
 }

@@ -1,5 +1,7 @@
-// The playing screen: the map, the player and one enemy; a ready phase of
-// 180 drawn frames at the start and after every fall-out, then play.
+// The playing screen: the map, the player and one enemy, or the objects the
+// level places; a ready phase of 180 drawn frames at the start and after
+// every fall-out, then play; with an exit, the clear and the way back to the
+// menu.
 #pragma once
 
 #include "engine/GameState.h"
@@ -12,6 +14,7 @@
 
 class Enemy;
 class GameStateManager;
+class ObjectSet;
 class Kalvorn;
 class Map;
 
@@ -21,6 +24,8 @@ class Level : public GameState {
 public:
     static constexpr int32_t READY_FRAMES = 180; // drawn frames
     static constexpr int READY_MESSAGE_Y = 98;   // screen px
+    // From touching the exit to the stage select: the clear's jingle.
+    static constexpr int32_t CLEAR_UPDATES = 180;
 
     // Builds the level for the manager's chosen level and character.
     explicit Level(GameStateManager* pManager);
@@ -31,14 +36,24 @@ public:
     void addTraceFields(TraceRecord& record) const override;
     // The message of the ready phase, from "levels.ini".
     static std::string readyMessage(const IniDictionary& levels);
+    // The message while the level is cleared, from "levels.ini".
+    static std::string clearMessage(const IniDictionary& levels);
     // The player's world px, where a reloaded level makes it arrive.
     std::pair<int32_t, int32_t> playerSpot() const;
 
 private:
+    // The player and what the level holds, after the ready phase.
+    void play();
+    void startClear();
+
     int32_t m_readyCountdown = READY_FRAMES;
-    std::unique_ptr<Enemy> m_pEnemy;
+    int32_t m_clearCountdown = 0; // updates left until the stage select
+    std::string m_levelName;
+    std::unique_ptr<Enemy> m_pEnemy;       // without objects listed
+    std::unique_ptr<ObjectSet> m_pObjects; // with them
     GameStateManager* m_pManager;
     std::unique_ptr<Map> m_pMap;
     std::unique_ptr<Kalvorn> m_pPlayer;
     Surface m_pReadySurface;
+    Surface m_pClearSurface; // only for a level with an exit
 };

@@ -7,6 +7,7 @@
 #include "world/level/Map.h"
 
 #include <algorithm>
+#include <cstdlib>
 #include <string>
 
 namespace overlay {
@@ -45,6 +46,17 @@ void outline(const SDL_Rect& rect, uint32_t colour) {
 
 void mark(const ProbePoint& point) {
     fill(point.x - PROBE_SIZE / 2, point.y - PROBE_SIZE / 2, PROBE_SIZE, PROBE_SIZE, PROBE);
+}
+
+// A dotted line, one dot every other pixel along the longer axis.
+void dots(ProbePoint from, ProbePoint to) {
+    int64_t dx = int64_t{to.x} - from.x;
+    int64_t dy = int64_t{to.y} - from.y;
+    int64_t steps = std::max(std::abs(dx), std::abs(dy));
+    for (int64_t i = 0; i <= steps; i += 2) {
+        fill(from.x + (steps == 0 ? 0 : dx * i / steps), from.y + (steps == 0 ? 0 : dy * i / steps),
+             1, 1, PATH);
+    }
 }
 
 void drawTiles(const Map& map) {
@@ -102,7 +114,7 @@ void drawNumbers(const Map& map, const Kalvorn::Readout& player) {
 
 } // namespace
 
-void draw(const Map& map, const Kalvorn::Readout& player, SDL_Rect enemyBox) {
+void draw(const Map& map, const Kalvorn::Readout& player, const Hazards& hazards) {
     drawScreenGrid();
     drawTiles(map);
     SDL_Rect boundary = map.currentBoundary();
@@ -110,7 +122,12 @@ void draw(const Map& map, const Kalvorn::Readout& player, SDL_Rect enemyBox) {
     gEngine->getFont().drawText(std::to_string(map.currentBoundaryIndex()),
                                 boundary.x - gEngine->getCamera().x + TEXT_MARGIN,
                                 boundary.y - gEngine->getCamera().y + TEXT_MARGIN);
-    outline(enemyBox, ENEMY_BOX);
+    for (const auto& [from, to] : hazards.paths) {
+        dots(from, to);
+    }
+    for (const SDL_Rect& box : hazards.boxes) {
+        outline(box, ENEMY_BOX);
+    }
     outline(player.box, PLAYER_BOX);
     for (const SDL_Rect& shot : player.shots) {
         if (shot.w != 0) {

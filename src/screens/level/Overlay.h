@@ -8,6 +8,8 @@
 #include "world/player/Kalvorn.h"
 
 #include <SDL.h>
+#include <utility>
+#include <vector>
 
 class Map;
 
@@ -22,7 +24,15 @@ constexpr uint32_t SCREEN_GRID = 0x606060;
 constexpr uint32_t SOLID_TILE = 0xC0C0C0;
 constexpr uint32_t LADDER_TILE = 0xFF9000;
 constexpr uint32_t PROBE = 0xFF40FF;
+constexpr uint32_t PATH = 0xFF8080;
 
-void draw(const Map& map, const Kalvorn::Readout& player, SDL_Rect enemyBox);
+// What can hurt the player or end the level: the boxes of the enemy or the
+// objects and their shots, and the flyers' paths (world px).
+struct Hazards {
+    std::vector<SDL_Rect> boxes;
+    std::vector<std::pair<ProbePoint, ProbePoint>> paths;
+};
+
+void draw(const Map& map, const Kalvorn::Readout& player, const Hazards& hazards);
 
 } // namespace overlay

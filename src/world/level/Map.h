@@ -10,6 +10,7 @@
 #include <SDL.h>
 #include <array>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -106,9 +107,11 @@ public:
     bool arriveAt(int32_t x, int32_t y);
 
     // Layout mistakes the loaders accept but the rules make predictable, one
-    // line each beginning with levelsFile and the level's section.
+    // line each beginning with levelsFile and the level's section; the fixed
+    // enemy's box when the level has it.
     std::vector<std::string> designWarnings(const std::string& levelsFile,
-                                            const std::string& levelName, SDL_Rect enemyBox) const;
+                                            const std::string& levelName,
+                                            std::optional<SDL_Rect> enemyBox) const;
 
     // What the design warnings and the designer's tools look at.
     int32_t width() const { return m_width; }   // px

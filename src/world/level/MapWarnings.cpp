@@ -122,7 +122,7 @@ void warnAboutOverlaps(const Map& map, const std::function<void(const std::strin
 // to do.
 std::vector<std::string> Map::designWarnings(const std::string& levelsFile,
                                              const std::string& levelName,
-                                             SDL_Rect enemyBox) const {
+                                             std::optional<SDL_Rect> enemyBox) const {
     std::vector<std::string> warnings;
     const Map& map = *this;
     const std::string where = levelsFile + ": [" + levelName + "] ";
@@ -163,12 +163,12 @@ std::vector<std::string> Map::designWarnings(const std::string& levelsFile,
         if (!anyPresent) {
             warn(key + " covers only absent screens; move it onto screens the map has");
         }
-        enemyHeld = enemyHeld || (b.x <= enemyBox.x && enemyBox.x < b.x + b.w &&
-                                  b.y <= enemyBox.y && enemyBox.y < b.y + SCREEN_HEIGHT);
+        enemyHeld = enemyHeld || (enemyBox && b.x <= enemyBox->x && enemyBox->x < b.x + b.w &&
+                                  b.y <= enemyBox->y && enemyBox->y < b.y + SCREEN_HEIGHT);
     }
-    if (!enemyHeld) {
-        warn("no boundary holds the enemy at (" + std::to_string(enemyBox.x) + ", " +
-             std::to_string(enemyBox.y) + "), so it is never met; place a boundary over it");
+    if (enemyBox && !enemyHeld) {
+        warn("no boundary holds the enemy at (" + std::to_string(enemyBox->x) + ", " +
+             std::to_string(enemyBox->y) + "), so it is never met; place a boundary over it");
     }
     warnAboutOverlaps(map, warn);
     warnAboutLadders(map, warn);

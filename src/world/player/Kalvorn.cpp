@@ -12,6 +12,7 @@
 #include "graphics/Font.h"
 #include "graphics/Sprite.h"
 
+#include <algorithm>
 #include <limits>
 #include <tuple>
 
@@ -41,6 +42,20 @@ constexpr int32_t MIN_SCROLLING = 1; // updates
 // The clearance probes look one tile ahead: a speed of a tile per update or
 // more can pass through a wall or a floor.
 constexpr int32_t SPEED_LIMIT = 16; // px per update
+// The health bar: a black frame around one segment per hit point, the full
+// ones from the bottom up, as 8-bit games drew them.
+constexpr int32_t MAX_HIT_POINTS = 64;
+constexpr int32_t BAR_WIDTH = 8;      // px, with the frame
+constexpr int32_t SEGMENT_HEIGHT = 2; // px
+constexpr int32_t SEGMENT_PITCH = 3;  // px: a segment and the frame's line under it
+constexpr int32_t FRAME = 1;          // px
+constexpr uint32_t FRAME_COLOUR = 0x000000;
+constexpr int32_t DEFAULT_BAR_X = 8;  // screen px, under the readout
+constexpr int32_t DEFAULT_BAR_Y = 64; // screen px
+constexpr const char* DEFAULT_FULL_COLOUR = "FCE0A8";
+constexpr const char* DEFAULT_EMPTY_COLOUR = "000000";
+constexpr int RGB_DIGITS = 6;
+
 // A fraction is ORed into the low 8 bits of a speed.
 constexpr int32_t MAX_FRACTION = 255;
 // Standing on a ladder top, the ladder probe below the feet reads y + 12:
@@ -64,6 +79,7 @@ Kalvorn::Kalvorn(const std::string& characterFile, Map* pMap) : m_pMap(pMap), m_
     m_pSprite = std::make_unique<Sprite>(file, characterFile, SHEET_COUNT, ANIMATION_COUNT);
     m_pSprite->setAnimation(ANIMATION_TELEPORT);
     readConfiguration(file);
+    readHealth(file, characterFile);
     m_boxWidthKey = file.getInt("width", "BoundingBox", 0);
     m_boxHeightKey = file.getInt("height", "BoundingBox", 0);
     m_box.w = wrapping::toUint16(m_boxWidthKey);
@@ -139,6 +155,41 @@ void Kalvorn::readConfiguration(const IniDictionary& file) {
     m_boxYOffset = file.getInt("yOffset", "BoundingBox", 0);
 }
 
+void Kalvorn::readHealth(const IniDictionary& file, const std::string& fileName) {
+    const std::string section = "Health";
+    m_hitPoints = file.getInt("hitPoints", section, 0, 0, MAX_HIT_POINTS);
+    m_health = m_hitPoints;
+    int32_t x = file.getInt("barX", section, DEFAULT_BAR_X, 0, SCREEN_WIDTH - BAR_WIDTH);
+    int32_t height = m_hitPoints * SEGMENT_PITCH + FRAME;
+    int32_t y = file.getInt("barY", section, DEFAULT_BAR_Y, 0, SCREEN_HEIGHT - height);
+    m_healthBar = SDL_Rect{static_cast<Sint16>(x), static_cast<Sint16>(y), BAR_WIDTH,
+                           static_cast<Uint16>(height)};
+    auto colour = [&](const char* key, const char* defaultValue) {
+        std::string text = file.getString(key, section, defaultValue);
+        bool valid = text.size() == RGB_DIGITS &&
+                     text.find_first_not_of("0123456789abcdefABCDEF") == std::string::npos;
+        if (!valid) {
+            throw DataError(fileName,
+                            joined("[Health] ", key, " is \"", excerpt(text),
+                                   "\"; give six hex digits RRGGBB, like ", defaultValue));
+        }
+        return static_cast<uint32_t>(std::stoul(text, nullptr, 16));
+    };
+    m_healthColour = colour("barColour", DEFAULT_FULL_COLOUR);
+    m_healthEmptyColour = colour("barEmptyColour", DEFAULT_EMPTY_COLOUR);
+}
+
+void Kalvorn::drawHealthBar() const {
+    gEngine->fillScreenRect(m_healthBar, FRAME_COLOUR);
+    for (int32_t i = 0; i < m_hitPoints; ++i) {
+        // Segment 0 is the bottom one.
+        int32_t top = m_healthBar.y + FRAME + (m_hitPoints - 1 - i) * SEGMENT_PITCH;
+        SDL_Rect segment{static_cast<Sint16>(m_healthBar.x + FRAME), static_cast<Sint16>(top),
+                         static_cast<Uint16>(BAR_WIDTH - 2 * FRAME), SEGMENT_HEIGHT};
+        gEngine->fillScreenRect(segment, i < m_health ? m_healthColour : m_healthEmptyColour);
+    }
+}
+
 void Kalvorn::placeAtStart(LadderFlags flags) {
     m_x = m_pMap->startX();
     m_y = m_pMap->startY();
@@ -157,6 +208,7 @@ void Kalvorn::placeAtStart(LadderFlags flags) {
 void Kalvorn::respawn() {
     gEngine->raiseSound(SoundEvent::FALL_OUT);
     placeAtStart(LadderFlags::KEEP);
+    m_health = m_hitPoints;
     m_hasFallenOut = false;
     m_mode = TELEPORTING;
     m_state = &Kalvorn::teleporting;
@@ -179,12 +231,23 @@ int32_t Kalvorn::ladderFlags() const {
            (m_ladder.aboveNext ? FLAG_ABOVE_NEXT : 0);
 }
 
-void Kalvorn::takeHit() {
+void Kalvorn::restartAfterDefeat() {
+    // What the last hit left pending belongs to the life that ended.
+    m_pendingAction = nullptr;
+    m_invincibleTime = 0;
+    m_xSpeed = FixedPoint{};
+    respawn();
+}
+
+void Kalvorn::takeHit(int32_t damage) {
     // During a screen transition the recoil would replace the transition's
     // handler while the scrolling flag stays set, leaving the player stuck
     // between screens, so a hit then counts for nothing.
     if (m_scrolling || m_invincibleTime != 0) {
         return;
+    }
+    if (m_hitPoints != 0) {
+        m_health = std::max(0, m_health - damage);
     }
     m_invincibleTime = m_durInvincible;
     gEngine->raiseSound(SoundEvent::HURT);
@@ -224,6 +287,22 @@ void Kalvorn::updateShooting(const KeyState& keys) {
     }
 }
 
+bool Kalvorn::spendShotOn(SDL_Rect box) {
+    if (!m_pShotSurface) {
+        return false;
+    }
+    for (Shot& shot : m_shots) {
+        SDL_Rect picture{static_cast<Sint16>(shot.x), static_cast<Sint16>(shot.y),
+                         static_cast<Uint16>(m_pShotSurface->w),
+                         static_cast<Uint16>(m_pShotSurface->h)};
+        if (shot.active && GameEngine::intersects(picture, box)) {
+            shot.active = false;
+            return true;
+        }
+    }
+    return false;
+}
+
 void Kalvorn::draw() {
     int32_t sheet = SHEET_RIGHT;
     if (m_facing == RIGHT) {
@@ -240,6 +319,13 @@ void Kalvorn::draw() {
         shot.draw(m_pShotSurface.get());
     }
     gEngine->getFont().drawDiagnostics(m_x.raw, m_y.raw, m_xSpeed.raw, m_ySpeed.raw, ladderFlags());
+    if (m_hitPoints != 0) {
+        drawHealthBar();
+    }
+}
+
+void Kalvorn::addHealthTrace(TraceRecord& record) const {
+    record.add("health", m_health);
 }
 
 namespace {

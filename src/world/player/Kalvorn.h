@@ -53,12 +53,24 @@ public:
 
     // Operations.
     void update();
-    // Touched the enemy: the recoil starts at the next update.
-    void takeHit();
+    // Touched the enemy: the recoil starts at the next update. A character
+    // with health loses `damage` of it when the hit counts.
+    void takeHit(int32_t damage = 1);
+    // The first shot in flight (in slot order) whose picture overlaps the
+    // box is spent: true when there was one.
+    bool spendShotOn(SDL_Rect box);
     void draw();
     // Back to the level start, descending again.
     void respawn();
     bool hasFallenOut() const { return m_hasFallenOut; }
+    bool isScrolling() const { return m_scrolling; }
+    // Health, for a character whose file gives hit points: at 0 the player
+    // starts again as after a fall, whole and without a pending recoil.
+    bool hasHealth() const { return m_hitPoints != 0; }
+    bool isOutOfHealth() const { return m_hitPoints != 0 && m_health == 0; }
+    void restartAfterDefeat();
+    // "health" of the trace, for a character with health.
+    void addHealthTrace(TraceRecord& record) const;
     Hitbox hitbox() const { return m_hitbox; }
     // The player's members of a level's trace line: its state up to "box",
     // then, after the level's view members, "shots" and the animation.
@@ -138,6 +150,8 @@ private:
 
     // Shots (Kalvorn.cpp).
     void updateShooting(const KeyState& keys);
+    void readHealth(const IniDictionary& file, const std::string& fileName);
+    void drawHealthBar() const;
 
     // Data members.
     FixedPoint m_x;                 // 1/256 px, where the sprite is drawn and probes are measured
@@ -178,6 +192,11 @@ private:
     int32_t m_shotTime = 0;                         // updates since the last shot
     int32_t m_invincibleTime = 0;                   // updates left
     int32_t m_teleportStopY = 0;                    // world px
+    int32_t m_hitPoints = 0;                        // 0: no health, as the classic game
+    int32_t m_health = 0;                           // hit points left
+    SDL_Rect m_healthBar{0, 0, 0, 0};               // screen px, the bar's frame
+    uint32_t m_healthColour = 0;                    // 0xRRGGBB
+    uint32_t m_healthEmptyColour = 0;               // 0xRRGGBB
     int32_t m_heightHalf = 0;                       // px
     int32_t m_boxXOffset = 0;                       // px
     int32_t m_boxYOffset = 0;                       // px
