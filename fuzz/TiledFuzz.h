@@ -53,6 +53,10 @@ void fuzzTiledReader(const std::string& mapName, const uint8_t* pData, size_t si
     if (!map) {
         return;
     }
+    // The object layers are bounded as they are read.
+    if (map->objects.size() > TiledMap::MAX_OBJECTS) {
+        std::abort();
+    }
     refusedInOneLine([&] { checkSound(map->toMapFile()); });
     refusedInOneLine([&] {
         TiledFlatMap flat = map->flatten(TiledPad{TiledPad::Kind::TILE, 0});

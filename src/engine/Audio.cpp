@@ -214,6 +214,8 @@ void Audio::loadSounds() {
     }
     stopEffects(); // no channel may still play an effect freed here
     m_effects = std::move(effects);
+    // The objects' own sounds load again with the level that names them.
+    m_ownSounds.clear();
     if (m_pPlaying != nullptr && m_pPlaying == m_pMenuMusic.get()) {
         startMusic(nullptr);
     }
@@ -277,7 +279,26 @@ void Audio::playLevelMusic(const std::optional<SoundSource>& music) {
 }
 
 void Audio::play(SoundEvent event) {
-    const Sound* pSound = m_effects[static_cast<size_t>(event)].get();
+    startEffect(m_effects[static_cast<size_t>(event)].get());
+}
+
+int32_t Audio::loadOwnSound(const SoundSource& source) {
+    for (size_t i = 0; i < m_ownSounds.size(); ++i) {
+        if (m_ownSounds[i].first == source.path) {
+            return static_cast<int32_t>(i);
+        }
+    }
+    m_ownSounds.emplace_back(source.path, loadSound(source, false));
+    return static_cast<int32_t>(m_ownSounds.size() - 1);
+}
+
+void Audio::playSound(int32_t number) {
+    if (number >= 0 && static_cast<size_t>(number) < m_ownSounds.size()) {
+        startEffect(m_ownSounds[static_cast<size_t>(number)].second.get());
+    }
+}
+
+void Audio::startEffect(const Sound* pSound) {
     if (!m_open || pSound == nullptr || m_settings.mute) {
         return;
     }

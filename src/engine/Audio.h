@@ -14,6 +14,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 class FileRegistry;
@@ -91,6 +92,11 @@ public:
     void playMenuMusic();
     void playLevelMusic(const std::optional<SoundSource>& music);
     void play(SoundEvent event);
+    // A sound of its own for an event of one kind of object, loaded once per
+    // file and kept until the sounds load again; its number for playSound.
+    // Throws DataError naming the INI file, section and key.
+    int32_t loadOwnSound(const SoundSource& source);
+    void playSound(int32_t number);
     void setPaused(bool paused);
     void toggleMute();
 
@@ -126,6 +132,8 @@ private:
     void startMusic(const Sound* pMusic);
     // Stops every effect, so that none still plays a sound about to be freed.
     void stopEffects();
+    // On the first free channel; with all of them busy it is not heard.
+    void startEffect(const Sound* pSound);
     void applyVolumes();
 
     FileRegistry& m_registry;
@@ -141,6 +149,7 @@ private:
     std::unique_ptr<Sound> m_pLevelMusic; // the running level's
     const Sound* m_pPlaying = nullptr;
     std::vector<std::string> m_files;
+    std::vector<std::pair<std::string, std::unique_ptr<Sound>>> m_ownSounds; // by path
     std::unique_ptr<Mixer> m_pMixer = std::make_unique<Mixer>();
 };
 

@@ -163,6 +163,7 @@ void GameEngine::pollEvents(const std::function<bool()>& refill) {
     // A frame begins here: the sounds raised in it are the pause's and the
     // update's that follows.
     m_raisedSounds.clear();
+    m_raisedOwnSounds.clear();
     m_input.beginFrame();
     if (++m_pollsSinceJoystickScan >= JOYSTICK_SCAN_INTERVAL) {
         m_pollsSinceJoystickScan = 0;
@@ -632,8 +633,12 @@ void GameEngine::setAudio(std::unique_ptr<Audio> pAudio) {
 
 void GameEngine::playRaisedSounds() {
     if (m_pAudio) {
-        for (SoundEvent event : m_raisedSounds) {
-            m_pAudio->play(event);
+        for (size_t i = 0; i < m_raisedSounds.size(); ++i) {
+            if (m_raisedOwnSounds[i] != NO_OWN_SOUND) {
+                m_pAudio->playSound(m_raisedOwnSounds[i]);
+            } else {
+                m_pAudio->play(m_raisedSounds[i]);
+            }
         }
     }
 }

@@ -91,7 +91,15 @@ public:
     // when it has none.
     void pollEvents(const std::function<bool()>& refill = {});
     bool isPaused() const { return m_input.isPaused(); }
+    // Paused, or running only this frame's single step: what the player
+    // sees as the pause.
+    bool isPauseShown() const { return m_input.isPaused() || m_input.isStepping(); }
     bool isQuitRequested() const { return m_input.isQuitRequested(); }
+    // The game ends after this frame, as when the window is closed, and a
+    // recording says so.
+    void requestQuit() { m_input.quit(); }
+    // A menu over the level takes Enter and Tab from the pause (InputRules).
+    void setMenuOpen(bool open) { m_input.setMenuOpen(open); }
     // F5 asks for the running level to be built again from its files; the
     // request is taken once.
     bool takeReloadRequest() {
@@ -101,7 +109,14 @@ public:
     }
     // The sounds raised since the frame began (pollEvents begins it), in
     // order; the frame loop plays them after the update.
-    void raiseSound(SoundEvent event) { m_raisedSounds.push_back(event); }
+    void raiseSound(SoundEvent event) { raiseSound(event, NO_OWN_SOUND); }
+    // An event heard with a sound of its own (Audio::loadOwnSound's number),
+    // or the sounds file's for the event when NO_OWN_SOUND.
+    void raiseSound(SoundEvent event, int32_t ownSound) {
+        m_raisedSounds.push_back(event);
+        m_raisedOwnSounds.push_back(ownSound);
+    }
+    static constexpr int32_t NO_OWN_SOUND = -1;
     const std::vector<SoundEvent>& raisedSounds() const { return m_raisedSounds; }
     // The designer's overlay: F3 switches it, --overlay starts with it on.
     bool isOverlayShown() const { return m_overlayShown; }
@@ -214,6 +229,7 @@ private:
     bool m_overlayShown = false;
     bool m_reloadRequested = false;
     std::vector<SoundEvent> m_raisedSounds;
+    std::vector<int32_t> m_raisedOwnSounds; // beside each, NO_OWN_SOUND or its own
     SDL_Rect m_bounds{0, 0, SCREEN_WIDTH, SCREEN_HEIGHT};
     // Without a window the game draws straight on SDL's screen; with one on a
     // picture of its own, which flip() scales into the window.

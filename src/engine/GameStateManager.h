@@ -1,6 +1,8 @@
 // Owns the current screen, forwards the frame's update and draw to it, holds
-// the names chosen on the stage-select screen, and replaces the menu by the
-// level when asked. The switch goes one way only.
+// the names chosen on the stage-select screen and the levels cleared in this
+// run, replaces the menu by the level when asked and the level by the menu
+// when it ends or its pause menu says so. The pause menu is the manager's,
+// over whichever level runs, so a reloaded level keeps it open.
 #pragma once
 
 #include "engine/Files.h"
@@ -9,9 +11,12 @@
 #include <cstdint>
 #include <memory>
 #include <optional>
+#include <set>
 #include <string>
 #include <utility>
 #include <vector>
+
+class PauseMenu;
 
 class GameStateManager {
 public:
@@ -32,10 +37,18 @@ public:
     std::string getName(int index) const;
     void setName(int index, const std::string& text);
     void requestSwitch() { m_switchRequested = true; }
-    // The level was cleared: the stage select comes back at the next
-    // update, the level marked as cleared.
-    void returnToMenu(const std::string& clearedLevel);
     bool isSwitchRequested() const { return m_switchRequested; }
+    // The level ends: at the end of this update a new stage select replaces
+    // it, with the level and character chosen before, the level marked
+    // cleared when it was.
+    void returnToMenu(bool levelCleared);
+    void markCleared(const std::string& levelName) { m_clearedLevels.insert(levelName); }
+    bool isCleared(const std::string& levelName) const {
+        return m_clearedLevels.count(levelName) != 0;
+    }
+    // The last update went to the pause menu: the level was held as by the
+    // pause.
+    bool isLevelHeld() const { return m_levelHeld; }
     void addTraceFields(TraceRecord& record) const;
     // The player arrives at this world spot instead of the level's start.
     void setArrival(std::optional<std::pair<int32_t, int32_t>> spot) { m_arrival = spot; }
@@ -59,6 +72,13 @@ public:
 
 private:
     void switchToLevel();
+    void switchToMenu();
+    // Opens, moves or confirms the pause menu; false when the level is to
+    // update as usual.
+    bool updatePauseMenu();
+    // The level's paused message, read after each level is built.
+    void readPausedMessage();
+    bool isInLevel() const;
     void drawError(const std::string& message);
     // What a level just read, and the sound files.
     static std::vector<std::string> watchedFiles(const ReadLog& read);
@@ -67,12 +87,14 @@ private:
 
     bool m_switchRequested = false;
     bool m_menuRequested = false;
-    std::vector<std::string> m_clearedLevels;
+    bool m_levelHeld = false;
     bool m_skipReady = false;
     std::optional<std::pair<int32_t, int32_t>> m_arrival;
     std::vector<FileStamp> m_levelFiles; // what the running level and the sounds were built from
     std::string m_reloadError;
     std::string m_sourceError;
     std::string m_names[NAME_COUNT] = {"Tessik", "kalvorn1"};
+    std::set<std::string> m_clearedLevels;
+    std::unique_ptr<PauseMenu> m_pPauseMenu;
     std::unique_ptr<GameState> m_pCurrent;
 };

@@ -27,6 +27,7 @@ constexpr std::array<Role, GAME_INPUT_COUNT> ROLES = {{
     {NO_AXIS, NONE, GameInput::SHOOT},
     {NO_AXIS, NONE, GameInput::PAUSE},
     {NO_AXIS, NONE, GameInput::STEP},
+    {NO_AXIS, NONE, GameInput::MENU},
 }};
 
 size_t indexOf(GameInput input) {
@@ -83,6 +84,9 @@ void InputRules::releaseGamepadSources() {
 }
 
 void InputRules::quit() {
+    if (m_quitRequested) {
+        return;
+    }
     m_quitRequested = true;
     if (m_pObserver != nullptr) {
         m_pObserver->quitEvent();
@@ -105,6 +109,8 @@ KeyState InputRules::keys() const {
     keys.spacePressed = m_pressed[indexOf(GameInput::JUMP)];
     keys.spaceHeld = m_held[indexOf(GameInput::JUMP)];
     keys.spaceReleased = m_released[indexOf(GameInput::JUMP)];
+    keys.enterPressed = m_pressed[indexOf(GameInput::PAUSE)];
+    keys.escapePressed = m_pressed[indexOf(GameInput::MENU)];
     return keys;
 }
 
@@ -120,6 +126,9 @@ void InputRules::inputDown(GameInput input) {
     if (role.axis != NO_AXIS) {
         m_direction[static_cast<size_t>(role.axis)] = role.direction;
     }
+    if (m_menuOpen) {
+        return;
+    }
     if (input == GameInput::PAUSE) {
         m_paused = !m_paused;
         m_pausesBegun += m_paused ? 1 : 0;
@@ -127,6 +136,12 @@ void InputRules::inputDown(GameInput input) {
         // One update runs; the next frame's beginning pauses again.
         m_paused = false;
         m_stepRequested = true;
+    } else if (input == GameInput::MENU) {
+        // Escape leaves the pause, or a single step's return to it, for
+        // what it opens: this frame's update sees it and opens the menu (or
+        // quits), the level staying held, and the menu is not paused.
+        m_paused = false;
+        m_stepRequested = false;
     }
 }
 

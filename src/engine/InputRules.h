@@ -21,8 +21,9 @@ enum class GameInput : int {
     SHOOT,
     PAUSE,
     STEP,
+    MENU,
 };
-constexpr int GAME_INPUT_COUNT = 8;
+constexpr int GAME_INPUT_COUNT = 9;
 
 // Told about every input that goes down or up and every quit, so a recording
 // replays to the same game.
@@ -54,10 +55,17 @@ public:
     void setSource(GameInput input, int source, bool held);
     // A controller that goes away cannot leave an input held.
     void releaseGamepadSources();
+    // The window is closed, or the game asks to end as if it were; the
+    // observer hears the first request only, the others changing nothing.
     void quit();
+    // While a menu over the level takes the input, Enter confirms in it
+    // instead of pausing, and Tab has nothing to step.
+    void setMenuOpen(bool open) { m_menuOpen = open; }
 
     KeyState keys() const;
     bool isPaused() const { return m_paused; }
+    // Paused but for this frame's single step.
+    bool isStepping() const { return m_stepRequested; }
     bool isQuitRequested() const { return m_quitRequested; }
     // How many times the pause began since the frame did; each has its sound.
     int pausesBegun() const { return m_pausesBegun; }
@@ -78,6 +86,7 @@ private:
     bool m_paused = false;
     bool m_stepRequested = false;
     bool m_quitRequested = false;
+    bool m_menuOpen = false;
     int m_pausesBegun = 0;
     InputObserver* m_pObserver = nullptr;
 };

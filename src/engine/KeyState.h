@@ -19,4 +19,6 @@ struct KeyState {
     bool spacePressed = false;
     bool spaceHeld = false;
     bool spaceReleased = false;
+    bool enterPressed = false;  // the pause input, a menu's confirm while one is open
+    bool escapePressed = false; // the menu input
 };

@@ -27,6 +27,7 @@ constexpr std::array<KeyName, GAME_INPUT_COUNT> KEY_TABLE = {{
     {GameInput::SHOOT, "shoot", SDLK_b, "b"},
     {GameInput::PAUSE, "pause", SDLK_RETURN, "enter"},
     {GameInput::STEP, "step", SDLK_TAB, "tab"},
+    {GameInput::MENU, "menu", SDLK_ESCAPE, "escape"},
 }};
 
 constexpr const KeyName& keyNameOf(GameInput input) {

@@ -107,6 +107,19 @@ void Font::drawTextOnSurface(std::string_view text, SDL_Surface* pTarget, int x,
     }
 }
 
+void Font::drawMark(char c, int x, int y) {
+    constexpr uint32_t MARK_COLOUR = 0xFCFCFC; // 0xRRGGBB
+    if (hasGlyph(c)) {
+        drawText(std::string_view(&c, 1), x, y);
+        return;
+    }
+    SDL_Rect square{wrapping::toSint16(wrapping::add(x, m_characterWidth / 4)),
+                    wrapping::toSint16(wrapping::add(y, m_characterHeight / 4)),
+                    static_cast<Uint16>(std::max(1, m_characterWidth / 2)),
+                    static_cast<Uint16>(std::max(1, m_characterHeight / 2))};
+    m_pEngine->fillScreenRect(square, MARK_COLOUR);
+}
+
 void Font::drawNumber(int32_t value, int x, int y, int digitCount) {
     SDL_Surface* pScreen = m_pEngine->getScreen();
     // Worked in 64 bits so the most negative value has a magnitude too.

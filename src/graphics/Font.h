@@ -29,6 +29,10 @@ public:
     // Whether "font.ini" places a glyph for the character.
     bool hasGlyph(char c) const { return m_glyphs[glyphIndex(c)].given; }
     void drawTextOnSurface(std::string_view text, SDL_Surface* pTarget, int x, int y);
+    // A one-character mark (a pointer, a star) in a cell at x, y: its glyph,
+    // or a light square half a cell wide in the cell's middle where the
+    // font has none, since a missing glyph would draw a 0.
+    void drawMark(char c, int x, int y);
     // A signed number in n + 1 cells: one sign cell, then n digits with
     // leading zeros.
     void drawNumber(int32_t value, int x, int y, int digitCount);

@@ -44,6 +44,8 @@ const char* const USAGE_TEXT =
     "  b          shoot; on the menu, choose the level, then the character\n"
     "  Enter      pause and go on\n"
     "  Tab        one frame while paused\n"
+    "  Escape     the pause menu in a level (continue, stage select, quit); quit on\n"
+    "             the menu\n"
     "  M          sound off and on\n"
     "  F3         the designer's overlay on and off\n"
     "  F5         rebuild the running level, and reload the sounds, from their files\n"

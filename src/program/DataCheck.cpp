@@ -13,6 +13,7 @@
 #include "engine/GameEngine.h"
 #include "graphics/Font.h"
 #include "screens/level/Level.h"
+#include "screens/menu/PauseMenu.h"
 #include "screens/menu/StageSelect.h"
 #include "world/enemy/Enemy.h"
 #include "world/level/Map.h"
@@ -74,11 +75,14 @@ int runDataCheck(FileRegistry& files, bool strict) {
     gEngine = pEngine.get();
     // Muted, on the dummy driver: the files are loaded as the game would,
     // and decoded even when no device opens.
-    std::unique_ptr<Audio> pAudio;
+    // The engine's, so that what loads sounds of its own (the objects)
+    // has them checked too.
+    Audio* pAudio = nullptr;
     checker.attempt([&] {
         AudioSettings silent;
         silent.mute = true;
-        pAudio = std::make_unique<Audio>(files, silent, readSoundsFile);
+        pEngine->setAudio(std::make_unique<Audio>(files, silent, readSoundsFile));
+        pAudio = pEngine->audio();
         pAudio->loadSounds();
     });
 
@@ -95,6 +99,7 @@ int runDataCheck(FileRegistry& files, bool strict) {
         pLevels = std::make_unique<IniDictionary>(files, LEVELS_FILE);
         Level::readyMessage(*pLevels);
         Level::clearMessage(*pLevels);
+        PauseMenu::pausedMessage(*pLevels);
     });
     // The fixed enemy is in every level that places no objects; data whose
     // levels all place theirs needs no "enemy.ini".

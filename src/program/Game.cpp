@@ -257,6 +257,9 @@ int play(FileRegistry& files, const Options& options, OutputStream& trace, Outpu
         if (!paused) {
             pManager->update();
         }
+        // The pause menu holds the level as the pause does, in the trace and
+        // for the music too.
+        paused = paused || pManager->isLevelHeld();
         pEngine->playRaisedSounds();
         pEngine->audio()->setPaused(paused);
         pManager->draw();

@@ -1,13 +1,17 @@
-// The screen switch: the menu is destroyed before the level is built, so the
-// two never exist together.
+// The screen switches: the menu is destroyed before the level is built and
+// the level before the menu, so the two never exist together.
 #include "engine/GameStateManager.h"
 
+#include "config/IniDictionary.h"
 #include "engine/Audio.h"
 #include "engine/DataError.h"
+#include "engine/DataFiles.h"
 #include "engine/GameEngine.h"
 #include "engine/Screen.h"
+#include "engine/TraceRecord.h"
 #include "graphics/Font.h"
 #include "screens/level/Level.h"
+#include "screens/menu/PauseMenu.h"
 #include "screens/menu/StageSelect.h"
 
 #include <algorithm>
@@ -20,12 +24,12 @@ constexpr uint32_t BAND_COLOUR = 0x000000; // 0xRRGGBB, under the reload failure
 
 } // namespace
 
-GameStateManager::GameStateManager() {
+GameStateManager::GameStateManager() : m_pPauseMenu(std::make_unique<PauseMenu>()) {
     m_pCurrent = std::make_unique<StageSelect>(this);
 }
 
 GameStateManager::GameStateManager(const std::string& levelName, const std::string& characterName)
-    : m_switchRequested(true) {
+    : m_switchRequested(true), m_pPauseMenu(std::make_unique<PauseMenu>()) {
     setName(LEVEL_NAME, levelName);
     setName(CHARACTER_NAME, characterName);
 }
@@ -38,8 +42,40 @@ void GameStateManager::switchToLevel() {
     m_pCurrent.reset();
     ReadLog read(gEngine->files());
     m_pCurrent = std::make_unique<Level>(this);
+    readPausedMessage();
     m_levelFiles = stampsOf(watchedFiles(read));
     m_switchRequested = false;
+}
+
+void GameStateManager::switchToMenu() {
+    m_menuRequested = false;
+    if (m_pPauseMenu->isOpen()) {
+        m_pPauseMenu->close();
+    }
+    m_pCurrent.reset();
+    m_levelFiles.clear();
+    m_reloadError.clear();
+    // A spot asked for the level started by name is no place in the next one.
+    m_arrival.reset();
+    auto pMenu = std::make_unique<StageSelect>(this);
+    pMenu->select(getName(LEVEL_NAME), getName(CHARACTER_NAME));
+    m_pCurrent = std::move(pMenu);
+}
+
+void GameStateManager::returnToMenu(bool levelCleared) {
+    m_menuRequested = true;
+    if (levelCleared) {
+        markCleared(getName(LEVEL_NAME));
+    }
+}
+
+void GameStateManager::readPausedMessage() {
+    m_pPauseMenu->setMessage(
+        PauseMenu::pausedMessage(IniDictionary(gEngine->files(), LEVELS_FILE)));
+}
+
+bool GameStateManager::isInLevel() const {
+    return dynamic_cast<const Level*>(m_pCurrent.get()) != nullptr;
 }
 
 std::vector<std::string> GameStateManager::watchedFiles(const ReadLog& read) {
@@ -70,6 +106,7 @@ void GameStateManager::reloadLevel() {
         // Built beside the running level, which stays if this one fails.
         auto pReloaded = std::make_unique<Level>(this);
         m_pCurrent = std::move(pReloaded);
+        readPausedMessage();
         m_reloadError.clear();
     } catch (const DataError& error) {
         gEngine->setView(view);
@@ -118,27 +155,43 @@ void GameStateManager::drawError(const std::string& message) {
     }
 }
 
-void GameStateManager::returnToMenu(const std::string& clearedLevel) {
-    if (std::find(m_clearedLevels.begin(), m_clearedLevels.end(), clearedLevel) ==
-        m_clearedLevels.end()) {
-        m_clearedLevels.push_back(clearedLevel);
-    }
-    m_menuRequested = true;
-}
-
 void GameStateManager::update() {
-    if (m_menuRequested) {
-        m_menuRequested = false;
-        m_pCurrent.reset();
-        m_levelFiles.clear();
-        m_pCurrent = std::make_unique<StageSelect>(this);
-        return;
-    }
+    m_levelHeld = false;
     if (m_switchRequested) {
         switchToLevel();
         return;
     }
-    m_pCurrent->update();
+    if (isInLevel() && updatePauseMenu()) {
+        m_levelHeld = true;
+    } else {
+        m_pCurrent->update();
+    }
+    // Past the update of the screen that asked for it, which may be the
+    // level being destroyed.
+    if (m_menuRequested) {
+        switchToMenu();
+    }
+}
+
+bool GameStateManager::updatePauseMenu() {
+    KeyState keys = gEngine->getKeys();
+    if (!m_pPauseMenu->isOpen()) {
+        if (!keys.escapePressed) {
+            return false;
+        }
+        // Opened in this update, moved from the next: the keys that came
+        // with Escape are not the menu's.
+        m_pPauseMenu->open();
+        gEngine->raiseSound(SoundEvent::PAUSE);
+        return true;
+    }
+    PauseMenu::Choice choice = m_pPauseMenu->update(keys);
+    if (choice == PauseMenu::Choice::STAGE_SELECT) {
+        returnToMenu(false);
+    } else if (choice == PauseMenu::Choice::QUIT) {
+        gEngine->requestQuit();
+    }
+    return true;
 }
 
 void GameStateManager::draw() {
@@ -148,6 +201,9 @@ void GameStateManager::draw() {
         switchToLevel();
     }
     m_pCurrent->draw();
+    if (isInLevel()) {
+        m_pPauseMenu->draw(gEngine->isPauseShown());
+    }
     if (!m_sourceError.empty()) {
         drawError("REBUILD FAILED: " + m_sourceError);
     } else if (!m_reloadError.empty()) {
@@ -167,4 +223,5 @@ void GameStateManager::setName(int index, const std::string& text) {
 
 void GameStateManager::addTraceFields(TraceRecord& record) const {
     m_pCurrent->addTraceFields(record);
+    m_pPauseMenu->addTraceFields(record);
 }

@@ -8,7 +8,7 @@
 
 namespace {
 
-constexpr char INPUT_LETTERS[] = "LRUDJSPT"; // in the order of GameInput
+constexpr char INPUT_LETTERS[] = "LRUDJSPTM"; // in the order of GameInput
 
 // Plays a sequence on fresh rules. Words: "|" begins a frame (one begins
 // before the first word), "X" lets every gamepad source go, and
@@ -86,6 +86,9 @@ TEST(InputRules, FramesOfEventsGiveTheKeysAndThePause) {
         // Edges that arrive during a pause last until the first frame after.
         {"P+ | S+ R+ | | P+", "h=RIGHT held=RS pressed=S"},
         {"P+ | S+ R+ | | P+ |", "h=RIGHT was=RIGHT held=RS"},
+        // Escape ends the pause, and a step's way back to it, for its menu.
+        {"P+ | M+ |", ""},
+        {"P+ | T+ M+ |", ""},
     };
     for (const Case& c : cases) {
         EXPECT_EQ(describe(play(c.sequence)), c.seen) << c.sequence;

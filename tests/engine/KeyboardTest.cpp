@@ -91,11 +91,12 @@ TEST(Input, SdlEventsReachTheGameAsARecordingHearsThem) {
     // Buttons jump and shoot by default.
     EXPECT_EQ(play("b0+ b2+ | b0- |"), "space down b down | space up |");
     // Bound keys replace the defaults, each a source of its own that never
-    // releases another; replays still say "space".
-    writeFile("controls.ini", "[Keys]\nleft = a, left\njump = k\n");
+    // releases another; replays still say "space" and "escape".
+    writeFile("controls.ini", "[Keys]\nleft = a, left\njump = k\nmenu = q\n");
     gEngine->setControls(loadControls(gEngine->files(), "controls.ini"));
-    EXPECT_EQ(play("a+ | left+ a- | left- | space+ | k+ | k- | @space+ |"),
-              "left down | | left up | | space down | space up | space down |");
+    EXPECT_EQ(play("a+ | left+ a- | left- | space+ | k+ | k- | @space+ | escape+ q+ q- |"),
+              "left down | | left up | | space down | space up | space down | escape down "
+              "escape up |");
 }
 
 // They never reach the game.

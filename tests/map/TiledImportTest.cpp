@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <filesystem>
+#include <regex>
 #include <string>
 #include <vector>
 
@@ -130,6 +131,14 @@ std::string jsonMap(const std::string& layers,
  "renderorder": "right-down", "width": 16, "height": 15, "tilewidth": 16, "tileheight": 16,
  "infinite": false, "tilesets": )" +
            tilesets + ", \"layers\": [" + layers + "]}";
+}
+// An object layer "o" of the objects given as attributes.
+std::string objectLayer(const std::vector<std::string>& objects) {
+    std::string text = "<objectgroup name=\"o\">";
+    for (const std::string& attributes : objects) {
+        text += "<object " + attributes + "/>";
+    }
+    return text + "</objectgroup>";
 }
 std::string jsonTiles(const std::string& dataMembers) {
     return R"({"type": "tilelayer", "id": 1, "name": "tiles", "width": 16, "height": 15, "x": 0,
@@ -308,6 +317,18 @@ TEST(TiledImportTest, RefusalsAreOneShortLineAndKeepTheEarlierMapFile) {
         {"{\"type\": \"" + std::string(100000, 'a') + "\x01\"}",
          "not readable JSON at byte 100011 (", "map.json"},
         {"<map", "not readable XML: "},
+        // Objects.
+        {Tmx{.layers = objectLayer({R"(id="7" x="8" y="8")"})}.withTiles(),
+         "layer \"o\", object 7: no kind; set its class to a kind file, as walker.ini, or give "
+         "it a string property \"kind\"\n"},
+        {Tmx{.layers = objectLayer({R"(id="7" name="a" type="walkr" x="8" y="8")"})}.withTiles(),
+         "layer \"o\", object 7 \"a\": no kind file \"walkr.ini\" beside levels.ini; ", "map.tmx",
+         "--levels levels.ini --level L"},
+        {Tmx{.layers = objectLayer({R"(id="7" type="w" x="8" y="239.6")"})}.withTiles(),
+         "layer \"o\", object 7 at (8, 240) px lies outside the map (256 x 240 px); move it onto "
+         "the map\n"},
+        {Tmx{.layers = objectLayer(std::vector<std::string>(257, "type=\"w\""))}.withTiles(),
+         "the object layers hold more than 256 objects; "},
     };
     for (const auto& [text, start, name, options] : cases) {
         SCOPED_TRACE(start);
@@ -321,6 +342,52 @@ TEST(TiledImportTest, RefusalsAreOneShortLineAndKeepTheEarlierMapFile) {
         EXPECT_LT(result.err.size(), 250u);
         EXPECT_EQ(readFile("out.map"), "earlier");
     }
+}
+
+// The visible object layers give the level's objects, TMX and JSON alike: a
+// rectangle at its corner rounded, a tile object by its bottom, the kind
+// from the class or type, or a "kind" property, "walker" meaning
+// walker.ini. Without a level the keys are printed; with one they replace
+// the section's object keys where they stood, all else kept, CR LF too.
+// export writes them back as rectangles of their kinds' boxes, and
+// importing that gives the same keys.
+TEST(TiledImportTest, ObjectLayersGiveTheLevelsObjects) {
+    writeFile("walker.ini", "[Object]\nbehaviour=walker\n[BoundingBox]\nwidth=12\nheight=8\n");
+    const std::string tmx =
+        Tmx{.layers = R"(<objectgroup name="o"><object id="1" type="walker" x="40.4" y="100"/>)"
+                      R"(<object id="2" gid="1" x="64" y="200" height="16"><properties><property )"
+                      R"(name="kind" value="walker.ini"/></properties></object></objectgroup>)"
+                      R"(<objectgroup visible="0"><object id="3"/></objectgroup>)"}
+            .withTiles();
+    writeFile("objects.tmx", tmx);
+    writeFile("objects.json", jsonMap(jsonTiles(R"("data": [)" + csv(screenGids()) + "]") +
+                                      R"(, {"type": "objectgroup", "name": "o", "objects": [
+ {"id": 1, "class": "walker", "x": 40.4, "y": 100}, {"id": 2, "gid": 1, "x": 64, "y": 200,
+ "height": 16, "properties": [{"name": "kind", "type": "string", "value": "walker.ini"}]}]})"));
+    const std::string keys =
+        "objectAmount=2\r\nobject0=walker.ini\r\nobject0x=40\r\nobject0y=100\r\n"
+        "object1=walker.ini\r\nobject1x=64\r\nobject1y=184\r\n";
+    auto printed = runProgram(std::string(KCS_MAP_BINARY) + " import objects.json out.map");
+    EXPECT_EQ(printed.out, std::regex_replace(keys, std::regex("\r"), ""));
+
+    const std::string before =
+        "; levels\r\n[L]\r\ntileMap=a.map\r\nobjectAmount=3\r\n; the door\r\n"
+        "object2=exit.ini\r\n[M]\r\nobject0=x.ini";
+    const std::string after =
+        "; levels\r\n[L]\r\ntileMap=a.map\r\n" + keys + "; the door\r\n[M]\r\nobject0=x.ini";
+    const std::string level = " --levels levels.ini --level L";
+    for (const std::string& command :
+         {"import objects.tmx out.map" + level, "export out.map back.tmx" + level,
+          "import back.tmx back.map" + level}) {
+        SCOPED_TRACE(command);
+        writeFile("levels.ini", command.starts_with("export") ? after : before);
+        auto result = runProgram(std::string(KCS_MAP_BINARY) + " " + command);
+        ASSERT_EQ(result.status, 0) << result.err;
+        EXPECT_EQ(readFile("levels.ini"), after);
+    }
+    EXPECT_NE(
+        readFile("back.tmx").find(R"(type="walker.ini" x="64" y="184" width="12" height="8")"),
+        std::string::npos);
 }
 
 // A map as Tiled's users draw them: 40 x 20 tiles, not whole screens; a

@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <png.h>
 #include <string>
 #include <vector>
@@ -63,6 +64,40 @@ TEST(DesignerPictures, TheMapPictureDrawsTilesAsTheGameDoes) {
         for (int x = 0; x < TILE; ++x) {
             uint32_t pixel = pixelAt(sheet.get(), x, sheetY + y);
             ASSERT_EQ(withLevel.at(TILE_X + x, TILE_Y + y), pixel == 0xFF80FF ? 0 : pixel) << x;
+        }
+    }
+}
+
+// A level with objects shows each one's first picture at its box's top-left
+// plus the sprite's offset, and its box in red, instead of the fixed enemy's.
+TEST(DesignerPictures, TheMapPictureDrawsTheLevelsObjects) {
+    const std::string data = scratchDir() + "/objects-data";
+    std::filesystem::remove_all(data);
+    std::filesystem::copy(DATA, data, std::filesystem::copy_options::recursive);
+    // The thornbug's sprite, 8 px above its box as the enemy's.
+    writeFile(data + "/walker.ini", readFile(DATA + "/enemy.ini") +
+                                        "[Object]\nbehaviour=walker\n[BoundingBox]\nwidth=16\n"
+                                        "height=8\n");
+    std::string levels = readFile(data + "/levels.ini");
+    // First in the section: the first of repeated keys counts.
+    levels.insert(levels.find("[ROCKFALL]\n") + 11, "objectAmount=1\nobject0=walker.ini\n"
+                                                    "object0x=400\nobject0y=2096\n");
+    writeFile(data + "/levels.ini", levels);
+    RunResult drawn =
+        runProgram(std::string(KCS_MAP_BINARY) + " render " + data +
+                   "/rockfall.map objects.png --levels " + data + "/levels.ini --level ROCKFALL");
+    ASSERT_EQ(drawn.status, 0) << drawn.err;
+    Png picture = readPng("objects.png");
+    constexpr uint32_t BOX = 0xFF2020;
+    EXPECT_EQ(picture.at(400, 2096), BOX);
+    EXPECT_EQ(picture.at(415, 2103), BOX);
+    EXPECT_NE(picture.at(112, 2104), BOX);
+    Surface sheet = readBitmap(gEngine->files(), DATA + "/enemy.bmp");
+    for (int y = 0; y < 8; ++y) {
+        for (int x = 0; x < 16; ++x) {
+            uint32_t pixel = pixelAt(sheet.get(), x, y);
+            EXPECT_TRUE(pixel == 0xFF80FF || picture.at(400 + x, 2088 + y) == pixel)
+                << x << ", " << y;
         }
     }
 }

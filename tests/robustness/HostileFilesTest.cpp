@@ -210,6 +210,9 @@ TEST(HostileFiles, OutputsNeverReplaceAnInputOrALink) {
         {game + "--trace output-data/stageselect.ini", "output-data/stageselect.ini"},
         {game + "--screenshot 1:elsewhere/level.map", "elsewhere/level.map"},
         {KCS_MAP + " build own.txt own.txt", "own.txt"},
+        // levels.ini is rewritten in place, but never as the imported map.
+        {KCS_MAP + " import m.tmx output-data/levels.ini --levels output-data/levels.ini --level L",
+         "output-data/levels.ini"},
     };
     for (const Case& c : cases) {
         std::string before = readFile(scratchDir() + "/" + c.input);

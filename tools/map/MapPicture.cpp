@@ -4,6 +4,7 @@
 #include "world/enemy/Enemy.h"
 
 #include <algorithm>
+#include <cstdint>
 
 namespace MapPicture {
 
@@ -64,17 +65,47 @@ void drawLayout(Picture& picture, const LevelLayout& layout) {
         picture.fill(x, y, 1, std::min(DASH, stop - y), START);
     }
     picture.fill(x - STOP_MARK / 2, stop - STOP_MARK / 2, STOP_MARK, STOP_MARK, START);
-    picture.outline(Enemy::BOX_X, Enemy::BOX_Y, Enemy::BOX_WIDTH, Enemy::BOX_HEIGHT, 1, ENEMY);
+}
+
+// SDL's rectangles hold 16-bit places; anything beyond is off the picture
+// (which is at most 4080 px on a side), and its sizes stay within an int.
+bool placeable(int64_t x, int64_t y) {
+    return x >= INT16_MIN && x <= INT16_MAX && y >= INT16_MIN && y <= INT16_MAX;
+}
+
+void drawObjects(Picture& picture, const std::vector<ObjectPicture>& objects) {
+    if (objects.empty()) {
+        picture.outline(Enemy::BOX_X, Enemy::BOX_Y, Enemy::BOX_WIDTH, Enemy::BOX_HEIGHT, 1, ENEMY);
+        return;
+    }
+    // Sprites first, so that no sprite hides another's box.
+    for (const ObjectPicture& object : objects) {
+        int64_t x = int64_t{object.x} + object.xOffset;
+        int64_t y = int64_t{object.y} + object.yOffset;
+        if (object.pSheet != nullptr && placeable(x, y)) {
+            SDL_Rect source = object.source;
+            SDL_Rect target{static_cast<Sint16>(x), static_cast<Sint16>(y), 0, 0};
+            SDL_BlitSurface(object.pSheet, &source, picture.surface(), &target);
+        }
+    }
+    for (const ObjectPicture& object : objects) {
+        if (!placeable(object.x, object.y)) {
+            continue;
+        }
+        picture.outline(object.x, object.y, object.width, object.height, 1,
+                        object.exit ? EXIT : ENEMY);
+    }
 }
 
 } // namespace
 
 Picture draw(const MapFile& map, SDL_Surface* pSheet, const LevelLayout* pLayout,
-             const std::string& what) {
+             const std::vector<ObjectPicture>& objects, const std::string& what) {
     Picture picture(map.tilesAcross() * TILE, map.tilesDown() * TILE, BACKGROUND, what);
     drawTiles(picture, map, pSheet);
     if (pLayout != nullptr) {
         drawLayout(picture, *pLayout);
+        drawObjects(picture, objects);
     }
     return picture;
 }

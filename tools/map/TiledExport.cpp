@@ -42,7 +42,8 @@ void addLayer(pugi::xml_node root, int id, const char* pName, const MapFile& map
 
 } // namespace
 
-std::string TiledExport::toTmx(const MapFile& map, const std::string& sheetName) {
+std::string TiledExport::toTmx(const MapFile& map, const std::string& sheetName,
+                               const std::optional<std::vector<TiledExportObject>>& objects) {
     pugi::xml_document document;
     pugi::xml_node declaration = document.append_child(pugi::node_declaration);
     declaration.append_attribute("version") = "1.0";
@@ -57,8 +58,9 @@ std::string TiledExport::toTmx(const MapFile& map, const std::string& sheetName)
     root.append_attribute("tilewidth") = MapFile::TILE_SIZE;
     root.append_attribute("tileheight") = MapFile::TILE_SIZE;
     root.append_attribute("infinite") = 0;
-    root.append_attribute("nextlayerid") = 3;
-    root.append_attribute("nextobjectid") = 1;
+    root.append_attribute("nextlayerid") = objects ? 4 : 3;
+    // Tiled numbers objects from 1 and gives a new one this id.
+    root.append_attribute("nextobjectid") = objects ? objects->size() + 1 : 1;
 
     int tileCount = map.codeCount() - 1;
     pugi::xml_node tileset = root.append_child("tileset");
@@ -75,6 +77,21 @@ std::string TiledExport::toTmx(const MapFile& map, const std::string& sheetName)
 
     addLayer(root, 1, "tiles", map, false);
     addLayer(root, 2, "solid", map, true);
+    if (objects) {
+        pugi::xml_node layer = root.append_child("objectgroup");
+        layer.append_attribute("id") = 3;
+        layer.append_attribute("name") = OBJECTS_LAYER;
+        for (size_t i = 0; i < objects->size(); ++i) {
+            const TiledExportObject& object = (*objects)[i];
+            pugi::xml_node node = layer.append_child("object");
+            node.append_attribute("id") = i + 1;
+            node.append_attribute("type") = object.kind.c_str();
+            node.append_attribute("x") = object.x;
+            node.append_attribute("y") = object.y;
+            node.append_attribute("width") = object.width;
+            node.append_attribute("height") = object.height;
+        }
+    }
 
     std::ostringstream text;
     document.save(text, " ", pugi::format_default, pugi::encoding_utf8);

@@ -84,11 +84,18 @@ TiledImported TiledImport::import(FileRegistry& files, const std::string& fileNa
                         .string());
             }
         }
+        std::optional<std::vector<TiledObject>> objects;
+        if (map.hasObjectLayer) {
+            objects = map.objects;
+        }
+        int widthPx = map.width * map.tileWidth;
+        int heightPx = map.height * map.tileHeight;
         if (!options.drawSheet) {
-            return TiledImported{map.toMapFile(options.pad), {}};
+            return TiledImported{map.toMapFile(options.pad), {}, objects, widthPx, heightPx};
         }
         TiledFlatMap flat = map.flatten(options.pad);
-        return TiledImported{std::move(flat.map), TiledSheet::draw(files, map, flat.images)};
+        return TiledImported{std::move(flat.map), TiledSheet::draw(files, map, flat.images),
+                             objects, widthPx, heightPx};
     });
 }
 

@@ -8,6 +8,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -21,6 +22,11 @@ struct TiledImportOptions {
 struct TiledImported {
     MapFile map;
     std::vector<uint8_t> sheet; // the tile sheet's BMP, when drawn
+    // The objects of the map's visible object layers, for the level; none
+    // when it has no object layer.
+    std::optional<std::vector<TiledObject>> objects;
+    int widthPx = 0; // the map's size before any padding
+    int heightPx = 0;
 };
 
 class TiledImport {

@@ -8,6 +8,7 @@
 #include <nlohmann/json.hpp>
 
 #include <climits>
+#include <cmath>
 #include <cstring>
 #include <memory>
 #include <set>
@@ -305,6 +306,10 @@ public:
                 next.emplace_back(&layerList(node, context), 0, groupShown);
                 continue;
             }
+            if (kind == "objectgroup") {
+                objectLayer(node, shownHere, map);
+                continue;
+            }
             if (kind != "tilelayer") {
                 continue;
             }
@@ -313,6 +318,64 @@ public:
                      " tile layers; merge some in Tiled (Layer > Merge Layer Down)");
             }
             map.layers.push_back(layer(node, shownHere));
+        }
+    }
+
+    // A coordinate of an object, which Tiled writes with a fraction when it
+    // is placed off the grid.
+    double coordinate(const json& object, const std::string& context, const char* pKey) const {
+        if (!object.contains(pKey)) {
+            return 0;
+        }
+        const json& value = object.at(pKey);
+        if (!value.is_number() || !(std::abs(value.get<double>()) <= TiledMap::MAX_COORDINATE)) {
+            fail(context + " \"" + pKey + "\" is " + shown(value) + ", not a number of px");
+        }
+        return value.get<double>();
+    }
+
+    // The objects of a visible "objectgroup", their kinds as they give them.
+    void objectLayer(const json& node, bool groupsVisible, TiledMap& map) const {
+        std::string layerName = text(node, "a layer", "name");
+        std::string context = "layer " + TiledMap::quoted(layerName);
+        if (!(groupsVisible && visible(node, context))) {
+            return;
+        }
+        map.hasObjectLayer = true;
+        const json& list = member(node, context, "objects");
+        if (!list.is_array()) {
+            fail(context + ": \"objects\" is not an array");
+        }
+        for (const json& item : list) {
+            TiledObject object;
+            object.layer = layerName;
+            object.id = integer(item, context + " object", "id", false);
+            object.name = text(item, context + " object", "name");
+            std::string place = TiledMap::objectPlace(object);
+            object.kind = text(item, place, "class");
+            if (object.kind.empty()) {
+                object.kind = text(item, place, "type");
+            }
+            if (item.contains("properties")) {
+                const json& properties = item.at("properties");
+                if (!properties.is_array()) {
+                    fail(place + ": \"properties\" is not an array");
+                }
+                for (const json& property : properties) {
+                    if (text(property, place + " property", "name") == TiledMap::KIND_PROPERTY) {
+                        object.kind = text(property, place + " property", "value");
+                    }
+                }
+            }
+            object.x = coordinate(item, place, "x");
+            object.y = coordinate(item, place, "y");
+            // A tile object stands on its y; its height is the tile's unless
+            // it was scaled.
+            if (item.contains("gid")) {
+                object.y -=
+                    item.contains("height") ? coordinate(item, place, "height") : map.tileHeight;
+            }
+            map.addObject(std::move(object));
         }
     }
 

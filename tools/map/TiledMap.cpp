@@ -40,6 +40,11 @@ std::optional<uint32_t> TiledMap::colour(const std::string& text) {
     return static_cast<uint32_t>(std::stoul(digits, nullptr, 16));
 }
 
+std::string TiledMap::objectPlace(const TiledObject& object) {
+    return joined("layer ", quoted(object.layer), ", object ", std::to_string(object.id),
+                  object.name.empty() ? "" : " " + quoted(object.name));
+}
+
 void TiledMap::fail(const std::string& message) const {
     throw DataError(m_fileName, message);
 }
@@ -510,4 +515,13 @@ TiledFlatMap TiledMap::flatten(const TiledPad& pad) const {
         map.setTile(column, row, code, solid);
     }
     return TiledFlatMap{std::move(map), std::move(images)};
+}
+
+void TiledMap::addObject(TiledObject object) {
+    if (objects.size() == MAX_OBJECTS) {
+        fail(format("the object layers hold more than %zu objects; a level takes at most %zu, so "
+                    "split it into two levels",
+                    MAX_OBJECTS, MAX_OBJECTS));
+    }
+    objects.push_back(std::move(object));
 }

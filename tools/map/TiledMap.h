@@ -53,6 +53,19 @@ struct TiledLayer {
     std::vector<uint32_t> gids; // row by row, flip bits still set
 };
 
+// An object of an object layer, as a level object: its kind file's name as
+// the object gives it, and where Tiled draws its top-left corner.
+struct TiledObject {
+    std::string layer; // its object layer's name
+    int64_t id = 0;    // Tiled's, unique in the map
+    std::string name;
+    // The string property "kind" when it has one, else its class (Tiled
+    // 1.9 and later) or type (before): empty when it has none.
+    std::string kind;
+    double x = 0; // map px of the top-left corner; a tile object's y is
+    double y = 0; // its bottom in the file, and is converted by the readers
+};
+
 // What fills the cells a map's size lacks to whole screens, at the right and
 // the bottom: nothing (the map must be whole screens), empty cells, or a tile
 // of the first tileset by its local id, as Tiled shows it.
@@ -96,11 +109,20 @@ public:
     static constexpr int MAX_GROUP_DEPTH = 64;
     static constexpr size_t MAX_TILE_LAYERS = 64;
     static constexpr size_t MAX_TILESETS = 64;
+    // A level's objects: far more than a screenful each across the largest
+    // map, and the most a level may list.
+    static constexpr size_t MAX_OBJECTS = 256;
+    // The property that names an object's kind file before its class.
+    static constexpr const char* KIND_PROPERTY = "kind";
+    // An object's place as the file gives it, px: beyond any map.
+    static constexpr double MAX_COORDINATE = 1000000;
     // A name or value from the file, as a message quotes it (see excerpt).
     static std::string quoted(const std::string& text);
     // A colour as Tiled writes it, "RRGGBB" or "#RRGGBB", as 0xRRGGBB; none
     // when the text is not one.
     static std::optional<uint32_t> colour(const std::string& text);
+    // An object as messages name it: its layer, id and name when it has one.
+    static std::string objectPlace(const TiledObject& object);
 
     explicit TiledMap(std::string fileName) : m_fileName(std::move(fileName)) {}
 
@@ -130,6 +152,14 @@ public:
     int tileHeight = 0; // px
     std::vector<TiledTileset> tilesets;
     std::vector<TiledLayer> layers; // tile layers only, in file order, groups flattened
+    // Whether the map has a visible object layer: one left empty still says
+    // the level has no objects of its own.
+    bool hasObjectLayer = false;
+    // The objects of the visible object layers, in file order.
+    std::vector<TiledObject> objects;
+
+    // For the readers: one more object, refused past MAX_OBJECTS.
+    void addObject(TiledObject object);
 
 private:
     [[noreturn]] void fail(const std::string& message) const;

@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cmath>
 #include <cstdlib>
 #include <memory>
 #include <set>
@@ -206,6 +207,10 @@ public:
                 next.push_back(node.first_child());
                 continue;
             }
+            if (kind == "objectgroup") {
+                objectLayer(root, node, map);
+                continue;
+            }
             if (kind != "layer") {
                 continue;
             }
@@ -215,14 +220,71 @@ public:
             }
             TiledLayer layer;
             layer.name = node.attribute("name").value();
-            // Hidden in Tiled, by the layer or a group around it.
-            for (pugi::xml_node shown = node; shown != root; shown = shown.parent()) {
-                layer.visible = layer.visible && integer(shown, "visible", false, 1) != 0;
-            }
+            layer.visible = visible(root, node);
             layer.width = smallInteger(node, "width", true);
             layer.height = smallInteger(node, "height", true);
             layer.gids = layerData(node, layer.name, layer.width, layer.height);
             map.layers.push_back(std::move(layer));
+        }
+    }
+
+    // Shown in Tiled: neither the layer nor a group around it is hidden.
+    bool visible(const pugi::xml_node& root, const pugi::xml_node& layer) const {
+        for (pugi::xml_node shown = layer; shown != root; shown = shown.parent()) {
+            if (integer(shown, "visible", false, 1) == 0) {
+                return false;
+            }
+        }
+        return true;
+    }
+
+    // A coordinate of an object, which Tiled writes with a fraction when it
+    // is placed off the grid.
+    double coordinate(const pugi::xml_node& node, const char* pName,
+                      const std::string& context) const {
+        const char* pText = node.attribute(pName).value();
+        char* pEnd = nullptr;
+        double value = std::strtod(pText, &pEnd);
+        if (*pText == '\0') {
+            return 0;
+        }
+        if (pEnd == pText || *pEnd != '\0' || !(std::abs(value) <= TiledMap::MAX_COORDINATE)) {
+            fail(context + ": \"" + pName + "\" is " + TiledMap::quoted(pText) +
+                 ", not a number of px");
+        }
+        return value;
+    }
+
+    // The objects of a visible <objectgroup>, their kinds as they give them.
+    void objectLayer(const pugi::xml_node& root, const pugi::xml_node& group, TiledMap& map) const {
+        if (!visible(root, group)) {
+            return;
+        }
+        map.hasObjectLayer = true;
+        for (pugi::xml_node node : group.children("object")) {
+            TiledObject object;
+            object.layer = group.attribute("name").value();
+            object.id = integer(node, "id", false);
+            object.name = node.attribute("name").value();
+            std::string context = TiledMap::objectPlace(object);
+            object.kind = node.attribute("class").value();
+            if (object.kind.empty()) {
+                object.kind = node.attribute("type").value();
+            }
+            for (pugi::xml_node property : node.child("properties").children("property")) {
+                if (std::string(property.attribute("name").value()) == TiledMap::KIND_PROPERTY) {
+                    object.kind = property.attribute("value").value();
+                }
+            }
+            object.x = coordinate(node, "x", context);
+            object.y = coordinate(node, "y", context);
+            // A tile object stands on its y; its height is the tile's unless
+            // it was scaled.
+            if (!node.attribute("gid").empty()) {
+                object.y -=
+                    node.attribute("height") ? coordinate(node, "height", context) : map.tileHeight;
+            }
+            map.addObject(std::move(object));
         }
     }
 

@@ -2,6 +2,7 @@
 // game's binary map file, import maps made in the Tiled editor and export
 // map files to it, print a map file back as text, and check a map file (and
 // its tile sheet) with the game's own rules.
+#include "LevelObjects.h"
 #include "MapPicture.h"
 #include "MapSource.h"
 #include "TiledExport.h"
@@ -11,6 +12,7 @@
 #include "engine/Bitmap.h"
 #include "engine/DataError.h"
 #include "engine/Files.h"
+#include "engine/GameEngine.h"
 #include "world/enemy/Enemy.h"
 #include "world/level/LevelLayout.h"
 #include "world/level/Map.h"
@@ -22,6 +24,7 @@
 #include <iostream>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -31,13 +34,19 @@ constexpr int EXIT_BAD = 2; // bad usage or bad data, as the game itself
 const char* const USAGE =
     "usage: kcs-map build SOURCE.txt OUT.map   compile a text map into a map file\n"
     "       kcs-map import SOURCE.tmx|.tmj|.json OUT.map [--tiles OUT.bmp] [--pad TILE|empty]\n"
+    "                       [--levels levels.ini --level NAME]\n"
     "                                          convert a map made in the Tiled editor; with\n"
     "                                          --tiles, draw its tile layers over each other\n"
     "                                          and write the tile sheet of the tiles it uses;\n"
     "                                          --pad fills it to whole screens with tile id\n"
-    "                                          TILE of its first tileset, or empty cells\n"
+    "                                          TILE of its first tileset, or empty cells;\n"
+    "                                          its object layers give the level's objects:\n"
+    "                                          with a level, written into its section, else\n"
+    "                                          printed as the keys to put there\n"
     "       kcs-map export FILE.map OUT.tmx [--tiles SHEET.bmp]\n"
-    "                                          write a map file as a Tiled map\n"
+    "                       [--levels levels.ini --level NAME]\n"
+    "                                          write a map file as a Tiled map; with a level,\n"
+    "                                          its objects as the layer \"objects\"\n"
     "       kcs-map show FILE.map              print a map file as text\n"
     "       kcs-map check FILE.map [--tiles SHEET.bmp] [--levels levels.ini --level NAME]\n"
     "                       [--strict]         check a map file (and its tile sheet); with a\n"
@@ -47,7 +56,8 @@ const char* const USAGE =
     "       kcs-map render FILE.map --tiles SHEET.bmp OUT.png [--levels levels.ini --level NAME]\n"
     "                                          draw the whole map as a PNG picture; with a\n"
     "                                          level, its boundaries, start, teleport stop and\n"
-    "                                          enemy over it (--tiles defaults to the level's)\n"
+    "                                          enemy or objects over it (--tiles defaults to\n"
+    "                                          the level's)\n"
     "       kcs-map --help | --version         show this help | the version\n"
     "Exit status: 0 on success, 2 for bad usage or bad data (one line per problem).\n"
     "The text form is described in docs/map-format.md. File names in levels.ini are\n"
@@ -168,7 +178,35 @@ int importTiled(FileRegistry& files, const Arguments& arguments) {
             throw UsageError("--tiles and the output map are the same file");
         }
     }
+    std::optional<std::string> levelsName;
+    if (!arguments.levelsName.empty()) {
+        levelsName = arguments.levelsName;
+        refuseSameFile(*levelsName, "--levels", sourceName);
+        refuseSameFile(outName, "the output", *levelsName);
+        if (options.drawSheet) {
+            refuseSameFile(arguments.sheetName, "--tiles", *levelsName);
+        }
+    }
     TiledImported imported = TiledImport::import(files, sourceName, options);
+    std::vector<LevelObject> objects;
+    if (imported.objects) {
+        objects = LevelObjects::fromTiled(files, sourceName, *imported.objects, imported.widthPx,
+                                          imported.heightPx, levelsName);
+    }
+    // levels.ini is rewritten in place, so it is read apart from this run's
+    // inputs, which no output may replace.
+    std::string levelsText, newLevelsText;
+    if (levelsName) {
+        FileRegistry levelsFiles;
+        levelsText = readFile(levelsFiles, *levelsName, INI_FILE);
+        if (!IniDictionary::fromText(levelsText).hasSection(arguments.levelName)) {
+            throw DataError(*levelsName, "no section [" + excerpt(arguments.levelName) + "]");
+        }
+        // A map without an object layer leaves the level's objects alone.
+        newLevelsText = imported.objects
+                            ? LevelObjects::rewrite(levelsText, arguments.levelName, objects)
+                            : levelsText;
+    }
     std::vector<std::string> problems = MapFile::findProblems(imported.map.encode());
     if (options.drawSheet && problems.empty()) {
         writeFileWhole(files, arguments.sheetName,
@@ -176,15 +214,54 @@ int importTiled(FileRegistry& files, const Arguments& arguments) {
                                         imported.sheet.size()),
                        "--tiles");
     }
-    return write(files, imported.map, outName);
+    int status = write(files, imported.map, outName);
+    if (newLevelsText != levelsText) {
+        writeFileWhole(files, *levelsName, newLevelsText, "--levels");
+    } else if (!levelsName && imported.objects) {
+        std::cout << LevelObjects::keys(objects);
+    }
+    return status;
+}
+
+// The level's objects as levels.ini lists them, each with what its kind file
+// shows; a kind file that cannot be read gives a 16 x 16 box, and a warning
+// when `warn`.
+std::vector<std::pair<LevelObject, KindLook>> readObjects(FileRegistry& files,
+                                                          const Arguments& arguments, bool warn) {
+    IniDictionary levels(files, arguments.levelsName);
+    if (!levels.hasSection(arguments.levelName)) {
+        throw DataError(arguments.levelsName, "no section [" + excerpt(arguments.levelName) + "]");
+    }
+    std::string folder = std::filesystem::path(arguments.levelsName).parent_path().string();
+    std::vector<std::pair<LevelObject, KindLook>> objects;
+    for (LevelObject& object :
+         LevelObjects::read(levels, arguments.levelsName, arguments.levelName)) {
+        KindLook look;
+        try {
+            look = LevelObjects::look(files, folder, object.kind);
+        } catch (const DataError& error) {
+            if (warn) {
+                std::cerr << "kcs-map: warning: " << error.what() << " (drawn as a box)\n";
+            }
+        }
+        objects.emplace_back(std::move(object), look);
+    }
+    return objects;
 }
 
 int exportTmx(FileRegistry& files, const std::string& mapName, const std::string& outName,
-              const std::string& sheetName) {
+              const std::string& sheetName, const Arguments& arguments) {
     refuseSameFile(outName, "the output", mapName);
     // The exported map names the sheet: writing over it would lose it.
     files.noteInput(sheetName);
-    std::string text = TiledExport::toTmx(MapFile::read(files, mapName), sheetName);
+    std::optional<std::vector<TiledExportObject>> objects;
+    if (!arguments.levelsName.empty()) {
+        objects.emplace();
+        for (const auto& [object, look] : readObjects(files, arguments, false)) {
+            objects->push_back({object.kind, object.x, object.y, look.width, look.height});
+        }
+    }
+    std::string text = TiledExport::toTmx(MapFile::read(files, mapName), sheetName, objects);
     writeFileWhole(files, outName, text, "the output");
     return EXIT_SUCCESS;
 }
@@ -267,6 +344,37 @@ int check(FileRegistry& files, const std::string& mapName, const Arguments& argu
     return EXIT_SUCCESS;
 }
 
+// The sheet of an object's sprite, kept in `sprites`, with the rectangle of
+// its first picture set in `object`; null, after a warning, when it cannot
+// be read or does not hold that rectangle.
+SDL_Surface* spriteSheet(FileRegistry& files, const KindLook& look,
+                         MapPicture::ObjectPicture& object, std::vector<Surface>& sprites) {
+    Surface sheet;
+    try {
+        sheet = readBitmap(files, look.sheet);
+    } catch (const DataError& error) {
+        std::cerr << "kcs-map: warning: " << error.what() << " (drawn as a box)\n";
+        return nullptr;
+    }
+    if (look.spriteWidth < 1 || look.spriteHeight < 1 || look.spriteY < 0 ||
+        look.spriteWidth > sheet->w || look.spriteHeight > sheet->h - look.spriteY) {
+        std::cerr << "kcs-map: warning: " << excerpt(look.sheet, MAX_QUOTED_PATH)
+                  << ": holds no sprite of " << look.spriteWidth << " x " << look.spriteHeight
+                  << " px at y " << look.spriteY << " (drawn as a box)\n";
+        return nullptr;
+    }
+    SDL_SetColorKey(sheet.get(), SDL_SRCCOLORKEY,
+                    SDL_MapRGB(sheet->format, GameEngine::KEY_RED, GameEngine::KEY_GREEN,
+                               GameEngine::KEY_BLUE));
+    object.source =
+        SDL_Rect{0, static_cast<Sint16>(look.spriteY), static_cast<Uint16>(look.spriteWidth),
+                 static_cast<Uint16>(look.spriteHeight)};
+    object.xOffset = look.xOffset;
+    object.yOffset = look.yOffset;
+    sprites.push_back(std::move(sheet));
+    return sprites.back().get();
+}
+
 int render(FileRegistry& files, const std::string& mapName, const std::string& outName,
            const Arguments& arguments) {
     std::optional<LevelLayout> layout;
@@ -289,7 +397,17 @@ int render(FileRegistry& files, const std::string& mapName, const std::string& o
     if (!problem.empty()) {
         throw DataError(sheetName, problem + " (map " + excerpt(mapName, MAX_QUOTED_PATH) + ")");
     }
-    MapPicture::draw(map, sheet.get(), layout ? &*layout : nullptr, outName)
+    std::vector<MapPicture::ObjectPicture> objects;
+    std::vector<Surface> sprites;
+    if (layout) {
+        for (const auto& [object, look] : readObjects(files, arguments, true)) {
+            objects.push_back({object.x, object.y, look.width, look.height, look.exit});
+            if (!look.sheet.empty()) {
+                objects.back().pSheet = spriteSheet(files, look, objects.back(), sprites);
+            }
+        }
+    }
+    MapPicture::draw(map, sheet.get(), layout ? &*layout : nullptr, objects, outName)
         .save(files, outName, "the output");
     return EXIT_SUCCESS;
 }
@@ -314,19 +432,19 @@ int run(FileRegistry& files, const std::vector<std::string>& arguments) {
         return build(files, arguments[1], arguments[2]);
     }
     if (command == "import") {
-        Arguments parsed = parseArguments(arguments, command, false);
+        Arguments parsed = parseArguments(arguments, command, true);
         if (parsed.files.size() != 2) {
             throw UsageError("import takes SOURCE.tmx (or .tmj, .json) and OUT.map");
         }
         return importTiled(files, parsed);
     }
     if (command == "export") {
-        Arguments parsed = parseArguments(arguments, command, false);
+        Arguments parsed = parseArguments(arguments, command, true);
         if (parsed.files.size() != 2) {
             throw UsageError("export takes FILE.map and OUT.tmx");
         }
         return exportTmx(files, parsed.files[0], parsed.files[1],
-                         parsed.sheetName.empty() ? "tiles.bmp" : parsed.sheetName);
+                         parsed.sheetName.empty() ? "tiles.bmp" : parsed.sheetName, parsed);
     }
     if (command == "show") {
         if (arguments.size() != 2) {

@@ -49,7 +49,6 @@ void drawMessage(const Surface& surface) {
 Level::Level(GameStateManager* pManager) : m_pManager(pManager) {
     std::string levelName = m_pManager->getName(GameStateManager::LEVEL_NAME);
     std::string characterName = m_pManager->getName(GameStateManager::CHARACTER_NAME);
-    m_levelName = levelName;
 
     IniDictionary levels(gEngine->files(), LEVELS_FILE);
     std::string message = readyMessage(levels);
@@ -122,7 +121,7 @@ void Level::update() {
     // stage select.
     if (m_clearCountdown != 0) {
         if (--m_clearCountdown == 0) {
-            m_pManager->returnToMenu(m_levelName);
+            m_pManager->returnToMenu(true);
         }
         return;
     }
@@ -147,8 +146,8 @@ void Level::update() {
 void Level::play() {
     m_pPlayer->update();
     if (m_pObjects) {
-        if (m_pObjects->update(*m_pPlayer, *m_pMap)) {
-            startClear();
+        if (const ObjectKind* pExit = m_pObjects->update(*m_pPlayer, *m_pMap)) {
+            startClear(pExit->clearSound);
         }
         return;
     }
@@ -158,9 +157,9 @@ void Level::play() {
     }
 }
 
-void Level::startClear() {
+void Level::startClear(int32_t ownSound) {
     m_clearCountdown = CLEAR_UPDATES;
-    gEngine->raiseSound(SoundEvent::CLEAR);
+    gEngine->raiseSound(SoundEvent::CLEAR, ownSound);
     // The jingle alone.
     if (Audio* pAudio = gEngine->audio()) {
         pAudio->playLevelMusic(std::nullopt);

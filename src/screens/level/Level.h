@@ -44,11 +44,11 @@ public:
 private:
     // The player and what the level holds, after the ready phase.
     void play();
-    void startClear();
+    // The exit's own jingle, or the sounds file's.
+    void startClear(int32_t ownSound);
 
     int32_t m_readyCountdown = READY_FRAMES;
     int32_t m_clearCountdown = 0; // updates left until the stage select
-    std::string m_levelName;
     std::unique_ptr<Enemy> m_pEnemy;       // without objects listed
     std::unique_ptr<ObjectSet> m_pObjects; // with them
     GameStateManager* m_pManager;

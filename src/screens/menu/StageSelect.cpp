@@ -7,11 +7,16 @@
 #include "engine/DataFiles.h"
 #include "engine/GameEngine.h"
 #include "engine/GameStateManager.h"
+#include "engine/Screen.h"
 #include "engine/TraceRecord.h"
 #include "engine/Wrapping.h"
 #include "graphics/Font.h"
 
+#include <algorithm>
+
 namespace {
+
+constexpr char CLEARED_MARK = '*';
 
 // More entries than this could never be shown or reached on a 240-px screen;
 // the limit keeps a mistyped count from asking for gigabytes.
@@ -79,9 +84,36 @@ StageSelect::StageSelect(GameStateManager* pManager) : m_pManager(pManager) {
 
 StageSelect::~StageSelect() = default;
 
+void StageSelect::select(const std::string& levelName, const std::string& characterFile) {
+    auto indexOf = [](const std::vector<std::string>& names, const std::string& name, int& index) {
+        auto found = std::find(names.begin(), names.end(), name);
+        if (found != names.end()) {
+            index = static_cast<int>(found - names.begin());
+        }
+    };
+    indexOf(m_entries.levels, levelName, m_levelIndex);
+    indexOf(m_entries.characterFiles, characterFile, m_characterIndex);
+}
+
 void StageSelect::drawSelector(const MenuItem& item) {
     gEngine->blitToScreen(static_cast<Sint16>(item.getX() - m_pSelector->w),
                           static_cast<Sint16>(item.getY()), m_pSelector.get(), nullptr);
+}
+
+void StageSelect::drawClearedMarks() {
+    Font& font = gEngine->getFont();
+    int64_t cellWidth = font.getCharacterWidth();
+    for (size_t i = 0; i < m_levels.size(); ++i) {
+        const std::string& name = m_entries.levels[i];
+        if (!m_pManager->isCleared(name)) {
+            continue;
+        }
+        // Right after the caption; past the screen's edge, nowhere.
+        int64_t x = m_levels[i].getX() + static_cast<int64_t>(name.size()) * cellWidth;
+        if (x < SCREEN_WIDTH) {
+            font.drawMark(CLEARED_MARK, static_cast<int>(x), m_levels[i].getY());
+        }
+    }
 }
 
 void StageSelect::draw() {
@@ -89,6 +121,7 @@ void StageSelect::draw() {
     for (const MenuItem& item : m_levels) {
         item.draw();
     }
+    drawClearedMarks();
     for (const MenuItem& item : m_characters) {
         item.draw();
     }
@@ -100,6 +133,10 @@ void StageSelect::draw() {
 
 void StageSelect::update() {
     KeyState keys = gEngine->getKeys();
+    if (keys.escapePressed) {
+        gEngine->requestQuit();
+        return;
+    }
     int& index = m_choosingCharacter ? m_characterIndex : m_levelIndex;
     int count = m_choosingCharacter ? m_characterCount : m_levelCount;
     if (keys.vertical != keys.previousVertical) {
@@ -139,4 +176,19 @@ void StageSelect::addTraceFields(TraceRecord& record) const {
         .add("characterIndex", m_characterIndex)
         .add("choosingCharacter", m_choosingCharacter)
         .add("switchRequested", m_pManager->isSwitchRequested());
+    // Only once a level is cleared, so the traces of runs that clear none
+    // are as they always were.
+    std::vector<int32_t> cleared;
+    for (size_t i = 0; i < m_entries.levels.size(); ++i) {
+        if (m_pManager->isCleared(m_entries.levels[i])) {
+            cleared.push_back(static_cast<int32_t>(i));
+        }
+    }
+    if (!cleared.empty()) {
+        record.beginArray("cleared");
+        for (int32_t index : cleared) {
+            record.item(index);
+        }
+        record.endArray();
+    }
 }

@@ -1,5 +1,6 @@
 // The first screen: a column of levels and a column of playable characters
-// from "stageselect.ini". b moves on and confirms, space goes back.
+// from "stageselect.ini". b moves on and confirms, space goes back, Escape
+// quits. The levels cleared in this run have a star after their caption.
 #pragma once
 
 #include "engine/GameState.h"
@@ -39,9 +40,14 @@ public:
     void addTraceFields(TraceRecord& record) const override;
 
     const Entries& entries() const { return m_entries; }
+    // Selects the first level and the first character of these names (a
+    // level and a character file), each where the menu has it, as a level
+    // left for the menu was chosen.
+    void select(const std::string& levelName, const std::string& characterFile);
 
 private:
     void drawSelector(const MenuItem& item);
+    void drawClearedMarks();
 
     int m_levelIndex = 0;
     int m_characterIndex = 0;

@@ -215,13 +215,13 @@ void fire(const GameObject& object, const ObjectWorld& world) {
     for (EnemyShot& slot : world.shots) {
         if (!slot.active) {
             slot = shot;
-            gEngine->raiseSound(SoundEvent::ENEMY_SHOOT);
+            gEngine->raiseSound(SoundEvent::ENEMY_SHOOT, kind.shootSound);
             return;
         }
     }
     if (world.shots.size() < MAX_SHOTS) {
         world.shots.push_back(shot);
-        gEngine->raiseSound(SoundEvent::ENEMY_SHOOT);
+        gEngine->raiseSound(SoundEvent::ENEMY_SHOOT, kind.shootSound);
     }
 }
 

@@ -31,7 +31,11 @@ bool solidAcross(const Map& map, int32_t left, int32_t right, int32_t y) {
     }
 }
 
+// Beside the map there is no floor to walk on: its edges are walls.
 bool solidDown(const Map& map, int32_t x, int32_t top, int32_t bottom) {
+    if (x < 0 || x >= map.width()) {
+        return true;
+    }
     for (int32_t y = top;; y += Map::TILE_SIZE) {
         if (y >= bottom) {
             return isSolid(map, x, bottom);
@@ -157,7 +161,7 @@ bool GameObject::takeShot() {
         return false;
     }
     if (--m_hitPoints == 0) {
-        gEngine->raiseSound(SoundEvent::DEFEAT);
+        gEngine->raiseSound(SoundEvent::DEFEAT, m_pKind->defeatSound);
         if (m_pSprite->animationCount() > ObjectKind::ANIMATION_DEFEAT) {
             setState(ObjectState::DEFEATED);
         } else {

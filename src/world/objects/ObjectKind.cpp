@@ -3,6 +3,7 @@
 #include "world/objects/ObjectKind.h"
 
 #include "config/IniDictionary.h"
+#include "engine/Audio.h"
 #include "engine/DataError.h"
 #include "engine/Direction.h"
 #include "engine/GameEngine.h"
@@ -16,6 +17,23 @@ constexpr int32_t MAX_DAMAGE = 9999;
 // A box larger than a screen could never be seen whole.
 constexpr int32_t MAX_BOX_SIDE = 240;    // px
 constexpr int32_t DEFAULT_BOX_SIDE = 16; // px, a tile
+
+// Each of the kind's events may have a sound of its own, named like the
+// sounds file's key for the event.
+void readSounds(ObjectKind& kind, const IniDictionary& file) {
+    const std::string section = "Sounds";
+    for (auto [event, pNumber] : {std::pair{SoundEvent::DEFEAT, &kind.defeatSound},
+                                  std::pair{SoundEvent::ENEMY_SHOOT, &kind.shootSound},
+                                  std::pair{SoundEvent::CLEAR, &kind.clearSound}}) {
+        *pNumber = GameEngine::NO_OWN_SOUND;
+        std::string key = soundEventName(event);
+        Audio* pAudio = gEngine->audio();
+        if (pAudio != nullptr && file.hasKey(key, section)) {
+            *pNumber = pAudio->loadOwnSound(
+                SoundSource{file.getString(key, section, ""), kind.fileName, section, key});
+        }
+    }
+}
 
 } // namespace
 
@@ -46,6 +64,7 @@ ObjectKind::ObjectKind(const std::string& name) : fileName(name) {
     height = static_cast<Uint16>(
         file.getInt("height", "BoundingBox", DEFAULT_BOX_SIDE, 1, MAX_BOX_SIDE));
     pRules->read(*this, file);
+    readSounds(*this, file);
 }
 
 ObjectKind::~ObjectKind() = default;

@@ -64,6 +64,11 @@ struct ObjectKind {
     int32_t pathY = 0;    // px: the line's far end, or the wave's height
     int32_t shotDamage = 0;
     Surface pShotSurface; // a turret's shot
+    // [Sounds]: this kind's own sound for each of its events (defeat,
+    // enemyShoot, clear), or GameEngine::NO_OWN_SOUND for the sounds file's.
+    int32_t defeatSound = -1;
+    int32_t shootSound = -1;
+    int32_t clearSound = -1;
 
     // Each object builds its own sprite (its own animation state) from this.
     std::unique_ptr<IniDictionary> pFile;

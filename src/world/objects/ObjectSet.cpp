@@ -89,10 +89,10 @@ void ObjectSet::reset() {
     m_shots.clear();
 }
 
-bool ObjectSet::update(Kalvorn& player, const Map& map) {
+const ObjectKind* ObjectSet::update(Kalvorn& player, const Map& map) {
     // A screen transition holds the world still, as it holds the player.
     if (player.isScrolling()) {
-        return false;
+        return nullptr;
     }
     ObjectWorld world{map, player.hitbox().rect(), m_shots};
     SDL_Rect strip = map.currentBoundary();
@@ -108,19 +108,19 @@ bool ObjectSet::update(Kalvorn& player, const Map& map) {
             object.takeShot();
         }
     }
-    bool exitReached = false;
+    const ObjectKind* pExit = nullptr;
     SDL_Rect playerBox = player.hitbox().rect();
     for (GameObject& object : m_objects) {
         if (!object.isAlive() || !GameEngine::intersects(playerBox, object.box())) {
             continue;
         }
         if (object.kind().behaviour == Behaviour::EXIT) {
-            exitReached = true;
+            pExit = pExit != nullptr ? pExit : &object.kind();
         } else if (object.kind().contactDamage != 0) {
             player.takeHit(object.kind().contactDamage);
         }
     }
-    return exitReached;
+    return pExit;
 }
 
 void ObjectSet::updateShots(Kalvorn& player, const Map& map) {

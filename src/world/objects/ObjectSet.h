@@ -39,8 +39,8 @@ public:
     void reset();
     // One update of play after the player's: the objects in the player's
     // boundary move, shots fly, the player's shots hit, and contacts hurt.
-    // True when the player touches an exit.
-    bool update(Kalvorn& player, const Map& map);
+    // The kind of the exit the player touches, or null.
+    const ObjectKind* update(Kalvorn& player, const Map& map);
     void draw();
 
     bool hasExit() const;

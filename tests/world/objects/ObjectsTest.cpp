@@ -9,9 +9,11 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <climits>
 #include <filesystem>
 #include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 using namespace testing_support;
@@ -45,6 +47,8 @@ protected:
         writeTileSheet(m_data + "/Arena.bmp", 5);
         writeBmp(m_data + "/thing.bmp", 16, 32,
                  [](int, int y) { return y < 16 ? 0xC02020 : 0x20C020; });
+        writeFile(m_data + "/stageselect.ini", "[Levels]\namount=1\nlevel0=Arena\n[Kalvorns]\n"
+                                               "amount=1\nkalvorn0=hero.ini\nkalvorn0title=HERO\n");
         writeBmp(m_data + "/bolt.bmp", 4, 4, [](int, int) { return 0xF0F0F0; });
     }
 
@@ -113,8 +117,9 @@ bool soundIn(const Trace& trace, size_t frame, const std::string& sound) {
 
 } // namespace
 
-// A walker turns at the wall and at the ledge; a hopper hops toward the
-// player and lands; a flyer goes to its line's end and back.
+// A walker turns at the wall and at the ledge, another at the wall and the
+// map's edge; a hopper hops toward the player and lands; a flyer goes to its
+// line's end and back, another swings up and down its wave's height.
 TEST_F(ObjectsTest, MoversTurnHopAndFlyAgainstTheMap) {
     kind("walker.ini", "[Object]\nbehaviour=walker\ncontactDamage=0\n[Behaviour]\nspeedInt=2\n"
                        "gravityFraction=64\nmaxFallInt=4\n");
@@ -123,31 +128,40 @@ TEST_F(ObjectsTest, MoversTurnHopAndFlyAgainstTheMap) {
                        "maxFallInt=6\n");
     kind("flyer.ini", "[Object]\nbehaviour=flyer\ncontactDamage=0\n[Behaviour]\npathX=32\n"
                       "speedInt=1\n");
-    Trace trace = play({"walker.ini 80 192", "hopper.ini 60 192", "flyer.ini 60 40"}, "", 300);
+    kind("wave.ini", "[Object]\nbehaviour=flyer\ncontactDamage=0\n[Behaviour]\npath=wave\n"
+                     "pathY=8\nperiod=64\n");
+    kind("stroller.ini", "[Object]\nbehaviour=walker\ncontactDamage=0\nfacing=right\n"
+                         "[Behaviour]\nspeedInt=1\ngravityFraction=64\n");
+    Trace trace = play({"walker.ini 80 192", "hopper.ini 60 192", "flyer.ini 60 40",
+                        "wave.ini 200 40", "stroller.ini 0 192"},
+                       "", 300);
     ASSERT_EQ(trace.frames(), 300u);
-    long long walkerMin = objectX(trace, 0, 0);
-    long long walkerMax = walkerMin;
-    bool landed = false; // after a hop, on the floor, nearer the player
-    long long flyerMin = objectX(trace, 0, 2);
-    long long flyerMax = flyerMin;
-    for (size_t f = 0; f < trace.frames(); ++f) {
-        walkerMin = std::min(walkerMin, objectX(trace, f, 0));
-        walkerMax = std::max(walkerMax, objectX(trace, f, 0));
-        landed =
-            landed ||
-            (f > 0 && object(trace, f - 1, 1)[3] == "Hopping" && object(trace, f, 1)[3] == "Idle" &&
-             object(trace, f, 1)[2] == std::to_string(192 * PX) && objectX(trace, f, 1) > 60 * PX);
-        flyerMin = std::min(flyerMin, objectX(trace, f, 2));
-        flyerMax = std::max(flyerMax, objectX(trace, f, 2));
-        EXPECT_EQ(object(trace, f, 2)[2], std::to_string(40 * PX)) << "frame " << f;
-    }
+    // The least and the greatest of an object's x (member 1) or y (2), px.
+    auto range = [&](size_t i, size_t member) {
+        std::pair<long long, long long> seen{LLONG_MAX, LLONG_MIN};
+        for (size_t f = 0; f < trace.frames(); ++f) {
+            long long value = std::stoll(object(trace, f, i)[member]) / PX;
+            seen = {std::min(seen.first, value), std::max(seen.second, value)};
+        }
+        return seen;
+    };
+    using Range = std::pair<long long, long long>;
     // The wall's right edge is at 48; the floor ends at 192, so the box's
     // left edge turns at 176.
-    EXPECT_EQ(walkerMin, 48 * PX);
-    EXPECT_EQ(walkerMax, 176 * PX);
+    EXPECT_EQ(range(0, 1), Range(48, 176));
+    EXPECT_EQ(range(2, 1), Range(60, 92));
+    EXPECT_EQ(range(2, 2), Range(40, 40));
+    EXPECT_EQ(range(3, 1), Range(200, 200));
+    EXPECT_EQ(range(3, 2), Range(32, 48));
+    EXPECT_EQ(range(4, 1), Range(0, 16));
+    bool landed = false; // after a hop, on the floor, nearer the player
+    for (size_t f = 1; f < trace.frames(); ++f) {
+        landed =
+            landed ||
+            (object(trace, f - 1, 1)[3] == "Hopping" && object(trace, f, 1)[3] == "Idle" &&
+             object(trace, f, 1)[2] == std::to_string(192 * PX) && objectX(trace, f, 1) > 60 * PX);
+    }
     EXPECT_TRUE(landed);
-    EXPECT_EQ(flyerMin, 60 * PX);
-    EXPECT_EQ(flyerMax, 92 * PX);
 }
 
 // Two shots defeat an object of 2 hit points: its defeat plays and it is
@@ -156,7 +170,7 @@ TEST_F(ObjectsTest, MoversTurnHopAndFlyAgainstTheMap) {
 TEST_F(ObjectsTest, ShotsDefeatHealthRunsOutAndEverythingStartsAgain) {
     kind("target.ini", "[Object]\nbehaviour=stationary\nhitPoints=2\ncontactDamage=0\n");
     kind("turret.ini", "[Object]\nbehaviour=turret\n[Behaviour]\ninterval=40\nshotSpeedInt=3\n"
-                       "[Shot]\nspritesheet=bolt.bmp\ndamage=1\n");
+                       "[Shot]\nspritesheet=bolt.bmp\n");
     Trace trace = play({"target.ini 160 192", "turret.ini 64 192"},
                        "30 b down\n31 b up\n40 b down\n41 b up\n", 400, "[Health]\nhitPoints=2\n");
     ASSERT_EQ(trace.frames(), 400u);
@@ -177,6 +191,10 @@ TEST_F(ObjectsTest, ShotsDefeatHealthRunsOutAndEverythingStartsAgain) {
         }
         if (restarted == 0) {
             lowestHealth = std::min(lowestHealth, trace.number(f, "health"));
+            // A shot is spent on the player it hurts (one flies at a time).
+            if (trace.number(f, "health") < trace.number(f - 1, "health")) {
+                EXPECT_EQ(traceField(trace.line(f), "objectShots"), "[]") << "frame " << f;
+            }
         }
     }
     ASSERT_NE(defeated, 0u);
@@ -191,7 +209,8 @@ TEST_F(ObjectsTest, ShotsDefeatHealthRunsOutAndEverythingStartsAgain) {
 }
 
 // Touching the exit clears the level: the jingle, everything held for the
-// clear's count, then the stage select.
+// clear's count, then the stage select. A game of this one-screen level
+// alone is sound to the strictest check, without the fixed enemy's file.
 TEST_F(ObjectsTest, TheExitClearsTheLevelAndReturnsToTheStageSelect) {
     kind("exit.ini", "[Object]\nbehaviour=exit\n");
     Trace trace = play({"exit.ini 170 192"}, "20 right down\n", 260);
@@ -203,6 +222,12 @@ TEST_F(ObjectsTest, TheExitClearsTheLevelAndReturnsToTheStageSelect) {
     EXPECT_EQ(trace.number(touched, "cleared"), 180);
     EXPECT_EQ(trace.number(touched + 179, "cleared"), 1);
     EXPECT_EQ(trace.number(touched + 179, "x"), trace.number(touched, "x"));
-    EXPECT_EQ(trace.text(touched + 180, "screen"), "level");
-    EXPECT_EQ(trace.text(touched + 181, "screen"), "select");
+    EXPECT_EQ(trace.text(touched + 180, "screen"), "select");
+    // The level is starred as cleared.
+    EXPECT_EQ(traceField(trace.line(touched + 180), "cleared"), "[0]");
+
+    fs::remove(m_data + "/enemy.ini");
+    RunResult check =
+        runProgram(std::string(KCS_BINARY) + " --data " + m_data + " --check --strict");
+    EXPECT_EQ(check.status, 0) << check.err;
 }
