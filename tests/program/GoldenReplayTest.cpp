@@ -194,7 +194,7 @@ const std::vector<Checkpoint> CHECKPOINTS = {
 
     // ROCKFALL won unhurt: the shellbacks, the springling, the sentry and
     // the bridge's duskmoth defeated, the exit pad touched; the clear counts
-    // down with the player held, then the stage select.
+    // down with the player held, then the stage select, ROCKFALL starred.
     {WIN,
      1954,
      1954,
@@ -205,7 +205,7 @@ const std::vector<Checkpoint> CHECKPOINTS = {
                   "\"Idle\",0]]"}}},
     {WIN, 1954, 2133, {{"cleared", "180"}}, -1},
     {WIN, 1954, 2133, {{"state", "Running"}, {"x", "23424"}}},
-    {WIN, 2135, 2159, {{"screen", "select"}}},
+    {WIN, 2134, 2159, {{"screen", "select"}, {"cleared", "[0]"}}},
 
     // The pause holds the game; Tab steps it by one update.
     {PAUSE, 300, 302, {{"paused", "true"}, {"stateTime", "94"}}},
