@@ -192,19 +192,11 @@ const std::vector<Checkpoint> CHECKPOINTS = {
     {STARFORGE, 658, 658, {{"state", "Standing"}, {"y", px(2100)}}},
     {STARFORGE, 1480, 1480, {{"state", "Standing"}, {"y", px(1620)}, {"camera", "[512,1440]"}}},
 
-    // ROCKFALL won unhurt: the shellbacks, the springling, the sentry and
-    // the bridge's duskmoth defeated, the exit pad touched; the clear counts
-    // down with the player held, then the stage select, ROCKFALL starred.
-    {WIN,
-     1954,
-     1954,
-     {{"health", "8"},
-      {"objects", "[[0,28672,538624,\"Idle\",0],[1,61824,537600,\"Gone\",0],[2,226752,536064,"
-                  "\"Flying\",1],[3,195840,537600,\"Gone\",0],[4,163840,467968,\"Gone\",0],"
-                  "[1,21888,467968,\"Gone\",0],[5,64576,465920,\"Gone\",0],[6,19456,462848,"
-                  "\"Idle\",0]]"}}},
+    // ROCKFALL won unhurt, its five defeats among the sounds above: the
+    // exit pad touched, the clear counts down with the player held, then the
+    // stage select, ROCKFALL starred.
     {WIN, 1954, 2133, {{"cleared", "180"}}, -1},
-    {WIN, 1954, 2133, {{"state", "Running"}, {"x", "23424"}}},
+    {WIN, 1954, 2133, {{"state", "Running"}, {"x", "23424"}, {"health", "8"}}},
     {WIN, 2134, 2159, {{"screen", "select"}, {"cleared", "[0]"}}},
 
     // The pause holds the game; Tab steps it by one update.
