@@ -1,6 +1,6 @@
 // The demo data keeps the design rules neither the loaders nor the design
 // warnings check: a font whose text glyphs never reuse the digits' cells, and
-// the enemy's picture on its box. That every file loads is kcs --check's job
+// the objects' pictures on their boxes. That every file loads is kcs --check's job
 // (GoldenDemoData), that the characters' boxes and speeds fit the map's
 // queries is its --strict design warnings' (DesignerLoop), and that the
 // bitmaps have the screen's pixel format is kcs-art's, which draws them all
@@ -12,9 +12,7 @@
 
 #include <string>
 
-constexpr int ENEMY_BOX_HEIGHT = 8; // px, fixed by the enemy
-
-TEST(ArtDemoData, FontCellsAndTheEnemysBox) {
+TEST(ArtDemoData, FontCellsAndTheObjectsBoxes) {
     // Text glyphs have their own cells, and digits in text use the digits'.
     IniDictionary font(gEngine->files(), std::string(KCS_DEMO_DATA) + "/font.ini");
     int cell = font.getInt("characterHeight", "Properties", 0);
@@ -32,8 +30,12 @@ TEST(ArtDemoData, FontCellsAndTheEnemysBox) {
         EXPECT_EQ(font.getInt(std::to_string(digit), "Characters", -1), digit * cell);
     }
 
-    // The enemy's picture stands on its box.
-    IniDictionary enemy(gEngine->files(), std::string(KCS_DEMO_DATA) + "/enemy.ini");
-    EXPECT_EQ(enemy.getInt("yOffset", "Sprites", 0) + enemy.getInt("height", "Sprites", 0),
-              ENEMY_BOX_HEIGHT);
+    // The pictures of the kinds that stand on a floor stand on their boxes.
+    for (const char* name :
+         {"thornbug.ini", "walker.ini", "hopper.ini", "turret.ini", "exit.ini"}) {
+        IniDictionary kind(gEngine->files(), std::string(KCS_DEMO_DATA) + "/" + name);
+        EXPECT_EQ(kind.getInt("yOffset", "Sprites", 0) + kind.getInt("height", "Sprites", 0),
+                  kind.getInt("height", "BoundingBox", 0))
+            << name;
+    }
 }

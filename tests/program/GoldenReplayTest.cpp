@@ -1,9 +1,10 @@
-// Golden replays: the demo game played through the real kcs program from
-// the replays in tests/replays and one beside this file, checked at the
-// frames where the levels' features show in the trace. The frame numbers
-// were read off the traces of these replays on the demo data; a change of
-// the game's rules or of the demo levels that moves them fails here and
-// names the frame.
+// Golden replays: the classic demo game (one fixed thornbug, no health)
+// and a win of the demo game's ROCKFALL, played through the real kcs
+// program from the replays in tests/replays and one beside this file,
+// checked at the frames where the levels' features show in the trace. The
+// frame numbers were read off the traces of these replays; a change of the
+// game's rules or of those levels that moves them fails here and names the
+// frame.
 #include "engine/Bitmap.h"
 #include "engine/GameEngine.h"
 #include "support/TestEnvironment.h"
@@ -34,6 +35,7 @@ constexpr int SCREEN_HEIGHT = 240;                  // px
 // replays the benchmark plays.
 const char* const KALVORN = "tests/replays/rockfall-kalvorn.txt";
 const char* const STARFORGE = "tests/replays/starforge-vessa.txt";
+const char* const WIN = "tests/replays/rockfall-win.txt";
 const char* const PAUSE = "tests/program/menu-back-and-pause.replay";
 
 // A whole-pixel position as the trace writes it.
@@ -41,10 +43,11 @@ std::string px(long long pixels) {
     return std::to_string(pixels * ONE_PIXEL);
 }
 
-// A headless run of the demo data, tracing to standard output; without a
-// replay when it is "".
-std::string runCommand(const std::string& replay, size_t frames, const std::string& extra = "") {
-    return std::string(KCS_BINARY) + " --headless --data " + KCS_DEMO_DATA +
+// A headless run of the classic data (or another), tracing to standard
+// output; without a replay when it is "".
+std::string runCommand(const std::string& replay, size_t frames, const std::string& extra = "",
+                       const char* data = KCS_CLASSIC_DATA) {
+    return std::string(KCS_BINARY) + " --headless --data " + data +
            (replay.empty() ? "" : " --replay " + replay) + " --trace - --frames " +
            std::to_string(frames) + extra;
 }
@@ -53,6 +56,7 @@ struct GoldenRun {
     const char* replay;
     size_t frames;
     std::vector<std::string> sounds; // every sound raised, as "frame name"
+    const char* data = KCS_CLASSIC_DATA;
 };
 
 const std::vector<GoldenRun> GOLDEN_RUNS = {
@@ -69,6 +73,15 @@ const std::vector<GoldenRun> GOLDEN_RUNS = {
      320,
      {"1 menuConfirm", "4 menuBack", "7 menuConfirm", "10 menuConfirm", "201 teleport",
       "300 pause"}},
+    {WIN,
+     2160,
+     {"2 menuConfirm", "5 menuConfirm",   "196 teleport", "267 land",    "268 shoot",
+      "272 shoot",     "278 defeat",      "605 jump",     "642 land",    "643 jump",
+      "684 land",      "702 land",        "703 shoot",    "707 shoot",   "711 shoot",
+      "712 defeat",    "1281 enemyShoot", "1300 shoot",   "1304 shoot",  "1308 shoot",
+      "1328 jump",     "1367 land",       "1370 shoot",   "1387 defeat", "1728 shoot",
+      "1731 defeat",   "1840 shoot",      "1844 shoot",   "1864 defeat", "1954 clear"},
+     KCS_DEMO_DATA},
 };
 
 std::string recordingOf(const std::string& replay) {
@@ -83,8 +96,9 @@ const Trace& golden(const std::string& replay) {
     if (found == traces.end()) {
         auto run = std::find_if(GOLDEN_RUNS.begin(), GOLDEN_RUNS.end(),
                                 [&](const GoldenRun& r) { return r.replay == replay; });
-        RunResult result = runProgram(runCommand(std::string(KCS_SOURCE_DIR) + "/" + replay,
-                                                 run->frames, " --record " + recordingOf(replay)));
+        RunResult result =
+            runProgram(runCommand(std::string(KCS_SOURCE_DIR) + "/" + replay, run->frames,
+                                  " --record " + recordingOf(replay), run->data));
         EXPECT_EQ(result.status, 0) << replay << ": " << result.err;
         found = traces.emplace(replay, Trace(result.out)).first;
     }
@@ -177,6 +191,13 @@ const std::vector<Checkpoint> CHECKPOINTS = {
     {STARFORGE, 416, 416, {{"state", "Running"}, {"y", px(2340)}}},
     {STARFORGE, 658, 658, {{"state", "Standing"}, {"y", px(2100)}}},
     {STARFORGE, 1480, 1480, {{"state", "Standing"}, {"y", px(1620)}, {"camera", "[512,1440]"}}},
+
+    // ROCKFALL won unhurt, its five defeats among the sounds above: the
+    // exit pad touched, the clear counts down with the player held, then the
+    // stage select, ROCKFALL starred.
+    {WIN, 1954, 2133, {{"cleared", "180"}}, -1},
+    {WIN, 1954, 2133, {{"state", "Running"}, {"x", "23424"}, {"health", "8"}}},
+    {WIN, 2134, 2159, {{"screen", "select"}, {"cleared", "[0]"}}},
 
     // The pause holds the game; Tab steps it by one update.
     {PAUSE, 300, 302, {{"paused", "true"}, {"stateTime", "94"}}},
