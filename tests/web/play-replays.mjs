@@ -1,10 +1,10 @@
 // The web build is the same game: each golden replay, played in headless
 // chromium from one browser start, gives the native kcs's trace byte for byte
 // and its screenshots pixel for pixel.
-// node play-replays.mjs SITE KCS DATA WORK REPLAY:FRAMES:SHOT,SHOT... ...
-// SITE the web build's folder, KCS the native program, DATA the data folder
-// both play, WORK a scratch folder. Prints one line per replay, then
-// "N passed, N failed".
+// node play-replays.mjs KCS WORK REPLAY:FRAMES:SHOT,SHOT...:DATA:SITE ...
+// KCS the native program, WORK a scratch folder; each run's DATA is the data
+// folder the native game plays, SITE the web build's folder holding the same
+// data packed. Prints one line per replay, then "N passed, N failed".
 import { execFileSync, spawn } from 'node:child_process';
 import fs from 'node:fs';
 import path from 'node:path';
@@ -13,7 +13,7 @@ import { createRequire } from 'node:module';
 const require = createRequire(path.join(process.env.KCS_PUPPETEER_DIR || '.', 'index.js'));
 const puppeteer = require('puppeteer-core');
 
-const [site, kcs, data, work, ...runs] = process.argv.slice(2);
+const [kcs, work, ...runs] = process.argv.slice(2);
 const PER_REPLAY_MS = 120000; // a replay's whole run in the browser, at most
 
 // The pixels of a BMP as "R,G,B" rows, whatever its layout (the native
@@ -51,13 +51,18 @@ function differingPixels(a, b) {
 }
 
 fs.mkdirSync(work, { recursive: true });
-// The page's folder as served: the web build, and the replays beside it.
+// What is served: a folder for each web build, its files and the replays
+// beside them.
 const served = path.join(work, 'site');
 fs.rmSync(served, { recursive: true, force: true });
 fs.mkdirSync(served);
-for (const name of fs.readdirSync(site)) {
-  fs.symlinkSync(path.resolve(site, name), path.join(served, name));
-}
+const sites = [...new Set(runs.map((run) => run.split(':')[4]))];
+sites.forEach((site, i) => {
+  fs.mkdirSync(path.join(served, String(i)));
+  for (const name of fs.readdirSync(site)) {
+    fs.symlinkSync(path.resolve(site, name), path.join(served, String(i), name));
+  }
+});
 const server = spawn('python3', ['-m', 'http.server', '--bind', '127.0.0.1', '0'],
                      { cwd: served, stdio: ['ignore', 'pipe', 'ignore'] });
 const port = await new Promise((resolve, reject) => {
@@ -77,10 +82,11 @@ let passed = 0;
 let failed = 0;
 try {
   for (const run of runs) {
-    const [replay, frames, shotList] = run.split(':');
+    const [replay, frames, shotList, data, site] = run.split(':');
+    const folder = path.join(served, String(sites.indexOf(site)));
     const shots = shotList ? shotList.split(',') : [];
     const name = path.basename(replay);
-    fs.copyFileSync(replay, path.join(served, name));
+    fs.copyFileSync(replay, path.join(folder, name));
     const nativeTrace = path.join(work, name + '.native-trace');
     const shotArgs = shots.flatMap((f) => ['--screenshot', `${f}:${path.join(work, `${name}-${f}.bmp`)}`]);
     execFileSync(kcs, ['--headless', '--data', data, '--replay', replay, '--trace', nativeTrace,
@@ -93,7 +99,7 @@ try {
                                        ['no-pacing', ''],
                                        ...shots.map((f) => ['screenshot', `${f}:/shot-${f}.bmp`])]);
     const started = Date.now();
-    await page.goto(`http://127.0.0.1:${port}/index.html?${query}`);
+    await page.goto(`http://127.0.0.1:${port}/${sites.indexOf(site)}/index.html?${query}`);
     await page.waitForFunction('window.kcsExitStatus !== undefined', { timeout: PER_REPLAY_MS });
     const seconds = (Date.now() - started) / 1000;
     const result = await page.evaluate((list) => ({

@@ -1,15 +1,16 @@
 #!/bin/sh
 # The web tier: the golden replays played by the web build in headless
-# chromium, against the native kcs of the same source (play-replays.mjs).
+# chromium, against the native kcs of the same source (play-replays.mjs), on
+# the data each plays natively.
 #   tests/web/run.sh BUILD SITE [--build]
 # BUILD is the native build folder (its kcs and data), SITE the web build's
 # folder; --build builds the web build there first, in BUILD/web-wasm. Without
-# emscripten or chromium it says so and exits 77, which ctest counts as
-# skipped.
+# emscripten, chromium or npm it says which is missing and exits 77: skipped.
 set -eu
 source_dir=$(cd "$(dirname "$0")/../.." && pwd)
 build=$(cd "$1" && pwd)
-site=$2
+mkdir -p "$2"
+site=$(cd "$2" && pwd)
 missing=""
 command -v emcmake >/dev/null 2>&1 || missing="$missing emscripten"
 command -v chromium >/dev/null 2>&1 || missing="$missing chromium"
@@ -30,10 +31,20 @@ if [ ! -d "$driver/puppeteer-core" ]; then
     npm install --prefix "$build/web-test" --no-save --no-audit --no-fund --silent \
         puppeteer-core@24.9.0
 fi
+# The golden replays of the classic data play the same page with that data
+# packed instead: the game is not built again for it.
+classic="$build/web-test/classic"
+mkdir -p "$classic"
+for name in index.html kcs.js kcs.wasm; do
+    ln -sf "$site/$name" "$classic/$name"
+done
+emscripten=$(dirname "$(readlink -f "$(command -v emcc)")")
+(cd "$classic" && python3 "$emscripten/tools/file_packager.py" kcs.data \
+    --preload "$build/data-classic@/data" --js-output=kcs-data.js >/dev/null 2>&1)
 replays="$source_dir/tests/replays"
 KCS_PUPPETEER_DIR="$driver/puppeteer-core" node "$source_dir/tests/web/play-replays.mjs" \
-    "$site" "$build/kcs" "$build/data" "$build/web-test/work" \
-    "$replays/rockfall-kalvorn.txt:1470:196,1000" \
-    "$replays/rockfall-vessa.txt:1560:300,1500" \
-    "$replays/starforge-vessa.txt:1900:215,1700" \
-    "$source_dir/tests/program/menu-back-and-pause.replay:320:310"
+    "$build/kcs" "$build/web-test/work" \
+    "$replays/rockfall-kalvorn.txt:1470:196,1000:$build/data-classic:$classic" \
+    "$replays/starforge-vessa.txt:1900:215,1700:$build/data-classic:$classic" \
+    "$source_dir/tests/program/menu-back-and-pause.replay:320:310:$build/data-classic:$classic" \
+    "$replays/rockfall-win.txt:2160:278,1954:$build/data:$site"
