@@ -168,4 +168,4 @@ tidy: configure
 	run-clang-tidy -p $(BUILD_DIR) -j $(JOBS) -quiet $(addprefix $(CURDIR)/,$(TIDY_FILES))
 
 clean:
-	rm -rf $(BUILD_DIR) $(FUZZ_DIR) $(SANITIZE_DIR)
+	rm -rf $(BUILD_DIR) $(FUZZ_DIR) $(SANITIZE_DIR) $(WEB_BUILD_DIR) $(WEB_DIR)

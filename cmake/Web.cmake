@@ -30,13 +30,16 @@ set_target_properties(kcs PROPERTIES SUFFIX ".js" RUNTIME_OUTPUT_DIRECTORY "${KC
 # The data, packed apart from the game: another data folder packs again
 # without building the game again.
 file(GLOB_RECURSE KCS_WEB_DATA_FILES CONFIGURE_DEPENDS "${KCS_WEB_DATA}/*")
+# Rewritten only when the folder changes, so that another folder whose files
+# are all older than the last pack is packed all the same.
+file(CONFIGURE OUTPUT "${CMAKE_BINARY_DIR}/web-data-folder.txt" CONTENT "${KCS_WEB_DATA}\n")
 add_custom_command(
     OUTPUT "${KCS_WEB_OUT}/kcs.data" "${KCS_WEB_OUT}/kcs-data.js"
     COMMAND ${CMAKE_COMMAND} -E make_directory "${KCS_WEB_OUT}"
     COMMAND python3 "${EMSCRIPTEN_ROOT_PATH}/tools/file_packager.py" kcs.data
             --preload "${KCS_WEB_DATA}@/data" --js-output=kcs-data.js
     WORKING_DIRECTORY "${KCS_WEB_OUT}"
-    DEPENDS ${KCS_WEB_DATA_FILES}
+    DEPENDS ${KCS_WEB_DATA_FILES} "${CMAKE_BINARY_DIR}/web-data-folder.txt"
     COMMENT "Packing ${KCS_WEB_DATA} for the page"
     VERBATIM)
 add_custom_command(
