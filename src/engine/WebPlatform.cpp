@@ -117,14 +117,15 @@ constexpr size_t INFO_HEADER = 40;
 constexpr int MAX_PALETTE_BITS = 8;
 constexpr mode_t FILE_MODE = 0644;
 
-// The value of the bits `mask` selects, scaled to 0-255.
+// The value of the bits `mask` selects, scaled to 0-255 and rounded, as SDL
+// widens a 5- or 6-bit channel.
 Uint8 channel(uint32_t pixel, uint32_t mask) {
     if (mask == 0) {
         return 0;
     }
     int shift = __builtin_ctz(mask);
     uint32_t top = mask >> shift;
-    return static_cast<Uint8>(((pixel & mask) >> shift) * 255 / top);
+    return static_cast<Uint8>((((pixel & mask) >> shift) * 255 + top / 2) / top);
 }
 
 // The surface's pixels as 0xAABBGGRR words (a canvas's byte order), locked.
