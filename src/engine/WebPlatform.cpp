@@ -10,6 +10,7 @@
 #include <emscripten.h>
 
 #include <array>
+#include <bit>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -117,15 +118,15 @@ constexpr size_t INFO_HEADER = 40;
 constexpr int MAX_PALETTE_BITS = 8;
 constexpr mode_t FILE_MODE = 0644;
 
-// The value of the bits `mask` selects, scaled to 0-255 and rounded, as SDL
-// widens a 5- or 6-bit channel.
+// The value of the bits `mask` selects, scaled to 0-255 and rounded down, as
+// the native SDL widens a 5- or 6-bit channel.
 Uint8 channel(uint32_t pixel, uint32_t mask) {
     if (mask == 0) {
         return 0;
     }
     int shift = __builtin_ctz(mask);
     uint32_t top = mask >> shift;
-    return static_cast<Uint8>((((pixel & mask) >> shift) * 255 + top / 2) / top);
+    return static_cast<Uint8>(((pixel & mask) >> shift) * 255 / top);
 }
 
 // The surface's pixels as 0xAABBGGRR words (a canvas's byte order), locked.
@@ -151,6 +152,17 @@ private:
     SDL_Surface* m_pSurface;
     bool m_locked = false;
 };
+
+// An 8-bit channel in the bits of `mask`, as SDL_MapRGB puts it there.
+uint32_t inFormat(Uint8 value, uint32_t mask) {
+    if (mask == 0) {
+        return 0;
+    }
+    int shift = __builtin_ctz(mask);
+    int width = std::popcount(mask >> shift);
+    uint32_t bits = width >= 8 ? uint32_t{value} << (width - 8) : uint32_t{value} >> (8 - width);
+    return (bits << shift) & mask;
+}
 
 constexpr Uint32 OPAQUE = 0xFF000000;
 Uint32 canvasPixel(Uint8 red, Uint8 green, Uint8 blue) {
@@ -187,7 +199,7 @@ SDLKey keyByName(const std::string& name) {
     return SDLK_UNKNOWN;
 }
 
-Surface decodeBitmap(const std::string& path, const std::string& bytes) {
+Surface decodeBitmap(const std::string& path, const std::string& bytes, const KeyColour& key) {
     auto fail = [&](const std::string& what) {
         return DataError(path, "not a loadable BMP image: " + what);
     };
@@ -230,6 +242,8 @@ Surface decodeBitmap(const std::string& path, const std::string& bytes) {
     if (bits != 1 && bits != 4 && bits != 8 && bits != 16 && bits != 24 && bits != 32) {
         throw fail(std::to_string(bits) + "-bit pixels are not read by the web build");
     }
+    const uint32_t keyPixel =
+        inFormat(key.red, masks[0]) | inFormat(key.green, masks[1]) | inFormat(key.blue, masks[2]);
     // The palette follows the headers (and the masks of a 40-byte header).
     std::vector<Uint32> palette;
     if (bits <= MAX_PALETTE_BITS) {
@@ -272,6 +286,10 @@ Surface decodeBitmap(const std::string& path, const std::string& bytes) {
                 if (bits == 24) {
                     pOut[x] = canvasPixel(channel(pixel, 0xFF0000), channel(pixel, 0xFF00),
                                           channel(pixel, 0xFF));
+                } else if ((pixel & (masks[0] | masks[1] | masks[2])) == keyPixel) {
+                    // The native colour key is the key's colour in the file's
+                    // own format: whatever its few bits widen to, it is the key.
+                    pOut[x] = canvasPixel(key.red, key.green, key.blue);
                 } else {
                     pOut[x] = canvasPixel(channel(pixel, masks[0]), channel(pixel, masks[1]),
                                           channel(pixel, masks[2]));

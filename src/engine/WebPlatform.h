@@ -26,8 +26,14 @@ SDLKey keyByName(const std::string& name);
 // key: bitmaps are decoded here, as 32-bit surfaces, opaque, and the colour
 // key becomes a transparent alpha, which its blits (a canvas's drawImage)
 // skip as the native blit skips the key.
-// Throws DataError naming `path` for a layout it does not read.
-Surface decodeBitmap(const std::string& path, const std::string& bytes);
+// A 16-bit pixel that is the colour key in its own format is decoded as the
+// key itself. Throws DataError naming `path` for a layout it does not read.
+struct KeyColour {
+    Uint8 red;
+    Uint8 green;
+    Uint8 blue;
+};
+Surface decodeBitmap(const std::string& path, const std::string& bytes, const KeyColour& key);
 void keyByAlpha(SDL_Surface* pSurface, Uint8 red, Uint8 green, Uint8 blue);
 // As a 24-bit BMP (emscripten's SDL cannot save one); false when it cannot.
 bool saveBitmap(SDL_Surface* pSurface, const std::string& path);
