@@ -125,7 +125,8 @@ try {
       if (differing !== 0) problems.push(`screenshot at frame ${f}: ${differing} pixels differ`);
     });
     const verdict = problems.length === 0 ? 'ok' : 'FAILED: ' + problems.join('; ');
-    console.log(`${name}: ${frames} frames, ${shots.length} screenshots, ${seconds.toFixed(1)} s: ${verdict}`);
+    console.log(`${name} on ${path.basename(data)}: ${frames} frames, ${shots.length} screenshots, ` +
+                `${seconds.toFixed(1)} s: ${verdict}`);
     if (problems.length === 0) passed++; else failed++;
   }
 } finally {

@@ -31,20 +31,31 @@ if [ ! -d "$driver/puppeteer-core" ]; then
     npm install --prefix "$build/web-test" --no-save --no-audit --no-fund --silent \
         puppeteer-core@24.9.0
 fi
-# The golden replays of the classic data play the same page with that data
-# packed instead: the game is not built again for it.
-classic="$build/web-test/classic"
-mkdir -p "$classic"
-for name in index.html kcs.js kcs.wasm; do
-    ln -sf "$site/$name" "$classic/$name"
-done
+# Other data plays the same page with that data packed instead: the game is
+# not built again for it. The golden replays of the classic data play it as
+# it is; the pause's also plays it with its pictures in the other BMP layouts
+# (bmp-layouts.py), which both the native SDL and the page's reader read.
 emscripten=$(dirname "$(readlink -f "$(command -v emcc)")")
-(cd "$classic" && python3 "$emscripten/tools/file_packager.py" kcs.data \
-    --preload "$build/data-classic@/data" --js-output=kcs-data.js >/dev/null 2>&1)
+pack() { # DATA SITE
+    mkdir -p "$2"
+    for name in index.html kcs.js kcs.wasm; do
+        ln -sf "$site/$name" "$2/$name"
+    done
+    (cd "$2" && python3 "$emscripten/tools/file_packager.py" kcs.data \
+        --preload "$1@/data" --js-output=kcs-data.js >/dev/null 2>&1)
+}
+classic="$build/web-test/classic"
+pack "$build/data-classic" "$classic"
+layouts="$build/web-test/layouts"
+rm -rf "$layouts-data"
+cp -r "$build/data-classic" "$layouts-data"
+python3 "$source_dir/tests/web/bmp-layouts.py" "$layouts-data"
+pack "$layouts-data" "$layouts"
 replays="$source_dir/tests/replays"
 KCS_PUPPETEER_DIR="$driver/puppeteer-core" node "$source_dir/tests/web/play-replays.mjs" \
     "$build/kcs" "$build/web-test/work" \
     "$replays/rockfall-kalvorn.txt:1470:196,1000:$build/data-classic:$classic" \
     "$replays/starforge-vessa.txt:1900:215,1700:$build/data-classic:$classic" \
     "$source_dir/tests/program/menu-back-and-pause.replay:320:310:$build/data-classic:$classic" \
-    "$replays/rockfall-win.txt:2160:278,1954:$build/data:$site"
+    "$replays/rockfall-win.txt:2160:278,1954:$build/data:$site" \
+    "$source_dir/tests/program/menu-back-and-pause.replay:320:100,310:$layouts-data:$layouts"
