@@ -1,5 +1,7 @@
 // The object runs: ROCKFALL with 64 objects of four behaviours in its first
-// boundary, where the player starts and plays, against ROCKFALL with none.
+// boundary, where the player starts and plays, against ROCKFALL with none in
+// play. The bench draws its own pictures, so it needs nothing of the data
+// but the level.
 #include "ObjectRuns.h"
 
 #include "GameRuns.h"
@@ -14,6 +16,7 @@
 #include <fstream>
 #include <sstream>
 #include <stdexcept>
+#include <vector>
 
 namespace fs = std::filesystem;
 
@@ -21,7 +24,9 @@ namespace {
 
 const char* const LEVEL = "ROCKFALL";
 const char* const SHOT_FILE = "bench-shot.bmp";
+const char* const SHEET_FILE = "bench-object.bmp";
 constexpr int SHOT_SIDE = 6;         // px
+constexpr int FRAME_SIDE = 16;       // px, two frames one above the other
 constexpr int64_t PLAY_FRAMES = 600; // ten seconds of play
 constexpr int KIND_COUNT = 4;
 constexpr int PER_KIND = 16;
@@ -53,6 +58,20 @@ const BenchKind KINDS[KIND_COUNT] = {
      "behaviour=turret\n[Behaviour]\ninterval=40\nrange=512\nshotSpeedInt=2\n[Shot]\n"
      "spritesheet=bench-shot.bmp\ndamage=0\n"},
 };
+
+// Without objects in play the level still lists one (a level that lists
+// none would need the fixed enemy's file): standing in the grotto, another
+// boundary, where it is neither moved nor seen.
+const BenchKind AWAY = {"bench-away.ini", 2240, "behaviour=stationary\n"};
+constexpr int AWAY_X = 160; // px
+
+// Two frames of 16 px, drawn 8 px above a box 8 px high, as the thornbug.
+const char* const SPRITE = "[BoundingBox]\nwidth=16\nheight=8\n[Spritesheets]\namount=1\n"
+                           "spritesheet0=bench-object.bmp\n[Sprites]\namount=2\nwidth=16\n"
+                           "height=16\nyOffset=-8\nsprite0YPos=0\nsprite1YPos=16\n"
+                           "[Animations]\namount=1\n[Animation0]\nnFrames=2\n"
+                           "frame0SpriteIndex=0\nframe0Duration=8\nframe1SpriteIndex=1\n"
+                           "frame1Duration=8\n";
 
 void writeText(const fs::path& path, const std::string& text) {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
@@ -118,10 +137,36 @@ std::string playText() {
     return text + std::to_string(PLAY_FRAMES - KEY_HELD) + " left up\n";
 }
 
+// A picture of the given size in the given colours, one band each from
+// the top down.
+void writePicture(const fs::path& path, int width, int height, const std::vector<Uint32>& colours) {
+    SDL_Surface* pPicture =
+        SDL_CreateRGBSurface(SDL_SWSURFACE, width, height, 24, 0xFF0000, 0x00FF00, 0x0000FF, 0);
+    if (pPicture == nullptr) {
+        throw std::runtime_error("objects: cannot make " + path.string());
+    }
+    int band = height / static_cast<int>(colours.size());
+    for (size_t i = 0; i < colours.size(); ++i) {
+        SDL_Rect rect{0, static_cast<Sint16>(band * static_cast<int>(i)),
+                      static_cast<Uint16>(width), static_cast<Uint16>(band)};
+        SDL_FillRect(pPicture, &rect, colours[i]);
+    }
+    int saved = SDL_SaveBMP(pPicture, path.c_str());
+    SDL_FreeSurface(pPicture);
+    if (saved != 0) {
+        throw std::runtime_error("objects: cannot write " + path.string());
+    }
+}
+
+void writeKind(const fs::path& folder, const BenchKind& kind) {
+    writeText(folder / kind.file,
+              std::string("[Object]\nhitPoints=9999\ncontactDamage=0\n") + kind.behaviour + SPRITE);
+}
+
 // A copy of the data whose files are links to the originals, but for the
-// level file, and the kinds and the shot the objects need.
+// level file, and the kinds and pictures the objects need.
 fs::path makeFolder(const fs::path& scratch, const std::string& name, const fs::path& data,
-                    const std::string& levels, bool withKinds) {
+                    const std::string& levels) {
     fs::path folder = scratch / name;
     fs::create_directories(folder);
     for (const fs::directory_entry& entry : fs::directory_iterator(data)) {
@@ -130,26 +175,12 @@ fs::path makeFolder(const fs::path& scratch, const std::string& name, const fs::
         }
     }
     writeText(folder / LEVELS_FILE, levels);
-    if (withKinds) {
-        FileRegistry files;
-        std::string sprite = readFile(files, data / ENEMY_FILE, INI_FILE);
-        for (const BenchKind& kind : KINDS) {
-            writeText(folder / kind.file,
-                      std::string("[Object]\nhitPoints=9999\ncontactDamage=0\n") + kind.behaviour +
-                          "[BoundingBox]\nwidth=16\nheight=8\n" + sprite);
-        }
-        SDL_Surface* pShot = SDL_CreateRGBSurface(SDL_SWSURFACE, SHOT_SIDE, SHOT_SIDE, 24, 0xFF0000,
-                                                  0x00FF00, 0x0000FF, 0);
-        if (pShot == nullptr) {
-            throw std::runtime_error("objects: cannot make the shot's picture");
-        }
-        SDL_FillRect(pShot, nullptr, SDL_MapRGB(pShot->format, 0xFC, 0x74, 0x60));
-        int saved = SDL_SaveBMP(pShot, (folder / SHOT_FILE).c_str());
-        SDL_FreeSurface(pShot);
-        if (saved != 0) {
-            throw std::runtime_error("objects: cannot write the shot's picture");
-        }
+    for (const BenchKind& kind : KINDS) {
+        writeKind(folder, kind);
     }
+    writeKind(folder, AWAY);
+    writePicture(folder / SHOT_FILE, SHOT_SIDE, SHOT_SIDE, {0xFC7460});
+    writePicture(folder / SHEET_FILE, FRAME_SIDE, 2 * FRAME_SIDE, {0xB8F818, 0x58D854});
     return folder;
 }
 
@@ -157,10 +188,6 @@ fs::path makeFolder(const fs::path& scratch, const std::string& name, const fs::
 
 ObjectCost measureObjectCost(const std::string& dataDir, int runs) {
     fs::path data = dataDir;
-    if (!fs::exists(data / ENEMY_FILE)) {
-        throw std::runtime_error("objects: the data has no " + std::string(ENEMY_FILE) +
-                                 ", whose picture the bench's objects borrow");
-    }
     std::string pattern = (fs::temp_directory_path() / "kcs-objects-XXXXXX").string();
     if (mkdtemp(pattern.data()) == nullptr) {
         throw std::runtime_error("objects: cannot make a scratch folder");
@@ -181,8 +208,13 @@ ObjectCost measureObjectCost(const std::string& dataDir, int runs) {
         }
         std::string withObjects = levels;
         withObjects.insert(at + header.size(), objectKeys());
-        fs::path with = makeFolder(scratch, "with", data, withObjects, true);
-        fs::path without = makeFolder(scratch, "without", data, levels, false);
+        std::string withoutObjects = levels;
+        withoutObjects.insert(at + header.size(),
+                              std::string("objectAmount=1\nobject0=") + AWAY.file +
+                                  "\nobject0x=" + std::to_string(AWAY_X) +
+                                  "\nobject0y=" + std::to_string(AWAY.y) + "\n");
+        fs::path with = makeFolder(scratch, "with", data, withObjects);
+        fs::path without = makeFolder(scratch, "without", data, withoutObjects);
         fs::path replay = scratch / "play.replay";
         writeText(replay, cost.replay);
         const std::vector<std::string> level{"--level", LEVEL, "--skip-ready"};

@@ -18,6 +18,6 @@ struct ObjectCost {
 };
 
 // Runs the level `runs` times each way, the two ways alternating, in copies
-// of the data folder that differ only in levels.ini and the kind files the
-// bench writes. The kinds borrow the fixed enemy's picture (enemy.ini).
+// of the data folder that differ only in levels.ini, beside the kind files
+// and pictures the bench writes.
 ObjectCost measureObjectCost(const std::string& dataDir, int runs);

@@ -615,9 +615,10 @@ int main(int argc, char** argv) {
                "and shooting, in the level's first boundary: once with "
             << objects.objects
             << " objects spread across that boundary (walkers, hoppers, wave flyers and turrets, "
-               "a quarter each, with the fixed enemy's picture; hit points the shots never use "
-               "up and no damage, so all stay in play and the player's path is the same), once "
-               "with none (the fixed enemy alone). Median over "
+               "a quarter each; hit points the shots never use up and no damage, so all stay in "
+               "play and the player's path is the same), once with none in play (one standing "
+               "in another boundary, as a level that lists objects has no fixed enemy). Median "
+               "over "
             << settings.runs
             << " runs of each, the two alternating, of each run's median and 99th percentile "
                "of the update and draw, in microseconds.\n\n";
