@@ -48,8 +48,8 @@ ObjectSet::ObjectSet(const IniDictionary& levels, const std::string& level, cons
         auto require = [&](const std::string& key, const char* what) {
             if (!levels.hasKey(key, level)) {
                 throw DataError(LEVELS_FILE,
-                                joined(where, key, " is not given; give ", what, " (objectAmount is ",
-                                       std::to_string(amount), ")"));
+                                joined(where, key, " is not given; give ", what,
+                                       " (objectAmount is ", std::to_string(amount), ")"));
             }
         };
         require(objectKey(i), "the object's kind file");
