@@ -135,7 +135,7 @@ int runDataCheck(FileRegistry& files, bool strict) {
                                "] for the level named in " + STAGE_SELECT_FILE);
                 continue;
             }
-            if (pAudio && pLevels->hasKey("music", level)) {
+            if (pAudio != nullptr && pLevels->hasKey("music", level)) {
                 checker.attempt([&] {
                     pAudio->loadMusic(soundNamedBy(*pLevels, LEVELS_FILE, level, "music"));
                 });
