@@ -183,11 +183,14 @@ private:
 
 } // namespace
 
-GameTimes timeGame(const std::string& dataDir, const std::string& replay, int64_t frames) {
+GameTimes timeGame(const std::string& dataDir, const std::string& replay, int64_t frames,
+                   const std::vector<std::string>& moreOptions) {
     FrameTimer timer(frames);
     LoopHooks hooks;
     hooks.pFrames = &timer;
-    int status = runGame(headlessArguments(dataDir, replay, frames), hooks);
+    std::vector<std::string> arguments = headlessArguments(dataDir, replay, frames);
+    arguments.insert(arguments.end(), moreOptions.begin(), moreOptions.end());
+    int status = runGame(arguments, hooks);
     GameTimes times = timer.times();
     times.status = status;
     return times;

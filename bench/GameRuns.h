@@ -22,8 +22,10 @@ struct PacedTimes {
     int status = 0;
 };
 
-// Headless and unpaced, every pass timed. Paths are absolute.
-GameTimes timeGame(const std::string& dataDir, const std::string& replay, int64_t frames);
+// Headless and unpaced, every pass timed, with more of kcs's options when
+// given. Paths are absolute.
+GameTimes timeGame(const std::string& dataDir, const std::string& replay, int64_t frames,
+                   const std::vector<std::string>& moreOptions = {});
 // Headless and unpaced with the blit recorder hooked in.
 BlitScript recordGame(const std::string& dataDir, const std::string& replay, int64_t frames);
 // SDL's dummy driver but the real FramePacer on SDL's clock; the sound is

@@ -8,6 +8,7 @@
 #include "ChildProcess.h"
 #include "GameRuns.h"
 #include "Machine.h"
+#include "ObjectRuns.h"
 #include "Statistics.h"
 
 #include "engine/Audio.h"
@@ -55,6 +56,8 @@ constexpr double BUFFER_MS = 1000.0 * Audio::BUFFER_SAMPLES / Audio::FREQUENCY;
 constexpr double TARGET_SOUND_LATENCY_MS = FRAME_BUDGET_MS + BUFFER_MS;
 constexpr double TARGET_STARTUP_MS = 30.0;
 constexpr double TARGET_RSS_MB = 25.0;
+// What a level's 64 objects may add to its frame's update and draw.
+constexpr double TARGET_OBJECTS_US = 50.0;
 // The load (runnable processes per core) above which the report calls the
 // machine busy.
 constexpr double BUSY_SHARE = 0.10;
@@ -452,6 +455,10 @@ int main(int argc, char** argv) {
             costs.push_back(measureFrameCost(settings, replay));
         }
 
+        progress("objects: " + std::to_string(settings.runs) +
+                 " runs of a level with many objects and with none");
+        ObjectCost objects = measureObjectCost(settings.data, settings.runs);
+
         // The paced runs play the first replay, which starts on the menu.
         std::vector<Pace> gamePaces, mutedPaces, barePaces;
         for (int run = 0; run < settings.pacedRuns; ++run) {
@@ -598,6 +605,31 @@ int main(int argc, char** argv) {
             out << "\n\n";
         }
 
+        double withObjects = median(objects.withMedianMs) * 1e3;
+        double withoutObjects = median(objects.withoutMedianMs) * 1e3;
+        double objectsCost = withObjects - withoutObjects;
+        out << "### A level's objects\n\n";
+        out << objects.level << " from its start (`--level " << objects.level << " --skip-ready`), "
+            << objects.frames
+            << " frames headless and unpaced, the player running right and then left, jumping "
+               "and shooting, in the level's first boundary: once with "
+            << objects.objects
+            << " objects spread across that boundary (walkers, hoppers, wave flyers and turrets, "
+               "a quarter each; hit points the shots never use up and no damage, so all stay in "
+               "play and the player's path is the same), once with none in play (one standing "
+               "in another boundary, as a level that lists objects has no fixed enemy). Median "
+               "over "
+            << settings.runs
+            << " runs of each, the two alternating, of each run's median and 99th percentile "
+               "of the update and draw, in microseconds.\n\n";
+        out << "| level | update and draw median | p99 |\n|---|---:|---:|\n";
+        out << "| with " << objects.objects << " objects | " << fixed(withObjects, 1) << " | "
+            << fixed(median(objects.withP99Ms) * 1e3, 1) << " |\n";
+        out << "| without | " << fixed(withoutObjects, 1) << " | "
+            << fixed(median(objects.withoutP99Ms) * 1e3, 1) << " |\n\n";
+        out << "The objects cost **" << fixed(objectsCost, 1) << " µs** a frame, "
+            << fixed(objectsCost / objects.objects * 1e3, 0) << " ns an object.\n\n";
+
         out << "### Pacing, " << settings.pacedFrames << " frames at 60 per second\n\n";
         out << "Median over " << settings.pacedRuns
             << " runs each. The game is the real loop with its FramePacer on SDL's clock (dummy "
@@ -665,6 +697,9 @@ int main(int argc, char** argv) {
         out << "| frames per second, headless (worst replay or part) | " << fixed(worstFps, 0)
             << " | ≥ " << fixed(TARGET_FPS, 0) << " | " << verdict(worstFps >= TARGET_FPS)
             << " |\n";
+        out << "| " << objects.objects << " objects in a level, against none, median update "
+            << "and draw | " << fixed(objectsCost, 1) << " µs | ≤ " << fixed(TARGET_OBJECTS_US, 0)
+            << " µs | " << verdict(objectsCost <= TARGET_OBJECTS_US) << " |\n";
         double intervalError = std::fabs(gamePace.meanIntervalMs - FRAME_BUDGET_MS);
         out << "| mean paced interval | " << fixed(gamePace.meanIntervalMs, 4) << " ms | 16.667 ± "
             << fixed(TARGET_INTERVAL_ERROR_MS, 2) << " ms | "

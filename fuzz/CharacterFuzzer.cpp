@@ -1,8 +1,11 @@
-// Fuzzes the sprite and character loaders. The input is five bytes that size
-// the sheets and pick the keys held, then the text of a character file. The
-// sheets "s0.bmp" to "s3.bmp" and the shot "shot.bmp" are written at the
-// input's sizes; the text is loaded as a bare sprite (as the enemy loads its
-// file) and as a player on a small sound level, which then plays a while.
+// Fuzzes the sprite, character and object kind loaders. The input is five
+// bytes that size the sheets and pick the keys held, then the text of a
+// character file. The sheets "s0.bmp" to "s3.bmp" and the shot "shot.bmp"
+// are written at the input's sizes; the text is loaded as a bare sprite (as
+// the enemy loads its file) and as a player on a small sound level, which
+// then plays a while. When the text is an object's kind file too (a seed
+// holds both a character's sections and a kind's), two objects of it play
+// beside the player: moving, shooting, hurting and being shot.
 #include "FuzzSupport.h"
 
 #include "config/IniDictionary.h"
@@ -12,6 +15,7 @@
 #include "graphics/Sprite.h"
 #include "world/level/Map.h"
 #include "world/level/MapFile.h"
+#include "world/objects/ObjectSet.h"
 #include "world/player/Kalvorn.h"
 
 #include <cstdio>
@@ -33,6 +37,11 @@ constexpr int KEY_PERIOD = 8;         // updates a key is held and then released
 static_assert(PLAYER_UPDATES % KEY_PERIOD == 0);
 
 const SDLKey PLAYED_KEYS[] = {SDLK_RIGHT, SDLK_LEFT, SDLK_SPACE, SDLK_b, SDLK_UP, SDLK_DOWN};
+
+// Two objects of the text's kind in the first boundary: one on the floor
+// left of the start, one in the air over the gap.
+const char* const OBJECT_LIST = "[FUZZ]\nobjectAmount=2\nobject0=hero.ini\nobject0x=48\n"
+                                "object0y=176\nobject1=hero.ini\nobject1x=336\nobject1y=96\n";
 
 std::unique_ptr<Map> gpMap;
 int gSheetWidth = -1, gSheetHeight = -1; // px of the sheets on disk
@@ -91,6 +100,11 @@ template <typename Play> void requireNamedRefusals(Play play) {
 
 void playCharacter(uint8_t keySeed) {
     Kalvorn player(CHARACTER_FILE, gpMap.get());
+    std::unique_ptr<ObjectSet> pObjects;
+    requireNamedRefusals([&] {
+        pObjects =
+            std::make_unique<ObjectSet>(IniDictionary::fromText(OBJECT_LIST), "FUZZ", *gpMap);
+    });
     for (int n = 0; n < PLAYER_UPDATES; ++n) {
         // Each half period a key is pressed or let go, and only then are
         // events read (pumping SDL's events is not free) and the trace's
@@ -103,17 +117,36 @@ void playCharacter(uint8_t keySeed) {
             TraceRecord trace;
             player.addStateTrace(trace);
             player.addShotsTrace(trace);
+            player.addHealthTrace(trace);
+            if (pObjects) {
+                pObjects->addTraceFields(trace);
+            }
         }
-        if (player.hasFallenOut()) {
-            player.respawn();
+        // As the level restarts the player, and its objects with it.
+        bool defeated = player.isOutOfHealth();
+        if (defeated || player.hasFallenOut()) {
+            if (defeated) {
+                player.restartAfterDefeat();
+            } else {
+                player.respawn();
+            }
+            if (pObjects) {
+                pObjects->reset();
+            }
         }
         player.update();
+        if (pObjects) {
+            pObjects->update(player, *gpMap);
+        }
         if (n == PLAYER_UPDATES / 2) {
             player.takeHit();
         }
         // Drawn without clearing: clipping is what can go wrong, and
         // clearing the screen each update was most of an input's time.
         player.draw();
+        if (pObjects) {
+            pObjects->draw();
+        }
     }
 }
 

@@ -11,11 +11,12 @@ namespace {
 
 // Keys and sections the game's loaders ask for, plus the odd cases of the
 // reader: the empty section and a key that is a whole line.
-const char* const SECTIONS[] = {"",       "Properties", "Sprites", "Animation0", "XSpeed",
-                                "Levels", "Effects",    "Music",   "Audio"};
-const char* const KEYS[] = {"amount",     "sheet", "width", "frame0Duration",
-                            "runningInt", "jump",  "menu",  "music",
-                            "volume",     "a",     ""};
+const char* const SECTIONS[] = {"",       "Properties", "Sprites",   "Animation0",
+                                "XSpeed", "Levels",     "Effects",   "Music",
+                                "Audio",  "Object",     "Behaviour", "Health"};
+const char* const KEYS[] = {
+    "amount", "sheet",     "width",     "frame0Duration", "runningInt", "jump", "menu", "music",
+    "volume", "behaviour", "hitPoints", "barColour",      "object0x",   "a",    ""};
 
 } // namespace
 

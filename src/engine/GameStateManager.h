@@ -44,7 +44,7 @@ public:
     void returnToMenu(bool levelCleared);
     void markCleared(const std::string& levelName) { m_clearedLevels.insert(levelName); }
     bool isCleared(const std::string& levelName) const {
-        return m_clearedLevels.count(levelName) != 0;
+        return m_clearedLevels.contains(levelName);
     }
     // The last update went to the pause menu: the level was held as by the
     // pause.

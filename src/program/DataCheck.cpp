@@ -1,6 +1,7 @@
 // kcs --check: every file the game could reach from "stageselect.ini" is
 // loaded by the game's own loaders, so the check and the game agree on what
-// is sound. Each problem is reported once, as one line.
+// is sound. Each problem is reported once, as one line: a file two levels
+// share (an object's kind file) is loaded for each, and says its problem once.
 #include "program/DataCheck.h"
 
 #include "config/Controls.h"
@@ -20,6 +21,7 @@
 #include "world/objects/ObjectSet.h"
 #include "world/player/Kalvorn.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <functional>
 #include <memory>
@@ -46,15 +48,25 @@ public:
     }
 
     void report(const std::string& line) {
-        std::fprintf(stderr, "kcs: %s\n", line.c_str());
-        ++m_problems;
+        if (m_reported.insert(line).second) {
+            std::fprintf(stderr, "kcs: %s\n", line.c_str());
+        }
     }
 
-    int problems() const { return m_problems; }
+    int problems() const { return static_cast<int>(m_reported.size()); }
 
 private:
-    int m_problems = 0;
+    std::set<std::string> m_reported;
 };
+
+// Adds the warnings not yet in the list, in their order.
+void addWarnings(std::vector<std::string>& warnings, const std::vector<std::string>& found) {
+    for (const std::string& warning : found) {
+        if (std::find(warnings.begin(), warnings.end(), warning) == warnings.end()) {
+            warnings.push_back(warning);
+        }
+    }
+}
 
 } // namespace
 
@@ -123,7 +135,7 @@ int runDataCheck(FileRegistry& files, bool strict) {
                                "] for the level named in " + STAGE_SELECT_FILE);
                 continue;
             }
-            if (pAudio && pLevels->hasKey("music", level)) {
+            if (pAudio != nullptr && pLevels->hasKey("music", level)) {
                 checker.attempt([&] {
                     pAudio->loadMusic(soundNamedBy(*pLevels, LEVELS_FILE, level, "music"));
                 });
@@ -131,14 +143,13 @@ int runDataCheck(FileRegistry& files, bool strict) {
             checker.attempt([&] {
                 auto pMap = std::make_unique<Map>(level, *pLevels);
                 bool placesObjects = ObjectSet::isListedIn(*pLevels, level);
-                std::vector<std::string> found = pMap->designWarnings(
-                    LEVELS_FILE, level,
-                    placesObjects ? std::nullopt : std::optional<SDL_Rect>(enemyBox));
-                warnings.insert(warnings.end(), found.begin(), found.end());
+                addWarnings(warnings,
+                            pMap->designWarnings(
+                                LEVELS_FILE, level,
+                                placesObjects ? std::nullopt : std::optional<SDL_Rect>(enemyBox)));
                 if (placesObjects) {
                     ObjectSet objects(*pLevels, level, *pMap);
-                    found = objects.designWarnings(*pMap, LEVELS_FILE, level);
-                    warnings.insert(warnings.end(), found.begin(), found.end());
+                    addWarnings(warnings, objects.designWarnings(*pMap, LEVELS_FILE, level));
                 }
                 if (!pSoundMap) {
                     pSoundMap = std::move(pMap);

@@ -1,8 +1,10 @@
 // The bad-data matrix: every data file of a game's folder (INI, bitmap, map
 // and sound, in sub-folders too) missing, empty, cut to half and overwritten
 // with noise, every sound file without its fmt or data chunk, with a chunk
-// running past its end and at 1 Hz, and every integer key of its INI files
-// set to -1, 0, 2147483647 and 2147483648. For each case the real kcs goes
+// running past its end and at 1 Hz, every integer key of its INI files set
+// to -1, 0, 2147483647 and 2147483648, and every key holding a word (a
+// behaviour, a colour, a level's name; not a file's) set to a word no
+// loader knows. For each case the real kcs goes
 // through the menu into the level and the character that load the changed
 // file, skips the ready phase and plays a few seconds, and checks the data;
 // each run must end with status 0, or with status 2 and one "kcs: FILE: ..."
@@ -10,7 +12,7 @@
 // with a trace of whole lines.
 //
 //     kcs_bad_data_matrix --kcs KCS --data DIR [--workers N] [--values-per-key N]
-//                         [--rotate] [--timeout SECONDS] [--summary FILE]
+//                         [--rotate] [--timeout SECONDS] [--summary FILE] [--only TEXT]
 //
 // --values-per-key N (1 to 4, for slow builds) keeps every file case but
 // tries each key with N of the values only: always 2147483647, the one most
@@ -18,7 +20,8 @@
 // turns the first value too, so that with one value per key each of the
 // four is tried on a quarter of the keys. --summary also
 // writes the closing counts to FILE, for a test runner that hides the output
-// of passing tests. A failed case's folder is kept for a look.
+// of passing tests. --only TEXT runs the cases of the files whose names hold
+// TEXT, a subset by hand. A failed case's folder is kept for a look.
 #include "support/Programs.h"
 #include "support/Trace.h"
 
@@ -64,6 +67,7 @@ constexpr int PLAY_FRAMES = 160;
 // The first is always tried; see --values-per-key.
 const char* const KEY_VALUES[] = {"2147483647", "-1", "0", "2147483648"};
 constexpr int KEY_VALUE_COUNT = 4;
+const char* const UNKNOWN_WORD = "nowhere";
 
 struct Case {
     std::string file;        // the data file changed, relative to the folder
@@ -169,6 +173,15 @@ std::map<std::string, std::pair<int, int>> menuOwners(const fs::path& data) {
             owners.try_emplace("levels.ini [" + entry.value + "]", level, 0);
             std::copy_if(levels.begin(), levels.end(), std::back_inserter(named),
                          [&](const Entry& setting) { return setting.section == entry.value; });
+            // The files an object's kind file names (its sheets, its shot)
+            // are loaded with its level too.
+            for (size_t i = 0, end = named.size(); i < end; ++i) {
+                fs::path kind = data / named[i].value;
+                if (kind.extension() == ".ini" && fs::is_regular_file(kind)) {
+                    std::vector<Entry> inKind = iniEntries(readFile(kind));
+                    named.insert(named.end(), inKind.begin(), inKind.end());
+                }
+            }
         } else if (character >= 0) {
             owners.try_emplace(entry.value, 0, character);
             named = iniEntries(readFile(data / entry.value));
@@ -255,8 +268,18 @@ void fileCases(const std::string& name, std::vector<Case>& cases) {
 }
 
 void keyCases(const fs::path& data, const std::string& name, int valuesPerKey, bool rotate,
-              size_t& keyNumber, std::vector<Case>& cases) {
+              size_t& keyNumber, size_t& wordCount, std::vector<Case>& cases) {
     for (const Entry& entry : iniEntries(readFile(data / name))) {
+        // A file's name is left to the file cases, which remove the file.
+        if (!isInteger(entry.value) && !entry.value.empty() && !fs::exists(data / entry.value)) {
+            ++wordCount;
+            std::string line = entry.key + "=" + UNKNOWN_WORD;
+            cases.push_back({name, "[" + entry.section + "] " + line,
+                             [entry, line](std::string text) {
+                                 return text.replace(entry.start, entry.length, line);
+                             },
+                             entry.section});
+        }
         if (!isInteger(entry.value)) {
             continue;
         }
@@ -398,7 +421,8 @@ Outcome runCase(const Case& c, size_t index, const fs::path& kcs, const fs::path
 
 [[noreturn]] void usage() {
     std::fprintf(stderr, "usage: kcs_bad_data_matrix --kcs KCS --data DIR [--workers N] "
-                         "[--values-per-key N] [--rotate] [--timeout SECONDS] [--summary FILE]\n");
+                         "[--values-per-key N] [--rotate] [--timeout SECONDS] [--summary FILE] "
+                         "[--only TEXT]\n");
     std::exit(64);
 }
 
@@ -408,6 +432,7 @@ int main(int argc, char** argv) {
     fs::path kcs;
     fs::path data;
     fs::path summaryPath;
+    std::string only;
     int workers = 2;
     int valuesPerKey = KEY_VALUE_COUNT;
     int timeoutSeconds = 10;
@@ -429,6 +454,8 @@ int main(int argc, char** argv) {
             *pValue = std::clamp(std::atoi(argv[++i]), low, high);
         } else if (option == "--rotate") {
             rotate = true;
+        } else if (option == "--only" && i + 1 < argc) {
+            only = argv[++i];
         } else {
             usage();
         }
@@ -439,14 +466,17 @@ int main(int argc, char** argv) {
 
     std::vector<Case> cases;
     std::vector<std::string> files = dataFiles(data);
+    std::erase_if(files,
+                  [&](const std::string& name) { return name.find(only) == std::string::npos; });
     for (const std::string& name : files) {
         fileCases(name, cases);
     }
     size_t fileCaseCount = cases.size();
     size_t keyCount = 0;
+    size_t wordCount = 0;
     for (const std::string& name : files) {
         if (fs::path(name).extension() == ".ini") {
-            keyCases(data, name, valuesPerKey, rotate, keyCount, cases);
+            keyCases(data, name, valuesPerKey, rotate, keyCount, wordCount, cases);
         }
     }
     std::map<std::string, std::pair<int, int>> owners = menuOwners(data);
@@ -460,7 +490,8 @@ int main(int argc, char** argv) {
         }
     }
     if (files.empty()) {
-        std::fprintf(stderr, "kcs_bad_data_matrix: no data files in %s\n", data.c_str());
+        std::fprintf(stderr, "kcs_bad_data_matrix: no data files in %s%s%s\n", data.c_str(),
+                     only.empty() ? "" : " whose names hold ", only.c_str());
         return 1;
     }
 
@@ -499,14 +530,14 @@ int main(int argc, char** argv) {
     char summary[512];
     std::snprintf(summary, sizeof summary,
                   "bad-data matrix: %zu cases (%zu file cases; %zu integer keys with %d of the 4 "
-                  "values each%s)\n"
+                  "values each%s; %zu key%s holding a word)\n"
                   "game (the menu, then %d frames of play): %zu ended with status 0, %zu with "
                   "status 2; %zu played another level or character than the first\n"
                   "--check: %zu ended with status 0, %zu with status 2\n"
                   "bad-data matrix: %zu passed, %zu failed\n",
                   cases.size(), fileCaseCount, keyCount, valuesPerKey, rotate ? ", in turn" : "",
-                  PLAY_FRAMES, game0, game2, elsewhere, check0, check2, cases.size() - failed,
-                  failed);
+                  wordCount, wordCount == 1 ? "" : "s", PLAY_FRAMES, game0, game2, elsewhere,
+                  check0, check2, cases.size() - failed, failed);
     std::fputs(summary, stdout);
     if (!summaryPath.empty()) {
         writeFile(summaryPath, summary);

@@ -17,6 +17,7 @@
 #include "world/level/LevelLayout.h"
 #include "world/level/Map.h"
 #include "world/level/MapFile.h"
+#include "world/objects/ObjectSet.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -318,9 +319,13 @@ int check(FileRegistry& files, const std::string& mapName, const Arguments& argu
         layout->tileSheet = sheetName;
         layout->tileMap = mapName;
         Map level(*layout, map, std::move(sheet));
-        warnings = level.designWarnings(
-            arguments.levelsName, arguments.levelName,
-            SDL_Rect{Enemy::BOX_X, Enemy::BOX_Y, Enemy::BOX_WIDTH, Enemy::BOX_HEIGHT});
+        // A level that places its own objects has no fixed enemy to hold.
+        std::optional<SDL_Rect> enemyBox;
+        if (!ObjectSet::isListedIn(IniDictionary(files, arguments.levelsName),
+                                   arguments.levelName)) {
+            enemyBox = SDL_Rect{Enemy::BOX_X, Enemy::BOX_Y, Enemy::BOX_WIDTH, Enemy::BOX_HEIGHT};
+        }
+        warnings = level.designWarnings(arguments.levelsName, arguments.levelName, enemyBox);
     }
     for (const std::string& warning : warnings) {
         std::cerr << "kcs-map: warning: " << warning << "\n";

@@ -51,6 +51,12 @@ Level::Level(GameStateManager* pManager) : m_pManager(pManager) {
     std::string characterName = m_pManager->getName(GameStateManager::CHARACTER_NAME);
 
     IniDictionary levels(gEngine->files(), LEVELS_FILE);
+    // A menu entry without its section would be refused by the section's
+    // first key, which is not what is wrong; the words are --check's.
+    if (!levels.hasSection(levelName)) {
+        throw DataError(LEVELS_FILE, joined("no section [", excerpt(levelName),
+                                            "] for the level named in ", STAGE_SELECT_FILE));
+    }
     std::string message = readyMessage(levels);
     if (Audio* pAudio = gEngine->audio()) {
         pAudio->playLevelMusic(levelMusic(levels, levelName));

@@ -48,7 +48,7 @@ private:
     void startClear(int32_t ownSound);
 
     int32_t m_readyCountdown = READY_FRAMES;
-    int32_t m_clearCountdown = 0; // updates left until the stage select
+    int32_t m_clearCountdown = 0;          // updates left until the stage select
     std::unique_ptr<Enemy> m_pEnemy;       // without objects listed
     std::unique_ptr<ObjectSet> m_pObjects; // with them
     GameStateManager* m_pManager;

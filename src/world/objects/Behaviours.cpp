@@ -77,9 +77,9 @@ void walk(GameObject& object, const ObjectWorld& world) {
         return;
     }
     object.setState(ObjectState::WALKING);
-    if (object.kind().turnAtLedges && object.isAtLedge(map)) {
-        turn(object);
-    } else if (!object.moveAcross(map, forward(object, object.kind().speed))) {
+    // At a ledge it turns without a step; at a wall after the step.
+    if ((object.kind().turnAtLedges && object.isAtLedge(map)) ||
+        !object.moveAcross(map, forward(object, object.kind().speed))) {
         turn(object);
     }
 }

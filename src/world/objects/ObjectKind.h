@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 class IniDictionary;
 
@@ -72,6 +73,11 @@ struct ObjectKind {
 
     // Each object builds its own sprite (its own animation state) from this.
     std::unique_ptr<IniDictionary> pFile;
+
+    // Numbers the rules accept but that leave the object doing nothing of
+    // its behaviour (most are the keys' defaults, so a forgotten key), or an
+    // exit shots can take away; one line each naming the file and the key.
+    std::vector<std::string> designWarnings() const;
 
     static const char* behaviourName(Behaviour behaviour);
 };

@@ -48,8 +48,8 @@ ObjectSet::ObjectSet(const IniDictionary& levels, const std::string& level, cons
         auto require = [&](const std::string& key, const char* what) {
             if (!levels.hasKey(key, level)) {
                 throw DataError(LEVELS_FILE,
-                                joined(where, key, " is missing; give ", what, " (objectAmount is ",
-                                       std::to_string(amount), ")"));
+                                joined(where, key, " is not given; give ", what,
+                                       " (objectAmount is ", std::to_string(amount), ")"));
             }
         };
         require(objectKey(i), "the object's kind file");
@@ -58,7 +58,12 @@ ObjectSet::ObjectSet(const IniDictionary& levels, const std::string& level, cons
         std::string file = levels.getString(objectKey(i), level, "");
         auto [found, isNew] = kindIndex.try_emplace(file, static_cast<int32_t>(m_kinds.size()));
         if (isNew) {
-            m_kinds.push_back(std::make_unique<ObjectKind>(file));
+            try {
+                m_kinds.push_back(std::make_unique<ObjectKind>(file));
+            } catch (const DataError& error) {
+                // An empty name has no file of its own to blame.
+                rethrowForKey(error, levels, LEVELS_FILE, level, objectKey(i));
+            }
         }
         int32_t x = levels.getInt(objectKey(i, "x"), level, 0, 0, MAX_POSITION);
         int32_t y = levels.getInt(objectKey(i, "y"), level, 0, 0, MAX_POSITION);
@@ -237,6 +242,10 @@ std::vector<std::string> ObjectSet::designWarnings(const Map& map, const std::st
                 " (", excerpt(object.kind().fileName), ") at (", std::to_string(box.x), ", ",
                 std::to_string(box.y), ") is inside a solid tile; move it into open space"));
         }
+    }
+    for (const std::unique_ptr<ObjectKind>& pKind : m_kinds) {
+        std::vector<std::string> found = pKind->designWarnings();
+        warnings.insert(warnings.end(), found.begin(), found.end());
     }
     return warnings;
 }
