@@ -17,7 +17,13 @@ GameEngine* gEngine = nullptr;
 
 namespace {
 
+#ifdef __EMSCRIPTEN__
+// Emscripten's SDL looks at the gamepads only when started with them (its
+// SDL_InitSubSystem does nothing); there that costs the start nothing.
+constexpr Uint32 INIT_FLAGS = SDL_INIT_TIMER | SDL_INIT_VIDEO | SDL_INIT_JOYSTICK;
+#else
 constexpr Uint32 INIT_FLAGS = SDL_INIT_TIMER | SDL_INIT_VIDEO; // 0x21
+#endif
 constexpr int HALF_SCREEN_WIDTH = SCREEN_WIDTH / 2;
 // Gamepads are looked for again this often, so plugging one in or out during
 // play is noticed (SDL 1.2 has no events for it).
@@ -198,6 +204,12 @@ void GameEngine::pollEvents(const std::function<bool()>& refill) {
             break;
         case SDL_JOYBUTTONDOWN:
         case SDL_JOYBUTTONUP:
+#ifdef __EMSCRIPTEN__
+            if (SDL_JoyHatEvent hat{}; web::dpadAsHat(m_event.jbutton, hat)) {
+                handleJoystickHat(hat);
+                break;
+            }
+#endif
             for (const Controls::ButtonBinding& binding : m_controls.buttons) {
                 if (binding.button == m_event.jbutton.button) {
                     m_input.setSource(binding.input,

@@ -108,6 +108,14 @@ constexpr NamedKey NAMED_KEYS[] = {
     {"undo", SDLK_UNDO},
 };
 
+// The standard gamepad's d-pad buttons, in this order, and the pads whose
+// d-pad is followed.
+constexpr int DPAD_FIRST_BUTTON = 12;
+constexpr std::array<Uint8, 4> DPAD_HAT_BITS = {SDL_HAT_UP, SDL_HAT_DOWN, SDL_HAT_LEFT,
+                                                SDL_HAT_RIGHT};
+constexpr size_t MAX_PADS = 16;
+std::array<Uint8, MAX_PADS> gDpads{}; // each pad's d-pad as hat bits
+
 // BMP layouts (the info header's compression).
 constexpr uint32_t BI_RGB = 0;
 constexpr uint32_t BI_BITFIELDS = 3;
@@ -197,6 +205,22 @@ SDLKey keyByName(const std::string& name) {
         }
     }
     return SDLK_UNKNOWN;
+}
+
+bool dpadAsHat(const SDL_JoyButtonEvent& button, SDL_JoyHatEvent& hat) {
+    int index = button.button - DPAD_FIRST_BUTTON;
+    if (index < 0 || index >= static_cast<int>(DPAD_HAT_BITS.size()) || button.which < 0 ||
+        static_cast<size_t>(button.which) >= MAX_PADS) {
+        return false;
+    }
+    Uint8& dpad = gDpads[static_cast<size_t>(button.which)];
+    Uint8 bit = DPAD_HAT_BITS[static_cast<size_t>(index)];
+    dpad = button.type == SDL_JOYBUTTONDOWN ? dpad | bit : dpad & ~bit;
+    hat.type = SDL_JOYHATMOTION;
+    hat.which = button.which;
+    hat.hat = 0;
+    hat.value = dpad;
+    return true;
 }
 
 Surface decodeBitmap(const std::string& path, const std::string& bytes, const KeyColour& key) {

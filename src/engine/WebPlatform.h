@@ -22,6 +22,11 @@ int keySource(SDLKey key);
 // as controls.ini writes it, or SDLK_UNKNOWN: emscripten's SDL names no key.
 SDLKey keyByName(const std::string& name);
 
+// Gamepads. A browser's standard gamepad has its d-pad as buttons 12 to 15
+// (up, down, left, right): true for those, with the pad's d-pad as the hat
+// the native SDL reports, which the game's bindings expect.
+bool dpadAsHat(const SDL_JoyButtonEvent& button, SDL_JoyHatEvent& hat);
+
 // Pictures. Emscripten's SDL misreads some BMP layouts and keeps no colour
 // key: bitmaps are decoded here, as 32-bit surfaces, opaque, and the colour
 // key becomes a transparent alpha, which its blits (a canvas's drawImage)
