@@ -164,15 +164,18 @@ TEST(DesignerLoop, WatchReloadsOnSaveAndABrokenFileKeepsTheLevelRunning) {
               }));
     constexpr size_t SETTLED = 90; // frames after an arrival
     std::vector<size_t> arrivals;
+    // The game runs unpaced: by the time the trace is read, the player may
+    // have fallen through the hole and out, and started again.
     EXPECT_TRUE(eventually([&] {
         Trace played(readFile(trace));
         arrivals = reloads(played);
-        return arrivals.size() == loaded + 1 && played.frames() > arrivals.back() + SETTLED;
+        return arrivals.size() > loaded && played.frames() > arrivals[loaded] + SETTLED;
     }));
     kill(child, SIGTERM);
     EXPECT_EQ(waitFor(child, 10).signal, SIGTERM);
     Trace played(readFile(trace));
-    ASSERT_EQ(arrivals.size(), loaded + 1);
+    ASSERT_GT(arrivals.size(), loaded);
+    arrivals.resize(loaded + 1);
     EXPECT_GT(played.number(arrivals[loaded] + SETTLED, "y"),
               played.number(arrivals[loaded - 1] + SETTLED, "y"))
         << "the rebuilt map's hole does not show";
