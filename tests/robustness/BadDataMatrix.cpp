@@ -12,13 +12,15 @@
 // with a trace of whole lines.
 //
 //     kcs_bad_data_matrix --kcs KCS --data DIR [--workers N] [--values-per-key N]
-//                         [--rotate] [--timeout SECONDS] [--summary FILE] [--only TEXT]
+//                         [--rotate] [--distinct-keys] [--timeout SECONDS]
+//                         [--summary FILE] [--only TEXT]
 //
 // --values-per-key N (1 to 4, for slow builds) keeps every file case but
 // tries each key with N of the values only: always 2147483647, the one most
 // likely to overflow, and the others in turn from key to key. --rotate
 // turns the first value too, so that with one value per key each of the
-// four is tried on a quarter of the keys. --summary also
+// four is tried on a quarter of the keys. --distinct-keys tries a section's
+// key only in the first file (by name) that has it. --summary also
 // writes the closing counts to FILE, for a test runner that hides the output
 // of passing tests. --only TEXT runs the cases of the files whose names hold
 // TEXT, a subset by hand. A failed case's folder is kept for a look.
@@ -268,8 +270,15 @@ void fileCases(const std::string& name, std::vector<Case>& cases) {
 }
 
 void keyCases(const fs::path& data, const std::string& name, int valuesPerKey, bool rotate,
-              size_t& keyNumber, size_t& wordCount, std::vector<Case>& cases) {
+              std::set<std::string>* pTried, size_t& keyNumber, size_t& wordCount,
+              std::vector<Case>& cases) {
     for (const Entry& entry : iniEntries(readFile(data / name))) {
+        // With --distinct-keys, a key of a section is tried in the first
+        // file that has it: the files of one loader (the characters, the
+        // kinds of object) share their sections.
+        if (pTried != nullptr && !pTried->insert(entry.section + "]" + entry.key).second) {
+            continue;
+        }
         // A file's name is left to the file cases, which remove the file.
         if (!isInteger(entry.value) && !entry.value.empty() && !fs::exists(data / entry.value)) {
             ++wordCount;
@@ -421,7 +430,8 @@ Outcome runCase(const Case& c, size_t index, const fs::path& kcs, const fs::path
 
 [[noreturn]] void usage() {
     std::fprintf(stderr, "usage: kcs_bad_data_matrix --kcs KCS --data DIR [--workers N] "
-                         "[--values-per-key N] [--rotate] [--timeout SECONDS] [--summary FILE] "
+                         "[--values-per-key N] [--rotate] [--distinct-keys] [--timeout SECONDS] "
+                         "[--summary FILE] "
                          "[--only TEXT]\n");
     std::exit(64);
 }
@@ -437,6 +447,7 @@ int main(int argc, char** argv) {
     int valuesPerKey = KEY_VALUE_COUNT;
     int timeoutSeconds = 10;
     bool rotate = false;
+    bool distinct = false;
     // Each option that takes a value: a path made absolute, or a number
     // brought within its bounds.
     const std::map<std::string, fs::path*> paths = {
@@ -454,6 +465,8 @@ int main(int argc, char** argv) {
             *pValue = std::clamp(std::atoi(argv[++i]), low, high);
         } else if (option == "--rotate") {
             rotate = true;
+        } else if (option == "--distinct-keys") {
+            distinct = true;
         } else if (option == "--only" && i + 1 < argc) {
             only = argv[++i];
         } else {
@@ -474,9 +487,11 @@ int main(int argc, char** argv) {
     size_t fileCaseCount = cases.size();
     size_t keyCount = 0;
     size_t wordCount = 0;
+    std::set<std::string> tried;
     for (const std::string& name : files) {
         if (fs::path(name).extension() == ".ini") {
-            keyCases(data, name, valuesPerKey, rotate, keyCount, wordCount, cases);
+            keyCases(data, name, valuesPerKey, rotate, distinct ? &tried : nullptr, keyCount,
+                     wordCount, cases);
         }
     }
     std::map<std::string, std::pair<int, int>> owners = menuOwners(data);
