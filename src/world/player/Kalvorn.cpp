@@ -287,15 +287,17 @@ void Kalvorn::updateShooting(const KeyState& keys) {
     }
 }
 
+SDL_Rect Kalvorn::shotPicture(const Shot& shot) const {
+    return SDL_Rect{static_cast<Sint16>(shot.x), static_cast<Sint16>(shot.y),
+                    static_cast<Uint16>(m_pShotSurface->w), static_cast<Uint16>(m_pShotSurface->h)};
+}
+
 bool Kalvorn::spendShotOn(SDL_Rect box) {
     if (!m_pShotSurface) {
         return false;
     }
     for (Shot& shot : m_shots) {
-        SDL_Rect picture{static_cast<Sint16>(shot.x), static_cast<Sint16>(shot.y),
-                         static_cast<Uint16>(m_pShotSurface->w),
-                         static_cast<Uint16>(m_pShotSurface->h)};
-        if (shot.active && GameEngine::intersects(picture, box)) {
+        if (shot.active && GameEngine::intersects(shotPicture(shot), box)) {
             shot.active = false;
             return true;
         }
@@ -427,9 +429,7 @@ Kalvorn::Readout Kalvorn::readout() const {
     for (size_t i = 0; i < m_shots.size(); ++i) {
         const Shot& shot = m_shots[i];
         if (shot.active && m_pShotSurface) {
-            readout.shots[i] = SDL_Rect{static_cast<Sint16>(shot.x), static_cast<Sint16>(shot.y),
-                                        static_cast<Uint16>(m_pShotSurface->w),
-                                        static_cast<Uint16>(m_pShotSurface->h)};
+            readout.shots[i] = shotPicture(shot);
         }
     }
     return readout;

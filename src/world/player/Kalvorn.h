@@ -150,6 +150,8 @@ private:
 
     // Shots (Kalvorn.cpp).
     void updateShooting(const KeyState& keys);
+    // Where a shot's picture lies, world px; the picture must be loaded.
+    SDL_Rect shotPicture(const Shot& shot) const;
     void readHealth(const IniDictionary& file, const std::string& fileName);
     void drawHealthBar() const;
 
