@@ -108,7 +108,11 @@ TEST(DesignerLoop, WatchReloadsOnSaveAndABrokenFileKeepsTheLevelRunning) {
     fs::copy(std::string(KCS_SOURCE_DIR) + "/data", sources, fs::copy_options::recursive);
     std::string trace = scratchDir() + "/watched.jsonl";
     std::string errors = scratchDir() + "/watched.err";
-    pid_t child = startProgram({KCS, "--headless", "--data", data, "--sources", sources, "--level",
+    // Paced, as a designer plays it: unpaced, the trace would grow by
+    // megabytes a second and reading it would outlast the reloads on a
+    // loaded machine.
+    setenv("SDL_AUDIODRIVER", "dummy", 0);
+    pid_t child = startProgram({KCS, "--data", data, "--sources", sources, "--level",
                                 "ROCKFALL", "--at", "300,2000", "--skip-ready", "--watch",
                                 "--frames", "100000000", "--trace", trace},
                                "/dev/null", errors);
@@ -164,8 +168,8 @@ TEST(DesignerLoop, WatchReloadsOnSaveAndABrokenFileKeepsTheLevelRunning) {
               }));
     constexpr size_t SETTLED = 90; // frames after an arrival
     std::vector<size_t> arrivals;
-    // The game runs unpaced: by the time the trace is read, the player may
-    // have fallen through the hole and out, and started again.
+    // By the time the trace is read, the player may have fallen through the
+    // hole and out, and started again.
     EXPECT_TRUE(eventually([&] {
         Trace played(readFile(trace));
         arrivals = reloads(played);
@@ -176,8 +180,10 @@ TEST(DesignerLoop, WatchReloadsOnSaveAndABrokenFileKeepsTheLevelRunning) {
     Trace played(readFile(trace));
     ASSERT_GT(arrivals.size(), loaded);
     arrivals.resize(loaded + 1);
+    // Against the first arrival's: the reloads come faster than the player
+    // settles, but the first save waited for 100 frames.
     EXPECT_GT(played.number(arrivals[loaded] + SETTLED, "y"),
-              played.number(arrivals[loaded - 1] + SETTLED, "y"))
+              played.number(arrivals[0] + SETTLED, "y"))
         << "the rebuilt map's hole does not show";
     // The reloaded level brings the player back down at the spot it was.
     for (size_t arrival : arrivals) {
