@@ -24,7 +24,6 @@ constexpr Uint32 INIT_FLAGS = SDL_INIT_TIMER | SDL_INIT_VIDEO | SDL_INIT_JOYSTIC
 #else
 constexpr Uint32 INIT_FLAGS = SDL_INIT_TIMER | SDL_INIT_VIDEO; // 0x21
 #endif
-constexpr int HALF_SCREEN_WIDTH = SCREEN_WIDTH / 2;
 // Gamepads are looked for again this often, so plugging one in or out during
 // play is noticed (SDL 1.2 has no events for it).
 constexpr int JOYSTICK_SCAN_INTERVAL = 60; // polls

@@ -112,9 +112,9 @@ TEST(DesignerLoop, WatchReloadsOnSaveAndABrokenFileKeepsTheLevelRunning) {
     // megabytes a second and reading it would outlast the reloads on a
     // loaded machine.
     setenv("SDL_AUDIODRIVER", "dummy", 0);
-    pid_t child = startProgram({KCS, "--data", data, "--sources", sources, "--level",
-                                "ROCKFALL", "--at", "300,2000", "--skip-ready", "--watch",
-                                "--frames", "100000000", "--trace", trace},
+    pid_t child = startProgram({KCS, "--data", data, "--sources", sources, "--level", "ROCKFALL",
+                                "--at", "300,2000", "--skip-ready", "--watch", "--frames",
+                                "100000000", "--trace", trace},
                                "/dev/null", errors);
     ASSERT_TRUE(eventually([&] { return Trace(readFile(trace)).frames() > 100; }));
 

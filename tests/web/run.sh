@@ -1,35 +1,46 @@
-#!/bin/sh
+#!/usr/bin/env bash
 # The web tier: the golden replays played by the web build in headless
 # chromium, against the native kcs of the same source (play-replays.mjs), on
 # the data each plays natively.
 #   tests/web/run.sh BUILD SITE [--build]
 # BUILD is the native build folder (its kcs and data), SITE the web build's
 # folder; --build builds the web build there first, in BUILD/web-wasm. Without
-# emscripten, chromium or npm it says which is missing and exits 77: skipped.
-set -eu
+# emscripten, chromium or npm it says which is missing and exits 77: skipped,
+# unless KCS_REQUIRE_WEB is set (CI, which installs them), when that fails.
+# Its last line is also left in BUILD/web-tier.txt for make test to show.
+set -euo pipefail
 source_dir=$(cd "$(dirname "$0")/../.." && pwd)
 build=$(cd "$1" && pwd)
 mkdir -p "$2"
 site=$(cd "$2" && pwd)
+summary="$build/web-tier.txt"
 missing=""
 command -v emcmake >/dev/null 2>&1 || missing="$missing emscripten"
 command -v chromium >/dev/null 2>&1 || missing="$missing chromium"
 command -v npm >/dev/null 2>&1 || missing="$missing npm"
 if [ -n "$missing" ]; then
-    echo "The web tier is skipped: missing$missing (apt-get install emscripten chromium)."
+    echo "The web tier was skipped: missing$missing (make web-test-deps installs them)." |
+        tee "$summary"
+    [ -z "${KCS_REQUIRE_WEB:-}" ] || exit 1
     exit 77
 fi
+echo "The web tier did not finish: see the test's output." >"$summary"
 export NODE_PATH=/usr/share/nodejs
 if [ "${3:-}" = "--build" ]; then
-    emcmake cmake -S "$source_dir" -B "$build/web-wasm" -DCMAKE_BUILD_TYPE=Release \
-        -DKCS_WEB_DATA="$build/data" -DKCS_WEB_OUT="$site" >/dev/null
-    cmake --build "$build/web-wasm" -j 2 >/dev/null
+    log="$build/web-wasm.log"
+    if ! { emcmake cmake -S "$source_dir" -B "$build/web-wasm" -DCMAKE_BUILD_TYPE=Release \
+               -DKCS_WEB_DATA="$build/data" -DKCS_WEB_OUT="$site" &&
+           cmake --build "$build/web-wasm" -j "${KCS_WEB_JOBS:-2}"; } >"$log" 2>&1; then
+        tail -n 30 "$log"
+        echo "The web build failed (its whole output: $log)."
+        exit 1
+    fi
 fi
 # puppeteer-core drives the Debian chromium; it downloads no browser.
 driver="$build/web-test/node_modules"
 if [ ! -d "$driver/puppeteer-core" ]; then
     npm install --prefix "$build/web-test" --no-save --no-audit --no-fund --silent \
-        puppeteer-core@24.9.0
+        --prefer-offline puppeteer-core@24.9.0
 fi
 # Other data plays the same page with that data packed instead: the game is
 # not built again for it. The golden replays of the classic data play it as
@@ -58,4 +69,7 @@ KCS_PUPPETEER_DIR="$driver/puppeteer-core" node "$source_dir/tests/web/play-repl
     "$replays/starforge-vessa.txt:1900:215,1700:$build/data-classic:$classic" \
     "$source_dir/tests/program/menu-back-and-pause.replay:320:310:$build/data-classic:$classic" \
     "$replays/rockfall-win.txt:2160:278,1954:$build/data:$site" \
-    "$source_dir/tests/program/menu-back-and-pause.replay:320:100,310:$layouts-data:$layouts"
+    "$source_dir/tests/program/menu-back-and-pause.replay:320:100,310:$layouts-data:$layouts" \
+    | tee "$build/web-tier.log"
+# Reached only when every replay passed.
+echo "The web tier: $(tail -n 1 "$build/web-tier.log") (golden replays in headless chromium, traces and screenshots as native)." >"$summary"

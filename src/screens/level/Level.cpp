@@ -21,8 +21,6 @@
 
 namespace {
 
-constexpr int HALF_SCREEN_WIDTH = SCREEN_WIDTH / 2; // px
-
 // A message rendered once. An empty message or a font of zero size gives no
 // surface: nothing is shown, and drawing no surface draws nothing.
 Surface renderMessage(const std::string& message) {

@@ -29,7 +29,6 @@ constexpr int64_t PADDING = 6;                           // px between the frame
 constexpr int64_t LINE_GAP = 4;                          // px between lines
 constexpr int64_t TITLE_GAP = 8;                         // px between the title and the lines
 constexpr int64_t FIRST_LINE_Y = Level::READY_MESSAGE_Y; // screen px
-constexpr int64_t HALF_SCREEN_WIDTH = SCREEN_WIDTH / 2;  // px
 constexpr uint32_t BOX_COLOUR = 0x000000;                // 0xRRGGBB
 constexpr uint32_t FRAME_COLOUR = 0xFCFCFC;              // 0xRRGGBB
 

@@ -19,9 +19,8 @@ const std::string BEHAVIOUR = "Behaviour";
 // Whole pixels of a speed: below a tile, so that no rule has to look far.
 constexpr int32_t MAX_SPEED_INT = Map::TILE_SIZE - 1; // px per update
 constexpr int32_t MAX_FRACTION = 255;
-constexpr int32_t MAX_COUNT = 1000000; // updates
-constexpr int32_t MAX_DISTANCE = 4096; // px: sixteen screens
-constexpr int32_t MAX_DAMAGE = 9999;
+constexpr int32_t MAX_COUNT = 1000000;        // updates
+constexpr int32_t MAX_DISTANCE = 4096;        // px: sixteen screens
 constexpr int32_t MAX_SHOTS = 64;             // in flight in a level at once
 constexpr int32_t FIRING_TIME = 16;           // updates the firing picture shows
 constexpr int32_t DEFAULT_HOP_INTERVAL = 60;  // updates
@@ -183,7 +182,7 @@ void readTurret(ObjectKind& kind, const IniDictionary& file) {
     kind.interval = file.getInt("interval", BEHAVIOUR, DEFAULT_SHOT_INTERVAL, 1, MAX_COUNT);
     kind.range = file.getInt("range", BEHAVIOUR, DEFAULT_RANGE, 0, MAX_DISTANCE);
     kind.shotSpeed = readSpeed(file, "shotSpeed");
-    kind.shotDamage = file.getInt("damage", "Shot", kind.contactDamage, 0, MAX_DAMAGE);
+    kind.shotDamage = file.getInt("damage", "Shot", kind.contactDamage, 0, ObjectKind::MAX_DAMAGE);
     try {
         kind.pShotSurface =
             gEngine->loadBitmap(file.getString("spritesheet", "Shot", MISSING_FILE_NAME));

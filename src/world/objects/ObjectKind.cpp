@@ -13,7 +13,6 @@ namespace {
 
 // Limits that keep every sum of positions and counts far from overflow.
 constexpr int32_t MAX_HIT_POINTS = 9999;
-constexpr int32_t MAX_DAMAGE = 9999;
 // A box larger than a screen could never be seen whole.
 constexpr int32_t MAX_BOX_SIDE = 240;    // px
 constexpr int32_t DEFAULT_BOX_SIDE = 16; // px, a tile

@@ -33,6 +33,8 @@ struct ObjectKind {
     // Sheets: the object facing right (or its only sheet), then left.
     static constexpr int32_t SHEET_RIGHT = 0;
     static constexpr int32_t SHEET_LEFT = 1;
+    // The most a contact or a shot takes from the player.
+    static constexpr int32_t MAX_DAMAGE = 9999;
 
     // Reads and checks the file; throws DataError naming it, the section
     // and the key for anything the game cannot use.
