@@ -25,16 +25,20 @@ std::string readFile(const std::string& path) {
 
 pid_t startProgram(const std::vector<std::string>& arguments, const std::string& outPath,
                    const std::string& errPath) {
+    // Everything is allocated before the fork: the child of a threaded
+    // parent (the matrix's workers) may only make system calls until it
+    // execs, as another thread may have held the allocator's lock at the
+    // fork, and under AddressSanitizer one did, and the child hung.
+    std::vector<char*> argv;
+    for (const std::string& argument : arguments) {
+        argv.push_back(const_cast<char*>(argument.c_str()));
+    }
+    argv.push_back(nullptr);
     pid_t child = fork();
     if (child == 0) {
         dup2(open("/dev/null", O_RDONLY), 0);
         dup2(open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644), 1);
         dup2(open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644), 2);
-        std::vector<char*> argv;
-        for (const std::string& argument : arguments) {
-            argv.push_back(const_cast<char*>(argument.c_str()));
-        }
-        argv.push_back(nullptr);
         execv(argv[0], argv.data());
         _exit(127);
     }
