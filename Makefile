@@ -70,6 +70,8 @@ web-deps:
 	@$(MAKE) --no-print-directory install-packages PACKAGES_WANTED="$(WEB_PACKAGES)"
 
 web: build web-deps
+	@[ -f "$(DATA)/stageselect.ini" ] || { \
+	  echo "make web: DATA=$(DATA) is not a data folder (it has no stageselect.ini)" >&2; exit 2; }
 	$(WEB_ENV) emcmake cmake -S . -B $(WEB_BUILD_DIR) -DCMAKE_BUILD_TYPE=Release \
 	    -DKCS_WEB_DATA=$(abspath $(DATA)) -DKCS_WEB_OUT=$(CURDIR)/$(WEB_DIR)
 	$(WEB_ENV) cmake --build $(WEB_BUILD_DIR) -j $(JOBS)
@@ -102,8 +104,12 @@ web-test-deps:
 
 # Every fuzz target's seeds are among the tests; the search from them is
 # `make fuzz`.
-test: build
+# The web tier's game compiles beside the native build (its test builds the
+# rest and plays), where emscripten and chromium are installed.
+test: configure
 	@rm -f $(BUILD_DIR)/web-tier.txt
+	@tests/web/run.sh $(BUILD_DIR) $(BUILD_DIR)/web-site --compile & \
+	  cmake --build $(BUILD_DIR) -j $(JOBS); status=$$?; wait; exit $$status
 	cd $(BUILD_DIR) && ctest --output-on-failure -j $(TEST_JOBS)
 	@cat $(BUILD_DIR)/bad-data-matrix.txt
 	@cat $(BUILD_DIR)/web-tier.txt 2>/dev/null || true
