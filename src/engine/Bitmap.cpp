@@ -4,8 +4,12 @@
 #include "engine/Files.h"
 #include "engine/WebPlatform.h"
 
+#include <cstdint>
+#include <vector>
 #ifdef __EMSCRIPTEN__
 #include "engine/GameEngine.h"
+#else
+#include <png.h>
 #endif
 
 Surface readBitmap(FileRegistry& files, const std::string& path) {
@@ -26,5 +30,41 @@ Surface readBitmap(FileRegistry& files, const std::string& path) {
         throw DataError(path, std::string("not a loadable BMP image: ") + SDL_GetError());
     }
     return surface;
+#endif
+}
+
+std::string encodePng(const SDL_Surface* pSurface, const std::string& what) {
+#ifdef __EMSCRIPTEN__
+    // The designer's pictures are the native tools'.
+    (void)pSurface;
+    throw DataError(what, "PNG pictures are drawn by the native kcs, not the web build");
+#else
+    // The surface's 0x00RRGGBB pixels as the R, G, B bytes PNG stores.
+    std::vector<uint8_t> rgb(static_cast<size_t>(pSurface->w) * pSurface->h * 3);
+    size_t at = 0;
+    for (int row = 0; row < pSurface->h; ++row) {
+        const auto* pRow = reinterpret_cast<const uint32_t*>(
+            static_cast<const uint8_t*>(pSurface->pixels) + row * pSurface->pitch);
+        for (int column = 0; column < pSurface->w; ++column) {
+            rgb[at++] = static_cast<uint8_t>(pRow[column] >> 16);
+            rgb[at++] = static_cast<uint8_t>(pRow[column] >> 8);
+            rgb[at++] = static_cast<uint8_t>(pRow[column]);
+        }
+    }
+    png_image image{};
+    image.version = PNG_IMAGE_VERSION;
+    image.width = static_cast<png_uint_32>(pSurface->w);
+    image.height = static_cast<png_uint_32>(pSurface->h);
+    image.format = PNG_FORMAT_RGB;
+    png_alloc_size_t size = 0;
+    if (png_image_write_get_memory_size(image, size, 0, rgb.data(), 0, nullptr) == 0) {
+        throw DataError(what, std::string("cannot encode the picture as PNG: ") + image.message);
+    }
+    std::string bytes(size, '\0');
+    if (png_image_write_to_memory(&image, bytes.data(), &size, 0, rgb.data(), 0, nullptr) == 0) {
+        throw DataError(what, std::string("cannot encode the picture as PNG: ") + image.message);
+    }
+    bytes.resize(size);
+    return bytes;
 #endif
 }

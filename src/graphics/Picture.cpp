@@ -1,5 +1,6 @@
 #include "graphics/Picture.h"
 
+#include "engine/Bitmap.h"
 #include "engine/DataError.h"
 #include "engine/Files.h"
 #include "engine/GameEngine.h"
@@ -7,10 +8,6 @@
 #include <algorithm>
 #include <array>
 #include <cstdlib>
-#ifndef __EMSCRIPTEN__
-#include <png.h>
-#endif
-#include <vector>
 
 namespace {
 
@@ -124,38 +121,7 @@ void Picture::plot(int x, int y, uint32_t colour) {
 }
 
 std::string Picture::png() const {
-#ifdef __EMSCRIPTEN__
-    // The designer's pictures are the native tools' (the page has no libpng).
-    throw DataError(m_what, "PNG pictures are drawn by the native kcs, not the web build");
-#else
-    // The surface's 0x00RRGGBB pixels as the R, G, B bytes PNG stores.
-    std::vector<uint8_t> rgb(static_cast<size_t>(m_pSurface->w) * m_pSurface->h * 3);
-    size_t at = 0;
-    for (int row = 0; row < m_pSurface->h; ++row) {
-        const auto* pRow = reinterpret_cast<const uint32_t*>(
-            static_cast<const uint8_t*>(m_pSurface->pixels) + row * m_pSurface->pitch);
-        for (int column = 0; column < m_pSurface->w; ++column) {
-            rgb[at++] = static_cast<uint8_t>(pRow[column] >> 16);
-            rgb[at++] = static_cast<uint8_t>(pRow[column] >> 8);
-            rgb[at++] = static_cast<uint8_t>(pRow[column]);
-        }
-    }
-    png_image image{};
-    image.version = PNG_IMAGE_VERSION;
-    image.width = static_cast<png_uint_32>(m_pSurface->w);
-    image.height = static_cast<png_uint_32>(m_pSurface->h);
-    image.format = PNG_FORMAT_RGB;
-    png_alloc_size_t size = 0;
-    if (png_image_write_get_memory_size(image, size, 0, rgb.data(), 0, nullptr) == 0) {
-        throw DataError(m_what, std::string("cannot encode the picture as PNG: ") + image.message);
-    }
-    std::string bytes(size, '\0');
-    if (png_image_write_to_memory(&image, bytes.data(), &size, 0, rgb.data(), 0, nullptr) == 0) {
-        throw DataError(m_what, std::string("cannot encode the picture as PNG: ") + image.message);
-    }
-    bytes.resize(size);
-    return bytes;
-#endif
+    return encodePng(m_pSurface.get(), m_what);
 }
 
 void Picture::save(const FileRegistry& files, const std::string& path,
