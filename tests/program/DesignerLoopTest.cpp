@@ -110,11 +110,11 @@ TEST(DesignerLoop, WatchReloadsOnSaveAndABrokenFileKeepsTheLevelRunning) {
     std::string errors = scratchDir() + "/watched.err";
     // Paced, as a designer plays it: unpaced, the trace would grow by
     // megabytes a second and reading it would outlast the reloads on a
-    // loaded machine.
-    setenv("SDL_AUDIODRIVER", "dummy", 0);
-    pid_t child = startProgram({KCS, "--data", data, "--sources", sources, "--level", "ROCKFALL",
-                                "--at", "300,2000", "--skip-ready", "--watch", "--frames",
-                                "100000000", "--trace", trace},
+    // loaded machine. Muted: no sound device is opened, the sounds are
+    // still loaded.
+    pid_t child = startProgram({KCS, "--mute", "--data", data, "--sources", sources, "--level",
+                                "ROCKFALL", "--at", "300,2000", "--skip-ready", "--watch",
+                                "--frames", "100000000", "--trace", trace},
                                "/dev/null", errors);
     ASSERT_TRUE(eventually([&] { return Trace(readFile(trace)).frames() > 100; }));
 
